@@ -1,0 +1,37 @@
+# Native Linux build: product sources over platform/native, the Win32 simulation.
+include(cmake/warnings.cmake)
+
+option(CVN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(CVN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+file(GLOB CVN_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/native/*.cpp)
+add_library(cvn_sim STATIC ${CVN_SIM_SOURCES})
+target_include_directories(cvn_sim PUBLIC ${CMAKE_SOURCE_DIR}/platform/native
+                                          ${CMAKE_SOURCE_DIR}/resources)
+cvn_warnings(cvn_sim)
+
+add_library(cvn_product STATIC ${CVN_PRODUCT_SOURCES})
+target_include_directories(cvn_product PUBLIC ${CMAKE_SOURCE_DIR}/uninstall
+                                              ${CMAKE_SOURCE_DIR}/envcheck
+                                              ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(cvn_product PUBLIC cvn_sim)
+cvn_warnings(cvn_product)
+
+find_package(GTest REQUIRED)
+file(GLOB CVN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
+add_executable(cvn_tests ${CVN_TEST_SOURCES})
+target_include_directories(cvn_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
+target_link_libraries(cvn_tests PRIVATE cvn_product GTest::gtest GTest::gtest_main)
+cvn_warnings(cvn_tests)
+add_test(NAME native_unit_tests COMMAND cvn_tests --gtest_brief=1)
+
+file(GLOB CVN_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+find_package(benchmark QUIET)
+if(CVN_BENCH_SOURCES AND benchmark_FOUND)
+  add_executable(cvn_bench ${CVN_BENCH_SOURCES})
+  target_link_libraries(cvn_bench PRIVATE cvn_product benchmark::benchmark)
+  cvn_warnings(cvn_bench)
+endif()

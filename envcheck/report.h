@@ -1,0 +1,18 @@
+// The report engine shared by every check: the message catalog, the pending
+// report, the problem counters, severities and report levels.
+#pragma once
+
+#include "platform.h"
+
+// Severity a check returns.
+enum { SEVERITY_INFORMATION = 0, SEVERITY_WARNING = 1, SEVERITY_ERROR = 2 };
+// Report level: 0 everything, 1 warnings and errors, 2 errors only.
+enum { REPORT_ALL = 0, REPORT_WARNINGS = 1, REPORT_ERRORS = 2 };
+
+// Module whose string table holds the catalog; null until an entry point sets
+// it, then the host executable is taken on first use.
+extern HMODULE MessageModule;
+
+// Text of catalog message `id`, or "***BAD STRING ID***". Points into one
+// process-wide buffer that the next call overwrites.
+const char* LoadMessage(UINT id);

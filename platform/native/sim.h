@@ -1,0 +1,78 @@
+// Control API of the Win32 simulation: tests arrange a machine with it and
+// inspect what the product did. Each area of the simulation adds its own
+// sim_<area>.h; this header gathers them.
+#pragma once
+
+#include "win32_api.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// A fresh machine: every area back to its defaults, every counter zero.
+void Reset();
+
+// ---- Fault injection -------------------------------------------------------
+// Makes `api` (the Win32 or C runtime name, e.g. "RegOpenKeyExA", "malloc")
+// fail with `error` on its nth use from now (1 = the next one), for `times`
+// consecutive uses. The call fails the way the real one does (its own return
+// value) and leaves `error` as its error code.
+void FailCall(const std::string& api, DWORD error, int nth = 1, int times = 1);
+// How many times `api` was called since the last Reset.
+int CallCount(const std::string& api);
+
+// ---- Accounting --------------------------------------------------------------
+enum class HandleKind { Key, Find, ScManager, Service, File, EventLog, Token, Icmp, Socket };
+// Handles of a kind, or of every kind, that are open right now.
+int OpenHandles(HandleKind kind);
+int OpenHandles();
+// Heap blocks (malloc/calloc/realloc and LocalAlloc) not yet released.
+int HeapBlocks();
+size_t HeapBytes();
+
+// ---- Virtual clock -----------------------------------------------------------
+// Milliseconds that SleepEx has let pass since the last Reset.
+uint64_t ElapsedMs();
+// The local time GetLocalTime reports (default Monday, December 7, 2026 10:30:15).
+void SetLocalTime(const SYSTEMTIME& time);
+
+// ---- Process -----------------------------------------------------------------
+void SetCommandLine(const std::string& commandLine);
+// Modules GetModuleHandleA finds. The host (GetModuleHandleA(NULL)) and
+// "CVNUNIST.dll" exist after Reset and both carry the message catalog.
+HMODULE HostModule();
+HMODULE AddModule(const std::string& name, bool hasCatalog);
+void SetModuleCatalog(HMODULE module, bool hasCatalog);
+// What FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM) gives for a code; an empty
+// text makes the code unknown.
+void SetSystemMessage(DWORD code, const std::string& text);
+
+// exit() inside product code throws this; tests catch it.
+struct ProcessExit {
+  int code;
+};
+
+// ---- Standard output -----------------------------------------------------------
+// What was printed to the console (standard output not redirected).
+const std::string& ConsoleText();
+void ClearConsole();
+// True once the product has fclose()d its redirected standard output.
+bool StdoutClosed();
+
+// ---- Dialogs -------------------------------------------------------------------
+struct Dialog {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT style;
+};
+// Answers MessageBoxA gives, in order. With none left a dialog fails
+// (returns 0, error ERROR_INVALID_WINDOW_HANDLE), as without a desktop.
+void QueueAnswer(int answer);
+const std::vector<Dialog>& Dialogs();
+// The window GetFocus returns.
+HWND FocusWindow();
+
+}  // namespace sim

@@ -1,0 +1,45 @@
+// Shared plumbing of the simulation's areas: handle values, fault checks,
+// reset hooks and the redirected standard output's file hooks.
+#pragma once
+
+#include "sim.h"
+
+#include <string>
+
+namespace sim::detail {
+
+// Every simulated call starts here: counts the call and tells whether a
+// scripted failure is due, with its error code.
+bool ShouldFail(const char* api, DWORD* error);
+
+// Handle values: unique, never null, never INVALID_HANDLE_VALUE.
+uintptr_t NewHandle(HandleKind kind);
+// Releases a handle of that kind; false when it is not an open handle of it.
+bool ReleaseHandle(HandleKind kind, uintptr_t value);
+bool IsOpen(HandleKind kind, uintptr_t value);
+
+// Each area returns to a fresh machine; sim::Reset calls them all.
+void ResetRegistry();
+void ResetFiles();
+void ResetServices();
+
+// CloseHandle dispatches to the area that owns the handle's kind.
+bool CloseFileHandle(uintptr_t value);
+bool CloseTokenHandle(uintptr_t value);
+
+// Counted heap blocks (for LocalAlloc and the simulation's own hand-outs).
+void* CountedAlloc(size_t size);
+bool CountedFree(void* block);
+size_t CountedSize(void* block);
+
+// Case-insensitive ASCII comparison, as Windows compares names.
+bool EqualsNoCase(const std::string& a, const std::string& b);
+std::string Lower(std::string text);
+
+// Files, for a standard output reopened on a file. Implemented by the file
+// system area. CreateForWrite makes or truncates the file; false with a
+// Win32 error when the path cannot be written.
+bool FileCreateForWrite(const std::string& path, DWORD* error);
+void FileAppend(const std::string& path, const std::string& bytes);
+
+}  // namespace sim::detail

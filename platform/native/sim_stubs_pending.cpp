@@ -1,0 +1,42 @@
+// Areas not simulated yet: placeholders that keep the simulation linkable.
+#include "sim_internal.h"
+
+#include <map>
+
+namespace sim::detail {
+
+namespace {
+std::map<std::string, std::string>& Files() {
+  static std::map<std::string, std::string> files;
+  return files;
+}
+}  // namespace
+
+void ResetRegistry() {}
+void ResetFiles() { Files().clear(); }
+void ResetServices() {}
+bool CloseFileHandle(uintptr_t value) { return ReleaseHandle(HandleKind::File, value); }
+bool CloseTokenHandle(uintptr_t value) { return ReleaseHandle(HandleKind::Token, value); }
+
+bool FileCreateForWrite(const std::string& path, DWORD* error) {
+  Files()[path].clear();
+  return true;
+}
+
+void FileAppend(const std::string& path, const std::string& bytes) { Files()[path] += bytes; }
+
+}  // namespace sim::detail
+
+// Until the string area lands: C formatting stands in for wsprintf.
+extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
+  int n = vsnprintf(lpOut, 1024, lpFmt, arglist);
+  return n > 1023 ? 1023 : n;
+}
+
+extern "C" int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
+  va_list args;
+  va_start(args, lpFmt);
+  int n = wvsprintfA(lpOut, lpFmt, args);
+  va_end(args);
+  return n;
+}

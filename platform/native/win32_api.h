@@ -1,0 +1,9 @@
+// The Win32 subset the product uses, as declared by the Windows headers,
+// implemented by the simulation in this directory. Each area has its own
+// header; this one gathers them.
+#pragma once
+
+#include "win_types.h"
+#include "win_errors.h"
+#include "win_kernel.h"
+#include "win_user.h"

@@ -1,0 +1,50 @@
+// Kernel services: last error, modules, command line, virtual clock, local
+// time and its formatting, system message texts and local memory.
+#pragma once
+
+#include "win_types.h"
+
+#include <stdarg.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD dwErrCode);
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+LPSTR WINAPI GetCommandLineA(void);
+
+DWORD WINAPI SleepEx(DWORD dwMilliseconds, BOOL bAlertable);
+void WINAPI Sleep(DWORD dwMilliseconds);
+DWORD WINAPI GetTickCount(void);
+
+void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
+#define DATE_SHORTDATE 0x00000001
+#define DATE_LONGDATE 0x00000002
+int WINAPI GetDateFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCSTR lpFormat,
+                          LPSTR lpDateStr, int cchDate);
+int WINAPI GetTimeFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, LPCSTR lpFormat,
+                          LPSTR lpTimeStr, int cchTime);
+
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_STRING 0x00000400
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                            LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
+
+#define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes);
+HLOCAL WINAPI LocalFree(HLOCAL hMem);
+
+BOOL WINAPI CloseHandle(HANDLE hObject);
+
+#ifdef __cplusplus
+}
+#endif
