@@ -16,3 +16,18 @@ extern HMODULE MessageModule;
 // Text of catalog message `id`, or "***BAD STRING ID***". Points into one
 // process-wide buffer that the next call overwrites.
 const char* LoadMessage(UINT id);
+
+// Problem counters: zero when the library loads, never reset.
+extern unsigned WarningCount;
+extern unsigned ErrorCount;
+
+// The pending report: entries collected by a check, printed or discarded by
+// the driver. ReportAdd formats with wsprintf rules (cut at 1024 characters)
+// and appends one entry; always 0.
+int ReportAdd(const char* format, ...);
+// Prints every entry in order to standard output; the entries stay.
+void ReportFlush(void);
+// Takes back the newest entry; nothing happens when there is none.
+void ReportDropLast(void);
+// Frees every entry.
+void ReportDiscard(void);

@@ -1,0 +1,20 @@
+// Registry and version readers shared by the checks. They report nothing and
+// count nothing: every failure goes back to the caller.
+#pragma once
+
+#include "platform.h"
+
+// A new heap copy of a REG_SZ or REG_EXPAND_SZ value (unexpanded), or NULL.
+// `valuePath` is the key path, a backslash and the value name (empty for the
+// key's default value). The caller frees the copy.
+char* ReadRegistryString(HKEY rootKey, const char* valuePath);
+// 0 with *value set for a REG_DWORD; -1 for no backslash or another type
+// that fits 4 bytes; otherwise the registry error code.
+LONG ReadRegistryDword(HKEY rootKey, const char* valuePath, DWORD* value);
+// 0 when keyPath has a direct subkey named exactly subkeyName;
+// ERROR_NO_MORE_ITEMS when none matches; else the error opening keyPath.
+LONG SubkeyExists(HKEY rootKey, const char* keyPath, const char* subkeyName);
+// 0 with the FileVersion text (into an 80-character buffer) and the four
+// fixed version numbers; -1 when the resource lacks them; else a system error.
+LONG GetFileVersionStrings(const char* filePath, char* versionText, WORD* major, WORD* minor,
+                           WORD* build, WORD* revision);
