@@ -76,3 +76,6 @@ const std::vector<Dialog>& Dialogs();
 HWND FocusWindow();
 
 }  // namespace sim
+
+#include "sim_services.h"
+#include "sim_privileges.h"

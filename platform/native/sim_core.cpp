@@ -179,6 +179,7 @@ void Reset() {
   detail::ResetRegistry();
   detail::ResetFiles();
   detail::ResetServices();
+  detail::ResetPrivileges();
 }
 
 void FailCall(const std::string& api, DWORD error, int nth, int times) {

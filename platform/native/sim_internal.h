@@ -22,6 +22,7 @@ bool IsOpen(HandleKind kind, uintptr_t value);
 void ResetRegistry();
 void ResetFiles();
 void ResetServices();
+void ResetPrivileges();
 
 // CloseHandle dispatches to the area that owns the handle's kind.
 bool CloseFileHandle(uintptr_t value);

@@ -14,9 +14,7 @@ std::map<std::string, std::string>& Files() {
 
 void ResetRegistry() {}
 void ResetFiles() { Files().clear(); }
-void ResetServices() {}
 bool CloseFileHandle(uintptr_t value) { return ReleaseHandle(HandleKind::File, value); }
-bool CloseTokenHandle(uintptr_t value) { return ReleaseHandle(HandleKind::Token, value); }
 
 bool FileCreateForWrite(const std::string& path, DWORD* error) {
   Files()[path].clear();

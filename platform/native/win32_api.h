@@ -7,3 +7,5 @@
 #include "win_errors.h"
 #include "win_kernel.h"
 #include "win_user.h"
+#include "win_services.h"
+#include "win_privileges.h"

@@ -42,6 +42,7 @@
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_INVALID_ADDRESS 487L
+#define ERROR_NOACCESS 998L
 
 // ICMP echo status codes (IP_STATUS_BASE + n).
 #define IP_SUCCESS 0
