@@ -180,6 +180,7 @@ void Reset() {
   detail::ResetFiles();
   detail::ResetServices();
   detail::ResetPrivileges();
+  detail::ResetSysinfo();
 }
 
 void FailCall(const std::string& api, DWORD error, int nth, int times) {

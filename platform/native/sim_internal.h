@@ -23,6 +23,7 @@ void ResetRegistry();
 void ResetFiles();
 void ResetServices();
 void ResetPrivileges();
+void ResetSysinfo();
 
 // CloseHandle dispatches to the area that owns the handle's kind.
 bool CloseFileHandle(uintptr_t value);

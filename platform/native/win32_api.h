@@ -9,3 +9,4 @@
 #include "win_user.h"
 #include "win_services.h"
 #include "win_privileges.h"
+#include "win_sysinfo.h"

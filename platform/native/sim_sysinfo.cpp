@@ -1,0 +1,237 @@
+// System information: the version record, processors, memory figures and the
+// logical drives with their volumes, each scripted by the tests.
+#include "sim_internal.h"
+
+#include <cctype>
+#include <cstring>
+#include <map>
+
+namespace sim {
+namespace {
+
+struct SysinfoState {
+  OsVersion version;
+  Processors processors;
+  Memory memory;
+  std::map<char, Drive> drives;  // by upper-case letter, so listed A to Z
+};
+
+SysinfoState& Sysinfo() {
+  static SysinfoState state;
+  return state;
+}
+
+Drive EmptyDrive(UINT type) {
+  Drive drive;
+  drive.type = type;
+  drive.fileSystem.clear();
+  drive.volumeError = ERROR_NOT_READY;
+  drive.spaceError = ERROR_NOT_READY;
+  return drive;
+}
+
+char DriveLetter(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
+
+// The drive a root path names: "X:\" (or "X:" where the call allows it); NULL
+// is the current drive, C:. Null when the path names no root of a drive.
+Drive* DriveOfRoot(LPCSTR root, bool backslashRequired) {
+  char letter = 'C';
+  if (root) {
+    size_t length = std::strlen(root);
+    bool shaped = (length == 3 && root[2] == '\\') || (length == 2 && !backslashRequired);
+    if (!shaped || root[1] != ':' || !std::isalpha(static_cast<unsigned char>(root[0]))) return nullptr;
+    letter = DriveLetter(root[0]);
+  }
+  auto it = Sysinfo().drives.find(letter);
+  return it == Sysinfo().drives.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+namespace detail {
+
+void ResetSysinfo() {
+  SysinfoState& s = Sysinfo();
+  s = SysinfoState{};
+  s.drives['A'] = EmptyDrive(DRIVE_REMOVABLE);
+  s.drives['C'] = Drive{};
+  s.drives['D'] = EmptyDrive(DRIVE_CDROM);
+}
+
+}  // namespace detail
+
+void SetOsVersion(const OsVersion& version) { Sysinfo().version = version; }
+void SetProcessors(const Processors& processors) { Sysinfo().processors = processors; }
+void SetMemory(const Memory& memory) { Sysinfo().memory = memory; }
+void SetDrive(char letter, const Drive& drive) { Sysinfo().drives[DriveLetter(letter)] = drive; }
+void RemoveDrive(char letter) { Sysinfo().drives.erase(DriveLetter(letter)); }
+void RemoveAllDrives() { Sysinfo().drives.clear(); }
+
+}  // namespace sim
+
+namespace detail = sim::detail;
+
+extern "C" {
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
+  DWORD error;
+  if (detail::ShouldFail("GetVersionExA", &error)) {
+    SetLastError(error);
+    return FALSE;
+  }
+  // NT 4.0 knows only this record; the larger EX record came with later versions.
+  if (lpVersionInformation->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  const sim::OsVersion& v = sim::Sysinfo().version;
+  lpVersionInformation->dwMajorVersion = v.major;
+  lpVersionInformation->dwMinorVersion = v.minor;
+  lpVersionInformation->dwBuildNumber = v.build;
+  lpVersionInformation->dwPlatformId = v.platformId;
+  size_t length = v.csd.size() < sizeof lpVersionInformation->szCSDVersion
+                      ? v.csd.size()
+                      : sizeof lpVersionInformation->szCSDVersion - 1;
+  std::memcpy(lpVersionInformation->szCSDVersion, v.csd.data(), length);
+  lpVersionInformation->szCSDVersion[length] = '\0';
+  return TRUE;
+}
+
+// A void call: a scripted failure leaves the record as it was.
+void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
+  DWORD error;
+  if (detail::ShouldFail("GetSystemInfo", &error)) {
+    SetLastError(error);
+    return;
+  }
+  const sim::Processors& p = sim::Sysinfo().processors;
+  lpSystemInfo->dwOemId = 0;
+  lpSystemInfo->wProcessorArchitecture = p.architecture;
+  lpSystemInfo->dwPageSize = 4096;
+  lpSystemInfo->lpMinimumApplicationAddress = reinterpret_cast<LPVOID>(0x00010000);
+  lpSystemInfo->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(0x7FFEFFFF);
+  lpSystemInfo->dwActiveProcessorMask = p.count >= 32 ? 0xFFFFFFFFu : (1u << p.count) - 1;
+  lpSystemInfo->dwNumberOfProcessors = p.count;
+  lpSystemInfo->dwProcessorType = p.level == 3   ? PROCESSOR_INTEL_386
+                                  : p.level == 4 ? PROCESSOR_INTEL_486
+                                                 : PROCESSOR_INTEL_PENTIUM;
+  lpSystemInfo->dwAllocationGranularity = 65536;
+  lpSystemInfo->wProcessorLevel = p.level;
+  lpSystemInfo->wProcessorRevision = p.revision;
+}
+
+// A void call: a scripted failure leaves the record as it was.
+void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer) {
+  DWORD error;
+  if (detail::ShouldFail("GlobalMemoryStatus", &error)) {
+    SetLastError(error);
+    return;
+  }
+  const sim::Memory& m = sim::Sysinfo().memory;
+  lpBuffer->dwLength = sizeof(MEMORYSTATUS);
+  lpBuffer->dwMemoryLoad =
+      m.totalPhys == 0 ? 0 : static_cast<DWORD>(100 - uint64_t{m.availPhys} * 100 / m.totalPhys);
+  lpBuffer->dwTotalPhys = m.totalPhys;
+  lpBuffer->dwAvailPhys = m.availPhys;
+  lpBuffer->dwTotalPageFile = m.totalPageFile;
+  lpBuffer->dwAvailPageFile = m.availPageFile;
+  lpBuffer->dwTotalVirtual = m.totalVirtual;
+  lpBuffer->dwAvailVirtual = m.availVirtual;
+}
+
+// "A:\<NUL>C:\<NUL><NUL>": the length without the final NUL, or, when the
+// buffer is too small, the size it needs (with the final NUL) and nothing written.
+DWORD WINAPI GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer) {
+  DWORD error;
+  if (detail::ShouldFail("GetLogicalDriveStringsA", &error)) {
+    SetLastError(error);
+    return 0;
+  }
+  DWORD length = static_cast<DWORD>(sim::Sysinfo().drives.size() * 4);
+  if (!lpBuffer || nBufferLength < length + 1) return length + 1;
+  char* out = lpBuffer;
+  for (const auto& drive : sim::Sysinfo().drives) {
+    *out++ = drive.first;
+    *out++ = ':';
+    *out++ = '\\';
+    *out++ = '\0';
+  }
+  *out = '\0';
+  return length;
+}
+
+UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName) {
+  DWORD error;
+  if (detail::ShouldFail("GetDriveTypeA", &error)) {
+    SetLastError(error);
+    return DRIVE_UNKNOWN;
+  }
+  const sim::Drive* drive = sim::DriveOfRoot(lpRootPathName, false);
+  return drive ? drive->type : DRIVE_NO_ROOT_DIR;
+}
+
+BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer,
+                                  DWORD nVolumeNameSize, LPDWORD lpVolumeSerialNumber,
+                                  LPDWORD lpMaximumComponentLength, LPDWORD lpFileSystemFlags,
+                                  LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize) {
+  DWORD error;
+  if (detail::ShouldFail("GetVolumeInformationA", &error)) {
+    SetLastError(error);
+    return FALSE;
+  }
+  const sim::Drive* drive = sim::DriveOfRoot(lpRootPathName, true);
+  if (!drive) {
+    SetLastError(lpRootPathName && std::strlen(lpRootPathName) == 3 ? ERROR_PATH_NOT_FOUND
+                                                                     : ERROR_INVALID_NAME);
+    return FALSE;
+  }
+  if (drive->volumeError != 0) {
+    SetLastError(drive->volumeError);
+    return FALSE;
+  }
+  if ((lpVolumeNameBuffer && nVolumeNameSize < drive->label.size() + 1) ||
+      (lpFileSystemNameBuffer && nFileSystemNameSize < drive->fileSystem.size() + 1)) {
+    SetLastError(ERROR_BAD_LENGTH);
+    return FALSE;
+  }
+  if (lpVolumeNameBuffer) std::memcpy(lpVolumeNameBuffer, drive->label.c_str(), drive->label.size() + 1);
+  if (lpVolumeSerialNumber) *lpVolumeSerialNumber = drive->serial;
+  if (lpMaximumComponentLength) *lpMaximumComponentLength = 255;
+  if (lpFileSystemFlags) {
+    *lpFileSystemFlags = drive->fileSystem == "NTFS"
+                             ? FS_CASE_SENSITIVE | FS_CASE_IS_PRESERVED | FS_UNICODE_STORED_ON_DISK |
+                                   FS_PERSISTENT_ACLS
+                             : FS_CASE_IS_PRESERVED | FS_UNICODE_STORED_ON_DISK;
+  }
+  if (lpFileSystemNameBuffer) {
+    std::memcpy(lpFileSystemNameBuffer, drive->fileSystem.c_str(), drive->fileSystem.size() + 1);
+  }
+  return TRUE;
+}
+
+BOOL WINAPI GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerCluster,
+                              LPDWORD lpBytesPerSector, LPDWORD lpNumberOfFreeClusters,
+                              LPDWORD lpTotalNumberOfClusters) {
+  DWORD error;
+  if (detail::ShouldFail("GetDiskFreeSpaceA", &error)) {
+    SetLastError(error);
+    return FALSE;
+  }
+  const sim::Drive* drive = sim::DriveOfRoot(lpRootPathName, true);
+  if (!drive) {
+    SetLastError(lpRootPathName && std::strlen(lpRootPathName) == 3 ? ERROR_PATH_NOT_FOUND
+                                                                     : ERROR_INVALID_NAME);
+    return FALSE;
+  }
+  if (drive->spaceError != 0) {
+    SetLastError(drive->spaceError);
+    return FALSE;
+  }
+  if (lpSectorsPerCluster) *lpSectorsPerCluster = drive->sectorsPerCluster;
+  if (lpBytesPerSector) *lpBytesPerSector = drive->bytesPerSector;
+  if (lpNumberOfFreeClusters) *lpNumberOfFreeClusters = drive->freeClusters;
+  if (lpTotalNumberOfClusters) *lpTotalNumberOfClusters = drive->totalClusters;
+  return TRUE;
+}
+
+}  // extern "C"
