@@ -24,17 +24,3 @@ bool FileCreateForWrite(const std::string& path, DWORD* error) {
 void FileAppend(const std::string& path, const std::string& bytes) { Files()[path] += bytes; }
 
 }  // namespace sim::detail
-
-// Until the string area lands: C formatting stands in for wsprintf.
-extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
-  int n = vsnprintf(lpOut, 1024, lpFmt, arglist);
-  return n > 1023 ? 1023 : n;
-}
-
-extern "C" int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
-  va_list args;
-  va_start(args, lpFmt);
-  int n = wvsprintfA(lpOut, lpFmt, args);
-  va_end(args);
-  return n;
-}
