@@ -22,8 +22,12 @@ extern unsigned WarningCount;
 extern unsigned ErrorCount;
 
 // The pending report: entries collected by a check, printed or discarded by
-// the driver. ReportAdd formats with wsprintf rules (cut at 1024 characters)
-// and appends one entry; always 0.
+// the driver. Consecutive NUL-terminated entries and one more NUL, or NULL
+// when there is none; only the functions below change it.
+extern char* PendingReport;
+// Formats with wsprintf rules (cut at 1024 characters) and appends the result
+// as one entry; always 0. An empty result, or a list that cannot grow, adds
+// nothing and keeps every entry already held.
 int ReportAdd(const char* format, ...);
 // Prints every entry in order to standard output; the entries stay.
 void ReportFlush(void);
