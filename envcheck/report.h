@@ -4,8 +4,8 @@
 
 #include "platform.h"
 
-// Severity a check returns.
-enum { SEVERITY_INFORMATION = 0, SEVERITY_WARNING = 1, SEVERITY_ERROR = 2 };
+// Severity a check returns (SEVERITY_ERROR is taken by the Windows headers).
+enum { SEV_INFORMATION = 0, SEV_WARNING = 1, SEV_ERROR = 2 };
 // Report level: 0 everything, 1 warnings and errors, 2 errors only.
 enum { REPORT_ALL = 0, REPORT_WARNINGS = 1, REPORT_ERRORS = 2 };
 
