@@ -80,3 +80,4 @@ HWND FocusWindow();
 #include "sim_services.h"
 #include "sim_privileges.h"
 #include "sim_sysinfo.h"
+#include "sim_eventlog.h"

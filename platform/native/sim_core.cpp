@@ -181,6 +181,7 @@ void Reset() {
   detail::ResetServices();
   detail::ResetPrivileges();
   detail::ResetSysinfo();
+  detail::ResetEventLog();
 }
 
 void FailCall(const std::string& api, DWORD error, int nth, int times) {

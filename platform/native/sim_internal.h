@@ -24,6 +24,7 @@ void ResetFiles();
 void ResetServices();
 void ResetPrivileges();
 void ResetSysinfo();
+void ResetEventLog();
 
 // CloseHandle dispatches to the area that owns the handle's kind.
 bool CloseFileHandle(uintptr_t value);

@@ -10,3 +10,4 @@
 #include "win_services.h"
 #include "win_privileges.h"
 #include "win_sysinfo.h"
+#include "win_eventlog.h"
