@@ -1,9 +1,16 @@
 // The simulated event log against the layout and errors of the real one.
 #include <cstring>
+#include <string>
 
 #include "sim_fixture.h"
 
 namespace {
+
+sim::EventRecord Source(const std::string& source) {
+  sim::EventRecord record;
+  record.source = source;
+  return record;
+}
 
 class SimEventLogTest : public SimTest {
  protected:
@@ -44,8 +51,8 @@ TEST_F(SimEventLogTest, RecordIsLaidOutAsEventLogRecord) {
 }
 
 TEST_F(SimEventLogTest, SizeQueryFailsAndTellsTheBytesNeededThenReadsOneByOne) {
-  sim::AddEvent({"A"});
-  sim::AddEvent({"B"});
+  sim::AddEvent(Source("A"));
+  sim::AddEvent(Source("B"));
   HANDLE log = OpenEventLogA(nullptr, "Corvane");
   ASSERT_NE(log, nullptr);
   DWORD count = 0;
@@ -58,11 +65,11 @@ TEST_F(SimEventLogTest, SizeQueryFailsAndTellsTheBytesNeededThenReadsOneByOne) {
   EXPECT_FALSE(ReadEventLogA(log, kForwards, 0, buffer.data(), 0, &read, &needed));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(read, 0u);
-  EXPECT_EQ(needed, sim::EventRecordBytes({"A"}, 1).size());
+  EXPECT_EQ(needed, sim::EventRecordBytes(Source("A"), 1).size());
   EXPECT_EQ(buffer[0], 0xcc);
 
   ASSERT_TRUE(ReadEventLogA(log, kForwards, 0, buffer.data(), needed, &read, &needed));
-  EXPECT_EQ(read, sim::EventRecordBytes({"A"}, 1).size());
+  EXPECT_EQ(read, sim::EventRecordBytes(Source("A"), 1).size());
   EXPECT_STREQ(reinterpret_cast<char*>(buffer.data()) + 56, "A");
 
   // What fits is read at once; past the end the read fails with EOF.
@@ -77,8 +84,8 @@ TEST_F(SimEventLogTest, SizeQueryFailsAndTellsTheBytesNeededThenReadsOneByOne) {
 }
 
 TEST_F(SimEventLogTest, SeveralWholeRecordsFitOneRead) {
-  for (const char* source : {"A", "B", "C"}) sim::AddEvent({source});
-  size_t one = sim::EventRecordBytes({"A"}, 1).size();
+  for (const char* source : {"A", "B", "C"}) sim::AddEvent(Source(source));
+  size_t one = sim::EventRecordBytes(Source("A"), 1).size();
   HANDLE log = OpenEventLogA(nullptr, "Corvane");
   std::vector<uint8_t> buffer(2 * one + 1);
   DWORD read = 0, needed = 0;
@@ -91,7 +98,7 @@ TEST_F(SimEventLogTest, SeveralWholeRecordsFitOneRead) {
 }
 
 TEST_F(SimEventLogTest, ShrinkingLogContinuesAfterTheLastRecordRead) {
-  for (const char* source : {"A", "B", "C", "D"}) sim::AddEvent({source});
+  for (const char* source : {"A", "B", "C", "D"}) sim::AddEvent(Source(source));
   HANDLE log = OpenEventLogA(nullptr, "Corvane");
   std::vector<uint8_t> buffer(100);
   DWORD read = 0, needed = 0;
