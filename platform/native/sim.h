@@ -13,6 +13,9 @@ namespace sim {
 
 // A fresh machine: every area back to its defaults, every counter zero.
 void Reset();
+// A simulated restart of Windows: volatile registry keys vanish and each area
+// carries out what was left for the next start. Open handles stay counted.
+void Reboot();
 
 // ---- Fault injection -------------------------------------------------------
 // Makes `api` (the Win32 or C runtime name, e.g. "RegOpenKeyExA", "malloc")
@@ -81,3 +84,4 @@ HWND FocusWindow();
 #include "sim_privileges.h"
 #include "sim_sysinfo.h"
 #include "sim_eventlog.h"
+#include "sim_registry.h"

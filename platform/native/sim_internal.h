@@ -26,6 +26,9 @@ void ResetPrivileges();
 void ResetSysinfo();
 void ResetEventLog();
 
+// What each area does at a simulated restart; sim::Reboot calls them all.
+void RebootRegistry();
+
 // CloseHandle dispatches to the area that owns the handle's kind.
 bool CloseFileHandle(uintptr_t value);
 bool CloseTokenHandle(uintptr_t value);

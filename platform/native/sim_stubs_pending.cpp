@@ -12,7 +12,6 @@ std::map<std::string, std::string>& Files() {
 }
 }  // namespace
 
-void ResetRegistry() {}
 void ResetFiles() { Files().clear(); }
 bool CloseFileHandle(uintptr_t value) { return ReleaseHandle(HandleKind::File, value); }
 

@@ -11,3 +11,4 @@
 #include "win_privileges.h"
 #include "win_sysinfo.h"
 #include "win_eventlog.h"
+#include "win_registry.h"
