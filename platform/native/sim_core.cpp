@@ -184,7 +184,10 @@ void Reset() {
   detail::ResetEventLog();
 }
 
-void Reboot() { detail::RebootRegistry(); }
+void Reboot() {
+  detail::RebootRegistry();
+  detail::RebootServices();
+}
 
 void FailCall(const std::string& api, DWORD error, int nth, int times) {
   State().faults.push_back(Fault{api, error, nth - 1, times});

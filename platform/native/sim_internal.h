@@ -28,6 +28,7 @@ void ResetEventLog();
 
 // What each area does at a simulated restart; sim::Reboot calls them all.
 void RebootRegistry();
+void RebootServices();
 
 // CloseHandle dispatches to the area that owns the handle's kind.
 bool CloseFileHandle(uintptr_t value);

@@ -4,6 +4,7 @@
 #include "sim_internal.h"
 #include "sim_services.h"
 
+#include <iterator>
 #include <map>
 
 namespace sim {
@@ -79,6 +80,13 @@ bool Fail(DWORD error) {
 
 namespace detail {
 void ResetServices() { Scm() = ServiceState_{}; }
+
+// Services marked for deletion are gone after a restart.
+void RebootServices() {
+  for (auto it = Scm().services.begin(); it != Scm().services.end();) {
+    it = it->second.marked ? Scm().services.erase(it) : std::next(it);
+  }
+}
 }  // namespace detail
 
 void AddService(const std::string& name, const ServiceSpec& spec) {

@@ -193,13 +193,15 @@ TEST_F(ServicesSimTest, MarkedServiceGoesWhenItsLastHandleCloses) {
   EXPECT_EQ(Open("cvn-rec"), nullptr);
 }
 
-TEST_F(ServicesSimTest, MarkedServiceThatIsStillRunningStaysInstalled) {
+TEST_F(ServicesSimTest, MarkedServiceThatIsStillRunningStaysInstalledUntilARestart) {
   sim::AddService("CVNSvc");
   SC_HANDLE service = Open("CVNSvc");
   ASSERT_TRUE(DeleteService(service));
   CloseServiceHandle(service);
   EXPECT_TRUE(sim::ServiceExists("CVNSvc"));
   EXPECT_TRUE(sim::ServiceMarkedForDeletion("CVNSvc"));
+  sim::Reboot();
+  EXPECT_FALSE(sim::ServiceExists("CVNSvc"));
 }
 
 TEST_F(ServicesSimTest, InjectedFaultsUseTheChosenError) {
