@@ -85,3 +85,4 @@ HWND FocusWindow();
 #include "sim_sysinfo.h"
 #include "sim_eventlog.h"
 #include "sim_registry.h"
+#include "sim_net.h"

@@ -182,6 +182,7 @@ void Reset() {
   detail::ResetPrivileges();
   detail::ResetSysinfo();
   detail::ResetEventLog();
+  detail::ResetNetwork();
 }
 
 void Reboot() {

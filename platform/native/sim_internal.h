@@ -25,6 +25,7 @@ void ResetServices();
 void ResetPrivileges();
 void ResetSysinfo();
 void ResetEventLog();
+void ResetNetwork();
 
 // What each area does at a simulated restart; sim::Reboot calls them all.
 void RebootRegistry();

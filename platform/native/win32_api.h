@@ -12,3 +12,5 @@
 #include "win_sysinfo.h"
 #include "win_eventlog.h"
 #include "win_registry.h"
+#include "win_winsock.h"
+#include "win_icmp.h"

@@ -1,0 +1,526 @@
+// WinSock 1.1, the ICMP echo service and the computer name: the host's own
+// (through sim_net_host.cpp) or a scripted machine (see sim_net.h).
+#include "sim_internal.h"
+#include "sim_net_host.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+namespace sim {
+namespace {
+
+struct EchoScript {
+  bool answers;
+  DWORD ms;
+  ULONG status;
+};
+
+// A hostent and everything it points to, in one heap object: the next
+// look-up replaces it, so a caller that keeps the old pointer reads freed
+// memory (and the sanitizer says so), as it reads stale data on Windows.
+struct HostentBlock {
+  hostent entry{};
+  std::string name;
+  std::vector<std::string> aliases;
+  std::vector<char*> aliasList;
+  std::vector<std::array<char, 4>> addresses;
+  std::vector<char*> addressList;
+};
+
+struct NetState {
+  bool scripted = false;
+  int started = 0;
+  std::string hostName;
+  std::string computerName;
+  std::vector<host::HostEntry> hosts;
+  std::map<std::string, int> lookupErrors;  // by lower-case name
+  std::map<uint32_t, std::string> reverseNames;
+  std::map<uint32_t, int> reverseErrors;
+  std::map<uint32_t, EchoScript> echoes;
+  std::map<std::pair<uint32_t, int>, int> connects;
+  std::map<SOCKET, int> sockets;  // handle -> host descriptor (-1 when scripted)
+  std::unique_ptr<HostentBlock> hostent;
+  char dotted[16] = {};
+  std::vector<EchoRequest> echoRequests;
+  std::vector<ConnectAttempt> connectAttempts;
+};
+
+NetState& Net() {
+  static NetState state;
+  return state;
+}
+
+// inet_addr as WinSock parses it: one to four parts in decimal, octal (0...)
+// or hexadecimal (0x...), separated by dots and ended by the end of the text
+// or white space; the last part fills the remaining bytes.
+ULONG ParseAddress(const char* text) {
+  if (!text) return INADDR_NONE;
+  uint64_t parts[4];
+  int count = 0;
+  const char* p = text;
+  for (;;) {
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return INADDR_NONE;
+    uint64_t value = 0;
+    int base = 10;
+    if (*p == '0') {
+      ++p;
+      base = 8;
+      if (*p == 'x' || *p == 'X') {
+        ++p;
+        base = 16;
+      }
+    }
+    for (;; ++p) {
+      int c = static_cast<unsigned char>(*p);
+      int digit;
+      if (std::isdigit(c)) {
+        digit = c - '0';
+      } else if (base == 16 && std::isxdigit(c)) {
+        digit = std::tolower(c) - 'a' + 10;
+      } else {
+        break;
+      }
+      if (digit >= base) return INADDR_NONE;
+      value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+      if (value > 0xffffffffu) return INADDR_NONE;
+    }
+    parts[count++] = value;
+    if (*p != '.') break;
+    if (count == 4) return INADDR_NONE;
+    ++p;
+  }
+  if (*p && !std::isspace(static_cast<unsigned char>(*p))) return INADDR_NONE;
+  static const uint64_t kLastPartLimit[] = {0xffffffffu, 0xffffffu, 0xffffu, 0xffu};
+  uint64_t value = 0;
+  for (int i = 0; i < count - 1; ++i) {
+    if (parts[i] > 0xff) return INADDR_NONE;
+    value |= parts[i] << (24 - 8 * i);
+  }
+  if (parts[count - 1] > kLastPartLimit[count - 1]) return INADDR_NONE;
+  value |= parts[count - 1];
+  // Network byte order: the first part is the first byte in memory.
+  uint32_t host = static_cast<uint32_t>(value);
+  uint8_t bytes[4] = {static_cast<uint8_t>(host >> 24), static_cast<uint8_t>(host >> 16),
+                      static_cast<uint8_t>(host >> 8), static_cast<uint8_t>(host)};
+  uint32_t net;
+  std::memcpy(&net, bytes, sizeof net);
+  return net;
+}
+
+std::string Dotted(uint32_t net) {
+  uint8_t b[4];
+  std::memcpy(b, &net, sizeof b);
+  return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
+         std::to_string(b[3]);
+}
+
+uint32_t ScriptAddress(const std::string& dotted) {
+  ULONG value = ParseAddress(dotted.c_str());
+  if (value == INADDR_NONE) throw std::invalid_argument("not a dotted address: " + dotted);
+  return value;
+}
+
+void SetDefaults() {
+  NetState& n = Net();
+  n.hostName = kScriptedHostName;
+  n.computerName = kScriptedComputerName;
+  n.hosts.push_back({kScriptedFqdn, {kScriptedHostName}, {ScriptAddress(kScriptedAddress)}});
+  n.hosts.push_back({"localhost", {}, {ScriptAddress("127.0.0.1")}});
+  n.reverseNames[ScriptAddress(kScriptedAddress)] = kScriptedFqdn;
+  n.reverseNames[ScriptAddress("127.0.0.1")] = "localhost";
+}
+
+hostent* Publish(const host::HostEntry& found) {
+  auto block = std::make_unique<HostentBlock>();
+  block->name = found.name;
+  block->aliases = found.aliases;
+  for (std::string& alias : block->aliases) block->aliasList.push_back(alias.data());
+  block->aliasList.push_back(nullptr);
+  for (uint32_t address : found.addresses) {
+    std::array<char, 4> bytes;
+    std::memcpy(bytes.data(), &address, 4);
+    block->addresses.push_back(bytes);
+  }
+  for (auto& bytes : block->addresses) block->addressList.push_back(bytes.data());
+  block->addressList.push_back(nullptr);
+  block->entry.h_name = block->name.data();
+  block->entry.h_aliases = block->aliasList.data();
+  block->entry.h_addrtype = AF_INET;
+  block->entry.h_length = 4;
+  block->entry.h_addr_list = block->addressList.data();
+  Net().hostent = std::move(block);
+  return &Net().hostent->entry;
+}
+
+int HostNameNow(std::string* name) {
+  if (Net().scripted) {
+    *name = Net().hostName;
+    return 0;
+  }
+  return host::HostName(name);
+}
+
+int LookUpName(const std::string& name, host::HostEntry* found) {
+  NetState& n = Net();
+  if (!n.scripted) return host::LookUpName(name, found);
+  auto error = n.lookupErrors.find(detail::Lower(name));
+  if (error != n.lookupErrors.end()) return error->second;
+  ULONG dotted = ParseAddress(name.c_str());
+  if (dotted != INADDR_NONE) {
+    *found = host::HostEntry{name, {}, {dotted}};
+    return 0;
+  }
+  for (const host::HostEntry& entry : n.hosts) {
+    bool match = detail::EqualsNoCase(entry.name, name);
+    for (const std::string& alias : entry.aliases) match = match || detail::EqualsNoCase(alias, name);
+    if (match) {
+      *found = entry;
+      return 0;
+    }
+  }
+  return WSAHOST_NOT_FOUND;
+}
+
+int LookUpAddress(uint32_t address, host::HostEntry* found) {
+  NetState& n = Net();
+  if (!n.scripted) return host::LookUpAddress(address, found);
+  auto error = n.reverseErrors.find(address);
+  if (error != n.reverseErrors.end()) return error->second;
+  auto name = n.reverseNames.find(address);
+  if (name == n.reverseNames.end()) return WSAHOST_NOT_FOUND;
+  *found = host::HostEntry{name->second, {}, {address}};
+  return 0;
+}
+
+// Failure of a WinSock call: its error as the thread's last error.
+template <typename T>
+T Fail(int error, T result) {
+  SetLastError(static_cast<DWORD>(error));
+  return result;
+}
+
+}  // namespace
+
+namespace detail {
+void ResetNetwork() { Net() = NetState{}; }
+}  // namespace detail
+
+void ScriptNetwork() {
+  if (Net().scripted) return;
+  Net().scripted = true;
+  SetDefaults();
+}
+
+bool NetworkScripted() { return Net().scripted; }
+
+void SetHostName(const std::string& name) {
+  ScriptNetwork();
+  Net().hostName = name;
+}
+
+void SetComputerName(const std::string& name) {
+  ScriptNetwork();
+  Net().computerName = name;
+}
+
+void AddHost(const std::string& officialName, const std::vector<std::string>& addresses,
+             const std::vector<std::string>& aliases) {
+  ScriptNetwork();
+  if (addresses.empty()) throw std::invalid_argument("a host needs an address");
+  host::HostEntry entry{officialName, aliases, {}};
+  for (const std::string& address : addresses) entry.addresses.push_back(ScriptAddress(address));
+  // The newest record wins, as a later hosts line would replace the name.
+  Net().hosts.insert(Net().hosts.begin(), entry);
+}
+
+void FailLookup(const std::string& name, int error) {
+  ScriptNetwork();
+  Net().lookupErrors[detail::Lower(name)] = error;
+}
+
+void AddReverse(const std::string& address, const std::string& officialName) {
+  ScriptNetwork();
+  Net().reverseNames[ScriptAddress(address)] = officialName;
+  Net().reverseErrors.erase(ScriptAddress(address));
+}
+
+void FailReverseLookup(const std::string& address, int error) {
+  ScriptNetwork();
+  Net().reverseErrors[ScriptAddress(address)] = error;
+}
+
+void AnswerEcho(const std::string& address, DWORD ms, ULONG status) {
+  ScriptNetwork();
+  Net().echoes[ScriptAddress(address)] = EchoScript{true, ms, status};
+}
+
+void DropEcho(const std::string& address) {
+  ScriptNetwork();
+  Net().echoes[ScriptAddress(address)] = EchoScript{false, 0, 0};
+}
+
+void SetConnectResult(const std::string& address, int port, int error) {
+  ScriptNetwork();
+  Net().connects[{ScriptAddress(address), port}] = error;
+}
+
+int WinsockStarted() { return Net().started; }
+const std::vector<EchoRequest>& EchoRequests() { return Net().echoRequests; }
+const std::vector<ConnectAttempt>& ConnectAttempts() { return Net().connectAttempts; }
+
+}  // namespace sim
+
+// ---- Win32 entry points ------------------------------------------------------------
+using sim::Net;
+namespace detail = sim::detail;
+namespace host = sim::host;
+
+extern "C" {
+
+int WINAPI WSAStartup(WORD wVersionRequested, LPWSADATA lpWSAData) {
+  DWORD error;
+  if (detail::ShouldFail("WSAStartup", &error)) return static_cast<int>(error);
+  BYTE major = static_cast<BYTE>(wVersionRequested & 0xff);
+  BYTE minor = static_cast<BYTE>(wVersionRequested >> 8);
+  if (major == 0) return WSAVERNOTSUPPORTED;
+  if (!lpWSAData) return WSAEFAULT;
+  // This WinSock implements 1.0 to 2.2 and grants the version asked for.
+  bool above = major > 2 || (major == 2 && minor > 2);
+  std::memset(lpWSAData, 0, sizeof *lpWSAData);
+  lpWSAData->wVersion = above ? MAKEWORD(2, 2) : wVersionRequested;
+  lpWSAData->wHighVersion = MAKEWORD(2, 2);
+  std::strcpy(lpWSAData->szDescription, "WinSock 2.0");
+  std::strcpy(lpWSAData->szSystemStatus, "Running");
+  lpWSAData->iMaxSockets = major < 2 ? 32767 : 0;
+  lpWSAData->iMaxUdpDg = major < 2 ? 65467 : 0;
+  ++Net().started;
+  return 0;
+}
+
+int WINAPI WSACleanup(void) {
+  DWORD error;
+  if (detail::ShouldFail("WSACleanup", &error)) return sim::Fail(static_cast<int>(error), SOCKET_ERROR);
+  if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, SOCKET_ERROR);
+  // The thread's look-up data does not outlive the last user.
+  if (--Net().started == 0) Net().hostent.reset();
+  return 0;
+}
+
+// WinSock keeps its error in the thread's last error.
+int WINAPI WSAGetLastError(void) { return static_cast<int>(GetLastError()); }
+void WINAPI WSASetLastError(int iError) { SetLastError(static_cast<DWORD>(iError)); }
+
+SOCKET WINAPI socket(int af, int type, int protocol) {
+  DWORD error;
+  if (detail::ShouldFail("socket", &error)) return sim::Fail(static_cast<int>(error), INVALID_SOCKET);
+  if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, INVALID_SOCKET);
+  if (af != AF_INET) return sim::Fail(WSAEAFNOSUPPORT, INVALID_SOCKET);
+  if (type != SOCK_STREAM) return sim::Fail(WSAESOCKTNOSUPPORT, INVALID_SOCKET);
+  if (protocol != 0 && protocol != IPPROTO_TCP) return sim::Fail(WSAEPROTONOSUPPORT, INVALID_SOCKET);
+  int descriptor = -1;
+  if (!Net().scripted) {
+    int failure = host::OpenStreamSocket(&descriptor);
+    if (failure) return sim::Fail(failure, INVALID_SOCKET);
+  }
+  SOCKET s = detail::NewHandle(sim::HandleKind::Socket);
+  Net().sockets[s] = descriptor;
+  return s;
+}
+
+int WINAPI connect(SOCKET s, const struct sockaddr* name, int namelen) {
+  DWORD error;
+  if (detail::ShouldFail("connect", &error)) return sim::Fail(static_cast<int>(error), SOCKET_ERROR);
+  if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, SOCKET_ERROR);
+  auto socketEntry = Net().sockets.find(s);
+  if (socketEntry == Net().sockets.end()) return sim::Fail(WSAENOTSOCK, SOCKET_ERROR);
+  if (!name || namelen < static_cast<int>(sizeof(sockaddr_in))) return sim::Fail(WSAEFAULT, SOCKET_ERROR);
+  sockaddr_in target;
+  std::memcpy(&target, name, sizeof target);
+  if (target.sin_family != AF_INET) return sim::Fail(WSAEAFNOSUPPORT, SOCKET_ERROR);
+  if (target.sin_addr.s_addr == INADDR_ANY) return sim::Fail(WSAEADDRNOTAVAIL, SOCKET_ERROR);
+  int port = (target.sin_port & 0xff) << 8 | target.sin_port >> 8;
+  Net().connectAttempts.push_back({sim::Dotted(target.sin_addr.s_addr), port});
+  int result = WSAECONNREFUSED;
+  if (Net().scripted) {
+    auto scripted = Net().connects.find({target.sin_addr.s_addr, port});
+    if (scripted != Net().connects.end()) result = scripted->second;
+  } else {
+    result = host::Connect(socketEntry->second, target.sin_addr.s_addr, target.sin_port);
+  }
+  return result ? sim::Fail(result, SOCKET_ERROR) : 0;
+}
+
+int WINAPI closesocket(SOCKET s) {
+  DWORD error;
+  if (detail::ShouldFail("closesocket", &error)) return sim::Fail(static_cast<int>(error), SOCKET_ERROR);
+  if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, SOCKET_ERROR);
+  auto socketEntry = Net().sockets.find(s);
+  if (socketEntry == Net().sockets.end()) return sim::Fail(WSAENOTSOCK, SOCKET_ERROR);
+  if (socketEntry->second >= 0) host::CloseSocket(socketEntry->second);
+  Net().sockets.erase(socketEntry);
+  detail::ReleaseHandle(sim::HandleKind::Socket, s);
+  return 0;
+}
+
+int WINAPI gethostname(char* name, int namelen) {
+  DWORD error;
+  if (detail::ShouldFail("gethostname", &error)) return sim::Fail(static_cast<int>(error), SOCKET_ERROR);
+  if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, SOCKET_ERROR);
+  if (!name) return sim::Fail(WSAEFAULT, SOCKET_ERROR);
+  std::string text;
+  int failure = sim::HostNameNow(&text);
+  if (failure) return sim::Fail(failure, SOCKET_ERROR);
+  if (namelen < 0 || text.size() + 1 > static_cast<size_t>(namelen)) return sim::Fail(WSAEFAULT, SOCKET_ERROR);
+  std::memcpy(name, text.c_str(), text.size() + 1);
+  return 0;
+}
+
+struct hostent* WINAPI gethostbyname(const char* name) {
+  DWORD error;
+  if (detail::ShouldFail("gethostbyname", &error)) return sim::Fail<hostent*>(static_cast<int>(error), nullptr);
+  if (Net().started == 0) return sim::Fail<hostent*>(WSANOTINITIALISED, nullptr);
+  std::string wanted = name ? name : "";
+  // No name (or an empty one) stands for this host.
+  if (wanted.empty()) {
+    int failure = sim::HostNameNow(&wanted);
+    if (failure) return sim::Fail<hostent*>(failure, nullptr);
+  }
+  host::HostEntry found;
+  int failure = sim::LookUpName(wanted, &found);
+  if (failure) return sim::Fail<hostent*>(failure, nullptr);
+  return sim::Publish(found);
+}
+
+struct hostent* WINAPI gethostbyaddr(const char* addr, int len, int type) {
+  DWORD error;
+  if (detail::ShouldFail("gethostbyaddr", &error)) return sim::Fail<hostent*>(static_cast<int>(error), nullptr);
+  if (Net().started == 0) return sim::Fail<hostent*>(WSANOTINITIALISED, nullptr);
+  if (!addr || len != 4) return sim::Fail<hostent*>(WSAEFAULT, nullptr);
+  if (type != AF_INET) return sim::Fail<hostent*>(WSAEAFNOSUPPORT, nullptr);
+  uint32_t address;
+  std::memcpy(&address, addr, sizeof address);
+  host::HostEntry found;
+  int failure = sim::LookUpAddress(address, &found);
+  if (failure) return sim::Fail<hostent*>(failure, nullptr);
+  return sim::Publish(found);
+}
+
+ULONG WINAPI inet_addr(const char* cp) {
+  DWORD error;
+  detail::ShouldFail("inet_addr", &error);
+  return sim::ParseAddress(cp);
+}
+
+char* WINAPI inet_ntoa(struct in_addr in) {
+  DWORD error;
+  detail::ShouldFail("inet_ntoa", &error);
+  std::string text = sim::Dotted(in.s_addr);
+  std::memcpy(Net().dotted, text.c_str(), text.size() + 1);
+  return Net().dotted;
+}
+
+u_short WINAPI htons(u_short hostshort) {
+  return static_cast<u_short>((hostshort >> 8) | (hostshort << 8));
+}
+
+BOOL WINAPI GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
+  DWORD error;
+  if (detail::ShouldFail("GetComputerNameA", &error)) return sim::Fail(static_cast<int>(error), FALSE);
+  if (!nSize) return sim::Fail(ERROR_INVALID_PARAMETER, FALSE);
+  std::string name;
+  if (Net().scripted) {
+    name = Net().computerName;
+  } else {
+    // The NetBIOS name: the host name up to its first dot, in capitals, cut
+    // at the 15 characters NetBIOS allows.
+    if (sim::host::HostName(&name) != 0) name = "WORKSTATION";
+    name = name.substr(0, name.find('.')).substr(0, MAX_COMPUTERNAME_LENGTH);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  if (!lpBuffer || *nSize < name.size() + 1) {
+    *nSize = static_cast<DWORD>(name.size() + 1);
+    return sim::Fail(ERROR_BUFFER_OVERFLOW, FALSE);
+  }
+  std::memcpy(lpBuffer, name.c_str(), name.size() + 1);
+  *nSize = static_cast<DWORD>(name.size());
+  return TRUE;
+}
+
+HANDLE WINAPI IcmpCreateFile(void) {
+  DWORD error;
+  if (detail::ShouldFail("IcmpCreateFile", &error)) return sim::Fail(static_cast<int>(error), INVALID_HANDLE_VALUE);
+  return reinterpret_cast<HANDLE>(detail::NewHandle(sim::HandleKind::Icmp));
+}
+
+BOOL WINAPI IcmpCloseHandle(HANDLE IcmpHandle) {
+  DWORD error;
+  if (detail::ShouldFail("IcmpCloseHandle", &error)) return sim::Fail(static_cast<int>(error), FALSE);
+  if (!detail::ReleaseHandle(sim::HandleKind::Icmp, reinterpret_cast<uintptr_t>(IcmpHandle)))
+    return sim::Fail(ERROR_INVALID_HANDLE, FALSE);
+  return TRUE;
+}
+
+DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID RequestData,
+                          WORD RequestSize, PIP_OPTION_INFORMATION RequestOptions,
+                          LPVOID ReplyBuffer, DWORD ReplySize, DWORD Timeout) {
+  DWORD error;
+  if (detail::ShouldFail("IcmpSendEcho", &error)) return sim::Fail<DWORD>(static_cast<int>(error), 0);
+  if (!detail::IsOpen(sim::HandleKind::Icmp, reinterpret_cast<uintptr_t>(IcmpHandle)))
+    return sim::Fail<DWORD>(ERROR_INVALID_HANDLE, 0);
+  if (!ReplyBuffer || (!RequestData && RequestSize)) return sim::Fail<DWORD>(ERROR_INVALID_PARAMETER, 0);
+  // Room for one reply record and an ICMP error's 8 bytes, as NT asks.
+  if (ReplySize < sizeof(ICMP_ECHO_REPLY) + 8) return sim::Fail<DWORD>(IP_BUF_TOO_SMALL, 0);
+
+  const BYTE* request = static_cast<const BYTE*>(RequestData);
+  BYTE* out = static_cast<BYTE*>(ReplyBuffer);
+  sim::EchoRequest sent{sim::Dotted(DestinationAddress),
+                        std::vector<BYTE>(request, request + RequestSize),
+                        RequestOptions ? RequestOptions->Ttl : BYTE{128},
+                        RequestOptions ? RequestOptions->Tos : BYTE{0},
+                        RequestOptions ? RequestOptions->Flags : BYTE{0},
+                        RequestOptions ? RequestOptions->OptionsSize : BYTE{0},
+                        ReplySize,
+                        std::all_of(out, out + ReplySize, [](BYTE b) { return b == 0; }),
+                        Timeout};
+  Net().echoRequests.push_back(sent);
+
+  ICMP_ECHO_REPLY record{};
+  std::vector<BYTE> data;
+  if (Net().scripted) {
+    sim::EchoScript script{true, 0, IP_SUCCESS};
+    auto scripted = Net().echoes.find(DestinationAddress);
+    if (scripted != Net().echoes.end()) script = scripted->second;
+    if (!script.answers || script.ms > Timeout) {
+      Sleep(Timeout);  // the whole wait, on the virtual clock
+      return sim::Fail<DWORD>(IP_REQ_TIMED_OUT, 0);
+    }
+    Sleep(script.ms);
+    record.Address = DestinationAddress;
+    record.Status = script.status;
+    record.RoundTripTime = script.ms;
+    record.Options.Ttl = 128;
+    data = sent.payload;
+  } else {
+    host::EchoReply reply;
+    int failure = host::Echo(DestinationAddress, sent.payload, sent.ttl, Timeout, &reply);
+    if (failure) return sim::Fail<DWORD>(failure, 0);
+    record.Address = reply.from;
+    record.Status = IP_SUCCESS;
+    record.RoundTripTime = reply.roundTripMs;
+    record.Options.Ttl = reply.ttl;
+    data = reply.data;
+  }
+  // The echoed data follows the record, as much of it as the buffer holds.
+  size_t room = ReplySize - sizeof record;
+  record.DataSize = static_cast<USHORT>(std::min(data.size(), room));
+  std::memcpy(out, &record, sizeof record);
+  std::memcpy(out + sizeof record, data.data(), record.DataSize);
+  return 1;
+}
+
+}  // extern "C"
