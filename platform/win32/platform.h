@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winsock.h>
 
+#include "icmp_api.h"
+
 #include <ctype.h>
 #include <stdarg.h>
 #include <stdio.h>

@@ -1,0 +1,159 @@
+# Shell side of the Wine tests, sourced by tests/wine/scenarios/*.sh and the
+# prefix fixtures. CTest (cmake/wine_tests.cmake) passes CVN_SOURCE_DIR,
+# CVN_BUILD_DIR (the win32 binaries, side by side), CVN_WINE_DIR (prefixes,
+# captured output and results of this run) and CVN_OBJDUMP.
+#
+# A scenario:
+#   source "$(dirname "$0")/../lib.sh"
+#   wine_use_shared                      # or wine_use_pristine for a fresh machine
+#   run_host wine_dll_test.exe           # a check host: its checks count here
+#   wine_run step "$CVN_BUILD_DIR/cvncheck.exe" -?   # any program: WINE_RC, WINE_OUT
+#   check "cvncheck exits 0" test "$WINE_RC" = 0
+#   finish                               # "N passed, N failed", exit status
+set -euo pipefail
+
+: "${CVN_BUILD_DIR:?run the Wine scenarios through ctest --preset win32}"
+CVN_SOURCE_DIR=${CVN_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+CVN_WINE_DIR=${CVN_WINE_DIR:-$CVN_BUILD_DIR/wine}
+CVN_TEMPLATE_PREFIX=$CVN_WINE_DIR/template
+CVN_SHARED_PREFIX=$CVN_WINE_DIR/shared
+CVN_PRISTINE_DIR=$CVN_WINE_DIR/pristine
+CVN_RESULTS_DIR=$CVN_WINE_DIR/results
+CVN_OUTPUT_DIR=$CVN_WINE_DIR/output
+CVN_SCENARIO=$(basename "$0" .sh)
+
+# Our own 32-bit machine, quiet, without the .NET and HTML engine installers,
+# and without a display (MessageBoxA then fails at once instead of waiting).
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$CVN_RESULTS_DIR" "$CVN_OUTPUT_DIR"
+rm -f "$CVN_RESULTS_DIR/$CVN_SCENARIO.summary"
+
+CVN_PASSED=0
+CVN_FAILED=0
+CVN_AT_EXIT=()
+cvn_run_at_exit() {
+  local i
+  for ((i = ${#CVN_AT_EXIT[@]} - 1; i >= 0; i--)); do eval "${CVN_AT_EXIT[i]}" || true; done
+}
+trap cvn_run_at_exit EXIT
+# Runs a command when the script ends, newest first.
+at_exit() { CVN_AT_EXIT+=("$*"); }
+
+# ---- Wine machines ------------------------------------------------------------
+# Wine's helper processes inherit the caller's descriptors: every Wine command
+# here reads /dev/null and writes to files, never to a pipe CTest waits on.
+
+# Starts a persistent server for $WINEPREFIX (unless one runs) and boots it.
+wine_server_start() {
+  setsid wineserver -p </dev/null >/dev/null 2>&1 || true
+  wine cmd /c exit 0 </dev/null >"$CVN_OUTPUT_DIR/$CVN_SCENARIO.boot.out" 2>&1
+}
+
+# Stops every process of $WINEPREFIX and its server (registry saved).
+wine_server_stop() {
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+}
+
+# Restarts the machine: volatile keys vanish, pending file operations are done.
+wine_reboot() {
+  wine_server_stop
+  wine_server_start
+}
+
+# The machine shared by the scenarios of this run (made by prefix_setup.sh).
+wine_use_shared() {
+  [[ -f $CVN_SHARED_PREFIX/system.reg ]] || {
+    echo "no Wine prefix at $CVN_SHARED_PREFIX: the wine.prefix_setup fixture did not run" >&2
+    exit 1
+  }
+  export WINEPREFIX=$CVN_SHARED_PREFIX
+  wine_server_start
+}
+
+# A fresh machine of its own for this scenario (a copy of the template prefix),
+# stopped when the script ends. Optional argument: a name for the prefix.
+wine_use_pristine() {
+  local prefix=$CVN_PRISTINE_DIR/${1:-$CVN_SCENARIO}
+  [[ -f $CVN_TEMPLATE_PREFIX/system.reg ]] || {
+    echo "no template prefix at $CVN_TEMPLATE_PREFIX: the wine.prefix_setup fixture did not run" >&2
+    exit 1
+  }
+  if [[ -d $prefix ]]; then WINEPREFIX=$prefix wine_server_stop; fi
+  rm -rf "$prefix"
+  mkdir -p "$CVN_PRISTINE_DIR"
+  cp -a "$CVN_TEMPLATE_PREFIX" "$prefix"
+  export WINEPREFIX=$prefix
+  at_exit "WINEPREFIX='$prefix' wine_server_stop"
+  wine_server_start
+}
+
+# wine_run NAME PROGRAM [ARGS...]: runs PROGRAM under Wine with its output in
+# files. Sets WINE_RC (exit code), WINE_OUT and WINE_ERR (the files; stdout
+# keeps Windows line ends). Never fails by itself.
+wine_run() {
+  local name=$1
+  shift
+  WINE_OUT=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.out
+  WINE_ERR=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.err
+  WINE_RC=0
+  wine "$@" </dev/null >"$WINE_OUT" 2>"$WINE_ERR" || WINE_RC=$?
+}
+
+# ---- Checks --------------------------------------------------------------------
+# check DESCRIPTION COMMAND [ARGS...]: passes when COMMAND succeeds.
+check() {
+  local description=$1
+  shift
+  if "$@"; then
+    CVN_PASSED=$((CVN_PASSED + 1))
+  else
+    CVN_FAILED=$((CVN_FAILED + 1))
+    echo "FAILED: $description"
+  fi
+}
+
+# check_eq DESCRIPTION EXPECTED ACTUAL
+check_eq() {
+  if [[ $2 == "$3" ]]; then
+    CVN_PASSED=$((CVN_PASSED + 1))
+  else
+    CVN_FAILED=$((CVN_FAILED + 1))
+    printf 'FAILED: %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
+  fi
+}
+
+# run_host HOST.exe [ARGS...]: runs a check host (tests/wine/check.h) from the
+# build directory, shows its output and counts its checks. A host that dies
+# before its summary line counts as one failure more.
+run_host() {
+  local host=$1
+  shift
+  wine_run "${host%.exe}" "$CVN_BUILD_DIR/$host" "$@"
+  tr -d '\r' <"$WINE_OUT"
+  local summary passed failed
+  summary=$(tr -d '\r' <"$WINE_OUT" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -n 1) || true
+  if [[ -z $summary ]]; then
+    CVN_FAILED=$((CVN_FAILED + 1))
+    echo "FAILED: $host ended (exit code $WINE_RC) without a summary line; its stderr:"
+    cat "$WINE_ERR"
+    return 0
+  fi
+  read -r passed _ failed _ <<<"$summary"
+  CVN_PASSED=$((CVN_PASSED + passed))
+  CVN_FAILED=$((CVN_FAILED + failed))
+  if [[ $WINE_RC != 0 && $failed == 0 ]]; then
+    CVN_FAILED=$((CVN_FAILED + 1))
+    echo "FAILED: $host exited with $WINE_RC after reporting no failure"
+  fi
+}
+
+# Ends the scenario: its summary line (also kept for scripts/test.sh) and exit
+# status. A scenario that checked nothing fails.
+finish() {
+  local summary="$CVN_PASSED passed, $CVN_FAILED failed"
+  echo "$summary"
+  echo "$summary" >"$CVN_RESULTS_DIR/$CVN_SCENARIO.summary"
+  if [[ $CVN_FAILED == 0 && $CVN_PASSED -gt 0 ]]; then exit 0; fi
+  exit 1
+}
