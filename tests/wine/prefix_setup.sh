@@ -10,11 +10,11 @@ rm -rf "$CVN_TEMPLATE_PREFIX" "$CVN_SHARED_PREFIX" "$CVN_PRISTINE_DIR"
 
 export WINEPREFIX=$CVN_TEMPLATE_PREFIX
 wine_run wineboot wineboot -i
+wine_server_stop  # saves the registry
 if [[ $WINE_RC != 0 || ! -f $WINEPREFIX/system.reg ]]; then
   echo "wineboot -i failed (exit code $WINE_RC):"
   cat "$WINE_OUT" "$WINE_ERR"
   exit 1
 fi
-wine_server_stop
 cp -a "$CVN_TEMPLATE_PREFIX" "$CVN_SHARED_PREFIX"
 echo "Wine prefixes ready in $CVN_WINE_DIR ($(wine --version))"

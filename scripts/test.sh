@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Every test: the native unit tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the Windows build and its tests under Wine.
+# Installs what is missing first. Ends with one line "N passed, N failed"
+# (unit test cases plus Wine checks); the exit code is 1 on any failure.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
+
+ensure_packages "${CVN_NATIVE_PACKAGES[@]}" "${CVN_WIN32_PACKAGES[@]}" "${CVN_WINE_PACKAGES[@]}" ||
+  { echo "0 passed, 1 failed"; exit 1; }
+
+passed=0
+failed=0
+timings=()
+now() { date +%s; }
+
+# ---- Native unit tests ----------------------------------------------------------
+start=$(now)
+native=$CVN_ROOT/build/native
+gtest_xml=$native/gtest-results.xml
+rm -f "$gtest_xml"
+if cvn_build native; then
+  ctest_status=0
+  (cd "$CVN_ROOT" && GTEST_OUTPUT=xml:$gtest_xml ctest --preset native) || ctest_status=$?
+  if [[ -f $gtest_xml ]]; then
+    # <testsuites tests="N" failures="F" disabled="D" errors="E" ...>
+    read -r tests failures disabled errors < <(
+      sed -n 's/.*<testsuites tests="\([0-9]*\)" failures="\([0-9]*\)" disabled="\([0-9]*\)" errors="\([0-9]*\)".*/\1 \2 \3 \4/p' \
+        "$gtest_xml" | head -n 1)
+    passed=$((passed + ${tests:-0} - ${failures:-0} - ${disabled:-0} - ${errors:-0}))
+    failed=$((failed + ${failures:-0} + ${errors:-0}))
+    # A run that dies after its results (a leak found at exit) still fails.
+    if [[ $ctest_status != 0 && ${failures:-0} == 0 && ${errors:-0} == 0 ]]; then
+      failed=$((failed + 1))
+    fi
+  else
+    echo "The native unit tests left no results (crashed?)"
+    failed=$((failed + 1))
+  fi
+else
+  failed=$((failed + 1))
+fi
+timings+=("native tests $(($(now) - start)) s")
+
+# ---- Windows build ----------------------------------------------------------------
+start=$(now)
+win32_built=0
+if cvn_build win32; then
+  win32_built=1
+else
+  failed=$((failed + 1))
+fi
+timings+=("win32 build $(($(now) - start)) s")
+
+# ---- Wine tests ---------------------------------------------------------------------
+# Each scenario leaves its "N passed, N failed" in wine/results; a failed test
+# without failed checks there (it never got to its summary) counts once.
+start=$(now)
+if ((win32_built)); then
+  win32=$CVN_ROOT/build/win32
+  results=$win32/wine/results
+  rm -rf "$results"
+  rm -f "$win32/Testing/Temporary/LastTestsFailed.log"
+  (cd "$CVN_ROOT" && ctest --preset win32) || true
+  shopt -s nullglob
+  for summary in "$results"/*.summary; do
+    read -r p _ f _ <"$summary"
+    passed=$((passed + p))
+    failed=$((failed + f))
+  done
+  if [[ -f $win32/Testing/Temporary/LastTestsFailed.log ]]; then
+    while IFS=: read -r _ test; do
+      summary=$results/${test#wine.}.summary
+      f=0
+      [[ -f $summary ]] && read -r _ _ f _ <"$summary"
+      [[ $f == 0 ]] && failed=$((failed + 1))
+    done <"$win32/Testing/Temporary/LastTestsFailed.log"
+  fi
+fi
+timings+=("wine tests $(($(now) - start)) s")
+
+echo "Times: $(IFS=,; echo "${timings[*]}" | sed 's/,/, /g')"
+echo "$passed passed, $failed failed"
+((failed == 0))

@@ -1,0 +1,40 @@
+# no-wine
+# The PE images as the loader of Windows NT 3.51 and 4.0 sees them: 32-bit
+# Intel, the system versions in the header, the six published exports and no
+# other, and imports only from libraries those systems have.
+source "$(dirname "$0")/../lib.sh"
+
+objdump=${CVN_OBJDUMP:-i686-w64-mingw32-objdump}
+allowed="advapi32.dll icmp.dll kernel32.dll msvcrt.dll user32.dll version.dll wsock32.dll"
+
+# check_image FILE: format, header fields and imports of one binary.
+check_image() {
+  local file=$1 headers
+  headers=$("$objdump" -p "$CVN_BUILD_DIR/$file")
+  field() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$headers"; }
+  check_eq "$file: file format" "pei-i386" "$(awk '/file format/ { print $NF; exit }' <<<"$headers")"
+  check_eq "$file: optional header magic" "010b" "$(field Magic)"
+  check_eq "$file: MajorOSystemVersion" 3 "$(field MajorOSystemVersion)"
+  check_eq "$file: MinorOSystemVersion" 51 "$(field MinorOSystemVersion)"
+  check_eq "$file: MajorSubsystemVersion" 3 "$(field MajorSubsystemVersion)"
+  check_eq "$file: MinorSubsystemVersion" 51 "$(field MinorSubsystemVersion)"
+  local dll
+  for dll in $(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z'); do
+    check "$file imports $dll, which Windows NT 4.0 does not have or we do not allow" \
+      grep -qw -- "$dll" <<<"$allowed"
+  done
+}
+
+check_image CVNUNIST.dll
+check_image cvncheck.exe
+
+headers=$("$objdump" -p "$CVN_BUILD_DIR/CVNUNIST.dll")
+check_eq "CVNUNIST.dll is a DLL" "DLL" \
+  "$(grep -ow 'DLL' <<<"$(sed -n '/^Characteristics/,/^$/p' <<<"$headers")" | head -n 1)"
+exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' <<<"$headers" | sort)
+check_eq "CVNUNIST.dll exports exactly the six published names" \
+  "$(printf '%s\n' UninstInitialize UninstUnInitialize ValidateEnvironment \
+       inEnsureServiceNotRunning zrHealthLog zrPortExists | sort)" "$exports"
+check_eq "CVNUNIST.dll export address table holds six entries" 6 \
+  "$(sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' <<<"$headers" | grep -c 'Export RVA')"
+finish
