@@ -4,10 +4,4 @@
 
 LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) { return -1; }
 LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved) { return 0; }
-int RunEnvironmentCheck(int argc, char** argv) { return -1; }
-int zrHealthLog(const char* outputFile, const char* moduleName) { return 0; }
-int ValidateEnvironment(unsigned flags, int level, const char* outputFile, char* targets,
-                        const char* moduleName) {
-  return -1;
-}
 int zrPortExists(int port) { return -1; }

@@ -23,3 +23,12 @@ bool FileCreateForWrite(const std::string& path, DWORD* error) {
 void FileAppend(const std::string& path, const std::string& bytes) { Files()[path] += bytes; }
 
 }  // namespace sim::detail
+
+namespace sim {
+// Contents of a file written through a redirected standard output ("" when
+// missing); the file system area replaces it.
+std::string FileContents(const std::string& path) {
+  auto it = detail::Files().find(path);
+  return it == detail::Files().end() ? std::string() : it->second;
+}
+}  // namespace sim
