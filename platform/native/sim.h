@@ -4,6 +4,7 @@
 #pragma once
 
 #include "win32_api.h"
+#include "sim_files.h"
 
 #include <cstdint>
 #include <string>

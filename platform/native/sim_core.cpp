@@ -188,6 +188,7 @@ void Reset() {
 void Reboot() {
   detail::RebootRegistry();
   detail::RebootServices();
+  detail::RebootFiles();
 }
 
 void FailCall(const std::string& api, DWORD error, int nth, int times) {

@@ -30,6 +30,7 @@ void ResetNetwork();
 // What each area does at a simulated restart; sim::Reboot calls them all.
 void RebootRegistry();
 void RebootServices();
+void RebootFiles();
 
 // CloseHandle dispatches to the area that owns the handle's kind.
 bool CloseFileHandle(uintptr_t value);
@@ -49,5 +50,11 @@ std::string Lower(std::string text);
 // Win32 error when the path cannot be written.
 bool FileCreateForWrite(const std::string& path, DWORD* error);
 void FileAppend(const std::string& path, const std::string& bytes);
+
+// The version resource a file carries, for the version area: false with
+// the Win32 error for a missing file, ERROR_RESOURCE_TYPE_NOT_FOUND when it
+// has none.
+bool FileVersionResource(const std::string& path, std::string* block, DWORD* error);
+void SetFileVersionResource(const std::string& path, const std::string& block);
 
 }  // namespace sim::detail

@@ -14,3 +14,4 @@
 #include "win_registry.h"
 #include "win_winsock.h"
 #include "win_icmp.h"
+#include "win_files.h"

@@ -187,7 +187,10 @@ TEST_F(CheckDriverTest, OutFileNameOfAFullPathLengthIsRefusedBeforeAnythingIsOpe
   EXPECT_EQ(sim::CallCount("freopen"), 0);
   EXPECT_FALSE(sim::StdoutClosed());
 
-  std::string longest = "C:\\" + std::string(256, 'r');  // 259 characters
+  // 259 characters; no single name may pass 255.
+  std::string directory = "C:\\" + std::string(200, 'r');
+  sim::MakeDirectory(directory);
+  std::string longest = directory + "\\" + std::string(55, 'r');
   EXPECT_EQ(RunReport(kTable, {"-out", longest.c_str()}), 0);
   EXPECT_EQ(sim::FileContents(longest).substr(0, 44), "Velmora Software Corvane environment check.\n");
 }

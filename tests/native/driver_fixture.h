@@ -10,11 +10,6 @@
 #include "report.h"
 #include "sim_fixture.h"
 
-namespace sim {
-// Contents of a file the product wrote ("" when missing).
-std::string FileContents(const std::string& path);
-}  // namespace sim
-
 // What a fake check does when called: the severity it returns, the problems
 // it counts, and the calls seen so far ("name@level").
 struct FakeScript {

@@ -1,0 +1,1026 @@
+// Simulated file system: drives of directory trees, files with contents and
+// attributes, junctions, open handles with their sharing, searches with the
+// DOS wildcard rules, deletions deferred to the next restart.
+#include "sim_internal.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+namespace sim {
+namespace {
+
+// Attributes SetFileAttributesA may change (NOT_CONTENT_INDEXED and OFFLINE too).
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_TEMPORARY | 0x1000 | 0x2000;
+constexpr size_t kMaxComponent = 255;
+constexpr int kMaxLinkDepth = 8;
+
+struct Node {
+  std::string name;
+  DWORD attributes = 0;
+  std::string contents;
+  bool hasVersion = false;
+  std::string versionBlock;
+  std::string linkTarget;  // junctions: the full path they lead to
+  bool heldOpen = false;   // by another process, without sharing
+  std::map<std::string, std::unique_ptr<Node>> children;  // keyed by upper-case name
+
+  bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+  bool IsReadOnly() const { return (attributes & FILE_ATTRIBUTE_READONLY) != 0; }
+};
+
+struct OpenFile {
+  Node* node;  // null once the file is gone (a restart)
+  bool read;
+  bool write;
+  DWORD share;
+  uint64_t position;
+};
+
+struct Search {
+  std::vector<WIN32_FIND_DATAA> entries;
+  size_t next;
+};
+
+struct FileState {
+  std::map<char, std::unique_ptr<Node>> drives;
+  std::string currentDirectory = "C:\\";
+  std::string windowsDirectory = "C:\\WINNT";
+  std::string systemDirectory = "C:\\WINNT\\system32";
+  std::map<uintptr_t, OpenFile> files;
+  std::map<uintptr_t, Search> searches;
+  std::vector<PendingOperation> pending;
+};
+
+FileState& Files() {
+  static FileState state;
+  return state;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// ---- Paths -------------------------------------------------------------------
+
+struct Path {
+  char drive = 0;
+  std::vector<std::string> parts;
+  bool trailingSeparator = false;
+
+  // The full path as GetFullPathNameA gives it.
+  std::string Full() const {
+    std::string text{drive, ':', '\\'};
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (i) text += '\\';
+      text += parts[i];
+    }
+    if (trailingSeparator) text += '\\';
+    return text;
+  }
+  const std::string& Name() const { return parts.back(); }
+};
+
+void AppendComponents(const std::string& text, std::vector<std::string>* parts) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = start;
+    while (end < text.size() && !IsSeparator(text[end])) ++end;
+    std::string part = text.substr(start, end - start);
+    if (part == "..") {
+      if (!parts->empty()) parts->pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts->push_back(part);
+    }
+    start = end + 1;
+  }
+}
+
+// Resolves a path as Windows does: against the current directory (also
+// for "X:name" on the current drive), both separators, repeated separators,
+// "." and "..". UNC paths lead nowhere in this machine.
+bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
+  if (raw.empty()) {
+    *error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  if (raw.size() >= MAX_PATH) {
+    *error = ERROR_FILENAME_EXCED_RANGE;
+    return false;
+  }
+  if (raw.size() >= 2 && IsSeparator(raw[0]) && IsSeparator(raw[1])) {
+    *error = ERROR_BAD_NETPATH;
+    return false;
+  }
+  const std::string& current = Files().currentDirectory;
+  Path path;
+  path.drive = current[0];
+  std::string rest = raw;
+  bool relative = !IsSeparator(raw[0]);
+  if (raw.size() >= 2 && raw[1] == ':' && std::isalpha(static_cast<unsigned char>(raw[0]))) {
+    path.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(raw[0])));
+    rest = raw.substr(2);
+    relative = (rest.empty() || !IsSeparator(rest[0])) && path.drive == current[0];
+  }
+  if (relative) AppendComponents(current.substr(3), &path.parts);
+  AppendComponents(rest, &path.parts);
+  for (const std::string& part : path.parts) {
+    if (part.size() > kMaxComponent) {
+      *error = ERROR_INVALID_NAME;
+      return false;
+    }
+  }
+  path.trailingSeparator = IsSeparator(raw.back()) && !path.parts.empty();
+  *out = path;
+  return true;
+}
+
+// Names that can be created: no wildcards, no reserved characters.
+bool ValidName(const Path& path) {
+  for (const std::string& part : path.parts) {
+    for (char c : part) {
+      if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"|?*", c)) return false;
+    }
+  }
+  return true;
+}
+
+// ---- Tree walking ------------------------------------------------------------
+
+Node* Child(Node* directory, const std::string& name) {
+  auto it = directory->children.find(Upper(name));
+  return it == directory->children.end() ? nullptr : it->second.get();
+}
+
+Node* DriveRoot(char drive) {
+  auto it = Files().drives.find(drive);
+  return it == Files().drives.end() ? nullptr : it->second.get();
+}
+
+Node* WalkDirectory(const Path& path, size_t count, int depth, DWORD* error);
+
+// What a directory leads to: a junction's target, else itself.
+Node* Follow(Node* node, int depth, DWORD* error) {
+  if (node->linkTarget.empty()) return node;
+  Path target;
+  if (depth >= kMaxLinkDepth || !ParsePath(node->linkTarget, &target, error)) {
+    *error = ERROR_PATH_NOT_FOUND;
+    return nullptr;
+  }
+  return WalkDirectory(target, target.parts.size(), depth + 1, error);
+}
+
+// The directory named by the first `count` components, through junctions;
+// null with ERROR_PATH_NOT_FOUND when a step is missing or not a directory.
+Node* WalkDirectory(const Path& path, size_t count, int depth, DWORD* error) {
+  Node* node = DriveRoot(path.drive);
+  for (size_t i = 0; node && i < count; ++i) {
+    Node* child = Child(node, path.parts[i]);
+    if (!child || !child->IsDirectory()) {
+      node = nullptr;
+      break;
+    }
+    node = Follow(child, depth, error);
+  }
+  if (!node) *error = ERROR_PATH_NOT_FOUND;
+  return node;
+}
+
+// An entry and the directory holding it. `node` is the entry itself (a
+// junction is not followed), null when missing; a drive root has no parent.
+struct Location {
+  Path path;
+  Node* parent = nullptr;
+  Node* node = nullptr;
+};
+
+bool Locate(const std::string& raw, Location* location, DWORD* error) {
+  if (!ParsePath(raw, &location->path, error)) return false;
+  const Path& path = location->path;
+  if (path.parts.empty()) {
+    location->node = DriveRoot(path.drive);
+    if (!location->node) *error = ERROR_PATH_NOT_FOUND;
+    return location->node != nullptr;
+  }
+  location->parent = WalkDirectory(path, path.parts.size() - 1, 0, error);
+  if (!location->parent) return false;
+  location->node = Child(location->parent, path.Name());
+  return true;
+}
+
+Node* AddChild(Node* directory, const std::string& name, DWORD attributes) {
+  auto node = std::make_unique<Node>();
+  node->name = name;
+  node->attributes = attributes;
+  Node* added = node.get();
+  directory->children[Upper(name)] = std::move(node);
+  return added;
+}
+
+// Handles of this process whose file is gone are no longer usable.
+void ForgetHandles(const Node* node) {
+  for (auto& file : Files().files) {
+    if (file.second.node == node) file.second.node = nullptr;
+  }
+}
+
+void RemoveChild(Node* directory, const std::string& name) {
+  auto it = directory->children.find(Upper(name));
+  if (it == directory->children.end()) return;
+  ForgetHandles(it->second.get());
+  directory->children.erase(it);
+}
+
+bool Contains(const Node* tree, const Node* wanted) {
+  if (tree == wanted) return true;
+  for (const auto& child : tree->children) {
+    if (Contains(child.second.get(), wanted)) return true;
+  }
+  return false;
+}
+
+DWORD ReportedAttributes(const Node& node) {
+  return node.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : node.attributes;
+}
+
+// ---- Sharing -----------------------------------------------------------------
+
+bool InUse(const Node* node) {
+  if (node->heldOpen) return true;
+  for (const auto& file : Files().files) {
+    if (file.second.node == node) return true;
+  }
+  return false;
+}
+
+// Whether an open for these rights with this sharing agrees with every
+// open handle of the file (and with another process's exclusive hold).
+bool Shareable(const Node* node, bool read, bool write, DWORD share) {
+  if (node->heldOpen && (read || write)) return false;
+  for (const auto& entry : Files().files) {
+    const OpenFile& other = entry.second;
+    if (other.node != node) continue;
+    if ((read && !(other.share & FILE_SHARE_READ)) || (write && !(other.share & FILE_SHARE_WRITE)))
+      return false;
+    if ((other.read && !(share & FILE_SHARE_READ)) || (other.write && !(share & FILE_SHARE_WRITE)))
+      return false;
+  }
+  return true;
+}
+
+// ---- Wildcards ---------------------------------------------------------------
+
+// The forms Windows gives a search mask before matching: "?" becomes DOS_QM,
+// "*" before a dot DOS_STAR, a dot before "?", "*" or the end DOS_DOT.
+constexpr char kDosStar = '<';
+constexpr char kDosQm = '>';
+constexpr char kDosDot = '"';
+
+std::string TranslateMask(const std::string& mask) {
+  std::string out = mask;
+  for (size_t i = 0; i < mask.size(); ++i) {
+    char next = i + 1 < mask.size() ? mask[i + 1] : '\0';
+    if (mask[i] == '?') {
+      out[i] = kDosQm;
+    } else if (mask[i] == '*' && next == '.') {
+      out[i] = kDosStar;
+    } else if (mask[i] == '.' && (next == '?' || next == '*' || next == '\0')) {
+      out[i] = kDosDot;
+    }
+  }
+  return out;
+}
+
+bool SameChar(char a, char b) {
+  return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+}
+
+bool MatchFrom(const std::string& mask, size_t m, const std::string& name, size_t n,
+               size_t lastDot) {
+  while (m < mask.size()) {
+    char c = mask[m];
+    if (c == '*' || c == kDosStar) {
+      // DOS_STAR never swallows the name's final dot.
+      size_t limit = name.size();
+      if (c == kDosStar && lastDot != std::string::npos && n <= lastDot) limit = lastDot;
+      for (size_t k = n; k <= limit; ++k) {
+        if (MatchFrom(mask, m + 1, name, k, lastDot)) return true;
+      }
+      return false;
+    }
+    if (c == kDosQm) {
+      // One character, or nothing at a dot or the end of the name.
+      if (n < name.size() && name[n] != '.') ++n;
+      ++m;
+      continue;
+    }
+    if (c == kDosDot) {
+      // A dot, or nothing past the end of the name.
+      if (n < name.size()) {
+        if (name[n] != '.') return false;
+        ++n;
+      }
+      ++m;
+      continue;
+    }
+    if (n >= name.size()) return false;
+    if (c != '?' && !SameChar(c, name[n])) return false;
+    ++m;
+    ++n;
+  }
+  return n == name.size();
+}
+
+bool MaskMatches(const std::string& mask, const std::string& name) {
+  if (mask.find_first_of("*?") == std::string::npos) {
+    // A plain name: trailing dots and blanks fall away as in any path.
+    std::string plain = mask;
+    while (!plain.empty() && (plain.back() == '.' || plain.back() == ' ') && plain != "." &&
+           plain != "..")
+      plain.pop_back();
+    return detail::EqualsNoCase(plain, name);
+  }
+  return MatchFrom(TranslateMask(mask), 0, name, 0, name.rfind('.'));
+}
+
+WIN32_FIND_DATAA FindEntry(const std::string& name, const Node& node) {
+  WIN32_FIND_DATAA data;
+  std::memset(&data, 0, sizeof data);
+  data.dwFileAttributes = ReportedAttributes(node);
+  if (!node.IsDirectory()) data.nFileSizeLow = static_cast<DWORD>(node.contents.size());
+  if (node.attributes & FILE_ATTRIBUTE_REPARSE_POINT) data.dwReserved0 = IO_REPARSE_TAG_MOUNT_POINT;
+  std::strncpy(data.cFileName, name.c_str(), MAX_PATH - 1);
+  return data;
+}
+
+// ---- Operations shared by the calls and the hooks -----------------------------
+
+Node* OpenEntry(const std::string& raw, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                bool* existed, DWORD* error) {
+  if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
+    *error = ERROR_INVALID_PARAMETER;
+    return nullptr;
+  }
+  Location location;
+  if (!Locate(raw, &location, error)) return nullptr;
+  if (!ValidName(location.path)) {
+    *error = ERROR_INVALID_NAME;
+    return nullptr;
+  }
+  bool read = access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA);
+  bool write = access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA);
+  DWORD requested = flags & kSettableAttributes;
+  Node* node = location.node;
+  *existed = node != nullptr;
+  if (node && node->IsDirectory()) {
+    *error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  if (location.path.trailingSeparator && disposition != OPEN_EXISTING && disposition != TRUNCATE_EXISTING) {
+    *error = ERROR_INVALID_NAME;
+    return nullptr;
+  }
+  if (!node) {
+    if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
+      *error = ERROR_FILE_NOT_FOUND;
+      return nullptr;
+    }
+    return AddChild(location.parent, location.path.Name(), requested | FILE_ATTRIBUTE_ARCHIVE);
+  }
+  if (location.path.trailingSeparator) {
+    *error = ERROR_INVALID_NAME;
+    return nullptr;
+  }
+  if (disposition == CREATE_NEW) {
+    *error = ERROR_FILE_EXISTS;
+    return nullptr;
+  }
+  bool truncate = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+  if (disposition == TRUNCATE_EXISTING && !write) {
+    *error = ERROR_INVALID_PARAMETER;
+    return nullptr;
+  }
+  if (!Shareable(node, read, write, share)) {
+    *error = ERROR_SHARING_VIOLATION;
+    return nullptr;
+  }
+  DWORD hiddenSystem = node->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  if ((node->IsReadOnly() && (write || truncate)) ||
+      (disposition == CREATE_ALWAYS && (hiddenSystem & ~requested))) {
+    *error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  if (truncate) {
+    node->contents.clear();
+    node->hasVersion = false;
+    node->versionBlock.clear();
+  }
+  if (disposition == CREATE_ALWAYS) node->attributes = hiddenSystem | requested | FILE_ATTRIBUTE_ARCHIVE;
+  return node;
+}
+
+bool MoveEntry(const std::string& from, const std::string& to, DWORD flags, DWORD* error) {
+  Location source;
+  Location target;
+  if (!Locate(from, &source, error)) return false;
+  if (!source.node) {
+    *error = ERROR_FILE_NOT_FOUND;
+    return false;
+  }
+  if (!Locate(to, &target, error)) return false;
+  if (!ValidName(target.path)) {
+    *error = ERROR_INVALID_NAME;
+    return false;
+  }
+  if (!source.parent || !target.parent) {
+    *error = ERROR_ACCESS_DENIED;
+    return false;
+  }
+  if (InUse(source.node)) {
+    *error = ERROR_SHARING_VIOLATION;
+    return false;
+  }
+  if (source.path.drive != target.path.drive &&
+      (source.node->IsDirectory() || !(flags & MOVEFILE_COPY_ALLOWED))) {
+    *error = ERROR_NOT_SAME_DEVICE;
+    return false;
+  }
+  if (source.node->IsDirectory() && Contains(source.node, target.parent)) {
+    *error = ERROR_SHARING_VIOLATION;
+    return false;
+  }
+  if (target.node && target.node != source.node) {
+    if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+      *error = ERROR_ALREADY_EXISTS;
+      return false;
+    }
+    if (target.node->IsDirectory() || target.node->IsReadOnly()) {
+      *error = ERROR_ACCESS_DENIED;
+      return false;
+    }
+    if (InUse(target.node)) {
+      *error = ERROR_SHARING_VIOLATION;
+      return false;
+    }
+    RemoveChild(target.parent, target.path.Name());
+  }
+  auto slot = source.parent->children.find(Upper(source.path.Name()));
+  std::unique_ptr<Node> moved = std::move(slot->second);
+  source.parent->children.erase(slot);
+  moved->name = target.path.Name();
+  target.parent->children[Upper(moved->name)] = std::move(moved);
+  return true;
+}
+
+void ClearHolds(Node* node) {
+  node->heldOpen = false;
+  for (auto& child : node->children) ClearHolds(child.second.get());
+}
+
+// ---- Control helpers ---------------------------------------------------------
+
+Path MustParse(const std::string& raw) {
+  Path path;
+  DWORD error;
+  if (!ParsePath(raw, &path, &error)) throw std::invalid_argument("bad path: " + raw);
+  return path;
+}
+
+// Directories along the path are made where missing.
+Node* EnsureDirectory(const Path& path, size_t count) {
+  Node* node = DriveRoot(path.drive);
+  if (!node) throw std::invalid_argument("no drive " + path.Full());
+  for (size_t i = 0; i < count; ++i) {
+    Node* child = Child(node, path.parts[i]);
+    if (!child) child = AddChild(node, path.parts[i], FILE_ATTRIBUTE_DIRECTORY);
+    if (!child->IsDirectory()) throw std::invalid_argument("a file is in the way: " + path.Full());
+    DWORD error;
+    node = Follow(child, 0, &error);
+    if (!node) throw std::invalid_argument("dangling junction on " + path.Full());
+  }
+  return node;
+}
+
+Node* Find(const std::string& raw) {
+  Location location;
+  DWORD error;
+  return Locate(raw, &location, &error) ? location.node : nullptr;
+}
+
+Node* MustFind(const std::string& raw) {
+  Node* node = Find(raw);
+  if (!node) throw std::invalid_argument("no such file: " + raw);
+  return node;
+}
+
+void MakeDrive(char letter) {
+  auto root = std::make_unique<Node>();
+  root->attributes = FILE_ATTRIBUTE_DIRECTORY;
+  Files().drives[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = std::move(root);
+}
+
+OpenFile* HandleFile(HANDLE handle) {
+  auto value = reinterpret_cast<uintptr_t>(handle);
+  auto it = Files().files.find(value);
+  if (it == Files().files.end() || !detail::IsOpen(HandleKind::File, value) || !it->second.node)
+    return nullptr;
+  return &it->second;
+}
+
+UINT CopyDirectoryText(const std::string& text, LPSTR buffer, UINT size) {
+  if (!buffer || size <= text.size()) return static_cast<UINT>(text.size() + 1);
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<UINT>(text.size());
+}
+
+}  // namespace
+
+// ---- Control API ---------------------------------------------------------------
+
+void AddDrive(char letter) { MakeDrive(letter); }
+
+void MakeDirectory(const std::string& path, DWORD attributes) {
+  Path parsed = MustParse(path);
+  Node* directory = EnsureDirectory(parsed, parsed.parts.size());
+  directory->attributes = attributes | FILE_ATTRIBUTE_DIRECTORY;
+}
+
+void MakeFile(const std::string& path, const std::string& contents, DWORD attributes) {
+  Path parsed = MustParse(path);
+  if (parsed.parts.empty()) throw std::invalid_argument("a file needs a name: " + path);
+  Node* directory = EnsureDirectory(parsed, parsed.parts.size() - 1);
+  Node* file = Child(directory, parsed.Name());
+  if (file && file->IsDirectory()) throw std::invalid_argument("a directory is in the way: " + path);
+  if (!file) file = AddChild(directory, parsed.Name(), 0);
+  file->contents = contents;
+  file->attributes = attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                    FILE_ATTRIBUTE_NORMAL);
+}
+
+void MakeJunction(const std::string& path, const std::string& target) {
+  Path parsed = MustParse(path);
+  Path to = MustParse(target);
+  to.trailingSeparator = false;
+  Node* directory = EnsureDirectory(parsed, parsed.parts.size() - 1);
+  if (Child(directory, parsed.Name())) throw std::invalid_argument("already there: " + path);
+  Node* link = AddChild(directory, parsed.Name(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+  link->linkTarget = to.Full();
+}
+
+void SetAttributes(const std::string& path, DWORD attributes) {
+  Node* node = MustFind(path);
+  DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+  node->attributes = kept | (attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                            FILE_ATTRIBUTE_NORMAL));
+}
+
+DWORD Attributes(const std::string& path) {
+  Node* node = Find(path);
+  return node ? ReportedAttributes(*node) : INVALID_FILE_ATTRIBUTES;
+}
+
+void HoldOpen(const std::string& path, bool held) {
+  Node* node = MustFind(path);
+  if (node->IsDirectory()) throw std::invalid_argument("not a file: " + path);
+  node->heldOpen = held;
+}
+
+bool Exists(const std::string& path) { return Find(path) != nullptr; }
+
+bool IsDirectory(const std::string& path) {
+  Node* node = Find(path);
+  return node && node->IsDirectory();
+}
+
+std::string FileContents(const std::string& path) {
+  Node* node = Find(path);
+  return node && !node->IsDirectory() ? node->contents : std::string();
+}
+
+std::vector<std::string> DirectoryEntries(const std::string& path) {
+  Path parsed = MustParse(path);
+  DWORD error;
+  Node* directory = WalkDirectory(parsed, parsed.parts.size(), 0, &error);
+  std::vector<std::string> names;
+  if (!directory) return names;
+  for (const auto& child : directory->children) names.push_back(child.second->name);
+  return names;
+}
+
+void SetCurrentDirectory(const std::string& path) {
+  Path parsed = MustParse(path);
+  parsed.trailingSeparator = false;
+  Files().currentDirectory = parsed.Full();
+}
+
+const std::vector<PendingOperation>& PendingOperations() { return Files().pending; }
+
+bool DeletionPending(const std::string& path) {
+  Path wanted = MustParse(path);
+  wanted.trailingSeparator = false;
+  for (const PendingOperation& operation : Files().pending) {
+    Path recorded = MustParse(operation.source);
+    recorded.trailingSeparator = false;
+    if (operation.target.empty() && detail::EqualsNoCase(recorded.Full(), wanted.Full())) return true;
+  }
+  return false;
+}
+
+void SetWindowsDirectory(const std::string& path) { Files().windowsDirectory = path; }
+void SetSystemDirectory(const std::string& path) { Files().systemDirectory = path; }
+
+namespace detail {
+
+void ResetFiles() {
+  Files() = FileState{};
+  MakeDrive('C');
+  MakeDirectory("C:\\WINNT\\system32\\drivers");
+}
+
+bool CloseFileHandle(uintptr_t value) {
+  Files().files.erase(value);
+  return ReleaseHandle(HandleKind::File, value);
+}
+
+bool FileCreateForWrite(const std::string& path, DWORD* error) {
+  bool existed;
+  return OpenEntry(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                   &existed, error) != nullptr;
+}
+
+void FileAppend(const std::string& path, const std::string& bytes) {
+  Node* node = Find(path);
+  if (!node || node->IsDirectory()) return;
+  node->contents += bytes;
+  node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
+}
+
+bool FileVersionResource(const std::string& path, std::string* block, DWORD* error) {
+  Location location;
+  if (!Locate(path, &location, error)) return false;
+  Node* node = location.node;
+  if (!node) {
+    *error = ERROR_FILE_NOT_FOUND;
+    return false;
+  }
+  if (node->IsDirectory()) {
+    *error = ERROR_ACCESS_DENIED;
+    return false;
+  }
+  if (!Shareable(node, true, false, FILE_SHARE_READ)) {
+    *error = ERROR_SHARING_VIOLATION;
+    return false;
+  }
+  if (!node->hasVersion) {
+    *error = ERROR_RESOURCE_TYPE_NOT_FOUND;
+    return false;
+  }
+  *block = node->versionBlock;
+  return true;
+}
+
+void SetFileVersionResource(const std::string& path, const std::string& block) {
+  Node* node = MustFind(path);
+  if (node->IsDirectory()) throw std::invalid_argument("not a file: " + path);
+  node->hasVersion = true;
+  node->versionBlock = block;
+}
+
+// At a restart every process is gone, then the deferred operations run in
+// the order they were recorded: files are deleted unless read-only,
+// directories removed when empty by then, renames carried out.
+void RebootFiles() {
+  for (auto& drive : Files().drives) ClearHolds(drive.second.get());
+  for (auto& file : Files().files) file.second.node = nullptr;
+  std::vector<PendingOperation> pending;
+  pending.swap(Files().pending);
+  for (const PendingOperation& operation : pending) {
+    DWORD error;
+    if (!operation.target.empty()) {
+      MoveEntry(operation.source, operation.target, operation.flags, &error);
+      continue;
+    }
+    Location location;
+    if (!Locate(operation.source, &location, &error) || !location.node || !location.parent) continue;
+    Node* node = location.node;
+    bool removable = node->IsDirectory()
+                         ? !node->linkTarget.empty() || (node->children.empty() && !node->IsReadOnly())
+                         : !node->IsReadOnly();
+    if (removable) RemoveChild(location.parent, location.path.Name());
+  }
+}
+
+}  // namespace detail
+}  // namespace sim
+
+// ---- Win32 entry points --------------------------------------------------------
+namespace detail = sim::detail;
+using sim::Files;
+
+namespace {
+
+template <typename Result>
+Result Fail(DWORD error, Result result) {
+  SetLastError(error);
+  return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+  DWORD error;
+  if (detail::ShouldFail("FindFirstFileA", &error)) return Fail(error, INVALID_HANDLE_VALUE);
+  std::string searchPath = lpFileName ? lpFileName : "";
+  size_t cut = searchPath.find_last_of("\\/");
+  std::string directoryPart;
+  std::string mask;
+  if (cut != std::string::npos) {
+    directoryPart = searchPath.substr(0, cut + 1);
+    mask = searchPath.substr(cut + 1);
+  } else if (searchPath.size() >= 2 && searchPath[1] == ':') {
+    directoryPart = searchPath.substr(0, 2);
+    mask = searchPath.substr(2);
+  } else {
+    directoryPart = Files().currentDirectory;
+    mask = searchPath;
+  }
+  if (searchPath.size() >= MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
+  sim::Path directoryPath;
+  if (!sim::ParsePath(directoryPart, &directoryPath, &error)) return Fail(error, INVALID_HANDLE_VALUE);
+  sim::Node* directory = sim::WalkDirectory(directoryPath, directoryPath.parts.size(), 0, &error);
+  if (!directory) return Fail(error, INVALID_HANDLE_VALUE);
+  if (mask.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+
+  sim::Search search{{}, 0};
+  if (!directoryPath.parts.empty()) {
+    sim::Node parentEntry;
+    parentEntry.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    if (sim::MaskMatches(mask, ".")) search.entries.push_back(sim::FindEntry(".", *directory));
+    if (sim::MaskMatches(mask, "..")) search.entries.push_back(sim::FindEntry("..", parentEntry));
+  }
+  for (const auto& child : directory->children) {
+    if (sim::MaskMatches(mask, child.second->name))
+      search.entries.push_back(sim::FindEntry(child.second->name, *child.second));
+  }
+  if (search.entries.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+  *lpFindFileData = search.entries[0];
+  search.next = 1;
+  uintptr_t handle = detail::NewHandle(sim::HandleKind::Find);
+  Files().searches[handle] = std::move(search);
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+  DWORD error;
+  if (detail::ShouldFail("FindNextFileA", &error)) return Fail(error, FALSE);
+  auto value = reinterpret_cast<uintptr_t>(hFindFile);
+  auto it = Files().searches.find(value);
+  if (it == Files().searches.end() || !detail::IsOpen(sim::HandleKind::Find, value))
+    return Fail(ERROR_INVALID_HANDLE, FALSE);
+  sim::Search& search = it->second;
+  if (search.next >= search.entries.size()) return Fail(ERROR_NO_MORE_FILES, FALSE);
+  *lpFindFileData = search.entries[search.next++];
+  return TRUE;
+}
+
+BOOL WINAPI FindClose(HANDLE hFindFile) {
+  DWORD error;
+  if (detail::ShouldFail("FindClose", &error)) return Fail(error, FALSE);
+  auto value = reinterpret_cast<uintptr_t>(hFindFile);
+  if (!detail::ReleaseHandle(sim::HandleKind::Find, value)) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  Files().searches.erase(value);
+  return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  DWORD error;
+  if (detail::ShouldFail("DeleteFileA", &error)) return Fail(error, FALSE);
+  sim::Location location;
+  if (!sim::Locate(lpFileName ? lpFileName : "", &location, &error)) return Fail(error, FALSE);
+  sim::Node* node = location.node;
+  if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (node->IsDirectory() || !location.parent) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (location.path.trailingSeparator) return Fail(ERROR_INVALID_NAME, FALSE);
+  if (sim::InUse(node)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
+  if (node->IsReadOnly()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  sim::RemoveChild(location.parent, location.path.Name());
+  return TRUE;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  DWORD error;
+  if (detail::ShouldFail("MoveFileExA", &error)) return Fail(error, FALSE);
+  sim::Path source;
+  if (!sim::ParsePath(lpExistingFileName ? lpExistingFileName : "", &source, &error))
+    return Fail(error, FALSE);
+  if (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+    // Recorded for the next start as the full path; nothing is checked now.
+    sim::Path target;
+    if (lpNewFileName && !sim::ParsePath(lpNewFileName, &target, &error)) return Fail(error, FALSE);
+    Files().pending.push_back(
+        sim::PendingOperation{source.Full(), lpNewFileName ? target.Full() : std::string(), dwFlags});
+    return TRUE;
+  }
+  if (!lpNewFileName) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (!sim::MoveEntry(lpExistingFileName, lpNewFileName, dwFlags, &error)) return Fail(error, FALSE);
+  return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+  DWORD error;
+  if (detail::ShouldFail("CreateDirectoryA", &error)) return Fail(error, FALSE);
+  sim::Location location;
+  if (!sim::Locate(lpPathName ? lpPathName : "", &location, &error)) return Fail(error, FALSE);
+  if (location.node) return Fail(ERROR_ALREADY_EXISTS, FALSE);
+  if (!sim::ValidName(location.path)) return Fail(ERROR_INVALID_NAME, FALSE);
+  sim::AddChild(location.parent, location.path.Name(), FILE_ATTRIBUTE_DIRECTORY);
+  return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+  DWORD error;
+  if (detail::ShouldFail("RemoveDirectoryA", &error)) return Fail(error, FALSE);
+  sim::Location location;
+  if (!sim::Locate(lpPathName ? lpPathName : "", &location, &error)) return Fail(error, FALSE);
+  sim::Node* node = location.node;
+  if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (!node->IsDirectory()) return Fail(ERROR_DIRECTORY, FALSE);
+  if (!location.parent || node->IsReadOnly()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  // A junction goes by itself; what it leads to is untouched.
+  if (node->linkTarget.empty()) {
+    sim::Path current;
+    sim::ParsePath(Files().currentDirectory, &current, &error);
+    if (sim::WalkDirectory(current, current.parts.size(), 0, &error) == node)
+      return Fail(ERROR_SHARING_VIOLATION, FALSE);
+    if (!node->children.empty()) return Fail(ERROR_DIR_NOT_EMPTY, FALSE);
+  }
+  sim::RemoveChild(location.parent, location.path.Name());
+  return TRUE;
+}
+
+BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+  DWORD error;
+  if (detail::ShouldFail("CopyFileA", &error)) return Fail(error, FALSE);
+  sim::Location source;
+  if (!sim::Locate(lpExistingFileName ? lpExistingFileName : "", &source, &error))
+    return Fail(error, FALSE);
+  if (!source.node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (source.node->IsDirectory()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (!sim::Shareable(source.node, true, false, FILE_SHARE_READ))
+    return Fail(ERROR_SHARING_VIOLATION, FALSE);
+  sim::Location target;
+  if (!sim::Locate(lpNewFileName ? lpNewFileName : "", &target, &error)) return Fail(error, FALSE);
+  if (!sim::ValidName(target.path)) return Fail(ERROR_INVALID_NAME, FALSE);
+  if (!target.parent) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  sim::Node* copy = target.node;
+  if (copy == source.node) return Fail(ERROR_SHARING_VIOLATION, FALSE);
+  if (copy) {
+    if (bFailIfExists) return Fail(ERROR_FILE_EXISTS, FALSE);
+    if (copy->IsDirectory() || copy->IsReadOnly()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (!sim::Shareable(copy, false, true, 0)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
+  } else {
+    copy = sim::AddChild(target.parent, target.path.Name(), 0);
+  }
+  copy->contents = source.node->contents;
+  copy->hasVersion = source.node->hasVersion;
+  copy->versionBlock = source.node->versionBlock;
+  copy->attributes = source.node->attributes | FILE_ATTRIBUTE_ARCHIVE;
+  return TRUE;
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+  DWORD error;
+  if (detail::ShouldFail("CreateFileA", &error)) return Fail(error, INVALID_HANDLE_VALUE);
+  bool existed = false;
+  sim::Node* node = sim::OpenEntry(lpFileName ? lpFileName : "", dwDesiredAccess, dwShareMode,
+                                   dwCreationDisposition, dwFlagsAndAttributes, &existed, &error);
+  if (!node) return Fail(error, INVALID_HANDLE_VALUE);
+  uintptr_t handle = detail::NewHandle(sim::HandleKind::File);
+  bool read = dwDesiredAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA);
+  bool write = dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA);
+  Files().files[handle] = sim::OpenFile{node, read, write, dwShareMode, 0};
+  bool reported = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
+  SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
+                            DWORD dwMoveMethod) {
+  DWORD error;
+  if (detail::ShouldFail("SetFilePointer", &error)) return Fail(error, INVALID_SET_FILE_POINTER);
+  sim::OpenFile* file = sim::HandleFile(hFile);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, INVALID_SET_FILE_POINTER);
+  int64_t distance = lpDistanceToMoveHigh
+                         ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<DWORD>(*lpDistanceToMoveHigh)) << 32) |
+                                                static_cast<DWORD>(lDistanceToMove))
+                         : static_cast<int64_t>(lDistanceToMove);
+  int64_t base;
+  switch (dwMoveMethod) {
+    case FILE_BEGIN:
+      base = 0;
+      break;
+    case FILE_CURRENT:
+      base = static_cast<int64_t>(file->position);
+      break;
+    case FILE_END:
+      base = static_cast<int64_t>(file->node->contents.size());
+      break;
+    default:
+      return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
+  }
+  int64_t position = base + distance;
+  if (position < 0) return Fail(ERROR_NEGATIVE_SEEK, INVALID_SET_FILE_POINTER);
+  file->position = static_cast<uint64_t>(position);
+  if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(file->position >> 32);
+  DWORD low = static_cast<DWORD>(file->position);
+  // A low part that reads like the failure value is told apart by error 0.
+  if (low == INVALID_SET_FILE_POINTER) SetLastError(NO_ERROR);
+  return low;
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
+  DWORD error;
+  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
+  if (detail::ShouldFail("WriteFile", &error)) return Fail(error, FALSE);
+  sim::OpenFile* file = sim::HandleFile(hFile);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!file->write) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  std::string& contents = file->node->contents;
+  if (contents.size() < file->position + nNumberOfBytesToWrite)
+    contents.resize(file->position + nNumberOfBytesToWrite, '\0');
+  if (nNumberOfBytesToWrite)
+    std::memcpy(&contents[file->position], lpBuffer, nNumberOfBytesToWrite);
+  file->position += nNumberOfBytesToWrite;
+  file->node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
+  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+  return TRUE;
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
+  DWORD error;
+  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
+  if (detail::ShouldFail("ReadFile", &error)) return Fail(error, FALSE);
+  sim::OpenFile* file = sim::HandleFile(hFile);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!file->read) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  const std::string& contents = file->node->contents;
+  size_t available = file->position < contents.size() ? contents.size() - file->position : 0;
+  DWORD count = static_cast<DWORD>(std::min<size_t>(available, nNumberOfBytesToRead));
+  if (count) std::memcpy(lpBuffer, contents.data() + file->position, count);
+  file->position += count;
+  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = count;
+  return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+  DWORD error;
+  if (detail::ShouldFail("GetFileAttributesA", &error)) return Fail(error, INVALID_FILE_ATTRIBUTES);
+  sim::Location location;
+  if (!sim::Locate(lpFileName ? lpFileName : "", &location, &error))
+    return Fail(error, INVALID_FILE_ATTRIBUTES);
+  if (!location.node) return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+  if (location.path.trailingSeparator && !location.node->IsDirectory())
+    return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
+  return sim::ReportedAttributes(*location.node);
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+  DWORD error;
+  if (detail::ShouldFail("SetFileAttributesA", &error)) return Fail(error, FALSE);
+  sim::Location location;
+  if (!sim::Locate(lpFileName ? lpFileName : "", &location, &error)) return Fail(error, FALSE);
+  sim::Node* node = location.node;
+  if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (location.path.trailingSeparator && !node->IsDirectory()) return Fail(ERROR_INVALID_NAME, FALSE);
+  DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+  node->attributes = kept | (dwFileAttributes & sim::kSettableAttributes);
+  return TRUE;
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  DWORD error;
+  if (detail::ShouldFail("GetSystemDirectoryA", &error)) return Fail(error, 0u);
+  return sim::CopyDirectoryText(Files().systemDirectory, lpBuffer, uSize);
+}
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  DWORD error;
+  if (detail::ShouldFail("GetWindowsDirectoryA", &error)) return Fail(error, 0u);
+  return sim::CopyDirectoryText(Files().windowsDirectory, lpBuffer, uSize);
+}
+
+}  // extern "C"

@@ -1,0 +1,62 @@
+// Control API of the simulated file system. A fresh machine has drive C:
+// holding C:\WINNT\system32\drivers, C:\ as current directory, and reports
+// C:\WINNT and C:\WINNT\system32 as Windows and system directories.
+// Paths are full ("C:\dir\file") or relative to the current directory and
+// compared without regard to case; missing parent directories are made.
+#pragma once
+
+#include "win32_api.h"
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// A further drive, empty ('D' makes D:\).
+void AddDrive(char letter);
+// A directory; attributes beyond FILE_ATTRIBUTE_DIRECTORY (read-only,
+// archive, hidden...) may be given.
+void MakeDirectory(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
+// A file with its contents; an existing file gets the new contents and attributes.
+void MakeFile(const std::string& path, const std::string& contents = "",
+              DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
+// A junction: a directory that is a reparse point leading to `target`.
+// Listing or opening through it reaches the target; RemoveDirectoryA
+// removes the link alone.
+void MakeJunction(const std::string& path, const std::string& target);
+void SetAttributes(const std::string& path, DWORD attributes);
+// INVALID_FILE_ATTRIBUTES when nothing is there.
+DWORD Attributes(const std::string& path);
+
+// Another process holds the file open without sharing: deleting, moving,
+// copying or opening it fails with ERROR_SHARING_VIOLATION.
+void HoldOpen(const std::string& path, bool held = true);
+
+bool Exists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Contents of a file ("" when missing).
+std::string FileContents(const std::string& path);
+// Names in a directory, sorted as a listing returns them, without . and ..
+std::vector<std::string> DirectoryEntries(const std::string& path);
+
+void SetCurrentDirectory(const std::string& path);
+
+// What MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT) recorded, in order.
+// Paths are full paths as given (trailing backslash kept); target is empty
+// for a deletion.
+struct PendingOperation {
+  std::string source;
+  std::string target;
+  DWORD flags;
+};
+const std::vector<PendingOperation>& PendingOperations();
+// True when a deletion of `path` is pending (compared as full paths,
+// without regard to case or a trailing backslash).
+bool DeletionPending(const std::string& path);
+
+// What GetWindowsDirectoryA / GetSystemDirectoryA report. The directories
+// themselves are made separately (MakeDirectory).
+void SetWindowsDirectory(const std::string& path);
+void SetSystemDirectory(const std::string& path);
+
+}  // namespace sim
