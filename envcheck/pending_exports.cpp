@@ -4,4 +4,3 @@
 
 LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) { return -1; }
 LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved) { return 0; }
-int zrPortExists(int port) { return -1; }

@@ -240,7 +240,11 @@ void AddHost(const std::string& officialName, const std::vector<std::string>& ad
 
 void FailLookup(const std::string& name, int error) {
   ScriptNetwork();
-  Net().lookupErrors[detail::Lower(name)] = error;
+  if (error == 0) {
+    Net().lookupErrors.erase(detail::Lower(name));
+  } else {
+    Net().lookupErrors[detail::Lower(name)] = error;
+  }
 }
 
 void AddReverse(const std::string& address, const std::string& officialName) {
@@ -251,7 +255,11 @@ void AddReverse(const std::string& address, const std::string& officialName) {
 
 void FailReverseLookup(const std::string& address, int error) {
   ScriptNetwork();
-  Net().reverseErrors[ScriptAddress(address)] = error;
+  if (error == 0) {
+    Net().reverseErrors.erase(ScriptAddress(address));
+  } else {
+    Net().reverseErrors[ScriptAddress(address)] = error;
+  }
 }
 
 void AnswerEcho(const std::string& address, DWORD ms, ULONG status) {

@@ -42,9 +42,10 @@ void SetComputerName(const std::string& name);
 // (without regard to case), with its addresses in dotted form, first first.
 void AddHost(const std::string& officialName, const std::vector<std::string>& addresses,
              const std::vector<std::string>& aliases = {});
-// Forward look-ups of `name` fail with this WinSock error.
+// Forward look-ups of `name` fail with this WinSock error (0: no longer).
 void FailLookup(const std::string& name, int error);
-// The reverse record of an address, and reverse look-ups that fail.
+// The reverse record of an address, and reverse look-ups that fail (0: no
+// longer).
 void AddReverse(const std::string& address, const std::string& officialName);
 void FailReverseLookup(const std::string& address, int error);
 // Echoes to an address: answered after `ms` with this reply status, or never

@@ -1,0 +1,37 @@
+// The network section (echoes to this host and the name servers, then the
+// naming comparison) and the TCP/IP port section.
+#pragma once
+
+#include "platform.h"
+
+// Every routine that resolves names or probes a port starts WinSock 1.1 for
+// itself and ends it before returning.
+#define WINSOCK_VERSION_1_1 0x0101
+
+// Catalog messages shared by the routines of the network section.
+enum {
+  MSG_NETWORK_DOWN = 53005,
+  MSG_WINSOCK_MISSING = 54008,
+  MSG_VERIFY_TCPIP_INSTALLED = 55001,
+  MSG_VERIFY_NAME_SERVERS = 55012
+};
+
+// Resolves `hostName` (a name or a dotted address; NULL for this host) and
+// sends it one echo: 0 when a reply came, 1 when a look-up, this host's name
+// or the echo failed, 2 when WinSock cannot be started. The lines it adds
+// explain the failure; with `quiet` set a success takes its two lines back.
+unsigned PingHost(const char* hostName, int quiet);
+// Adds the system's text for a Win32 or WinSock error code, or a line with
+// the bare code when the system has none.
+void ReportSystemError(DWORD code);
+// The network section: self ping, name-server pings, naming. A severity.
+int CheckNetworkConnectivity(int level);
+// Computer name, host name, full domain name and the name this host's
+// address resolves back to. A severity.
+int CheckNetworkNaming(int level);
+
+// The port section for the installation type read by the driver: a
+// severity, 0 or 1.
+int CheckPortAssignments(DWORD installType, int level);
+// 0 with the service's status, else the error of the step that failed.
+DWORD GetNamedServiceStatus(const char* serviceName, SERVICE_STATUS* status);

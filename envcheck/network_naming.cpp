@@ -1,0 +1,103 @@
+// The naming sub-check: does this host's address resolve back to the full
+// name its own name resolves to?
+#include "network_checks.h"
+#include "report.h"
+
+enum {
+  MSG_COMPUTER_NAME = 50035,
+  MSG_HOST_NAME = 50036,
+  MSG_FQDN = 50037,
+  MSG_NETWORK_NAME = 50038,
+  MSG_NAMING_HEADING = 51007,
+  MSG_NO_COMPUTER_NAME = 53018,
+  MSG_HOST_NAME_UNRESOLVED = 53019,
+  MSG_ADDRESS_UNRESOLVED = 53020,
+  MSG_NAME_MISMATCH = 53021
+};
+
+enum { NAME_SIZE = 256 };
+
+static void CopyName(char* buffer, const char* name) {
+  size_t length = strlen(name);
+  if (length >= NAME_SIZE) length = NAME_SIZE - 1;
+  memcpy(buffer, name, length);
+  buffer[length] = '\0';
+}
+
+// Host names compare without regard to letter case (ASCII, as DNS does).
+static int SameName(const char* a, const char* b) {
+  while (*a != '\0' && toupper((unsigned char)*a) == toupper((unsigned char)*b)) {
+    ++a;
+    ++b;
+  }
+  return *a == '\0' && *b == '\0';
+}
+
+int CheckNetworkNaming(int level) {
+  WSADATA wsaData;
+  char computerName[NAME_SIZE];
+  char hostName[NAME_SIZE];
+  char fqdn[NAME_SIZE];
+  char networkName[NAME_SIZE];
+  DWORD size = sizeof computerName;
+  struct in_addr address;
+  struct hostent* host;
+  int error;
+
+  if (level == REPORT_ALL) ReportAdd(LoadMessage(MSG_NAMING_HEADING));
+  if (!GetComputerNameA(computerName, &size)) {
+    ReportAdd(LoadMessage(MSG_NO_COMPUTER_NAME));
+    computerName[0] = '\0';
+    ++WarningCount;
+  }
+  if (level == REPORT_ALL) ReportAdd(LoadMessage(MSG_COMPUTER_NAME), computerName);
+
+  if (WSAStartup(WINSOCK_VERSION_1_1, &wsaData) != 0) {
+    ReportAdd(LoadMessage(MSG_WINSOCK_MISSING));
+    ReportAdd(LoadMessage(MSG_VERIFY_TCPIP_INSTALLED));
+    ++ErrorCount;
+    return SEV_ERROR;
+  }
+  if (gethostname(hostName, sizeof hostName) != 0) {
+    ReportAdd(LoadMessage(MSG_NETWORK_DOWN));
+    ReportAdd(LoadMessage(MSG_VERIFY_TCPIP_INSTALLED));
+    WSACleanup();
+    ++WarningCount;
+    return SEV_WARNING;
+  }
+  host = gethostbyname(hostName);
+  if (host == NULL) {
+    error = WSAGetLastError();
+    ReportAdd(LoadMessage(MSG_HOST_NAME_UNRESOLVED), hostName, error);
+    ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
+    WSACleanup();
+    ++WarningCount;
+    return SEV_WARNING;
+  }
+  CopyName(fqdn, host->h_name);
+  memcpy(&address, host->h_addr_list[0], sizeof address);
+  if (level == REPORT_ALL) {
+    ReportAdd(LoadMessage(MSG_HOST_NAME), hostName);
+    ReportAdd(LoadMessage(MSG_FQDN), fqdn);
+  }
+
+  host = gethostbyaddr((const char*)&address, sizeof address, AF_INET);
+  if (host == NULL) {
+    error = WSAGetLastError();
+    ReportAdd(LoadMessage(MSG_ADDRESS_UNRESOLVED), error);
+    ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
+    WSACleanup();
+    ++WarningCount;
+    return SEV_WARNING;
+  }
+  CopyName(networkName, host->h_name);
+  if (level == REPORT_ALL) ReportAdd(LoadMessage(MSG_NETWORK_NAME), networkName);
+
+  // A mismatch is information only: nothing is counted.
+  if (!SameName(fqdn, networkName)) {
+    ReportAdd(LoadMessage(MSG_NAME_MISMATCH), hostName, fqdn, networkName);
+    ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
+  }
+  WSACleanup();
+  return SEV_INFORMATION;
+}

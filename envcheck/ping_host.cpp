@@ -1,0 +1,184 @@
+// One resolved echo to a host, with every failure explained in the report.
+#include "network_checks.h"
+#include "report.h"
+
+enum {
+  MSG_RESPONSE_MS = 50018,
+  MSG_RESPONSE_UNDER_1_MS = 50019,
+  MSG_SYSTEM_ERROR_TEXT = 50020,
+  MSG_NO_SYSTEM_TEXT = 50021,
+  MSG_PINGING = 52009,
+  MSG_NETWORK_PROBLEM = 53006,
+  MSG_UNKNOWN_NAME = 53007,
+  MSG_BAD_ADDRESS = 53008,
+  MSG_NO_DATA_RECORD = 53009,
+  MSG_NO_FQDN = 53010,
+  MSG_ECHO_FAILED = 53011
+};
+
+// The echo request is fixed: 32 bytes 0x00..0x1F, time to live 32, one reply
+// record plus the echoed payload, five seconds.
+enum {
+  ECHO_PAYLOAD_SIZE = 32,
+  ECHO_TTL = 32,
+  ECHO_TIMEOUT_MS = 5000,
+  ECHO_REPLY_SIZE = sizeof(ICMP_ECHO_REPLY) + ECHO_PAYLOAD_SIZE
+};
+
+// This host's own name for the "from" part: the 128 characters of old.
+enum { OWN_NAME_SIZE = 128 };
+
+// The message for a failed look-up: the network could not be asked, the
+// failure that names the look-up's own miss, or a bad address.
+static UINT LookupFailureMessage(int code, int missCode, UINT missMessage) {
+  if (code == WSAEINTR || code == WSAENETDOWN) return MSG_NETWORK_PROBLEM;
+  if (code == missCode) return missMessage;
+  return MSG_BAD_ADDRESS;
+}
+
+// Copies `text` into `buffer` of `size` characters, cut to fit.
+static void CopyCut(char* buffer, size_t size, const char* text) {
+  size_t length = strlen(text);
+  if (length >= size) length = size - 1;
+  memcpy(buffer, text, length);
+  buffer[length] = '\0';
+}
+
+// Sends the fixed echo request to `address` (network order). TRUE with the
+// first reply's time; FALSE with the error when no reply came or no ICMP
+// handle could be had.
+static BOOL SendEcho(ULONG address, DWORD* roundTripMs, DWORD* error) {
+  BYTE payload[ECHO_PAYLOAD_SIZE];
+  IP_OPTION_INFORMATION options;
+  union {
+    ICMP_ECHO_REPLY first;
+    BYTE bytes[ECHO_REPLY_SIZE];
+  } reply;
+  HANDLE icmp;
+  DWORD replies;
+  int i;
+
+  for (i = 0; i < ECHO_PAYLOAD_SIZE; ++i) payload[i] = (BYTE)i;
+  memset(&options, 0, sizeof options);
+  options.Ttl = ECHO_TTL;
+  memset(&reply, 0, sizeof reply);
+
+  icmp = IcmpCreateFile();
+  if (icmp == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return FALSE;
+  }
+  replies = IcmpSendEcho(icmp, address, payload, sizeof payload, &options, &reply, sizeof reply,
+                         ECHO_TIMEOUT_MS);
+  *error = GetLastError();  // before the close can change it
+  IcmpCloseHandle(icmp);
+  if (replies == 0) return FALSE;
+  // Any reply counts as an answer, whatever its status.
+  *roundTripMs = reply.first.RoundTripTime;
+  return TRUE;
+}
+
+unsigned PingHost(const char* hostName, int quiet) {
+  WSADATA wsaData;
+  char ownTarget[MAX_PATH];
+  char reverseName[MAX_PATH];
+  char ownName[OWN_NAME_SIZE];
+  char dotted[16];
+  const char* target;
+  const char* displayName;
+  struct in_addr address;
+  struct hostent* host;
+  DWORD roundTripMs = 0;
+  DWORD echoError = 0;
+
+  if (WSAStartup(WINSOCK_VERSION_1_1, &wsaData) != 0) {
+    ReportAdd(LoadMessage(MSG_WINSOCK_MISSING));
+    ReportAdd(LoadMessage(MSG_VERIFY_TCPIP_INSTALLED));
+    return 2;
+  }
+
+  // A name passed in is used where it is, whatever its length.
+  target = hostName;
+  if (target == NULL) {
+    if (gethostname(ownTarget, sizeof ownTarget) != 0) {
+      ReportAdd(LoadMessage(MSG_NETWORK_DOWN));
+      ReportAdd(LoadMessage(MSG_VERIFY_TCPIP_INSTALLED));
+      WSACleanup();
+      return 1;
+    }
+    target = ownTarget;
+  }
+
+  address.s_addr = inet_addr(target);
+  if (address.s_addr == INADDR_NONE) {
+    host = gethostbyname(target);
+    if (host == NULL) {
+      ReportAdd(LoadMessage(LookupFailureMessage(WSAGetLastError(), WSAHOST_NOT_FOUND,
+                                                 MSG_UNKNOWN_NAME)),
+                target);
+      WSACleanup();
+      return 1;
+    }
+    memcpy(&address, host->h_addr_list[0], sizeof address);
+    displayName = target;
+  } else {
+    // A dotted address is shown by its name, so one without a reverse
+    // record is not pinged at all.
+    host = gethostbyaddr((const char*)&address, sizeof address, AF_INET);
+    if (host == NULL) {
+      ReportAdd(LoadMessage(LookupFailureMessage(WSAGetLastError(), WSANO_DATA,
+                                                 MSG_NO_DATA_RECORD)),
+                target);
+      WSACleanup();
+      return 1;
+    }
+    // The next look-up reuses WinSock's record.
+    CopyCut(reverseName, sizeof reverseName, host->h_name);
+    displayName = reverseName;
+  }
+
+  if (gethostname(ownName, sizeof ownName) != 0) {
+    ReportAdd(LoadMessage(MSG_NETWORK_DOWN));
+    WSACleanup();
+    return 1;
+  }
+  host = gethostbyname(ownName);
+  if (host == NULL) {
+    ReportAdd(LoadMessage(MSG_NO_FQDN), ownName);
+    WSACleanup();
+    return 1;
+  }
+  CopyCut(dotted, sizeof dotted, inet_ntoa(address));
+  ReportAdd(LoadMessage(MSG_PINGING), dotted, displayName, host->h_name, ECHO_PAYLOAD_SIZE);
+  WSACleanup();
+
+  // The echo service needs no WinSock.
+  if (!SendEcho(address.s_addr, &roundTripMs, &echoError)) {
+    ReportAdd(LoadMessage(MSG_ECHO_FAILED), dotted, displayName);
+    ReportSystemError(echoError);
+    return 1;
+  }
+  if (roundTripMs != 0) {
+    ReportAdd(LoadMessage(MSG_RESPONSE_MS), roundTripMs);
+  } else {
+    ReportAdd(LoadMessage(MSG_RESPONSE_UNDER_1_MS));
+  }
+  if (quiet) {
+    ReportDropLast();
+    ReportDropLast();
+  }
+  return 0;
+}
+
+void ReportSystemError(DWORD code) {
+  char* text = NULL;
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL,
+                                code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&text, 0,
+                                NULL);
+  if (length != 0 && text != NULL) {
+    ReportAdd(LoadMessage(MSG_SYSTEM_ERROR_TEXT), code, text);
+  } else {
+    ReportAdd(LoadMessage(MSG_NO_SYSTEM_TEXT), code, code);
+  }
+  if (text != NULL) LocalFree(text);
+}

@@ -1,0 +1,207 @@
+// The port section and the exported probe: scripted connects for every case
+// of the section, real sockets on this machine for the probe itself.
+#include <string>
+#include <vector>
+
+#include "entry_points.h"
+#include "net_listener.h"
+#include "network_fixture.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char kMapperWithService[] =
+    "The Corvane service is installed and there is a \nTCP/IP port mapper running on this system.\n\n";
+const char kMapperNotResponding[] =
+    "The Corvane service is installed but a local\nport mapper is not responding. This condition is "
+    "normal just\nbefore rebooting when installing the replicator for the very first time.\nIf this "
+    "condition persists after rebooting, contact technical support.";
+const char kNoConflicts[] = "There were no TCP/IP port conflicts detected\n\n";
+const char kMapperWithoutService[] =
+    "Warning: The Corvane service is not installed and\nthere is a TCP/IP port mapper running on this "
+    "system.\n\n";
+const char kMapperAdvice[] =
+    "Recommendation: The currently installed TCP/IP portmapper may be\nused by the Corvane, however "
+    "there service dependencies\nthe must be configured after the Zivuzodize is installed.\nContact "
+    "Velmora Software technical support for assistance.\n\n";
+const char kPortsAdvice[] =
+    "Recommendation: The default port numbers for the Corvane\ncan be locally configured to be any "
+    "value. Contact Velmora Software\ntechnical support for assistance.\n\n";
+
+std::string PortInUse(int port) {
+  return "Warning: The default Corvane TCP/IP port # " + std::to_string(port) +
+         " is\nbeing used on this system.\n\n";
+}
+
+class PortCheckTest : public NetworkTest {
+ protected:
+  static void Listening(int port) { sim::SetConnectResult(sim::kScriptedAddress, port, 0); }
+  static std::vector<int> ProbedPorts() {
+    std::vector<int> ports;
+    for (const sim::ConnectAttempt& attempt : sim::ConnectAttempts()) {
+      EXPECT_EQ(attempt.address, sim::kScriptedAddress);
+      ports.push_back(attempt.port);
+    }
+    return ports;
+  }
+};
+
+TEST_F(PortCheckTest, MapperWithoutTheServiceWarnsAndProbesTheDefaultPortsInOrder) {
+  Listening(111);
+  EXPECT_EQ(CheckPortAssignments(0, 0), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{kMapperWithoutService, kMapperAdvice}));
+  EXPECT_EQ(WarningCount, 1u);
+  EXPECT_EQ(ProbedPorts(), (std::vector<int>{111, 20481, 20482, 20480}));
+}
+
+TEST_F(PortCheckTest, OneDefaultPortInUseWarnsWithAdviceAfterIt) {
+  Listening(20482);
+  EXPECT_EQ(CheckPortAssignments(0, 0), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{PortInUse(20482), kPortsAdvice}));
+  EXPECT_EQ(WarningCount, 1u);
+}
+
+TEST_F(PortCheckTest, AllDefaultPortsInUseGiveThreeWarningsAndOneAdvice) {
+  for (int port : {20480, 20481, 20482}) Listening(port);
+  EXPECT_EQ(CheckPortAssignments(0, 1), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{PortInUse(20481), PortInUse(20482), PortInUse(20480), kPortsAdvice}));
+  EXPECT_EQ(WarningCount, 3u);
+}
+
+TEST_F(PortCheckTest, MapperAndAPortInUseGiveBothWarnings) {
+  Listening(111);
+  Listening(20480);
+  EXPECT_EQ(CheckPortAssignments(0, 0), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{kMapperWithoutService, kMapperAdvice, PortInUse(20480), kPortsAdvice}));
+  EXPECT_EQ(WarningCount, 2u);
+}
+
+TEST_F(PortCheckTest, InstalledServiceWithMapperIsInformationAtLevelZeroOnly) {
+  Listening(111);
+  Listening(20481);  // not probed when the service is installed
+  for (DWORD type : {1u, 2u, 3u}) {
+    EXPECT_EQ(CheckPortAssignments(type, 0), SEV_INFORMATION) << type;
+    EXPECT_EQ(Entries(), (Lines{kMapperWithService, kNoConflicts})) << type;
+    ReportDiscard();
+    EXPECT_EQ(CheckPortAssignments(type, 1), SEV_INFORMATION) << type;
+    EXPECT_EQ(PendingReport, nullptr) << type;
+  }
+  EXPECT_EQ(ProbedPorts(), std::vector<int>(6, 111));
+  EXPECT_EQ(WarningCount, 0u);
+}
+
+TEST_F(PortCheckTest, InstalledServiceWithoutMapperNotesItAtEveryLevel) {
+  for (DWORD type : {1u, 2u, 3u, 0xffu}) {
+    for (int level : {0, 1, 2}) {
+      EXPECT_EQ(CheckPortAssignments(type, level), SEV_INFORMATION);
+      EXPECT_EQ(Entries(), Lines{kMapperNotResponding}) << type << " " << level;
+      ReportDiscard();
+    }
+  }
+  EXPECT_EQ(WarningCount, 0u);
+}
+
+TEST_F(PortCheckTest, TypeWithoutTheInstalledBitsBehavesAsNotInstalled) {
+  Listening(111);
+  EXPECT_EQ(CheckPortAssignments(4, 0), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{kMapperWithoutService, kMapperAdvice}));
+}
+
+TEST_F(PortCheckTest, MapperWithoutServiceAtLevelTwoCountsWithoutLines) {
+  Listening(111);
+  EXPECT_EQ(CheckPortAssignments(0, 2), SEV_WARNING);
+  EXPECT_EQ(PendingReport, nullptr);
+  EXPECT_EQ(WarningCount, 1u);
+}
+
+TEST_F(PortCheckTest, NothingListeningShowsNoConflictsAtLevelZeroOnly) {
+  EXPECT_EQ(CheckPortAssignments(0, 0), SEV_INFORMATION);
+  EXPECT_EQ(Entries(), Lines{kNoConflicts});
+  ReportDiscard();
+  EXPECT_EQ(CheckPortAssignments(0, 1), SEV_INFORMATION);
+  EXPECT_EQ(PendingReport, nullptr);
+}
+
+TEST_F(PortCheckTest, MapperServiceStatusDoesNotChangeTheReport) {
+  sim::ServiceSpec stopped;
+  stopped.state = SERVICE_STOPPED;
+  sim::AddService("NobleNet Portmapper for TCP", stopped);
+  Listening(111);
+  EXPECT_EQ(CheckPortAssignments(1, 0), SEV_INFORMATION);
+  EXPECT_EQ(Entries(), (Lines{kMapperWithService, kNoConflicts}));
+  EXPECT_EQ(sim::CallCount("QueryServiceStatus"), 1);
+}
+
+TEST_F(PortCheckTest, ServiceStatusIsReadOrTheFailingStepsErrorReturned) {
+  SERVICE_STATUS status{};
+  EXPECT_EQ(GetNamedServiceStatus("NobleNet Portmapper for TCP", &status),
+            static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+  sim::AddService("NobleNet Portmapper for TCP");
+  EXPECT_EQ(GetNamedServiceStatus("NobleNet Portmapper for TCP", &status), 0u);
+  EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+  sim::FailCall("QueryServiceStatus", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetNamedServiceStatus("NobleNet Portmapper for TCP", &status),
+            static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  sim::FailCall("OpenSCManagerA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetNamedServiceStatus("NobleNet Portmapper for TCP", &status),
+            static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+// ---- zrPortExists --------------------------------------------------------------------
+
+TEST_F(PortCheckTest, ProbeGoesToThisHostsOwnAddressNeverLoopback) {
+  sim::SetConnectResult("127.0.0.1", 20480, 0);
+  EXPECT_EQ(zrPortExists(20480), WSAECONNREFUSED);
+  Listening(20480);
+  EXPECT_EQ(zrPortExists(20480), 0);
+  EXPECT_EQ(ProbedPorts(), (std::vector<int>{20480, 20480}));
+}
+
+TEST_F(PortCheckTest, ProbeUsesTheLow16BitsOfItsArgument) {
+  Listening(111);
+  EXPECT_EQ(zrPortExists(0x10000 + 111), 0);
+}
+
+TEST_F(PortCheckTest, ProbeFailuresReturnTheFailingStepsCode) {
+  sim::FailCall("WSAStartup", WSASYSNOTREADY);
+  EXPECT_EQ(zrPortExists(111), WSASYSNOTREADY);
+  EXPECT_EQ(sim::CallCount("WSACleanup"), 0);
+
+  struct Case {
+    const char* api;
+    int error;
+  } cases[] = {{"socket", WSAEMFILE},
+               {"gethostname", WSAENETDOWN},
+               {"gethostbyname", WSAHOST_NOT_FOUND},
+               {"connect", WSAETIMEDOUT}};
+  for (const Case& c : cases) {
+    sim::FailCall(c.api, static_cast<DWORD>(c.error));
+    EXPECT_EQ(zrPortExists(111), c.error) << c.api;
+    EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Socket), 0) << c.api;
+    EXPECT_EQ(sim::WinsockStarted(), 0) << c.api;
+  }
+  EXPECT_EQ(sim::CallCount("WSACleanup"), 4);
+  EXPECT_EQ(sim::CallCount("closesocket"), 3);
+}
+
+class PortProbeOnThisMachineTest : public SimTest {};
+
+TEST_F(PortProbeOnThisMachineTest, ListenerOnOwnAddressIsFoundAndAClosedPortRefused) {
+  std::string own = testnet::OwnAddress();
+  if (own.empty()) GTEST_SKIP() << "this host's name does not resolve";
+  testnet::Listener listener(own);
+  ASSERT_TRUE(listener.ok());
+  EXPECT_EQ(zrPortExists(listener.port()), 0);
+  EXPECT_EQ(sim::OpenHandles(), 0);
+  EXPECT_EQ(sim::WinsockStarted(), 0);
+
+  int closed = testnet::ClosedPort(own);
+  ASSERT_NE(closed, 0);
+  EXPECT_EQ(zrPortExists(closed), WSAECONNREFUSED);
+  EXPECT_EQ(sim::OpenHandles(), 0);
+  EXPECT_EQ(sim::WinsockStarted(), 0);
+  EXPECT_EQ(sim::CallCount("WSACleanup"), 2);
+}
+
+}  // namespace
