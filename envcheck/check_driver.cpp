@@ -68,8 +68,8 @@ static const ReportSection kSections[] = {
     // {MSG_HEADING_COMPATIBILITY, CompatibilitySection, PRINT_ABOVE_LEVEL, FALSE, FALSE},
     // {MSG_HEADING_CONFIGURATION, ConfigurationRegistrySection, PRINTS_ITSELF, TRUE, FALSE},
     // {0, CheckConfiguredPaths, PRINT_AT_LEVEL, FALSE, FALSE},
-    // {MSG_HEADING_NETWORK, CheckNetworkConnectivity, PRINT_AT_LEVEL, FALSE, FALSE},
-    // {MSG_HEADING_PORTS, PortAssignmentsSection, PRINT_AT_LEVEL, FALSE, FALSE},
+    {MSG_HEADING_NETWORK, CheckNetworkConnectivity, PRINT_AT_LEVEL, FALSE, FALSE},
+    {MSG_HEADING_PORTS, PortAssignmentsSection, PRINT_AT_LEVEL, FALSE, FALSE},
     // {0, BinaryVersionsSection, PRINTS_ITSELF, TRUE, FALSE},
     {MSG_HEADING_EVENT_LOG, EventLogSection, PRINTS_ITSELF, FALSE, TRUE},
 };

@@ -18,8 +18,8 @@ static const char kTargetSeparator = ' ';
 // The checks not built yet are null and skipped.
 const ValidationChecks DefaultValidationChecks = {
     NULL,  // CheckOsVersion
-    NULL,  // CheckNetworkConnectivity
-    NULL,  // PingHost
+    CheckNetworkConnectivity,
+    PingHost,
     NULL,  // CheckProductCompatibility
 };
 

@@ -53,6 +53,7 @@ class DriverTest : public SimTest {
     WarningCount = 0;
     ErrorCount = 0;
     MessageModule = NULL;
+    sim::ScriptNetwork();  // the network sections meet a healthy scripted network
   }
   void TearDown() override {
     ReportDiscard();

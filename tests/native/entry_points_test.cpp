@@ -149,10 +149,16 @@ TEST_F(HealthLogTest, WritesTheFullReportIntoTheFileWithTheNamedModulesCatalog) 
   sim::SetModuleCatalog(sim::HostModule(), false);
   EXPECT_EQ(zrHealthLog("C:\\health.txt", "CVNUNIST.dll"), 0);
   EXPECT_EQ(MessageModule, GetModuleHandleA("cvnunist.dll"));
-  EXPECT_EQ(sim::FileContents("C:\\health.txt"),
-            "Velmora Software Corvane environment check.\n"
-            "V1.5.1 Build 841-0 - Current Time Monday, December 7, 2026 10:30:15 AM\n\n"
-            "\nThere were no problem issues detected.\n");
+  // Header, the sections built so far, summary.
+  std::string report = sim::FileContents("C:\\health.txt");
+  const std::string header =
+      "Velmora Software Corvane environment check.\n"
+      "V1.5.1 Build 841-0 - Current Time Monday, December 7, 2026 10:30:15 AM\n\n";
+  const std::string summary = "\nThere were no problem issues detected.\n";
+  EXPECT_EQ(report.substr(0, header.size()), header);
+  EXPECT_NE(report.find("\nEXAMING NETWORK CONNECTIVITY:\n\n"), std::string::npos);
+  ASSERT_GE(report.size(), summary.size());
+  EXPECT_EQ(report.substr(report.size() - summary.size()), summary);
   EXPECT_EQ(sim::ConsoleText(), "");
   EXPECT_TRUE(sim::StdoutClosed());
 }
@@ -160,8 +166,12 @@ TEST_F(HealthLogTest, WritesTheFullReportIntoTheFileWithTheNamedModulesCatalog) 
 TEST_F(HealthLogTest, ModuleWithoutCatalogGivesBadStringIdForEveryCatalogLine) {
   sim::AddModule("kernel32.dll", false);
   zrHealthLog("C:\\health.txt", "kernel32.dll");
-  EXPECT_EQ(sim::FileContents("C:\\health.txt"),
-            "***BAD STRING ID***V1.5.1 Build 841-0 - ***BAD STRING ID******BAD STRING ID***");
+  // Every line but the version text comes from the catalog.
+  std::string report = sim::FileContents("C:\\health.txt");
+  const std::string bad = "***BAD STRING ID***";
+  EXPECT_EQ(report.substr(0, bad.size()), bad);
+  for (size_t at; (at = report.find(bad)) != std::string::npos;) report.erase(at, bad.size());
+  EXPECT_EQ(report, "V1.5.1 Build 841-0 - ");
 }
 
 TEST_F(HealthLogTest, ResultIsZeroWhateverTheReportFound) {
