@@ -14,7 +14,10 @@ LONG ReadRegistryDword(HKEY rootKey, const char* valuePath, DWORD* value);
 // 0 when keyPath has a direct subkey named exactly subkeyName;
 // ERROR_NO_MORE_ITEMS when none matches; else the error opening keyPath.
 LONG SubkeyExists(HKEY rootKey, const char* keyPath, const char* subkeyName);
-// 0 with the FileVersion text (into an 80-character buffer) and the four
-// fixed version numbers; -1 when the resource lacks them; else a system error.
+// Characters of a file-version text buffer, its NUL included.
+enum { VERSION_TEXT_SIZE = 80 };
+// 0 with the FileVersion text (into a VERSION_TEXT_SIZE buffer, cut to fit)
+// and the four fixed version numbers; -1 when the resource lacks them, or
+// when a failure came without an error code; else a system error.
 LONG GetFileVersionStrings(const char* filePath, char* versionText, WORD* major, WORD* minor,
                            WORD* build, WORD* revision);

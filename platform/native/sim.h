@@ -5,6 +5,7 @@
 
 #include "win32_api.h"
 #include "sim_files.h"
+#include "sim_version.h"
 
 #include <cstdint>
 #include <string>

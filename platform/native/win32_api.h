@@ -15,3 +15,4 @@
 #include "win_winsock.h"
 #include "win_icmp.h"
 #include "win_files.h"
+#include "win_version.h"

@@ -1,0 +1,290 @@
+// Version resources: the simulated version library parsing VS_VERSIONINFO
+// blocks as the system does, and the reader of a file's version numbers
+// and FileVersion text on top of it.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "readers.h"
+#include "sim_fixture.h"
+#include "version_block.h"
+
+namespace {
+
+constexpr char kFile[] = "C:\\WINNT\\system32\\msvcrt.dll";
+
+class VersionTest : public SimTest {
+ protected:
+  void Install(const VersionFields& fields, const char* path = kFile) {
+    sim::MakeFile(path, "MZ");
+    sim::SetVersionResource(path, BuildVersionBlock(fields));
+  }
+
+  // The block as GetFileVersionInfoA hands it out, in a buffer of the size
+  // the size query reports.
+  std::vector<BYTE> Read(const char* path = kFile) {
+    DWORD handle = 0xdeadbeef;
+    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    EXPECT_EQ(handle, 0u);
+    std::vector<BYTE> block(size);
+    EXPECT_TRUE(GetFileVersionInfoA(path, handle, size, block.data()));
+    return block;
+  }
+};
+
+// ---- The version library -----------------------------------------------------------
+
+TEST_F(VersionTest, SizeIsTwiceTheResourceAndASignature) {
+  VersionFields fields;
+  std::vector<BYTE> resource = BuildVersionBlock(fields);
+  Install(fields);
+  SetLastError(0xdeadbeef);
+  DWORD handle = 0xdeadbeef;
+  EXPECT_EQ(GetFileVersionInfoSizeA(kFile, &handle), 2 * resource.size() + 4);
+  EXPECT_EQ(GetLastError(), 0u);
+  std::vector<BYTE> block = Read();
+  EXPECT_TRUE(std::equal(resource.begin(), resource.end(), block.begin()));
+  EXPECT_EQ(std::string(block.begin() + resource.size(), block.begin() + resource.size() + 4), "FE2X");
+}
+
+TEST_F(VersionTest, SizeQueryFailsWithTheFilesErrorOrNoResource) {
+  sim::MakeFile("C:\\plain.exe", "MZ");
+  struct Case {
+    const char* path;
+    DWORD error;
+  };
+  const Case cases[] = {{"C:\\missing.dll", ERROR_FILE_NOT_FOUND},
+                        {"C:\\nodir\\x.dll", ERROR_PATH_NOT_FOUND},
+                        {"C:\\plain.exe", ERROR_RESOURCE_TYPE_NOT_FOUND}};
+  for (const Case& c : cases) {
+    DWORD handle = 0xdeadbeef;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetFileVersionInfoSizeA(c.path, &handle), 0u) << c.path;
+    EXPECT_EQ(GetLastError(), c.error) << c.path;
+    BYTE buffer[16];
+    EXPECT_FALSE(GetFileVersionInfoA(c.path, 0, sizeof buffer, buffer));
+    EXPECT_EQ(GetLastError(), c.error) << c.path;
+  }
+}
+
+TEST_F(VersionTest, QueriesReachFixedInfoTranslationsAndStrings) {
+  VersionFields fields;
+  fields.translations = {{0x0409, 0x04B0}, {0x0407, 0x04E4}};
+  Install(fields);
+  std::vector<BYTE> block = Read();
+  LPVOID value = nullptr;
+  UINT length = 0;
+
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", &value, &length));
+  ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+  EXPECT_EQ(fixed->dwSignature, static_cast<DWORD>(VS_FFI_SIGNATURE));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00040015u);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(value) % 4, reinterpret_cast<uintptr_t>(block.data()) % 4);
+
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length));
+  ASSERT_EQ(length, 8u);
+  const auto* words = static_cast<const WORD*>(value);
+  EXPECT_EQ(words[0], 0x0409);
+  EXPECT_EQ(words[1], 0x04B0);
+  EXPECT_EQ(words[2], 0x0407);
+  EXPECT_EQ(words[3], 0x04E4);
+
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
+  EXPECT_STREQ(static_cast<const char*>(value), "4.21.0007");
+  EXPECT_EQ(length, 10u);  // characters with the NUL
+  // The ANSI text lies in the spare half, past the resource and its signature.
+  EXPECT_GT(static_cast<const BYTE*>(value), block.data() + block.size() / 2);
+
+  const char* sameString[] = {"\\StringFileInfo\\040904B0\\FileVersion", "\\stringfileinfo\\040904b0\\FILEVERSION",
+                              "StringFileInfo\\040904b0\\FileVersion\\", "\\\\StringFileInfo\\\\040904B0\\FileVersion"};
+  for (const char* path : sameString) {
+    value = nullptr;
+    EXPECT_TRUE(VerQueryValueA(block.data(), path, &value, &length)) << path;
+    EXPECT_STREQ(static_cast<const char*>(value), "4.21.0007") << path;
+  }
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\CompanyName", &value, &length));
+  EXPECT_STREQ(static_cast<const char*>(value), "Velmora Software");
+}
+
+TEST_F(VersionTest, MissingValuesFailWithResourceTypeNotFound) {
+  Install(VersionFields{});
+  std::vector<BYTE> block = Read();
+  const char* missing[] = {"\\StringFileInfo\\040704E4\\FileVersion", "\\StringFileInfo\\040904b0\\Comments",
+                           "\\VarFileInfo\\Translations", "\\StringFileInfo\\040904b"};
+  for (const char* path : missing) {
+    LPVOID value = reinterpret_cast<LPVOID>(0x1234);
+    UINT length = 77;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(VerQueryValueA(block.data(), path, &value, &length)) << path;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND)) << path;
+    EXPECT_EQ(length, 0u) << path;
+  }
+}
+
+TEST_F(VersionTest, EmptyFixedInfoAndTranslationReadAsZeroLength) {
+  VersionFields fields;
+  fields.fixedInfo = false;
+  fields.translations.clear();
+  fields.tableName = "040904b0";
+  Install(fields);
+  std::vector<BYTE> block = Read();
+  LPVOID value = nullptr;
+  UINT length = 77;
+  EXPECT_TRUE(VerQueryValueA(block.data(), "\\", &value, &length));
+  EXPECT_EQ(length, 0u);
+  length = 77;
+  EXPECT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length));
+  EXPECT_EQ(length, 0u);
+  EXPECT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
+  EXPECT_STREQ(static_cast<const char*>(value), "4.21.0007");
+}
+
+TEST_F(VersionTest, CopyOfAFileKeepsItsResource) {
+  Install(VersionFields{});
+  ASSERT_TRUE(CopyFileA(kFile, "C:\\copy.dll", FALSE));
+  EXPECT_NE(GetFileVersionInfoSizeA("C:\\copy.dll", nullptr), 0u);
+}
+
+// ---- GetFileVersionStrings -------------------------------------------------------
+
+class VersionReaderTest : public VersionTest {
+ protected:
+  void SetUp() override {
+    VersionTest::SetUp();
+    std::memset(text_, 0x55, sizeof text_);
+  }
+  void TearDown() override {
+    EXPECT_EQ(sim::HeapBlocks(), 0);
+    EXPECT_EQ(sim::OpenHandles(), 0);
+  }
+  LONG ReadStrings(const char* path = kFile) {
+    return GetFileVersionStrings(path, text_, &major_, &minor_, &build_, &revision_);
+  }
+  std::string Text() const { return text_; }
+
+  char text_[VERSION_TEXT_SIZE + 16];  // room to see a write past the 80 characters
+  WORD major_ = 0xBEEF, minor_ = 0xBEEF, build_ = 0xBEEF, revision_ = 0xBEEF;
+};
+
+TEST_F(VersionReaderTest, ReadsTheFourNumbersAndTheText) {
+  VersionFields fields;
+  fields.fileVersionMS = 0xFFFF0015;
+  fields.fileVersionLS = 0x00020007;
+  fields.productVersionMS = 0x00090009;
+  Install(fields);
+  EXPECT_EQ(ReadStrings(), 0);
+  EXPECT_EQ(Text(), "4.21.0007");
+  EXPECT_EQ(major_, 65535);
+  EXPECT_EQ(minor_, 21);
+  EXPECT_EQ(build_, 2);
+  EXPECT_EQ(revision_, 7);
+  EXPECT_EQ(sim::CallCount("malloc"), 1);
+}
+
+TEST_F(VersionReaderTest, FileWithoutUsableResourceGivesTheSystemCode) {
+  sim::MakeFile("C:\\plain.exe", "MZ");
+  EXPECT_EQ(ReadStrings("C:\\missing.dll"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(ReadStrings("C:\\nodir\\x.dll"), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(ReadStrings("C:\\plain.exe"), ERROR_RESOURCE_TYPE_NOT_FOUND);
+  EXPECT_EQ(sim::CallCount("malloc"), 0);
+}
+
+TEST_F(VersionReaderTest, ResourceLackingAPieceGivesMinusOne) {
+  struct Case {
+    const char* what;
+    void (*change)(VersionFields&);
+  };
+  const Case cases[] = {
+      {"zero-length fixed info", [](VersionFields& f) { f.fixedInfo = false; }},
+      {"no VarFileInfo", [](VersionFields& f) { f.varFileInfo = false; }},
+      {"empty translation table",
+       [](VersionFields& f) {
+         f.translations.clear();
+         f.tableName = "040904b0";
+       }},
+      {"no FileVersion", [](VersionFields& f) { f.strings = {{"ProductName", "Corvane"}}; }},
+      {"no StringFileInfo", [](VersionFields& f) { f.stringFileInfo = false; }},
+      {"table of another translation", [](VersionFields& f) { f.tableName = "040704e4"; }},
+  };
+  for (const Case& c : cases) {
+    VersionFields fields;
+    c.change(fields);
+    Install(fields);
+    EXPECT_EQ(ReadStrings(), -1) << c.what;
+    EXPECT_EQ(sim::HeapBlocks(), 0) << c.what;
+  }
+}
+
+TEST_F(VersionReaderTest, TableNameIsFoundInEitherLetterCase) {
+  for (const char* table : {"040904e4", "040904E4"}) {
+    VersionFields fields;
+    fields.translations = {{0x0409, 0x04E4}};
+    fields.tableName = table;
+    fields.strings = {{"FileVersion", table}};
+    Install(fields);
+    EXPECT_EQ(ReadStrings(), 0) << table;
+    EXPECT_EQ(Text(), table);
+  }
+}
+
+TEST_F(VersionReaderTest, OnlyTheFirstTranslationCounts) {
+  VersionFields fields;
+  fields.translations = {{0x0407, 0x04E4}, {0x0409, 0x04B0}};
+  fields.tableName = "040904b0";
+  Install(fields);
+  EXPECT_EQ(ReadStrings(), -1);
+}
+
+TEST_F(VersionReaderTest, LongFileVersionIsCutTo79Characters) {
+  struct Case {
+    size_t length;
+    size_t kept;
+  };
+  for (Case c : {Case{78, 78}, Case{79, 79}, Case{80, 79}, Case{300, 79}}) {
+    std::string version;
+    for (size_t i = 0; i < c.length; ++i) version += static_cast<char>('0' + i % 10);
+    VersionFields fields;
+    fields.strings = {{"FileVersion", version}};
+    Install(fields);
+    std::memset(text_, 0x55, sizeof text_);
+    EXPECT_EQ(ReadStrings(), 0) << c.length;
+    EXPECT_EQ(Text(), version.substr(0, c.kept)) << c.length;
+    for (size_t i = VERSION_TEXT_SIZE; i < sizeof text_; ++i) ASSERT_EQ(text_[i], 0x55) << c.length;
+  }
+}
+
+TEST_F(VersionReaderTest, EmptyFileVersionIsAnEmptyText) {
+  VersionFields fields;
+  fields.strings = {{"FileVersion", ""}};
+  Install(fields);
+  EXPECT_EQ(ReadStrings(), 0);
+  EXPECT_EQ(Text(), "");
+}
+
+TEST_F(VersionReaderTest, FailuresOfTheVersionLibraryReleaseTheBlock) {
+  Install(VersionFields{});
+  sim::FailCall("GetFileVersionInfoA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReadStrings(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+  sim::FailCall("VerQueryValueA", ERROR_RESOURCE_TYPE_NOT_FOUND, 2);
+  EXPECT_EQ(ReadStrings(), -1);
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+  sim::FailCall("VerQueryValueA", ERROR_RESOURCE_TYPE_NOT_FOUND, 3);
+  EXPECT_EQ(ReadStrings(), -1);
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+  sim::FailCall("malloc", 0);
+  EXPECT_EQ(ReadStrings(), ERROR_NOT_ENOUGH_MEMORY);
+}
+
+TEST_F(VersionReaderTest, FailureWithoutAnErrorCodeIsNotSuccess) {
+  Install(VersionFields{});
+  sim::FailCall("GetFileVersionInfoSizeA", 0);
+  EXPECT_EQ(ReadStrings(), -1);
+  sim::FailCall("GetFileVersionInfoA", 0);
+  EXPECT_EQ(ReadStrings(), -1);
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+}
+
+}  // namespace
