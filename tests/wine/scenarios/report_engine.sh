@@ -16,6 +16,13 @@ header_time='^V1\.5\.1 Build 841-0 - Current Time [A-Z][a-z]+day, [A-Z][a-z]+ [0
 # The last line of a report: one of the three summary forms.
 summary='^There were (no problem issues|no serious problems|[0-9]+ serious problems|[0-9]+ potential problems) detected\.'$'\r''$'
 
+# check_report WRITER FILE: title, then version, date and time, and a summary at the end.
+check_report() {
+  check_eq "$1 writes the title first" "$header_title" "$(sed -n 1p "$2")"
+  check "$1 writes version, date and time second" grep -Eq "$header_time" <(sed -n 2p "$2")
+  check "$1 ends with the summary" grep -Eq "$summary" <(tail -n 1 "$2")
+}
+
 wine_run help "$CVN_BUILD_DIR/cvncheck.exe" -?
 check_eq "cvncheck -? exits 0" 0 "$WINE_RC"
 check_eq "cvncheck -? prints the usage" "${usage}x" "$(cat "$WINE_OUT"; echo x)"
@@ -38,16 +45,12 @@ rm -f cvncheck.txt
 wine_run out_file "$CVN_BUILD_DIR/cvncheck.exe" -OUT cvncheck.txt
 check "cvncheck -out exits with a summary result (0, 1 or 2)" test "$WINE_RC" -le 2
 check_eq "cvncheck -out prints nothing to the console" 0 "$(stat -c %s "$WINE_OUT")"
-check_eq "the report starts with the title" "$header_title" "$(sed -n 1p cvncheck.txt)"
-check "the second line is the version, date and time" grep -Eq "$header_time" <(sed -n 2p cvncheck.txt)
-check "the report ends with the summary" grep -Eq "$summary" <(tail -n 1 cvncheck.txt)
+check_report cvncheck cvncheck.txt
 
 rm -f health.txt
 wine_run health "$CVN_BUILD_DIR/call_export.exe" zrHealthLog health.txt CVNUNIST.dll
 check_eq "zrHealthLog returns 0" 0 "$WINE_RC"
-check_eq "zrHealthLog writes the title from the DLL's catalog" "$header_title" "$(sed -n 1p health.txt)"
-check "zrHealthLog writes version, date and time" grep -Eq "$header_time" <(sed -n 2p health.txt)
-check "zrHealthLog ends with the summary" grep -Eq "$summary" <(tail -n 1 health.txt)
+check_report zrHealthLog health.txt
 
 rm -f health_bad.txt
 wine_run health_bad "$CVN_BUILD_DIR/call_export.exe" zrHealthLog health_bad.txt kernel32.dll
