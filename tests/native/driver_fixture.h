@@ -1,5 +1,5 @@
-// Shared by the driver and entry-point tests: a clean report engine, scripted
-// fake checks, and the files the product wrote.
+// Shared by the driver and entry-point tests: a clean report engine and
+// scripted fake checks.
 #pragma once
 
 #include <string>
