@@ -1,0 +1,254 @@
+// Removal primitives: one file, a directory tree, a registry tree; the
+// refusals that keep a recursive delete inside what the product owns.
+#include <string>
+
+#include "removal.h"
+#include "sim_fixture.h"
+
+namespace {
+
+class RemovalTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    sim::AddDrive('D');
+  }
+  void TearDown() override {
+    EXPECT_EQ(sim::OpenHandles(), 0);
+    EXPECT_EQ(sim::HeapBlocks(), 0);
+  }
+};
+
+// ---- DeleteFileOrDefer ----------------------------------------------------------
+
+using DeleteFileOrDeferTest = RemovalTest;
+
+TEST_F(DeleteFileOrDeferTest, MissingFileCountsAsDeletedAndNothingIsScheduled) {
+  sim::MakeDirectory("C:\\Corvane");
+  EXPECT_EQ(DeleteFileOrDefer("cvnadmin.exe", "C:\\Corvane"), 1);
+  EXPECT_EQ(sim::CallCount("DeleteFileA"), 0);
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteFileOrDeferTest, FileIsDeletedAtOnce) {
+  sim::MakeFile("C:\\Corvane\\cvnadmin.exe", "MZ");
+  EXPECT_EQ(DeleteFileOrDefer("cvnadmin.exe", "C:\\Corvane"), 1);
+  EXPECT_FALSE(sim::Exists("C:\\Corvane\\cvnadmin.exe"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteFileOrDeferTest, FileInUseIsLeftToTheNextStart) {
+  sim::MakeFile("C:\\WINNT\\system32\\drivers\\cvn-rec.sys");
+  sim::HoldOpen("C:\\WINNT\\system32\\drivers\\cvn-rec.sys");
+  EXPECT_EQ(DeleteFileOrDefer("cvn-rec.sys", "C:\\WINNT\\system32\\drivers"), 1);
+  EXPECT_TRUE(sim::Exists("C:\\WINNT\\system32\\drivers\\cvn-rec.sys"));
+  ASSERT_EQ(sim::PendingOperations().size(), 1u);
+  EXPECT_EQ(sim::PendingOperations()[0].source, "C:\\WINNT\\system32\\drivers\\cvn-rec.sys");
+  EXPECT_EQ(sim::PendingOperations()[0].target, "");
+}
+
+TEST_F(DeleteFileOrDeferTest, FailedHandOverIsTheOnlyFailure) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe");
+  sim::HoldOpen("C:\\Corvane\\cvnsvc.exe");
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteFileOrDeferTest, EmptyDirectoryDoesNotMeanTheDriveRoot) {
+  sim::MakeFile("C:\\cvnadmin.exe");
+  EXPECT_EQ(DeleteFileOrDefer("cvnadmin.exe", ""), 0);
+  EXPECT_TRUE(sim::Exists("C:\\cvnadmin.exe"));
+}
+
+TEST_F(DeleteFileOrDeferTest, PathTooLongIsSkippedNotCut) {
+  // directory + "\" + name is 260 characters; cut to 259 it would name
+  // another file that exists.
+  std::string directory = "C:\\" + std::string(245, 'd');
+  sim::MakeFile(directory + "\\cvnbase.dl");
+  EXPECT_EQ(DeleteFileOrDefer("cvnbase.dll", directory.c_str()), 0);
+  EXPECT_TRUE(sim::Exists(directory + "\\cvnbase.dl"));
+  EXPECT_EQ(sim::CallCount("GetFileAttributesA"), 0);
+  EXPECT_EQ(sim::CallCount("DeleteFileA"), 0);
+}
+
+// ---- DeleteTree ----------------------------------------------------------------
+
+using DeleteTreeTest = RemovalTest;
+
+TEST_F(DeleteTreeTest, AllFilesPatternEmptiesAndRemovesANestedTree) {
+  sim::MakeFile("D:\\CVN\\Databases\\jobs.db");
+  sim::MakeFile("D:\\CVN\\Databases\\a\\history.db");
+  sim::MakeFile("D:\\CVN\\Databases\\a\\b\\c\\deep.db");
+  sim::MakeDirectory("D:\\CVN\\Databases\\empty");
+  sim::MakeFile("D:\\CVN\\keep.txt");
+  EXPECT_EQ(DeleteTree("D:\\CVN\\Databases", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("D:\\CVN\\Databases"));
+  EXPECT_TRUE(sim::Exists("D:\\CVN\\keep.txt"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteTreeTest, FilesInUseAreScheduledWithTheirDirectoriesAfterThem) {
+  sim::MakeFile("D:\\CVN\\Journals\\j1\\open.jnl");
+  sim::MakeFile("D:\\CVN\\Journals\\j1\\closed.jnl");
+  sim::HoldOpen("D:\\CVN\\Journals\\j1\\open.jnl");
+  EXPECT_EQ(DeleteTree("D:\\CVN\\Journals", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("D:\\CVN\\Journals\\j1\\closed.jnl"));
+  const auto& pending = sim::PendingOperations();
+  ASSERT_EQ(pending.size(), 3u);
+  EXPECT_EQ(pending[0].source, "D:\\CVN\\Journals\\j1\\open.jnl");
+  EXPECT_EQ(pending[1].source, "D:\\CVN\\Journals\\j1");
+  EXPECT_EQ(pending[2].source, "D:\\CVN\\Journals");
+  sim::HoldOpen("D:\\CVN\\Journals\\j1\\open.jnl", false);
+  sim::Reboot();
+  EXPECT_FALSE(sim::Exists("D:\\CVN\\Journals"));
+}
+
+TEST_F(DeleteTreeTest, NarrowPatternInTheInstallationDirectorySchedulesTheDirectory) {
+  const std::string dir = "C:\\Program Files\\Corvane\\";
+  sim::MakeFile(dir + "daily.rpt");
+  sim::MakeFile(dir + "weekly.RPT");
+  sim::MakeFile(dir + "cvnadmin.exe");
+  sim::MakeFile(dir + "report.rpt.txt");
+  EXPECT_EQ(DeleteTree(dir.c_str(), "*.rpt"), 1);
+  EXPECT_EQ(sim::DirectoryEntries(dir), (std::vector<std::string>{"cvnadmin.exe", "report.rpt.txt"}));
+  ASSERT_EQ(sim::PendingOperations().size(), 1u);
+  EXPECT_TRUE(sim::DeletionPending(dir));
+}
+
+TEST_F(DeleteTreeTest, MissingDirectoryOrNoMatchGivesZeroAndSchedulesNothing) {
+  EXPECT_EQ(DeleteTree("C:\\Program Files\\Corvane\\", "*.GID"), 0);
+  sim::MakeFile("C:\\Program Files\\Corvane\\cvnadmin.exe");
+  EXPECT_EQ(DeleteTree("C:\\Program Files\\Corvane\\", "*.GID"), 0);
+  EXPECT_TRUE(sim::Exists("C:\\Program Files\\Corvane\\cvnadmin.exe"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+  EXPECT_EQ(sim::CallCount("RemoveDirectoryA"), 0);
+}
+
+TEST_F(DeleteTreeTest, ReadOnlyAndArchiveSubdirectoriesAreDescendedInto) {
+  sim::MakeDirectory("D:\\Data\\ro", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+  sim::MakeDirectory("D:\\Data\\ar", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE);
+  sim::MakeFile("D:\\Data\\ro\\one.db");
+  sim::MakeFile("D:\\Data\\ar\\two.db");
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("D:\\Data\\ro\\one.db"));
+  EXPECT_FALSE(sim::Exists("D:\\Data\\ar\\two.db"));
+  EXPECT_FALSE(sim::Exists("D:\\Data\\ar"));
+}
+
+TEST_F(DeleteTreeTest, OneFailureLeavesZeroButTheWalkGoesOn) {
+  sim::MakeFile("D:\\Data\\a.db");
+  sim::MakeFile("D:\\Data\\b.db");
+  sim::MakeFile("D:\\Data\\c.db");
+  sim::HoldOpen("D:\\Data\\a.db");
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
+  EXPECT_TRUE(sim::Exists("D:\\Data\\a.db"));
+  EXPECT_FALSE(sim::Exists("D:\\Data\\b.db"));
+  EXPECT_FALSE(sim::Exists("D:\\Data\\c.db"));
+  EXPECT_TRUE(sim::DeletionPending("D:\\Data"));
+}
+
+TEST_F(DeleteTreeTest, RefusesEmptyRelativeAndRootPathsTouchingNothing) {
+  sim::MakeFile("C:\\Work\\help.GID");
+  sim::MakeFile("C:\\Work\\Logs\\svc.log");
+  sim::MakeFile("C:\\top.txt");
+  sim::MakeFile("D:\\top.txt");
+  sim::SetCurrentDirectory("C:\\Work");
+  const char* refused[] = {"",      "Logs\\",   "Logs",      "C:",          "C:\\",
+                           "c:/",   "D:\\\\",   "C:\\.",     "C:\\..\\",    "\\Work",
+                           "\\\\server\\share", "\\\\server\\share\\", "\\\\server"};
+  for (const char* directory : refused) {
+    EXPECT_EQ(DeleteTree(directory, "*.GID"), 0) << directory;
+    EXPECT_EQ(DeleteTree(directory, "\\*.*"), 0) << directory;
+    EXPECT_EQ(DeleteTree(directory, "*.*"), 0) << directory;
+  }
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_TRUE(sim::Exists("C:\\Work\\help.GID"));
+  EXPECT_TRUE(sim::Exists("C:\\Work\\Logs\\svc.log"));
+  EXPECT_TRUE(sim::Exists("C:\\top.txt"));
+  EXPECT_TRUE(sim::Exists("D:\\top.txt"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteTreeTest, JunctionIsRemovedNotFollowed) {
+  sim::MakeFile("C:\\Elsewhere\\precious.db");
+  sim::MakeFile("D:\\Data\\own.db");
+  sim::MakeJunction("D:\\Data\\link", "C:\\Elsewhere");
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 1);
+  EXPECT_TRUE(sim::Exists("C:\\Elsewhere\\precious.db"));
+  EXPECT_FALSE(sim::Exists("D:\\Data"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteTreeTest, SearchThatWouldNotFitIsSkipped) {
+  std::string directory = "C:\\" + std::string(253, 'd');  // + "\*.*" = 260 characters
+  sim::MakeFile(directory + "\\x");
+  EXPECT_EQ(DeleteTree(directory.c_str(), "\\*.*"), 0);
+  EXPECT_TRUE(sim::Exists(directory + "\\x"));
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+}
+
+// ---- DeleteRegistryTree -----------------------------------------------------------
+
+using DeleteRegistryTreeTest = RemovalTest;
+
+const char kCorvane[] = "SOFTWARE\\Velmora Software\\Corvane";
+
+void MakeThreeLevels() {
+  sim::SetValue(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5", "InstallationDirectory", REG_SZ,
+                "C:\\Program Files\\Corvane\\");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Nightly");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Weekly");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\Admin");
+}
+
+TEST_F(DeleteRegistryTreeTest, ThreeLevelsGoAndTheKeyItselfLast) {
+  MakeThreeLevels();
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software"));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 6);
+}
+
+TEST_F(DeleteRegistryTreeTest, DeepestKeyIsDeletedFirst) {
+  MakeThreeLevels();
+  sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 1);
+  // The first deletion tried was the first leaf: 1.5\Jobs\Nightly.
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs"),
+            (std::vector<std::string>{"Nightly", "Weekly"}));
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+}
+
+TEST_F(DeleteRegistryTreeTest, MissingKeyGivesZero) {
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_SUCCESS);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+}
+
+TEST_F(DeleteRegistryTreeTest, EnumerationErrorIsReturnedAndDeletedKeysStayDeleted) {
+  MakeThreeLevels();
+  sim::FailCall("RegEnumKeyExA", ERROR_NOT_ENOUGH_MEMORY, 5);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Nightly"));
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+}
+
+TEST_F(DeleteRegistryTreeTest, SubkeyThatCannotGoStopsTheWalkInsteadOfLooping) {
+  MakeThreeLevels();
+  sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Weekly");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Weekly"));
+  EXPECT_LT(sim::CallCount("RegOpenKeyExA"), 20);
+}
+
+TEST_F(DeleteRegistryTreeTest, RefusedDeletionIsReportedNotSuccess) {
+  sim::CreateKey(HKEY_CURRENT_USER, kCorvane);
+  sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, kCorvane));
+}
+
+}  // namespace

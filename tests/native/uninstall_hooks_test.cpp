@@ -1,0 +1,612 @@
+// The uninstaller's hooks and their steps on a simulated machine with the
+// product installed: unattended mode, leftovers, services, drivers, the data
+// question, the stash key, the registry trees, the status file and reboot.
+#include <string>
+#include <vector>
+
+#include "hooks.h"
+#include "sim_fixture.h"
+#include "uninstall_steps.h"
+
+namespace {
+
+const char kProduct[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
+const char kStash[] = "SOFTWARE\\Velmora Software Uninstall";
+const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\cvnsvc.exe";
+const std::string kInstall = "C:\\Program Files\\Corvane\\";
+const std::string kDrivers = "C:\\WINNT\\system32\\drivers\\";
+const std::string kDatabases = "D:\\CVN\\Databases";
+const std::string kJournals = "D:\\CVN\\Journals";
+const std::string kQuestion = "\nDo you wish to continue Uninstalling?\n";
+const std::string kDataQuestion =
+    "Do you want to delete the Corvane\nDatabases and Journal files?\n\n"
+    "If you choose to delete the databases, you\nwill lose information about any Corvane\n"
+    "jobs run previously from this system.\n";
+const std::string kRebootQuestion =
+    "You must reboot for the uninstallation to complete\nDo you wish to reboot WindowsNT now?";
+const char* const kServiceOrder[] = {"CVNSvc", "NobleNet Portmapper for TCP", "cvn-jnl", "cvn-fltr",
+                                     "cvn-rec"};
+
+class UninstallTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    sim::AddDrive('D');
+  }
+  void TearDown() override {
+    EXPECT_EQ(sim::OpenHandles(), 0);
+    EXPECT_EQ(sim::HeapBlocks(), 0);
+  }
+
+  static void Attended() { sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -f\"C:\\x\\DeIsL1.isu\""); }
+  static void Unattended() {
+    sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -a -f\"C:\\x\\DeIsL1.isu\"");
+  }
+
+  static void InstallProductKey() {
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "ProtectedDatasetDirectory", REG_SZ, kDatabases);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "JournalRoot", REG_SZ, kJournals);
+    sim::SetDword(HKEY_LOCAL_MACHINE, kProduct, "Type", 1);
+  }
+
+  static void InstallFiles() {
+    for (const char* name : {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll", "cvnmapi.dll",
+                             "cvnax.ocx", "DeIsL1.isu", "readme.txt", "help.GID", "search.FTS",
+                             "last.rpt", "Logs\\svc.log"})
+      sim::MakeFile(kInstall + name, "x");
+    sim::MakeFile(kInstall + "cvnunins.mi_", "[MIF]\r\nStatus=Uninstalled\r\n");
+    for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log", "other.sys"})
+      sim::MakeFile(kDrivers + name, "x");
+    sim::MakeFile(kDatabases + "\\jobs.db", "x");
+    sim::MakeFile(kJournals + "\\job1\\0001.jnl", "x");
+  }
+
+  static void InstallServices() {
+    sim::ServiceSpec service;
+    sim::AddService("CVNSvc", service);
+    sim::AddService("NobleNet Portmapper for TCP", service);
+    sim::ServiceSpec driver;
+    driver.type = SERVICE_KERNEL_DRIVER;
+    sim::AddService("cvn-jnl", driver);
+    sim::AddService("cvn-fltr", driver);
+    sim::AddService("cvn-rec", driver);
+  }
+
+  static void InstallProduct() {
+    InstallProductKey();
+    InstallFiles();
+    InstallServices();
+    sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, kInstall + "cvnax.ocx", 3);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kAppPath, "", REG_SZ, kInstall + "cvnsvc.exe");
+    sim::SetValue(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane\\1.5\\Admin", "Window",
+                  REG_SZ, "0 0 640 480");
+  }
+
+  static bool NoServiceLeft() {
+    for (const char* name : kServiceOrder) {
+      if (sim::ServiceExists(name)) return false;
+    }
+    return true;
+  }
+
+  static const sim::Dialog& OnlyDialog() {
+    EXPECT_EQ(sim::Dialogs().size(), 1u);
+    return sim::Dialogs().at(0);
+  }
+};
+
+// ---- IsSilentMode ------------------------------------------------------------------
+
+using IsSilentModeTest = UninstallTest;
+
+TEST_F(IsSilentModeTest, SwitchFollowedByABlankAndMoreOutsideQuotes) {
+  struct Case {
+    const char* line;
+    int silent;
+  } cases[] = {
+      {"IsUninst.exe -a -fC:\\x.isu", 1},
+      {"IsUninst.exe -fC:\\x.isu -a x", 1},
+      {"IsUninst.exe -A -f", 1},          // any letter case
+      {"IsUninst.exe -a  ", 1},           // a further blank counts as more
+      {"IsUninst.exe -fC:\\x.isu -a", 0},  // at the end of the line
+      {"IsUninst.exe -fC:\\x.isu -a ", 0},  // with a single trailing blank
+      {"IsUninst.exe \"-a x\"", 0},         // inside a quoted argument
+      {"IsUninst.exe -f\"C:\\dir -a x\\y.isu\" -c", 0},
+      {"IsUninst.exe -f\"C:\\a b\\y.isu\" -a -c", 1},  // after the quotes close
+      {"IsUninst.exe", 0},                            // no blank at all
+      {"IsUninst.exe-a x", 0},                        // arguments start at the first blank
+      {"IsUninst.exe -b -ax", 0},
+      {"", 0},
+  };
+  for (const Case& c : cases) {
+    sim::SetCommandLine(c.line);
+    EXPECT_EQ(IsSilentMode(), c.silent) << c.line;
+  }
+}
+
+TEST_F(IsSilentModeTest, QuotedProgramNameWithBlanksIsNotAnArgument) {
+  sim::SetCommandLine("\"C:\\Program Files\\Setup\\IsUninst.exe\" -a -f");
+  EXPECT_EQ(IsSilentMode(), 1);
+  sim::SetCommandLine("\"C:\\Program Files\\x -a y\\IsUninst.exe\" -f");
+  EXPECT_EQ(IsSilentMode(), 0);
+  sim::SetCommandLine("\"C:\\Program Files\\Setup\\IsUninst.exe\" \"-a x\"");
+  EXPECT_EQ(IsSilentMode(), 0);
+}
+
+// ---- OfferDataDeletion ------------------------------------------------------------
+
+using OfferDataDeletionTest = UninstallTest;
+
+TEST_F(OfferDataDeletionTest, UnattendedNeverAsksNorDeletes) {
+  InstallProductKey();
+  InstallFiles();
+  EXPECT_EQ(OfferDataDeletion(1), 0);
+  EXPECT_TRUE(sim::Dialogs().empty());
+  EXPECT_TRUE(sim::Exists(kDatabases + "\\jobs.db"));
+  EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
+}
+
+TEST_F(OfferDataDeletionTest, NothingToOfferWithoutKeyOrDatabaseValue) {
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "JournalRoot", REG_SZ, kJournals);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  EXPECT_TRUE(sim::Dialogs().empty());
+}
+
+TEST_F(OfferDataDeletionTest, NoIsTheDefaultAndKeepsTheData) {
+  InstallProductKey();
+  InstallFiles();
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  const sim::Dialog& d = OnlyDialog();
+  EXPECT_EQ(d.text, kDataQuestion);
+  EXPECT_EQ(d.caption, "Corvane UnInstallation");
+  EXPECT_EQ(d.owner, sim::FocusWindow());
+  EXPECT_EQ(d.style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
+  EXPECT_TRUE(sim::Exists(kDatabases + "\\jobs.db"));
+  EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
+}
+
+TEST_F(OfferDataDeletionTest, YesDeletesDatabasesAndJournals) {
+  InstallProductKey();
+  InstallFiles();
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  EXPECT_EQ(sim::Dialogs().size(), 1u);
+  EXPECT_FALSE(sim::Exists(kDatabases));
+  EXPECT_FALSE(sim::Exists(kJournals));
+  EXPECT_TRUE(sim::Exists("D:\\CVN"));
+}
+
+TEST_F(OfferDataDeletionTest, MissingJournalRootAsksAndTheAnswerDecides) {
+  InstallProductKey();
+  InstallFiles();
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "ProtectedDatasetDirectory", REG_SZ, kDatabases);
+  for (int answer : {IDYES, IDNO}) {
+    sim::MakeFile(kDatabases + "\\jobs.db", "x");
+    sim::QueueAnswer(IDYES);
+    sim::QueueAnswer(answer);
+    EXPECT_EQ(OfferDataDeletion(0), answer == IDYES ? 0 : -1);
+  }
+  ASSERT_EQ(sim::Dialogs().size(), 4u);
+  EXPECT_EQ(sim::Dialogs()[1].text,
+            "Could not get the installed location of the CVN Exec Journal directory\n" + kQuestion);
+  EXPECT_EQ(sim::Dialogs()[1].style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING));
+  EXPECT_FALSE(sim::Exists(kDatabases));
+  EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
+}
+
+TEST_F(OfferDataDeletionTest, UnreadableDatabaseValueAsksWithTheSystemText) {
+  InstallProductKey();
+  InstallFiles();
+  // The second query of the value (its contents) fails.
+  sim::FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED, 3);
+  sim::QueueAnswer(IDYES);
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(OfferDataDeletion(0), -1);
+  ASSERT_EQ(sim::Dialogs().size(), 2u);
+  EXPECT_EQ(sim::Dialogs()[1].text,
+            "Could not get the installed location of the CVN Exec Databases\n\nAccess is denied.\r\n" +
+                kQuestion);
+  EXPECT_EQ(sim::Dialogs()[1].style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING));
+  EXPECT_TRUE(sim::Exists(kDatabases + "\\jobs.db"));
+  EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
+}
+
+TEST_F(OfferDataDeletionTest, UnreadableJournalRootAsksWithTheSystemText) {
+  InstallProductKey();
+  InstallFiles();
+  // Queries: database size, size and contents; journal size, size, contents.
+  sim::FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED, 6);
+  sim::QueueAnswer(IDYES);
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  ASSERT_EQ(sim::Dialogs().size(), 2u);
+  EXPECT_EQ(sim::Dialogs()[1].text,
+            "Could not get the installed location of the CVN Exec Journal directory.\n\n"
+            "Access is denied.\r\n" +
+                kQuestion);
+  EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
+}
+
+TEST_F(OfferDataDeletionTest, FilesThatCannotGoAreReported) {
+  InstallProductKey();
+  InstallFiles();
+  sim::HoldOpen(kDatabases + "\\jobs.db");
+  sim::HoldOpen(kJournals + "\\job1\\0001.jnl");
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 1, 100);
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  ASSERT_EQ(sim::Dialogs().size(), 3u);
+  EXPECT_EQ(sim::Dialogs()[1].text,
+            "Problem deleting Database files.\nNot all Database files were deleted.\n");
+  EXPECT_EQ(sim::Dialogs()[1].style, static_cast<UINT>(MB_ICONWARNING));
+  EXPECT_EQ(sim::Dialogs()[1].caption, "Corvane UnInstallation");
+  EXPECT_EQ(sim::Dialogs()[2].text,
+            "Problem deleting CVN Exec Journal files.\nNot all Journal files were deleted.\n");
+}
+
+TEST_F(OfferDataDeletionTest, DriveRootAsDataDirectoryEmptiesNothing) {
+  sim::MakeFile("C:\\boot.ini", "x");
+  sim::MakeFile("D:\\pagefile.sys", "x");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "ProtectedDatasetDirectory", REG_SZ, "C:\\");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "JournalRoot", REG_SZ, "D:");
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  EXPECT_TRUE(sim::Exists("C:\\boot.ini"));
+  EXPECT_TRUE(sim::Exists("D:\\pagefile.sys"));
+  EXPECT_TRUE(sim::Exists("C:\\WINNT\\system32"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+  ASSERT_EQ(sim::Dialogs().size(), 3u);
+  EXPECT_EQ(sim::Dialogs()[1].text.substr(0, 24), "Problem deleting Databas");
+  EXPECT_EQ(sim::Dialogs()[2].text.substr(0, 24), "Problem deleting CVN Exe");
+}
+
+// ---- UninstInitialize -------------------------------------------------------------
+
+using UninstInitializeTest = UninstallTest;
+
+TEST_F(UninstInitializeTest, AttendedRunRemovesServicesDriversAndLeftoversAndStashes) {
+  Attended();
+  InstallProduct();
+  sim::QueueAnswer(IDNO);  // keep the data
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(NoServiceLeft());
+  for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"})
+    EXPECT_FALSE(sim::Exists(kDrivers + name)) << name;
+  EXPECT_TRUE(sim::Exists(kDrivers + "other.sys"));
+  // Leftovers and the logs go; the uninstaller's own files stay for it.
+  for (const char* name : {"help.GID", "search.FTS", "last.rpt", "Logs"})
+    EXPECT_FALSE(sim::Exists(kInstall + name)) << name;
+  for (const char* name : {"cvnadmin.exe", "cvnax.ocx", "DeIsL1.isu", "cvnunins.mi_", "readme.txt"})
+    EXPECT_TRUE(sim::Exists(kInstall + name)) << name;
+  EXPECT_TRUE(sim::DeletionPending(kInstall));
+  // The shared control's count is pinned to 1, keeping its type.
+  auto count = sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, kInstall + "cvnax.ocx");
+  ASSERT_TRUE(count.has_value());
+  EXPECT_EQ(count->type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(count->data, std::string("\x01\x00\x00\x00", 4));
+  // The stash is volatile and holds the directory with its terminator.
+  EXPECT_TRUE(sim::IsVolatileKey(HKEY_LOCAL_MACHINE, kStash));
+  auto stash = sim::GetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory");
+  ASSERT_TRUE(stash.has_value());
+  EXPECT_EQ(stash->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(stash->data, kInstall + std::string(1, '\0'));
+  EXPECT_EQ(OnlyDialog().text, kDataQuestion);
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
+  EXPECT_TRUE(sim::Exists(kDatabases + "\\jobs.db"));
+}
+
+TEST_F(UninstInitializeTest, ServicesGoInTheirOrder) {
+  Attended();
+  InstallProduct();
+  for (const char* name : kServiceOrder) {
+    sim::ServiceSpec spec;
+    spec.state = SERVICE_STOPPED;
+    spec.deleteError = ERROR_ACCESS_DENIED;
+    sim::AddService(name, spec);
+    sim::QueueAnswer(IDYES);
+  }
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  ASSERT_EQ(sim::Dialogs().size(), 6u);
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(sim::Dialogs()[i].text, "Error attemping to delete " + std::string(kServiceOrder[i]) +
+                                          " service\n\nAccess is denied.\r\n" + kQuestion);
+  }
+}
+
+TEST_F(UninstInitializeTest, FirstServiceThatAbortsStopsEverything) {
+  Attended();
+  InstallProduct();
+  sim::ServiceSpec spec;
+  spec.stopError = ERROR_SERVICE_REQUEST_TIMEOUT;
+  sim::AddService("NobleNet Portmapper for TCP", spec);
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), -1);
+  EXPECT_FALSE(sim::ServiceExists("CVNSvc"));
+  EXPECT_TRUE(sim::ServiceExists("NobleNet Portmapper for TCP"));
+  EXPECT_EQ(sim::ServiceState("cvn-jnl"), static_cast<DWORD>(SERVICE_RUNNING));
+  EXPECT_TRUE(sim::Exists(kDrivers + "cvn-rec.sys"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+  EXPECT_EQ(OnlyDialog().text.substr(0, 53), "Error attempting to stop NobleNet Portmapper for TCP ");
+}
+
+TEST_F(UninstInitializeTest, ServiceManagerThatCannotOpenAbortsWithItsSystemText) {
+  Attended();
+  InstallProduct();
+  sim::FailCall("OpenSCManagerA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), -1);
+  const sim::Dialog& d = OnlyDialog();
+  EXPECT_EQ(d.text, "Access is denied.\r\n");
+  EXPECT_EQ(d.caption, "Failure to Open Service Manager");
+  EXPECT_EQ(d.style, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_EQ(d.owner, sim::FocusWindow());
+  EXPECT_FALSE(sim::Exists(kInstall + "help.GID"));  // the purge came first
+  EXPECT_TRUE(sim::ServiceExists("CVNSvc"));
+
+  sim::FailCall("OpenSCManagerA", 4244);  // no system text: nothing to show
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), -1);
+  Unattended();
+  sim::FailCall("OpenSCManagerA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), -1);
+  EXPECT_EQ(sim::Dialogs().size(), 1u);
+}
+
+TEST_F(UninstInitializeTest, UnknownSystemDirectoryEndsTheHookWithSuccess) {
+  Attended();
+  InstallProduct();
+  sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  const sim::Dialog& d = OnlyDialog();
+  EXPECT_EQ(d.text, "Could not get the Windows NT System directory.\nUnInstall will try to continue.\n");
+  EXPECT_EQ(d.caption, "Corvane UnInstallation");
+  EXPECT_EQ(d.style, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_TRUE(NoServiceLeft());
+  EXPECT_TRUE(sim::Exists(kDrivers + "cvn-rec.sys"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+
+  Unattended();
+  sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::Dialogs().size(), 1u);
+}
+
+TEST_F(UninstInitializeTest, UnattendedCopiesTheStatusFileAndKeepsTheData) {
+  Unattended();
+  InstallProduct();
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "old");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(sim::Dialogs().empty());
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), sim::FileContents(kInstall + "cvnunins.mi_"));
+  EXPECT_TRUE(sim::Exists(kDatabases + "\\jobs.db"));
+  EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
+  EXPECT_TRUE(NoServiceLeft());
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+}
+
+TEST_F(UninstInitializeTest, WithoutProductKeyOnlyServicesAndDriversGo) {
+  Attended();
+  InstallFiles();
+  InstallServices();
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(sim::Dialogs().empty());
+  EXPECT_TRUE(NoServiceLeft());
+  EXPECT_FALSE(sim::Exists(kDrivers + "cvn-jnl.sys"));
+  EXPECT_TRUE(sim::Exists(kInstall + "help.GID"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+
+  sim::QueueAnswer(IDNO);  // no reboot
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(sim::Exists(kInstall + "cvnadmin.exe"));
+  EXPECT_TRUE(sim::Exists(kInstall + "DeIsL1.isu"));
+}
+
+TEST_F(UninstInitializeTest, YesToTheMissingJournalQuestionGoesOnAndStashes) {
+  Attended();
+  InstallProduct();
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "ProtectedDatasetDirectory", REG_SZ, kDatabases);
+  sim::QueueAnswer(IDYES);
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory"), kInstall);
+
+  sim::MakeFile(kDatabases + "\\jobs.db", "x");
+  sim::QueueAnswer(IDYES);
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), -1);
+  EXPECT_EQ(sim::Dialogs().size(), 4u);
+}
+
+TEST_F(UninstInitializeTest, EmptyInstallationDirectoryLeavesTheCurrentDirectoryAlone) {
+  Attended();
+  InstallServices();
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, "");
+  sim::MakeFile("C:\\Temp\\setup.GID", "x");
+  sim::MakeFile("C:\\Temp\\notes.rpt", "x");
+  sim::MakeFile("C:\\Temp\\Logs\\setup.log", "x");
+  sim::SetCurrentDirectory("C:\\Temp");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::DirectoryEntries("C:\\Temp"),
+            (std::vector<std::string>{"Logs", "notes.rpt", "setup.GID"}));
+  EXPECT_TRUE(sim::Exists("C:\\Temp\\Logs\\setup.log"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(UninstInitializeTest, InstallationDirectoryTooLongForAPathIsSkipped) {
+  Attended();
+  std::string longDirectory = "C:\\" + std::string(300, 'x') + "\\";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, longDirectory);
+  sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, longDirectory.substr(0, 250) + "cvnax.ocx", 3);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("RegSetValueExA"), 1);  // only the stash
+}
+
+// ---- UninstUnInitialize -------------------------------------------------------------
+
+using UninstUnInitializeTest = UninstallTest;
+
+TEST_F(UninstUnInitializeTest, StashIsTheOnlySourceOfTheDirectory) {
+  Attended();
+  InstallProduct();
+  const std::string stashed = "C:\\Stashed\\";
+  for (const char* name : {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll", "cvnmapi.dll", "a.isu",
+                           "b.ISU", "keep.txt"})
+    sim::MakeFile(stashed + name, "x");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, stashed);
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::DirectoryEntries(stashed), (std::vector<std::string>{"keep.txt"}));
+  EXPECT_TRUE(sim::DeletionPending(stashed));
+  // The product key's directory is not touched.
+  EXPECT_TRUE(sim::Exists(kInstall + "cvnadmin.exe"));
+  EXPECT_TRUE(sim::Exists(kInstall + "DeIsL1.isu"));
+}
+
+TEST_F(UninstUnInitializeTest, EmptyStashedDirectoryDeletesNothing) {
+  Attended();
+  sim::MakeFile("C:\\cvnadmin.exe", "x");
+  sim::MakeFile("C:\\setup.isu", "x");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, "");
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(sim::Exists("C:\\cvnadmin.exe"));
+  EXPECT_TRUE(sim::Exists("C:\\setup.isu"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(UninstUnInitializeTest, RegistryTreesGoAndTheRestStays) {
+  Attended();
+  InstallProduct();
+  sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Other", "x", REG_SZ, "y");
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kAppPath));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane"));
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Other"));
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths"));
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software"));
+}
+
+TEST_F(UninstUnInitializeTest, RebootQuestionNoRequestsNothing) {
+  Attended();
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  const sim::Dialog& d = OnlyDialog();
+  EXPECT_EQ(d.text, kRebootQuestion);
+  EXPECT_EQ(d.caption, "Corvane UnInstallation");
+  EXPECT_EQ(d.style, static_cast<UINT>(MB_YESNO | MB_ICONWARNING));
+  EXPECT_EQ(d.owner, sim::FocusWindow());
+  EXPECT_TRUE(sim::ShutdownRequests().empty());
+  EXPECT_TRUE(sim::PrivilegeChanges().empty());
+}
+
+TEST_F(UninstUnInitializeTest, RebootQuestionYesEnablesThePrivilegeAndRequestsARestart) {
+  Attended();
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::Dialogs().size(), 1u);
+  ASSERT_EQ(sim::PrivilegeChanges().size(), 1u);
+  EXPECT_EQ(sim::PrivilegeChanges()[0].name, "SeShutdownPrivilege");
+  EXPECT_EQ(sim::PrivilegeChanges()[0].attributes, static_cast<DWORD>(SE_PRIVILEGE_ENABLED));
+  ASSERT_EQ(sim::ShutdownRequests().size(), 1u);
+  const sim::ShutdownRequest& r = sim::ShutdownRequests()[0];
+  EXPECT_TRUE(r.succeeded);
+  EXPECT_FALSE(r.hasMachine);
+  EXPECT_FALSE(r.hasMessage);
+  EXPECT_EQ(r.timeout, 0u);
+  EXPECT_FALSE(r.forceAppsClosed);
+  EXPECT_TRUE(r.rebootAfterShutdown);
+}
+
+TEST_F(UninstUnInitializeTest, FailedShutdownRequestSaysToRebootManually) {
+  Attended();
+  sim::SetPrivilegeHeld("SeShutdownPrivilege", false);
+  sim::QueueAnswer(IDYES);
+  sim::QueueAnswer(IDOK);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  ASSERT_EQ(sim::Dialogs().size(), 2u);
+  const sim::Dialog& d = sim::Dialogs()[1];
+  EXPECT_EQ(d.text,
+            "Error in requesting System Shutdown\n\nA required privilege is not held by the client.\r\n"
+            "\nPlease reboot your system manually\n");
+  EXPECT_EQ(d.caption, "Corvane UnInstallation");
+  EXPECT_EQ(d.style, static_cast<UINT>(MB_OK));
+}
+
+TEST_F(UninstUnInitializeTest, LongShutdownErrorTextIsCutBeforeTheAdvice) {
+  Attended();
+  sim::FailCall("InitiateSystemShutdownA", ERROR_SHUTDOWN_IN_PROGRESS);
+  sim::SetSystemMessage(ERROR_SHUTDOWN_IN_PROGRESS, std::string(1000, 's'));
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  ASSERT_EQ(sim::Dialogs().size(), 2u);
+  const std::string& text = sim::Dialogs()[1].text;
+  const std::string advice = "\nPlease reboot your system manually\n";
+  EXPECT_EQ(text.size(), 259u);
+  EXPECT_EQ(text.substr(0, 37), "Error in requesting System Shutdown\n\n");
+  EXPECT_EQ(text.substr(text.size() - advice.size()), advice);
+}
+
+TEST_F(UninstUnInitializeTest, UnattendedCompletesTheStatusFileWithoutAsking) {
+  Unattended();
+  const std::string shipped = "[MIF]\r\nStatus=Uninstalled\r\n";
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi_", shipped, FILE_ATTRIBUTE_READONLY);
+  sim::MakeFile("C:\\WINNT\\cvnunins.mif", "stale");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(sim::Dialogs().empty());
+  EXPECT_TRUE(sim::ShutdownRequests().empty());
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), shipped + " ");
+  EXPECT_EQ(sim::Attributes("C:\\WINNT\\cvnunins.mif"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+}
+
+TEST_F(UninstUnInitializeTest, UnattendedWithoutStatusFileAppendsNothing) {
+  Unattended();
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mif"));
+  sim::FailCall("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("MoveFileExA"), 1);
+  EXPECT_TRUE(sim::Dialogs().empty());
+}
+
+// ---- Both hooks, as the uninstaller runs them -----------------------------------------
+
+TEST_F(UninstallTest, WholeUnattendedUninstall) {
+  Unattended();
+  InstallProduct();
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::OpenHandles(), 0);
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+  // What the uninstaller removes itself between the hooks.
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+
+  EXPECT_TRUE(sim::Dialogs().empty());
+  EXPECT_TRUE(NoServiceLeft());
+  for (const char* name : {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll", "cvnmapi.dll",
+                           "DeIsL1.isu", "help.GID", "Logs"})
+    EXPECT_FALSE(sim::Exists(kInstall + name)) << name;
+  EXPECT_TRUE(sim::Exists(kDatabases + "\\jobs.db"));
+  EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kAppPath));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane"));
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"),
+            sim::FileContents(kInstall + "cvnunins.mi_") + " ");
+
+  sim::Reboot();
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+// Clean-up in the installation directory before the uninstaller's own removal.
+#include "removal.h"
+#include "uninstall_steps.h"
+
+static const char kSharedDllsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+static const char kSharedControl[] = "cvnax.ocx";
+
+// Files the product leaves behind at run time (help indexes, full-text search
+// indexes, reports), then its log directory.
+static const char* const kLeftoverPatterns[] = {"*.GID", "*.FTS", "*.rpt"};
+static const char kLogsDirectory[] = "Logs\\";
+static const char kAllNames[] = "*.*";
+
+void PinSharedControl(void) {
+  char directory[MAX_PATH];
+  char valueName[MAX_PATH];
+  if (!ReadInstallDirInto(directory) || !JoinPath(valueName, directory, kSharedControl)) return;
+  HKEY sharedDlls;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                    &sharedDlls) != ERROR_SUCCESS)
+    return;
+  DWORD type;
+  if (RegQueryValueExA(sharedDlls, valueName, NULL, &type, NULL, NULL) == ERROR_SUCCESS) {
+    DWORD one = 1;
+    RegSetValueExA(sharedDlls, valueName, 0, type, (const BYTE*)&one, sizeof one);
+  }
+  RegCloseKey(sharedDlls);
+}
+
+// Each search also schedules the installation directory itself for removal
+// at the next start, once the uninstaller has emptied it.
+void PurgeInstallDirLeftovers(void) {
+  char directory[MAX_PATH];
+  if (!ReadInstallDirInto(directory)) return;
+  for (size_t i = 0; i < sizeof kLeftoverPatterns / sizeof kLeftoverPatterns[0]; ++i)
+    DeleteTree(directory, kLeftoverPatterns[i]);
+  char logs[MAX_PATH];
+  if (JoinPath(logs, directory, kLogsDirectory)) DeleteTree(logs, kAllNames);
+}

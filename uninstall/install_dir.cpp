@@ -1,0 +1,77 @@
+// Where the product is installed: read from the product key, and stashed in a
+// volatile key for the second hook, which runs after the uninstaller has
+// removed the product key.
+#include "uninstall_steps.h"
+
+const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
+const char kInstallDirValue[] = "InstallationDirectory";
+const char kStashParentKey[] = "SOFTWARE";
+const char kStashKeyName[] = "Velmora Software Uninstall";
+const char kStashKey[] = "SOFTWARE\\Velmora Software Uninstall";
+
+static int IsString(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+LONG ReadStringValue(HKEY key, const char* valueName, char** value) {
+  *value = NULL;
+  DWORD type;
+  DWORD size = 0;
+  LONG status = RegQueryValueExA(key, valueName, NULL, &type, NULL, &size);
+  if (status != ERROR_SUCCESS) return status;
+  if (!IsString(type)) return ERROR_INVALID_DATA;
+  // One more byte: a value stored without its terminator still ends in one.
+  char* text = (char*)malloc(size + 1);
+  if (text == NULL) return ERROR_NOT_ENOUGH_MEMORY;
+  status = RegQueryValueExA(key, valueName, NULL, &type, (LPBYTE)text, &size);
+  if (status != ERROR_SUCCESS || !IsString(type)) {
+    free(text);
+    return status != ERROR_SUCCESS ? status : ERROR_INVALID_DATA;
+  }
+  text[size] = '\0';
+  *value = text;
+  return ERROR_SUCCESS;
+}
+
+// A string value of a key below HKEY_LOCAL_MACHINE, or NULL.
+static char* ReadMachineString(const char* keyPath, const char* valueName) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return NULL;
+  char* value;
+  ReadStringValue(key, valueName, &value);
+  RegCloseKey(key);
+  return value;
+}
+
+int ReadInstallDirInto(char* path) {
+  path[0] = '\0';
+  char* value = ReadInstallDir();
+  if (value == NULL) return 0;
+  size_t length = strlen(value);
+  int fits = length < MAX_PATH;
+  if (fits) memcpy(path, value, length + 1);
+  free(value);
+  return fits;
+}
+
+char* ReadInstallDir(void) { return ReadMachineString(kProductKey, kInstallDirValue); }
+
+char* ReadStashedInstallDir(void) { return ReadMachineString(kStashKey, kInstallDirValue); }
+
+void StashInstallDir(void) {
+  char* directory = ReadInstallDir();
+  if (directory == NULL) return;
+  HKEY software;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStashParentKey, 0, KEY_CREATE_SUB_KEY, &software) ==
+      ERROR_SUCCESS) {
+    HKEY stash;
+    DWORD disposition;
+    if (RegCreateKeyExA(software, kStashKeyName, 0, NULL, REG_OPTION_VOLATILE, KEY_SET_VALUE, NULL,
+                        &stash, &disposition) == ERROR_SUCCESS) {
+      RegSetValueExA(stash, kInstallDirValue, 0, REG_SZ, (const BYTE*)directory,
+                     (DWORD)strlen(directory) + 1);
+      RegCloseKey(stash);
+    }
+    RegCloseKey(software);
+  }
+  free(directory);
+}

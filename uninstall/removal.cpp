@@ -1,0 +1,144 @@
+// Removal primitives. Paths live in MAX_PATH buffers; one that would not fit is
+// left alone rather than cut, since a cut path names some other file.
+#include "removal.h"
+
+int JoinPath(char* out, const char* first, const char* second) {
+  size_t firstLength = strlen(first);
+  size_t secondLength = strlen(second);
+  out[0] = '\0';
+  if (firstLength + secondLength >= MAX_PATH) return 0;
+  memcpy(out, first, firstLength);
+  memcpy(out + firstLength, second, secondLength + 1);
+  return 1;
+}
+
+// directory + "\" + name.
+static int ChildPath(char* out, const char* directory, const char* name) {
+  char withSeparator[MAX_PATH];
+  return JoinPath(withSeparator, directory, "\\") && JoinPath(out, withSeparator, name);
+}
+
+int DeleteFileOrDefer(const char* fileName, const char* directory) {
+  char path[MAX_PATH];
+  // No directory would make "\name", a file in the root of the current drive.
+  if (directory[0] == '\0' || !ChildPath(path, directory, fileName)) return 0;
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
+  if (DeleteFileA(path)) return 1;
+  return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
+}
+
+static int IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Only a full path below a drive root or a network share may be emptied: an
+// empty or relative path would reach the current directory, a root the
+// whole drive or share.
+static int IsRemovableDirectory(const char* directory) {
+  const char* rest;
+  if (isalpha((unsigned char)directory[0]) && directory[1] == ':' && IsSeparator(directory[2])) {
+    rest = directory + 3;
+  } else if (IsSeparator(directory[0]) && IsSeparator(directory[1])) {
+    // \\server\share\...: skip the server and share names.
+    rest = directory + 2;
+    for (int part = 0; part < 2; ++part) {
+      while (*rest && !IsSeparator(*rest)) ++rest;
+      if (!*rest) return 0;
+      ++rest;
+    }
+  } else {
+    return 0;
+  }
+  // Separators and dots alone still name the root.
+  for (; *rest; ++rest) {
+    if (!IsSeparator(*rest) && *rest != '.') return 1;
+  }
+  return 0;
+}
+
+// Removes a directory now, or at the next start if it cannot go yet (files
+// that did not match the pattern, or in use).
+static void RemoveOrDeferDirectory(const char* directory) {
+  if (!RemoveDirectoryA(directory)) MoveFileExA(directory, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+static int IsDotEntry(const char* name) {
+  return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+// One entry after the first of a listing: 1 when it is gone or scheduled.
+static int DeleteEntry(const WIN32_FIND_DATAA* entry, const char* directory, const char* pattern) {
+  if (IsDotEntry(entry->cFileName)) return 1;
+  if (!(entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return DeleteFileOrDefer(entry->cFileName, directory);
+  char child[MAX_PATH];
+  if (!ChildPath(child, directory, entry->cFileName)) return 0;
+  if (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // A junction or mount point leads outside this tree: remove the link only.
+    RemoveOrDeferDirectory(child);
+    return 1;
+  }
+  return DeleteTree(child, pattern);
+}
+
+int DeleteTree(const char* directory, const char* pattern) {
+  if (!IsRemovableDirectory(directory)) return 0;
+  char search[MAX_PATH];
+  if (!JoinPath(search, directory, pattern)) return 0;
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA(search, &entry);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  int result = 1;
+  // A directory in first place (normally ".") is passed over.
+  if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      !DeleteFileOrDefer(entry.cFileName, directory))
+    result = 0;
+  while (FindNextFileA(find, &entry)) {
+    if (!DeleteEntry(&entry, directory, pattern)) result = 0;
+  }
+  FindClose(find);
+  RemoveOrDeferDirectory(directory);
+  return result;
+}
+
+LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
+  HKEY key;
+  for (;;) {
+    LONG status = RegOpenKeyExA(rootKey, registryPath, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+    // Only a missing key means nothing to delete; any other failure would
+    // leave the parent finding this subkey first again and again.
+    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    char subkey[MAX_PATH];
+    DWORD length = sizeof subkey;
+    status = RegEnumKeyExA(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return status;
+    char child[MAX_PATH];
+    if (!ChildPath(child, registryPath, subkey)) return ERROR_FILENAME_EXCED_RANGE;
+    // Index 0 names a remaining subkey only while each one really goes.
+    status = DeleteRegistryTree(rootKey, child);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  RegCloseKey(key);
+
+  char parentPath[MAX_PATH];
+  const char* leaf = strrchr(registryPath, '\\');
+  HKEY parent = rootKey;
+  if (leaf == NULL) {
+    leaf = registryPath;
+  } else {
+    size_t parentLength = (size_t)(leaf - registryPath);
+    if (parentLength >= sizeof parentPath) return ERROR_FILENAME_EXCED_RANGE;
+    memcpy(parentPath, registryPath, parentLength);
+    parentPath[parentLength] = '\0';
+    ++leaf;
+    LONG status = RegOpenKeyExA(rootKey, parentPath, 0, KEY_WRITE, &parent);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  LONG status = RegDeleteKeyA(parent, leaf);
+  if (parent != rootKey) {
+    LONG closed = RegCloseKey(parent);
+    if (status == ERROR_SUCCESS) status = closed;
+  }
+  return status;
+}

@@ -1,0 +1,24 @@
+// Removal primitives of the uninstall extension: one file, a directory tree,
+// a registry tree. They show nothing; the caller decides what to tell.
+#pragma once
+
+#include "platform.h"
+
+// Deletes directory + "\" + fileName, or has Windows delete it at the next
+// start when it is in use. 1 when deleted, scheduled or already missing; 0
+// for an empty directory or a path that would not fit.
+int DeleteFileOrDefer(const char* fileName, const char* directory);
+// Deletes the files matching pattern (searched as directory + pattern, so one
+// of them carries the separator) at every depth, then removes the directory
+// or schedules its removal at the next start. 1 when every match went, 0
+// otherwise or when the search finds nothing. Refuses (0, touching nothing)
+// an empty, relative or drive-root directory, and never follows a junction
+// or mount point below it.
+int DeleteTree(const char* directory, const char* pattern);
+// Deletes the key registryPath under rootKey with all its subkeys, deepest
+// first. 0 when done or when the key does not exist, else a registry error.
+LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath);
+
+// Joins first and second into out (MAX_PATH characters). 0 when the whole
+// would not fit: then out is empty, never a shortened path.
+int JoinPath(char* out, const char* first, const char* second);

@@ -1,0 +1,188 @@
+// The uninstaller's two extension hooks. The first stops and deletes the
+// product's services and drivers while its files are still there; the second
+// removes what the uninstaller's own log does not cover.
+#include "dialogs.h"
+#include "hooks.h"
+#include "removal.h"
+#include "service_removal.h"
+#include "uninstall_steps.h"
+
+// In this order: the product's service, the port mapper, then the drivers,
+// whose stop may be refused while other drivers still depend on them.
+static const struct {
+  const char* name;
+  int tolerateDependents;
+} kServices[] = {
+    {"CVNSvc", 0},
+    {"NobleNet Portmapper for TCP", 0},
+    {"cvn-jnl", 1},
+    {"cvn-fltr", 1},
+    {"cvn-rec", 1},
+};
+
+static const char kDriversDirectory[] = "\\drivers";
+static const char* const kDriverFiles[] = {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys",
+                                           "cvnmapi.log"};
+
+// The unattended status file: shipped in the installation directory, copied
+// to the Windows directory by the first hook, completed by the second.
+static const char kShippedStatusFile[] = "cvnunins.mi_";
+static const char kShippedStatusPath[] = "\\cvnunins.mi_";
+static const char kStatusPath[] = "\\cvnunins.mif";
+
+static const char kInstallerLogPattern[] = "*.isu";
+static const char* const kProgramFiles[] = {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll",
+                                            "cvnmapi.dll"};
+
+static const struct {
+  HKEY root;
+  const char* path;
+} kRegistryTrees[] = {
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\cvnsvc.exe"},
+    {HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane"},
+};
+
+#define COUNT(table) (sizeof(table) / sizeof((table)[0]))
+
+// 0 when every service went (or the user chose to go on), -1 to abort.
+static int RemoveServices(int silent) {
+  SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+  if (scm == NULL) {
+    DWORD error = GetLastError();
+    char* systemText = NULL;
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL, error, 0,
+                       (LPSTR)&systemText, 0, NULL) == 0)
+      systemText = NULL;
+    if (systemText != NULL) {
+      if (!silent) ShowDialog(systemText, "Failure to Open Service Manager", MB_ICONERROR);
+      LocalFree(systemText);
+    }
+    return -1;
+  }
+  int result = 0;
+  for (size_t i = 0; i < COUNT(kServices) && result == 0; ++i)
+    result = RemoveService(kServices[i].name, scm, kServices[i].tolerateDependents, silent);
+  CloseServiceHandle(scm);
+  return result;
+}
+
+// 0 when the system directory is unknown (the caller then stops quietly).
+static int DeleteDriverFiles(int silent) {
+  char systemDirectory[MAX_PATH];
+  UINT length = GetSystemDirectoryA(systemDirectory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    if (!silent)
+      ShowDialog("Could not get the Windows NT System directory.\nUnInstall will try to continue.\n",
+                 kUninstallCaption, MB_ICONERROR);
+    return 0;
+  }
+  char drivers[MAX_PATH];
+  if (JoinPath(drivers, systemDirectory, kDriversDirectory)) {
+    for (size_t i = 0; i < COUNT(kDriverFiles); ++i) DeleteFileOrDefer(kDriverFiles[i], drivers);
+  }
+  return 1;
+}
+
+static int GetWindowsDirectoryInto(char* directory) {
+  UINT length = GetWindowsDirectoryA(directory, MAX_PATH);
+  return length != 0 && length < MAX_PATH;
+}
+
+// Unattended: the status file goes to the Windows directory now, before the
+// uninstaller deletes the installation directory's contents.
+static void CopyStatusFile(void) {
+  char windowsDirectory[MAX_PATH];
+  if (!GetWindowsDirectoryInto(windowsDirectory)) return;
+  char* installDirectory = ReadInstallDir();
+  if (installDirectory == NULL) return;
+  char source[MAX_PATH];
+  char target[MAX_PATH];
+  if (JoinPath(source, installDirectory, kShippedStatusFile) &&
+      JoinPath(target, windowsDirectory, kShippedStatusPath))
+    CopyFileA(source, target, FALSE);
+  free(installDirectory);
+}
+
+LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
+  int silent = IsSilentMode();
+  PinSharedControl();
+  PurgeInstallDirLeftovers();
+  if (RemoveServices(silent) != 0) return -1;
+  if (!DeleteDriverFiles(silent)) return 0;
+  if (silent) CopyStatusFile();
+  if (OfferDataDeletion(silent) != 0) return -1;
+  StashInstallDir();
+  return 0;
+}
+
+// The installation directory comes from the stash alone: the uninstaller has
+// removed the product key by now.
+static void DeleteProgramFiles(void) {
+  char* directory = ReadStashedInstallDir();
+  if (directory == NULL) return;
+  DeleteTree(directory, kInstallerLogPattern);
+  for (size_t i = 0; i < COUNT(kProgramFiles); ++i) DeleteFileOrDefer(kProgramFiles[i], directory);
+  free(directory);
+}
+
+// Renames the copied status file and makes it one byte longer, which tells
+// the unattended installer that the uninstall completed.
+static void CompleteStatusFile(void) {
+  char windowsDirectory[MAX_PATH];
+  char shipped[MAX_PATH];
+  char status[MAX_PATH];
+  if (!GetWindowsDirectoryInto(windowsDirectory) ||
+      !JoinPath(shipped, windowsDirectory, kShippedStatusPath) ||
+      !JoinPath(status, windowsDirectory, kStatusPath))
+    return;
+  MoveFileExA(shipped, status, MOVEFILE_REPLACE_EXISTING);
+  SetFileAttributesA(status, FILE_ATTRIBUTE_NORMAL);
+  HANDLE file = CreateFileA(status, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return;
+  SetFilePointer(file, 0, NULL, FILE_END);
+  DWORD written;
+  WriteFile(file, " ", 1, &written, NULL);
+  CloseHandle(file);
+}
+
+static void EnableShutdownPrivilege(void) {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+  TOKEN_PRIVILEGES privileges;
+  if (LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
+  }
+  CloseHandle(token);
+}
+
+static void OfferReboot(void) {
+  if (ShowDialog("You must reboot for the uninstallation to complete\n"
+                 "Do you wish to reboot WindowsNT now?",
+                 kUninstallCaption, MB_YESNO | MB_ICONWARNING) != IDYES)
+    return;
+  EnableShutdownPrivilege();
+  // This machine, no message, no delay, applications not forced, then restart.
+  if (!InitiateSystemShutdownA(NULL, NULL, 0, FALSE, TRUE)) {
+    DWORD error = GetLastError();
+    char text[DIALOG_TEXT_SIZE];
+    ComposeErrorText(text, "Error in requesting System Shutdown\n\n", error,
+                     "\nPlease reboot your system manually\n");
+    ShowDialog(text, kUninstallCaption, MB_OK);
+  }
+}
+
+LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved) {
+  DeleteProgramFiles();
+  for (size_t i = 0; i < COUNT(kRegistryTrees); ++i)
+    DeleteRegistryTree(kRegistryTrees[i].root, kRegistryTrees[i].path);
+  if (IsSilentMode()) {
+    CompleteStatusFile();
+  } else {
+    OfferReboot();
+  }
+  return 0;
+}

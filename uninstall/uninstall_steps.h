@@ -1,0 +1,38 @@
+// The steps of the two uninstaller hooks, and the registry names they share.
+#pragma once
+
+#include "platform.h"
+
+// The product's settings key under HKEY_LOCAL_MACHINE and its values.
+extern const char kProductKey[];
+extern const char kInstallDirValue[];
+// Carries the installation directory from the first hook to the second; a
+// volatile key, so it is gone after the next restart.
+extern const char kStashParentKey[];
+extern const char kStashKeyName[];
+extern const char kStashKey[];
+
+// Unattended uninstall: "-a " outside double quotes among the arguments.
+int IsSilentMode(void);
+
+// InstallationDirectory of the product key into path (MAX_PATH characters);
+// 0 when it is missing or would not fit.
+int ReadInstallDirInto(char* path);
+// The same as a new heap string sized to the value (caller frees), or NULL.
+char* ReadInstallDir(void);
+// Copies the installation directory into the volatile stash key.
+void StashInstallDir(void);
+// The stashed installation directory as a new heap string, or NULL.
+char* ReadStashedInstallDir(void);
+// Reads a string value of an open key into a new heap string (*value, NULL
+// on failure); returns the registry error.
+LONG ReadStringValue(HKEY key, const char* valueName, char** value);
+
+// Keeps the shared control's reference count at 1 so the uninstaller
+// removes it with the rest.
+void PinSharedControl(void);
+// Deletes run-time leftovers from the installation directory.
+void PurgeInstallDirLeftovers(void);
+// Asks whether to delete the databases and journals and does it. 0 to go
+// on, -1 to abort the uninstall. Never asks or deletes when silent.
+int OfferDataDeletion(int silent);
