@@ -182,6 +182,12 @@ int Install() {
 typedef LONG(WINAPI* Hook)(HWND, HANDLE, LONG);
 typedef int (*EnsureStopped)(const char*);
 
+// An export by name, as the function type the caller knows it by.
+template <typename Function>
+Function Export(HMODULE dll, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
 void CheckServicesGone() {
   SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
   if (!CHECK(scm != NULL)) return;
@@ -202,8 +208,8 @@ int Uninstall() {
 
   HMODULE dll = LoadLibraryA("CVNUNIST.dll");
   if (!CHECK_THAT(dll != NULL, "LoadLibraryA: %lu", GetLastError())) return check::Summary();
-  Hook initialize = (Hook)GetProcAddress(dll, "UninstInitialize");
-  Hook uninitialize = (Hook)GetProcAddress(dll, "UninstUnInitialize");
+  Hook initialize = Export<Hook>(dll, "UninstInitialize");
+  Hook uninitialize = Export<Hook>(dll, "UninstUnInitialize");
   if (!CHECK(initialize && uninitialize)) return check::Summary();
 
   DWORD started = GetTickCount();
@@ -255,7 +261,7 @@ int Rebooted() {
 
 int Ensure() {
   HMODULE dll = LoadLibraryA("CVNUNIST.dll");
-  EnsureStopped ensure = dll ? (EnsureStopped)GetProcAddress(dll, "inEnsureServiceNotRunning") : NULL;
+  EnsureStopped ensure = dll ? Export<EnsureStopped>(dll, "inEnsureServiceNotRunning") : NULL;
   if (!CHECK(ensure != NULL)) return check::Summary();
   SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
   if (!CHECK(scm != NULL)) return check::Summary();
