@@ -14,25 +14,28 @@ static const char kDeleteDataQuestion[] =
     "If you choose to delete the databases, you\nwill lose information about any Corvane\n"
     "jobs run previously from this system.\n";
 
-// Deletes the databases: 0 to go on, -1 when the user chose to abort.
-static int DeleteDatabases(HKEY productKey) {
+// Deletes everything in the directory named by a value of the product key:
+// 0 to go on, -1 when the value cannot be read and the user chose to abort.
+static int DeleteDataDirectory(HKEY productKey, const char* valueName, const char* unreadableLine,
+                               const char* problemText) {
   char* directory;
-  LONG status = ReadStringValue(productKey, kDatabaseValue, &directory);
+  LONG status = ReadStringValue(productKey, valueName, &directory);
   if (status != ERROR_SUCCESS) {
     char text[DIALOG_TEXT_SIZE];
-    ComposeErrorText(text, "Could not get the installed location of the CVN Exec Databases\n\n",
-                     (DWORD)status, kContinueQuestion);
+    ComposeErrorText(text, unreadableLine, (DWORD)status, kContinueQuestion);
     return AskToContinue(text) ? 0 : -1;
   }
-  if (!DeleteTree(directory, kAllFiles))
-    ShowDialog("Problem deleting Database files.\nNot all Database files were deleted.\n",
-               kUninstallCaption, MB_ICONWARNING);
+  if (!DeleteTree(directory, kAllFiles)) ShowDialog(problemText, kUninstallCaption, MB_ICONWARNING);
   free(directory);
   return 0;
 }
 
-// Deletes the journals: 0 to go on, -1 when the user chose to abort.
-static int DeleteJournals(HKEY productKey) {
+// The databases, then the journals: 0 to go on, -1 to abort.
+static int DeleteData(HKEY productKey) {
+  if (DeleteDataDirectory(productKey, kDatabaseValue,
+                          "Could not get the installed location of the CVN Exec Databases\n\n",
+                          "Problem deleting Database files.\nNot all Database files were deleted.\n") != 0)
+    return -1;
   DWORD size = 0;
   if (RegQueryValueExA(productKey, kJournalValue, NULL, NULL, NULL, &size) != ERROR_SUCCESS) {
     return AskToContinue("Could not get the installed location of the CVN Exec Journal "
@@ -40,20 +43,10 @@ static int DeleteJournals(HKEY productKey) {
                ? 0
                : -1;
   }
-  char* directory;
-  LONG status = ReadStringValue(productKey, kJournalValue, &directory);
-  if (status != ERROR_SUCCESS) {
-    char text[DIALOG_TEXT_SIZE];
-    ComposeErrorText(text,
-                     "Could not get the installed location of the CVN Exec Journal directory.\n\n",
-                     (DWORD)status, kContinueQuestion);
-    return AskToContinue(text) ? 0 : -1;
-  }
-  if (!DeleteTree(directory, kAllFiles))
-    ShowDialog("Problem deleting CVN Exec Journal files.\nNot all Journal files were deleted.\n",
-               kUninstallCaption, MB_ICONWARNING);
-  free(directory);
-  return 0;
+  return DeleteDataDirectory(
+      productKey, kJournalValue,
+      "Could not get the installed location of the CVN Exec Journal directory.\n\n",
+      "Problem deleting CVN Exec Journal files.\nNot all Journal files were deleted.\n");
 }
 
 int OfferDataDeletion(int silent) {
@@ -67,8 +60,7 @@ int OfferDataDeletion(int silent) {
   if (RegQueryValueExA(productKey, kDatabaseValue, NULL, NULL, NULL, &size) == ERROR_SUCCESS &&
       ShowDialog(kDeleteDataQuestion, kUninstallCaption,
                  MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
-    result = DeleteDatabases(productKey);
-    if (result == 0) result = DeleteJournals(productKey);
+    result = DeleteData(productKey);
   }
   RegCloseKey(productKey);
   return result;

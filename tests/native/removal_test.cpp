@@ -3,21 +3,11 @@
 #include <string>
 
 #include "removal.h"
-#include "sim_fixture.h"
+#include "uninstall_fixture.h"
 
 namespace {
 
-class RemovalTest : public SimTest {
- protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    sim::AddDrive('D');
-  }
-  void TearDown() override {
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::HeapBlocks(), 0);
-  }
-};
+using RemovalTest = UninstallSimTest;
 
 // ---- DeleteFileOrDefer ----------------------------------------------------------
 

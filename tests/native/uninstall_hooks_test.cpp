@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "hooks.h"
-#include "sim_fixture.h"
+#include "uninstall_fixture.h"
 #include "uninstall_steps.h"
 
 namespace {
@@ -28,17 +28,8 @@ const std::string kRebootQuestion =
 const char* const kServiceOrder[] = {"CVNSvc", "NobleNet Portmapper for TCP", "cvn-jnl", "cvn-fltr",
                                      "cvn-rec"};
 
-class UninstallTest : public SimTest {
+class UninstallTest : public UninstallSimTest {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    sim::AddDrive('D');
-  }
-  void TearDown() override {
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::HeapBlocks(), 0);
-  }
-
   static void Attended() { sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -f\"C:\\x\\DeIsL1.isu\""); }
   static void Unattended() {
     sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -a -f\"C:\\x\\DeIsL1.isu\"");
