@@ -5,10 +5,13 @@
 # fixture; a scenario whose script has a line "# no-wine" runs without it.
 find_program(CVN_BASH bash REQUIRED)
 
+# Product sources a host tests directly, beyond what the DLL exports.
+set(CVN_HOST_SOURCES_version_reader_test ${CMAKE_SOURCE_DIR}/envcheck/version_reader.cpp)
+
 file(GLOB CVN_WINE_HOSTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/hosts/*.cpp)
 foreach(source ${CVN_WINE_HOSTS})
   get_filename_component(host ${source} NAME_WE)
-  add_executable(${host} ${source})
+  add_executable(${host} ${source} ${CVN_HOST_SOURCES_${host}})
   target_include_directories(${host} PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine
                                              ${CMAKE_SOURCE_DIR}/resources
                                              ${CMAKE_SOURCE_DIR}/uninstall
