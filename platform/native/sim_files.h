@@ -12,7 +12,8 @@
 
 namespace sim {
 
-// A further drive, empty ('D' makes D:\).
+// A further drive, empty ('D' makes D:\). Only its directory tree: what the
+// volume reports (type, file system, free space) is sim::SetDrive's.
 void AddDrive(char letter);
 // A directory; attributes beyond FILE_ATTRIBUTE_DIRECTORY (read-only,
 // archive, hidden...) may be given.
