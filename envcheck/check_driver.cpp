@@ -38,17 +38,18 @@ static const char kEventSource[] = "Corvane";
 static const char kInstallTypeValue[] = PRODUCT_KEY "\\Type";
 static const int kDateTimeSize = 256;
 
+DWORD ReadInstallType(void) {
+  DWORD type;
+  if (ReadRegistryDword(HKEY_LOCAL_MACHINE, kInstallTypeValue, &type) != 0) return 0;
+  return type;
+}
+
 // Sections whose check takes other arguments than the report level. Being
 // inline, each is compiled only once its row is in the table.
 static inline int CompatibilitySection(int level) { return CheckProductCompatibility(); }
 static inline int ConfigurationRegistrySection(int level) {
   DumpConfigurationRegistry();
   return SEV_INFORMATION;
-}
-static inline DWORD ReadInstallType(void) {
-  DWORD type;
-  if (ReadRegistryDword(HKEY_LOCAL_MACHINE, kInstallTypeValue, &type) != 0) return 0;
-  return type;
 }
 static inline int PortAssignmentsSection(int level) {
   return CheckPortAssignments(ReadInstallType(), level);

@@ -30,6 +30,10 @@ struct SectionTable {
 // The sections of the full report, in their order: only the checks built so far.
 extern const SectionTable DefaultSections;
 
+// The installation type the port section is given: the product's Type
+// value, 0 when it cannot be read as a DWORD.
+DWORD ReadInstallType(void);
+
 // RunEnvironmentCheck over `table`.
 int RunEnvironmentCheckWith(const SectionTable* table, int argc, char** argv);
 

@@ -268,4 +268,19 @@ TEST_F(CheckDriverTest, HostWithoutCatalogPrintsBadStringIdLinesAroundTheVersion
             "***BAD STRING ID***V1.5.1 Build 841-0 - ***BAD STRING ID******BAD STRING ID***");
 }
 
+TEST_F(CheckDriverTest, InstallationTypeIsTheProductsDwordOrZero) {
+  const char kKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
+  EXPECT_EQ(ReadInstallType(), 0u);
+  sim::SetDword(HKEY_LOCAL_MACHINE, kKey, "type", 3);
+  EXPECT_EQ(ReadInstallType(), 3u);
+  sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, kKey);
+  EXPECT_EQ(ReadInstallType(), 0u);
+  sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, kKey, false);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kKey, "Type", REG_SZ, "3");
+  EXPECT_EQ(ReadInstallType(), 0u);
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kKey, "Type", REG_BINARY, std::string("\3\0\0\0", 4));
+  EXPECT_EQ(ReadInstallType(), 0u);
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Key), 0);
+}
+
 }  // namespace

@@ -100,6 +100,23 @@ wine_run() {
   wine "$@" </dev/null >"$WINE_OUT" 2>"$WINE_ERR" || WINE_RC=$?
 }
 
+# wine_run_offline NAME PROGRAM [ARGS...]: wine_run in a mount namespace of its
+# own whose name service is a hosts file naming localhost only, so that no
+# look-up of the program reaches a name server.
+wine_run_offline() {
+  local name=$1 dir=$CVN_WINE_DIR/offline
+  shift
+  mkdir -p "$dir"
+  printf 'hosts: files\n' >"$dir/nsswitch.conf"
+  printf '127.0.0.1 localhost\n' >"$dir/hosts"
+  WINE_OUT=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.out
+  WINE_ERR=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.err
+  WINE_RC=0
+  unshare -m sh -c 'mount --bind "$1" /etc/nsswitch.conf && mount --bind "$2" /etc/hosts &&
+                    shift 2 && exec wine "$@"' sh "$dir/nsswitch.conf" "$dir/hosts" "$@" \
+    </dev/null >"$WINE_OUT" 2>"$WINE_ERR" || WINE_RC=$?
+}
+
 # ---- Checks --------------------------------------------------------------------
 # check DESCRIPTION COMMAND [ARGS...]: passes when COMMAND succeeds.
 check() {

@@ -1,5 +1,6 @@
 # The environment report of the real binaries: cvncheck's options, usage and
 # output file, and setup's two report exports with their message modules.
+# Runs that reach the checks look names up in a hosts file only.
 source "$(dirname "$0")/../lib.sh"
 
 wine_use_shared
@@ -42,18 +43,18 @@ check_eq "-out with a 260-character name exits with -1" 255 "$WINE_RC"
 check_eq "-out with a 260-character name prints nothing" 0 "$(stat -c %s "$WINE_OUT")"
 
 rm -f cvncheck.txt
-wine_run out_file "$CVN_BUILD_DIR/cvncheck.exe" -OUT cvncheck.txt
+wine_run_offline out_file "$CVN_BUILD_DIR/cvncheck.exe" -OUT cvncheck.txt
 check "cvncheck -out exits with a summary result (0, 1 or 2)" test "$WINE_RC" -le 2
 check_eq "cvncheck -out prints nothing to the console" 0 "$(stat -c %s "$WINE_OUT")"
 check_report cvncheck cvncheck.txt
 
 rm -f health.txt
-wine_run health "$CVN_BUILD_DIR/call_export.exe" zrHealthLog health.txt CVNUNIST.dll
+wine_run_offline health "$CVN_BUILD_DIR/call_export.exe" zrHealthLog health.txt CVNUNIST.dll
 check_eq "zrHealthLog returns 0" 0 "$WINE_RC"
 check_report zrHealthLog health.txt
 
 rm -f health_bad.txt
-wine_run health_bad "$CVN_BUILD_DIR/call_export.exe" zrHealthLog health_bad.txt kernel32.dll
+wine_run_offline health_bad "$CVN_BUILD_DIR/call_export.exe" zrHealthLog health_bad.txt kernel32.dll
 check_eq "zrHealthLog with a module without catalog returns 0" 0 "$WINE_RC"
 check_eq "every catalog line of that module reads ***BAD STRING ID***" \
   '***BAD STRING ID***V1.5.1 Build 841-0 - ***BAD STRING ID***' \
@@ -61,7 +62,7 @@ check_eq "every catalog line of that module reads ***BAD STRING ID***" \
 check "the summary line is a bad string id too" grep -q 'BAD STRING ID\*\*\*$' <(tail -c 19 health_bad.txt)
 
 rm -f validate.txt
-wine_run validate "$CVN_BUILD_DIR/call_export.exe" ValidateEnvironment 0 1 validate.txt "alpha beta" CVNUNIST.dll
+wine_run_offline validate "$CVN_BUILD_DIR/call_export.exe" ValidateEnvironment 0 1 validate.txt "alpha beta" CVNUNIST.dll
 check "ValidateEnvironment returns a severity" test "$WINE_RC" -le 2
 check "ValidateEnvironment writes its file" test -f validate.txt
 
