@@ -30,8 +30,8 @@ int DeleteFileOrDefer(const char* fileName, const char* directory) {
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Only a full path below a drive root or a network share may be emptied: an
-// empty or relative path would reach the current directory, a root the
-// whole drive or share.
+// empty or relative path would reach the current directory, a root (also
+// one reached through "..") the whole drive or share.
 static int IsRemovableDirectory(const char* directory) {
   const char* rest;
   if (isalpha((unsigned char)directory[0]) && directory[1] == ':' && IsSeparator(directory[2])) {
@@ -47,11 +47,24 @@ static int IsRemovableDirectory(const char* directory) {
   } else {
     return 0;
   }
-  // Separators and dots alone still name the root.
-  for (; *rest; ++rest) {
-    if (!IsSeparator(*rest) && *rest != '.') return 1;
+  // Components of dots and blanks alone name no directory ("." or "...") or
+  // climb back up (".."); at least one real name must remain.
+  int named = 0;
+  while (*rest) {
+    int dots = 0;
+    int other = 0;
+    for (; *rest && !IsSeparator(*rest); ++rest) {
+      if (*rest == '.') {
+        ++dots;
+      } else if (*rest != ' ') {
+        other = 1;
+      }
+    }
+    if (!other && dots >= 2) return 0;
+    named |= other;
+    if (*rest) ++rest;
   }
-  return 0;
+  return named;
 }
 
 // Removes a directory now, or at the next start if it cannot go yet (files

@@ -147,6 +147,7 @@ TEST_F(DeleteTreeTest, RefusesEmptyRelativeAndRootPathsTouchingNothing) {
   sim::SetCurrentDirectory("C:\\Work");
   const char* refused[] = {"",      "Logs\\",   "Logs",      "C:",          "C:\\",
                            "c:/",   "D:\\\\",   "C:\\.",     "C:\\..\\",    "\\Work",
+                           "C:\\Work\\..", "C:\\Work\\..\\", "C:\\ ", "C:\\...",
                            "\\\\server\\share", "\\\\server\\share\\", "\\\\server"};
   for (const char* directory : refused) {
     EXPECT_EQ(DeleteTree(directory, "*.GID"), 0) << directory;
@@ -159,6 +160,12 @@ TEST_F(DeleteTreeTest, RefusesEmptyRelativeAndRootPathsTouchingNothing) {
   EXPECT_TRUE(sim::Exists("C:\\top.txt"));
   EXPECT_TRUE(sim::Exists("D:\\top.txt"));
   EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteTreeTest, DotsWithinNamesAreNoRefusal) {
+  sim::MakeFile("D:\\Corvane 1.5\\..data\\x.db");
+  EXPECT_EQ(DeleteTree("D:\\Corvane 1.5\\..data\\", "*.db"), 1);
+  EXPECT_FALSE(sim::Exists("D:\\Corvane 1.5\\..data\\x.db"));
 }
 
 TEST_F(DeleteTreeTest, JunctionIsRemovedNotFollowed) {
