@@ -32,6 +32,7 @@ file(GLOB CVN_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 find_package(benchmark QUIET)
 if(CVN_BENCH_SOURCES AND benchmark_FOUND)
   add_executable(cvn_bench ${CVN_BENCH_SOURCES})
-  target_link_libraries(cvn_bench PRIVATE cvn_product benchmark::benchmark)
+  # One main for every benchmark file: none of them defines its own.
+  target_link_libraries(cvn_bench PRIVATE cvn_product benchmark::benchmark_main)
   cvn_warnings(cvn_bench)
 endif()
