@@ -63,10 +63,12 @@ bool NameLess(const std::string& a, const std::string& b) {
   return a.size() < b.size();
 }
 
+// Subkeys are sorted, so a lookup is a binary search: opening every key of a
+// wide tree by its path stays linear in the number of keys.
 KeyPtr FindChild(const Key& parent, const std::string& name) {
-  for (const KeyPtr& child : parent.subkeys) {
-    if (detail::EqualsNoCase(child->name, name)) return child;
-  }
+  auto at = std::lower_bound(parent.subkeys.begin(), parent.subkeys.end(), name,
+                             [](const KeyPtr& k, const std::string& n) { return NameLess(k->name, n); });
+  if (at != parent.subkeys.end() && detail::EqualsNoCase((*at)->name, name)) return *at;
   return nullptr;
 }
 
