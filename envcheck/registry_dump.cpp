@@ -1,0 +1,134 @@
+// The configuration registry section: the trees that shape how the product
+// runs, listed value by value and printed key by key as the dump goes.
+#include "configuration_checks.h"
+#include "readers.h"
+#include "report.h"
+
+namespace {
+
+const char* const kConfigurationTrees[] = {
+    "Software\\Velmora Software",
+    "SYSTEM\\CurrentControlSet\\Services\\CVNSvc",
+    "SYSTEM\\CurrentControlSet\\Services\\NobleNet Portmapper",
+    "SYSTEM\\CurrentControlSet\\Services\\cvn-fltr",
+    "SYSTEM\\CurrentControlSet\\Services\\cvn-jnl",
+    "SYSTEM\\CurrentControlSet\\Services\\cvn-rec",
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
+    "SYSTEM\\CurrentControlSet\\Services\\Tcpip",
+    "SYSTEM\\CurrentControlSet\\Services\\SNMP",
+    "SYSTEM\\CurrentControlSet\\Services\\WinSock",
+    "SYSTEM\\CurrentControlSet\\Services\\LanmanServer",
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management",
+};
+
+const char kLargeSystemCacheValue[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management\\LargeSystemCache";
+
+const UINT kValuesHeading = 50014;
+const UINT kTextLine = 50015;
+const UINT kDwordLine = 50016;
+const UINT kUnsupportedLine = 50017;
+const UINT kLargeSystemCacheNote = 52013;
+
+// The strings of a multi-string list, each after one blank, up to the first
+// empty string or the end of the data, whichever comes first.
+void JoinMultiString(const BYTE* data, DWORD size, char* text, size_t textSize) {
+  size_t used = 0;
+  DWORD at = 0;
+  text[used++] = ' ';
+  while (at < size && data[at] != '\0') {
+    if (at > 0 && used < textSize - 1) text[used++] = ' ';
+    for (; at < size && data[at] != '\0'; ++at) {
+      if (used < textSize - 1) text[used++] = static_cast<char>(data[at]);
+    }
+    ++at;  // past the string's terminator
+  }
+  text[used] = '\0';
+}
+
+void AddValueLine(const char* name, DWORD type, BYTE* data, DWORD size) {
+  char text[MAX_PATH];
+  char decimal[MAX_PATH];
+  switch (type) {
+    case REG_SZ:
+    case REG_EXPAND_SZ:
+      data[size] = '\0';  // the buffer holds one byte more than it lends
+      ReportAdd(LoadMessage(kTextLine), name, reinterpret_cast<char*>(data));
+      break;
+    case REG_DWORD: {
+      DWORD number = 0;
+      memcpy(&number, data, size < sizeof number ? size : sizeof number);
+      wsprintfA(text, "%x", number);
+      wsprintfA(decimal, "%d", static_cast<LONG>(number));
+      ReportAdd(LoadMessage(kDwordLine), name, text, decimal);
+      break;
+    }
+    case REG_MULTI_SZ:
+      JoinMultiString(data, size, text, sizeof text);
+      ReportAdd(LoadMessage(kTextLine), name, text);
+      break;
+    default:
+      ReportAdd(LoadMessage(kUnsupportedLine), name, static_cast<int>(type));
+      break;
+  }
+}
+
+// Adds one line per value of `key`; true when any line was added.
+bool AddValueLines(HKEY key) {
+  bool added = false;
+  for (DWORD index = 0;; ++index) {
+    char name[MAX_PATH];
+    BYTE data[MAX_PATH + 1];
+    DWORD nameSize = sizeof name;
+    DWORD dataSize = MAX_PATH;
+    DWORD type = REG_NONE;
+    LONG rc = RegEnumValueA(key, index, name, &nameSize, NULL, &type, data, &dataSize);
+    if (rc == ERROR_MORE_DATA) continue;  // too long for a line: skipped
+    if (rc != ERROR_SUCCESS) break;       // the end, or the key went away
+    AddValueLine(name, type, data, dataSize);
+    added = true;
+  }
+  return added;
+}
+
+}  // namespace
+
+LONG DumpRegistryKey(HKEY root, const char* path) {
+  HKEY key;
+  LONG rc = RegOpenKeyExA(root, path, 0, KEY_READ, &key);
+  if (rc != ERROR_SUCCESS) return rc;
+
+  size_t pathLength = strlen(path);
+  for (DWORD index = 0;; ++index) {
+    char name[MAX_PATH];
+    DWORD nameSize = sizeof name;
+    if (RegEnumKeyExA(key, index, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
+    // Each key is opened by its full path; one that would not fit is skipped
+    // rather than cut into the path of some other key.
+    char subkeyPath[MAX_PATH];
+    if (pathLength + 1 + nameSize >= sizeof subkeyPath) continue;
+    memcpy(subkeyPath, path, pathLength);
+    subkeyPath[pathLength] = '\\';
+    memcpy(subkeyPath + pathLength + 1, name, nameSize + 1);
+    DumpRegistryKey(root, subkeyPath);
+  }
+
+  ReportAdd(LoadMessage(kValuesHeading), path);
+  if (!AddValueLines(key)) ReportDropLast();
+  RegCloseKey(key);
+
+  ReportFlush();
+  ReportDiscard();
+  return ERROR_SUCCESS;
+}
+
+void DumpConfigurationRegistry(void) {
+  for (const char* tree : kConfigurationTrees) DumpRegistryKey(HKEY_LOCAL_MACHINE, tree);
+
+  DWORD largeSystemCache = 0;
+  if (ReadRegistryDword(HKEY_LOCAL_MACHINE, kLargeSystemCacheValue, &largeSystemCache) == 0 &&
+      largeSystemCache != 0) {
+    ReportAdd(LoadMessage(kLargeSystemCacheNote));
+    ReportFlush();
+  }
+}

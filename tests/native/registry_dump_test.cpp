@@ -1,0 +1,226 @@
+// The configuration registry dump: what each key and value prints, in which
+// order, and which values or keys are passed over.
+#include <string>
+
+#include "configuration_checks.h"
+#include "report.h"
+#include "sim_fixture.h"
+
+namespace {
+
+const char kRoot[] = "Software\\Velmora Software";
+const char kMemory[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+const char kSectionHeading[] = "\nSELECTED CONFIGURATION REGISTRY INFORMATION:\n\n";
+
+std::string Heading(const std::string& path) { return "\n     Values for key: " + path + "\n"; }
+std::string Line(const std::string& name, const std::string& text) {
+  return "               " + name + ":     " + text + "\n";
+}
+
+class RegistryDumpTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    ReportDiscard();
+    warnings = WarningCount;
+    errors = ErrorCount;
+  }
+  void TearDown() override { ReportDiscard(); }
+
+  // One key's dump; every key is printed as it ends, nothing stays pending.
+  std::string Dump(const std::string& path, LONG expected = ERROR_SUCCESS) {
+    sim::ClearConsole();
+    EXPECT_EQ(DumpRegistryKey(HKEY_LOCAL_MACHINE, path.c_str()), expected);
+    std::string printed = sim::ConsoleText();
+    sim::ClearConsole();
+    ReportFlush();
+    EXPECT_EQ(sim::ConsoleText(), "");
+    Released();
+    return printed;
+  }
+  // The section as the driver runs it.
+  std::string Section() {
+    sim::ClearConsole();
+    ReportAdd(LoadMessage(51003));
+    DumpConfigurationRegistry();
+    ReportDiscard();
+    Released();
+    EXPECT_EQ(WarningCount, warnings);
+    EXPECT_EQ(ErrorCount, errors);
+    return sim::ConsoleText();
+  }
+  void Released() {
+    EXPECT_EQ(sim::OpenHandles(), 0);
+    EXPECT_EQ(sim::HeapBlocks(), 0);
+  }
+  static void Set(const std::string& path, const std::string& name, DWORD type, const std::string& data) {
+    sim::SetValue(HKEY_LOCAL_MACHINE, path, name, type, data);
+  }
+
+  unsigned warnings = 0;
+  unsigned errors = 0;
+};
+
+TEST_F(RegistryDumpTest, KeyWithNeitherSubkeysNorValuesPrintsNothing) {
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kRoot);
+  EXPECT_EQ(Dump(kRoot), "");
+  EXPECT_EQ(Dump("Software\\Missing", ERROR_FILE_NOT_FOUND), "");
+}
+
+TEST_F(RegistryDumpTest, EveryValueTypeHasItsLine) {
+  std::string key = std::string(kRoot) + "\\Types";
+  Set(key, "A Text", REG_SZ, "C:\\Program Files\\Corvane\\");
+  Set(key, "B Expand", REG_EXPAND_SZ, "%SystemRoot%\\system32");
+  sim::SetDword(HKEY_LOCAL_MACHINE, key, "C Zero", 0);
+  sim::SetDword(HKEY_LOCAL_MACHINE, key, "D Ten", 10);
+  sim::SetDword(HKEY_LOCAL_MACHINE, key, "E All", 0xFFFFFFFF);
+  sim::SetDword(HKEY_LOCAL_MACHINE, key, "F Big", 4096);
+  sim::SetMultiString(HKEY_LOCAL_MACHINE, key, "G List", {"a", "b"});
+  sim::SetMultiString(HKEY_LOCAL_MACHINE, key, "H Empty", {});
+  Set(key, "I None", REG_NONE, "");
+  Set(key, "J Binary", REG_BINARY, std::string("\x01\x02", 2));
+  Set(key, "K BigEndian", REG_DWORD_BIG_ENDIAN, std::string("\0\0\0\1", 4));
+  Set(key, "L Resources", REG_RESOURCE_LIST, "xx");
+  EXPECT_EQ(Dump(key), Heading(key) + Line("A Text", "C:\\Program Files\\Corvane\\") +
+                           Line("B Expand", "%SystemRoot%\\system32") +
+                           Line("C Zero", "0x00 (0)") + Line("D Ten", "0x0a (10)") +
+                           Line("E All", "0x0ffffffff (-1)") + Line("F Big", "0x01000 (4096)") +
+                           Line("G List", " a b") + Line("H Empty", " ") +
+                           Line("I None", "Unsupported Type: 0") + Line("J Binary", "Unsupported Type: 3") +
+                           Line("K BigEndian", "Unsupported Type: 5") +
+                           Line("L Resources", "Unsupported Type: 8"));
+}
+
+TEST_F(RegistryDumpTest, KeyOfBinaryValuesOnlyStillPrintsItsHeading) {
+  Set(kRoot, "First", REG_BINARY, "12345678");
+  Set(kRoot, "Second", REG_BINARY, "");
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("First", "Unsupported Type: 3") +
+                             Line("Second", "Unsupported Type: 3"));
+}
+
+TEST_F(RegistryDumpTest, SubtreesComeBeforeTheKeysOwnValuesDepthFirst) {
+  std::string a = std::string(kRoot) + "\\A";
+  std::string b = std::string(kRoot) + "\\B";
+  Set(kRoot, "Own", REG_SZ, "root");
+  Set(a + "\\Deep", "Deepest", REG_SZ, "d");
+  Set(a, "OfA", REG_SZ, "a");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, b + "\\Empty");
+  Set(b, "OfB", REG_SZ, "b");
+  EXPECT_EQ(Dump(kRoot), Heading(a + "\\Deep") + Line("Deepest", "d") + Heading(a) + Line("OfA", "a") +
+                             Heading(b) + Line("OfB", "b") + Heading(kRoot) + Line("Own", "root"));
+}
+
+TEST_F(RegistryDumpTest, ValuesThatDoNotFitTheBuffersGetNoLine) {
+  Set(kRoot, std::string(259, 'n'), REG_SZ, "name fits");
+  Set(kRoot, std::string(260, 'N'), REG_SZ, "name too long");
+  Set(kRoot, "Data259", REG_SZ, std::string(259, 'd'));  // 260 bytes with its NUL
+  Set(kRoot, "Data260", REG_SZ, std::string(260, 'D'));
+  Set(kRoot, "Binary261", REG_BINARY, std::string(261, 'b'));
+  Set(kRoot, "After", REG_SZ, "listed");
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line(std::string(259, 'n'), "name fits") +
+                             Line("Data259", std::string(259, 'd')) + Line("After", "listed"));
+
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kRoot);
+  Set(kRoot, "Only", REG_SZ, std::string(300, 'x'));
+  EXPECT_EQ(Dump(kRoot), "");  // heading taken back: no value fitted
+}
+
+TEST_F(RegistryDumpTest, DataWithoutItsTerminatorEndsAtTheLengthRead) {
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Text", REG_SZ, std::string(260, 't'));
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Short", REG_EXPAND_SZ, "abc");
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "NoEmpty", REG_MULTI_SZ, std::string("a\0b\0", 4));
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "NoNul", REG_MULTI_SZ, std::string("a\0bc", 4));
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Full", REG_MULTI_SZ, std::string(260, 'm'));
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Stops", REG_MULTI_SZ, std::string("a\0\0b\0\0", 6));
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Word", REG_DWORD, std::string("\x01\x02", 2));
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Text", std::string(260, 't')) + Line("Short", "abc") +
+                             Line("NoEmpty", " a b") + Line("NoNul", " a bc") +
+                             Line("Full", " " + std::string(258, 'm')) + Line("Stops", " a") +
+                             Line("Word", "0x0201 (513)"));
+}
+
+TEST_F(RegistryDumpTest, SubkeyPathsTooLongAreSkippedNotCut) {
+  std::string longKey = std::string(kRoot) + "\\" + std::string(200, 'k');
+  std::string tooDeep = longKey + "\\" + std::string(60, 'z');  // 286 characters
+  std::string fits = longKey + "\\" + std::string(32, 'y');     // 258 characters
+  Set(tooDeep, "Hidden", REG_SZ, "never");
+  Set(fits, "Shown", REG_SZ, "deep");
+  Set(longKey, "Own", REG_SZ, "mine");
+  EXPECT_EQ(Dump(kRoot), Heading(fits) + Line("Shown", "deep") + Heading(longKey) + Line("Own", "mine"));
+}
+
+TEST_F(RegistryDumpTest, KeyThatCannotBeOpenedIsSkippedWithItsSubtree) {
+  std::string a = std::string(kRoot) + "\\A";
+  std::string b = std::string(kRoot) + "\\B";
+  Set(a + "\\Below", "Hidden", REG_SZ, "x");
+  Set(b, "Seen", REG_SZ, "y");
+  sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, a);
+  EXPECT_EQ(Dump(kRoot), Heading(b) + Line("Seen", "y"));
+  EXPECT_EQ(Dump(a, ERROR_ACCESS_DENIED), "");
+}
+
+TEST_F(RegistryDumpTest, EnumerationThatKeepsFailingEndsTheKeysValues) {
+  Set(kRoot, "First", REG_SZ, "1");
+  Set(kRoot, "Second", REG_SZ, "2");
+  sim::FailCall("RegEnumValueA", ERROR_KEY_DELETED, 2, 1000);
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("First", "1"));
+  sim::Reset();
+  Set(kRoot + std::string("\\Sub"), "Value", REG_SZ, "v");
+  Set(kRoot, "Own", REG_SZ, "o");
+  sim::FailCall("RegEnumKeyExA", ERROR_KEY_DELETED, 1, 1000);
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Own", "o"));
+}
+
+TEST_F(RegistryDumpTest, SectionWithoutTreesPrintsNothingAndEmptyTreesOnlyTheHeading) {
+  EXPECT_EQ(Section(), "");
+  // The first key that opens prints the heading, even when it has no values.
+  sim::CreateKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters");
+  EXPECT_EQ(Section(), kSectionHeading);
+}
+
+TEST_F(RegistryDumpTest, LargeSystemCacheNoteOnlyWhenSetAsANonZeroDword) {
+  // The memory key is one of the trees: the value itself is dumped as well.
+  sim::SetDword(HKEY_LOCAL_MACHINE, kMemory, "LargeSystemCache", 0);
+  std::string dumped = std::string(kSectionHeading) + Heading(kMemory);
+  EXPECT_EQ(Section(), dumped + Line("LargeSystemCache", "0x00 (0)"));
+
+  sim::SetDword(HKEY_LOCAL_MACHINE, kMemory, "LargeSystemCache", 1);
+  std::string note = LoadMessage(52013);
+  EXPECT_NE(note.find("consider changing this value"), std::string::npos);
+  EXPECT_EQ(Section(), dumped + Line("LargeSystemCache", "0x01 (1)") + note);
+
+  Set(kMemory, "LargeSystemCache", REG_SZ, "1");
+  EXPECT_EQ(Section(), dumped + Line("LargeSystemCache", "1"));
+}
+
+TEST_F(RegistryDumpTest, LargeSystemCacheNoteEvenWhenTheKeyCannotBeListed) {
+  sim::SetDword(HKEY_LOCAL_MACHINE, kMemory, "LargeSystemCache", 1);
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 12);  // the twelfth tree
+  EXPECT_EQ(Section(), std::string(kSectionHeading) + LoadMessage(52013));
+}
+
+TEST_F(RegistryDumpTest, TreesInTheirOrderWithTheHeadingPrintedByTheFirstKey) {
+  const char* const trees[] = {
+      "Software\\Velmora Software",
+      "SYSTEM\\CurrentControlSet\\Services\\CVNSvc",
+      "SYSTEM\\CurrentControlSet\\Services\\NobleNet Portmapper",
+      "SYSTEM\\CurrentControlSet\\Services\\cvn-fltr",
+      "SYSTEM\\CurrentControlSet\\Services\\cvn-jnl",
+      "SYSTEM\\CurrentControlSet\\Services\\cvn-rec",
+      "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
+      "SYSTEM\\CurrentControlSet\\Services\\Tcpip",
+      "SYSTEM\\CurrentControlSet\\Services\\SNMP",
+      "SYSTEM\\CurrentControlSet\\Services\\WinSock",
+      "SYSTEM\\CurrentControlSet\\Services\\LanmanServer",
+      "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management",
+  };
+  std::string expected = kSectionHeading;
+  for (int i = 11; i >= 0; --i) sim::SetDword(HKEY_LOCAL_MACHINE, trees[i], "Tree", i);
+  for (int i = 0; i < 12; ++i) {
+    expected += Heading(trees[i]) + Line("Tree", std::string("0x0") + "0123456789ab"[i] + " (" +
+                                                     std::to_string(i) + ")");
+  }
+  EXPECT_EQ(Section(), expected);
+}
+
+}  // namespace
