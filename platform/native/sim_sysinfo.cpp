@@ -14,6 +14,7 @@ struct SysinfoState {
   Processors processors;
   Memory memory;
   std::map<char, Drive> drives;  // by upper-case letter, so listed A to Z
+  std::map<char, Drive> connecting;  // appear after the next listing
 };
 
 SysinfoState& Sysinfo() {
@@ -66,6 +67,18 @@ void SetMemory(const Memory& memory) { Sysinfo().memory = memory; }
 void SetDrive(char letter, const Drive& drive) { Sysinfo().drives[DriveLetter(letter)] = drive; }
 void RemoveDrive(char letter) { Sysinfo().drives.erase(DriveLetter(letter)); }
 void RemoveAllDrives() { Sysinfo().drives.clear(); }
+void ConnectDriveAfterNextListing(char letter, const Drive& drive) {
+  Sysinfo().connecting[DriveLetter(letter)] = drive;
+}
+
+namespace {
+// Drives connected meanwhile join the list once a listing is over.
+void ConnectPendingDrives() {
+  SysinfoState& s = Sysinfo();
+  for (const auto& drive : s.connecting) s.drives[drive.first] = drive.second;
+  s.connecting.clear();
+}
+}  // namespace
 
 }  // namespace sim
 
@@ -141,12 +154,7 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer) {
 
 // "A:\<NUL>C:\<NUL><NUL>": the length without the final NUL, or, when the
 // buffer is too small, the size it needs (with the final NUL) and nothing written.
-DWORD WINAPI GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer) {
-  DWORD error;
-  if (detail::ShouldFail("GetLogicalDriveStringsA", &error)) {
-    SetLastError(error);
-    return 0;
-  }
+static DWORD ListDriveStrings(DWORD nBufferLength, LPSTR lpBuffer) {
   DWORD length = static_cast<DWORD>(sim::Sysinfo().drives.size() * 4);
   if (!lpBuffer || nBufferLength < length + 1) return length + 1;
   char* out = lpBuffer;
@@ -158,6 +166,17 @@ DWORD WINAPI GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer) {
   }
   *out = '\0';
   return length;
+}
+
+DWORD WINAPI GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer) {
+  DWORD error;
+  if (detail::ShouldFail("GetLogicalDriveStringsA", &error)) {
+    SetLastError(error);
+    return 0;
+  }
+  DWORD result = ListDriveStrings(nBufferLength, lpBuffer);
+  sim::ConnectPendingDrives();
+  return result;
 }
 
 UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName) {

@@ -59,5 +59,8 @@ struct Drive {
 void SetDrive(char letter, const Drive& drive);
 void RemoveDrive(char letter);
 void RemoveAllDrives();
+// A drive connected while a program reads the drive list: it appears just
+// after the next GetLogicalDriveStringsA call that does not fail.
+void ConnectDriveAfterNextListing(char letter, const Drive& drive);
 
 }  // namespace sim

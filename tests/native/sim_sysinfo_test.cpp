@@ -137,6 +137,17 @@ TEST_F(SysinfoSimTest, DriveStringsAreListedByLetterAndCanFail) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
 }
 
+TEST_F(SysinfoSimTest, DriveConnectedDuringAListingMakesTheListLonger) {
+  sim::ConnectDriveAfterNextListing('F', sim::Drive{});
+  DWORD needed = GetLogicalDriveStringsA(0, nullptr);
+  EXPECT_EQ(needed, 13u);
+  char buffer[32];
+  std::memset(buffer, 0x55, sizeof buffer);
+  EXPECT_EQ(GetLogicalDriveStringsA(needed, buffer), 17u);  // F:\ came meanwhile
+  EXPECT_EQ(buffer[0], 0x55);
+  EXPECT_EQ(GetDriveTypeA("F:\\"), static_cast<UINT>(DRIVE_FIXED));
+}
+
 TEST_F(SysinfoSimTest, DriveTypesOfAFreshMachine) {
   EXPECT_EQ(GetDriveTypeA("A:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
   EXPECT_EQ(GetDriveTypeA("c:\\"), static_cast<UINT>(DRIVE_FIXED));
