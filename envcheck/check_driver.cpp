@@ -63,9 +63,9 @@ static inline int EventLogSection(int level) { return DumpEventLog(kEventSource)
 // The full report in its order. A check not built yet has no row; the
 // commented rows are the ones still to come, each in its place.
 static const ReportSection kSections[] = {
-    // {MSG_HEADING_SYSTEM, CheckOsVersion, PRINT_AT_LEVEL, FALSE, FALSE},
-    // {0, CheckSystemInfo, PRINT_AT_LEVEL, FALSE, FALSE},
-    // {MSG_HEADING_DRIVES, CheckDrives, PRINT_AT_LEVEL, FALSE, FALSE},
+    {MSG_HEADING_SYSTEM, CheckOsVersion, PRINT_AT_LEVEL, FALSE, FALSE},
+    {0, CheckSystemInfo, PRINT_AT_LEVEL, FALSE, FALSE},
+    {MSG_HEADING_DRIVES, CheckDrives, PRINT_AT_LEVEL, FALSE, FALSE},
     // {MSG_HEADING_COMPATIBILITY, CompatibilitySection, PRINT_ABOVE_LEVEL, FALSE, FALSE},
     // {MSG_HEADING_CONFIGURATION, ConfigurationRegistrySection, PRINTS_ITSELF, TRUE, FALSE},
     // {0, CheckConfiguredPaths, PRINT_AT_LEVEL, FALSE, FALSE},

@@ -17,7 +17,7 @@ static const char kTargetSeparator = ' ';
 
 // The checks not built yet are null and skipped.
 const ValidationChecks DefaultValidationChecks = {
-    NULL,  // CheckOsVersion
+    CheckOsVersion,
     CheckNetworkConnectivity,
     PingHost,
     NULL,  // CheckProductCompatibility

@@ -35,7 +35,3 @@ void ReportFlush(void);
 void ReportDropLast(void);
 // Frees every entry.
 void ReportDiscard(void);
-
-// The Windows directory: filled by the system checks, read by the later
-// sections; empty until a check has filled it.
-extern char WindowsDirectory[MAX_PATH];

@@ -2,19 +2,11 @@
 // memory and the drives.
 #pragma once
 
-#include "platform.h"
+#include "checks.h"  // CheckOsVersion, CheckSystemInfo, CheckDrives, WindowsDirectory
 
-// Windows NT version and service-pack level; on exactly NT 4.0 SP3 or NT 3.51
-// SP5 also the versions of the system files. Fills WindowsDirectory.
-int CheckOsVersion(int level);
 // Compares the installed version of every file of `table` in the system32
 // directory below `windowsDirectory` with the row's: 1 when a file is older.
 int CompareServicePackFiles(const char* table, const char* windowsDirectory, int level);
-// Processor, Windows directory (refilled) and memory figures.
-int CheckSystemInfo(int level);
-// Size, free space and file system of every fixed drive.
-int CheckDrives(int level);
-
 // Fills WindowsDirectory; 0 when the system cannot give the path.
 int FillWindowsDirectory(void);
 

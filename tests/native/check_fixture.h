@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "checks.h"
 #include "report.h"
 #include "sim_fixture.h"
 
