@@ -99,10 +99,10 @@ int CheckSystemInfo(int level) {
   return severity;
 }
 
-// Mb held by `clusters` clusters of `unit` (the cluster size / 32) bytes'
-// worth of 32nds: the counts and the cluster size are divided first, so
-// every volume below 2 Tb shows what 32-bit figures always showed; the
-// product is taken in 64 bits so larger volumes keep their true size.
+// Mb held by `clusters` clusters, `unit` being the cluster size / 32. The
+// count and the cluster size are divided first, as the figures always were,
+// so every volume below 2 Tb shows what 32-bit figures show; the product is
+// taken in 64 bits so that larger volumes keep their true size.
 static int ClustersToMb(DWORD clusters, ULONGLONG unit) {
   const ULONGLONG largest = 0x7FFFFFFF;
   ULONGLONG groups = clusters / 32;

@@ -1,0 +1,107 @@
+# Windows NT 4.0 Service Pack 3 as Wine poses it: the version line, the
+# system files older and newer than the service pack ships them (DLLs with
+# version resources made here with windres), in table order, at report
+# level 0 (zrHealthLog) and level 1 (ValidateEnvironment); and the processor,
+# memory and drive lines of what Wine reports.
+source "$(dirname "$0")/../lib.sh"
+
+wine_use_pristine
+cd "$CVN_OUTPUT_DIR"
+
+# ---- The machine: NT 4.0 build 1381, Service Pack 3, a server ---------------------
+wine_run winecfg winecfg /v nt40
+wine_run csd reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CSDVersion /d "Service Pack 3" /f
+wine_run csd_number reg add 'HKLM\System\CurrentControlSet\Control\Windows' /v CSDVersion /t REG_DWORD /d 0x300 /f
+wine_run product_type reg add 'HKLM\SYSTEM\CurrentControlSet\Control\ProductOptions' /v ProductType /d ServerNT /f
+check_eq "the machine is set up as NT 4.0 SP3 server" 0 "$WINE_RC"
+
+# ---- Table files in system32, each a DLL of nothing but its version resource ----------
+# Names Wine itself neither ships nor loads.
+toolchain=${CVN_OBJDUMP%objdump}
+fixtures=$CVN_OUTPUT_DIR/$CVN_SCENARIO.dlls
+system32=$WINEPREFIX/drive_c/windows/system32
+rm -rf "$fixtures"
+mkdir -p "$fixtures"
+
+# versioned_dll NAME A B C D: system32\NAME with file version A.B.C.D.
+versioned_dll() {
+  local name=$1 version="$2,$3,$4,$5"
+  cat >"$fixtures/$name.rc" <<EOF
+1 VERSIONINFO
+FILEVERSION $version
+PRODUCTVERSION $version
+FILETYPE 2
+BEGIN
+  BLOCK "StringFileInfo"
+  BEGIN
+    BLOCK "040904b0"
+    BEGIN
+      VALUE "FileVersion", "$2.$3.$4.$5"
+      VALUE "OriginalFilename", "$name"
+    END
+  END
+  BLOCK "VarFileInfo"
+  BEGIN
+    VALUE "Translation", 0x409, 1200
+  END
+END
+EOF
+  "${toolchain}windres" "$fixtures/$name.rc" -o "$fixtures/$name.o" &&
+    "${toolchain}ld" -shared --dll -e 0 -o "$system32/$name" "$fixtures/$name.o"
+}
+
+check "ACLEDIT.DLL one revision older than 4,0,1381,4" versioned_dll ACLEDIT.DLL 4 0 1381 3
+check "BULL18.DLL one revision newer than 4,0,1381,4" versioned_dll BULL18.DLL 4 0 1381 5
+check "EPSON24.DLL just as 4,0,1381,4" versioned_dll EPSON24.DLL 4 0 1381 4
+check "MTXDM.DLL 5.0.1500.4, older than 1996,10,31,96" versioned_dll MTXDM.DLL 5 0 1500 4
+check "_SNDBLST.DLL 5.0.0.0, newer than 4,0,1381,4" versioned_dll _SNDBLST.DLL 5 0 0 0
+
+# The lines of one file: Older/Newer NAME, installed, expected (CR LF line ends).
+older() {
+  printf '       Older version of C:\\windows\\system32\\%s\r\n   Installed version is %s\r\n       Should be Service Pack version %s\r\n' "$@"
+}
+newer() {
+  printf '               Information only: Newer version of C:\\windows\\system32\\%s\r\n         Installed version is %s\r\n               Service Pack version is %s\r\n' "$@"
+}
+# The blocks of our own files, in the order the report has them.
+our_files() {
+  grep -A2 -E 'version of C:\\windows\\system32\\(ACLEDIT|BULL18|EPSON24|MTXDM|_SNDBLST)\.DLL' "$1" |
+    grep -v '^--' || true
+}
+
+# ---- The full report, level 0 -----------------------------------------------------------
+rm -f health.txt
+wine_run health "$CVN_BUILD_DIR/call_export.exe" zrHealthLog health.txt CVNUNIST.dll
+check_eq "zrHealthLog returns 0" 0 "$WINE_RC"
+check "the version line names a server, 4.0, build 1381 and the CSD text" \
+  grep -qx $'       Windows NT Server version 4.0 (1381) - CSD version Service Pack 3\r' health.txt
+check "the service-pack files are verified" \
+  grep -qx $'   Verifying Service Pack versions are properly installed...\r' health.txt
+check_eq "newer and older files in table order, equal ones left out" \
+  "$(older ACLEDIT.DLL 4,0,1381,3 4,0,1381,4; newer BULL18.DLL 4,0,1381,5 4,0,1381,4
+     older MTXDM.DLL 5,0,1500,4 1996,10,31,96; newer _SNDBLST.DLL 5,0,0,0 4,0,1381,4)" \
+  "$(our_files health.txt)"
+check "the recommendation follows the last file of the table" \
+  grep -qx $'Recommendation: You should consider reapplying the Service Pack.\r' \
+  <(sed -n '/_SNDBLST\.DLL/,$p' health.txt)
+check "the processor line of Wine's machine" \
+  grep -q $'^       System - Intel (or compatible) processor(s)\r$' health.txt
+check "the Windows directory" grep -qx $'       Windows Directory path: C:\\\\windows\r' health.txt
+check "the memory figures" grep -Eq $'^       Total physical Memory [0-9]+ Mb\r$' health.txt
+check "the drive table lists C: as NTFS" \
+  grep -Eq $'^       C:\\\\      [0-9]+      [0-9]+      \\$NTFS\r$' health.txt
+check "an NTFS drive spares the note" bash -c '! grep -q "does not have an NTFS partition" health.txt'
+
+# ---- The validation, level 1: only the older files -----------------------------------------
+rm -f validate.txt
+wine_run validate "$CVN_BUILD_DIR/call_export.exe" ValidateEnvironment 0 1 validate.txt - CVNUNIST.dll
+check "ValidateEnvironment finds at least a warning" test "$WINE_RC" -ge 1 -a "$WINE_RC" -le 2
+check_eq "the older files come under the warning heading naming the service pack" \
+  $'Windows NT 4.0 Service Pack 3\r' "$(grep -A1 '^files are older than the versions contained in' validate.txt | tail -n 1)"
+check "no version line at level 1" bash -c '! grep -q "Windows NT Server version" validate.txt'
+check_eq "only the older files" \
+  "$(older ACLEDIT.DLL 4,0,1381,3 4,0,1381,4; older MTXDM.DLL 5,0,1500,4 1996,10,31,96)" \
+  "$(our_files validate.txt)"
+check "no newer file at all" bash -c '! grep -q "Information only" validate.txt'
+
+finish
