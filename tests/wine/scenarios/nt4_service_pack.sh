@@ -16,7 +16,7 @@ wine_run product_type reg add 'HKLM\SYSTEM\CurrentControlSet\Control\ProductOpti
 check_eq "the machine is set up as NT 4.0 SP3 server" 0 "$WINE_RC"
 
 # ---- Table files in system32, each a DLL of nothing but its version resource ----------
-# Names Wine itself neither ships nor loads.
+# Names Wine itself does not ship (its own files there keep Wine's resources).
 toolchain=${CVN_OBJDUMP%objdump}
 fixtures=$CVN_OUTPUT_DIR/$CVN_SCENARIO.dlls
 system32=$WINEPREFIX/drive_c/windows/system32
@@ -50,10 +50,10 @@ EOF
     "${toolchain}ld" -shared --dll -e 0 -o "$system32/$name" "$fixtures/$name.o"
 }
 
-check "ACLEDIT.DLL one revision older than 4,0,1381,4" versioned_dll ACLEDIT.DLL 4 0 1381 3
+check "ATI.DLL one revision older than 4,0,1381,4" versioned_dll ATI.DLL 4 0 1381 3
 check "BULL18.DLL one revision newer than 4,0,1381,4" versioned_dll BULL18.DLL 4 0 1381 5
 check "EPSON24.DLL just as 4,0,1381,4" versioned_dll EPSON24.DLL 4 0 1381 4
-check "MTXDM.DLL 5.0.1500.4, older than 1996,10,31,96" versioned_dll MTXDM.DLL 5 0 1500 4
+check "DIGSIG.DLL 4.73.1381.39, older than 4,73,1381,40" versioned_dll DIGSIG.DLL 4 73 1381 39
 check "_SNDBLST.DLL 5.0.0.0, newer than 4,0,1381,4" versioned_dll _SNDBLST.DLL 5 0 0 0
 
 # The lines of one file: Older/Newer NAME, installed, expected (CR LF line ends).
@@ -65,7 +65,7 @@ newer() {
 }
 # The blocks of our own files, in the order the report has them.
 our_files() {
-  grep -A2 -E 'version of C:\\windows\\system32\\(ACLEDIT|BULL18|EPSON24|MTXDM|_SNDBLST)\.DLL' "$1" |
+  grep -A2 -E 'version of C:\\windows\\system32\\(ATI|BULL18|DIGSIG|EPSON24|_SNDBLST)\.DLL' "$1" |
     grep -v '^--' || true
 }
 
@@ -78,14 +78,16 @@ check "the version line names a server, 4.0, build 1381 and the CSD text" \
 check "the service-pack files are verified" \
   grep -qx $'   Verifying Service Pack versions are properly installed...\r' health.txt
 check_eq "newer and older files in table order, equal ones left out" \
-  "$(older ACLEDIT.DLL 4,0,1381,3 4,0,1381,4; newer BULL18.DLL 4,0,1381,5 4,0,1381,4
-     older MTXDM.DLL 5,0,1500,4 1996,10,31,96; newer _SNDBLST.DLL 5,0,0,0 4,0,1381,4)" \
+  "$(older ATI.DLL 4,0,1381,3 4,0,1381,4; newer BULL18.DLL 4,0,1381,5 4,0,1381,4
+     older DIGSIG.DLL 4,73,1381,39 4,73,1381,40; newer _SNDBLST.DLL 5,0,0,0 4,0,1381,4)" \
   "$(our_files health.txt)"
 check "the recommendation follows the last file of the table" \
   grep -qx $'Recommendation: You should consider reapplying the Service Pack.\r' \
   <(sed -n '/_SNDBLST\.DLL/,$p' health.txt)
 check "the processor line of Wine's machine" \
   grep -q $'^       System - Intel (or compatible) processor(s)\r$' health.txt
+check "the processor generation, or the unknown level Wine gives" \
+  grep -Eq $'^               Type of processor\\(s\\): (80486|Pentium|Pentium Pro|Unknown\\.)\r$' health.txt
 check "the Windows directory" grep -qx $'       Windows Directory path: C:\\\\windows\r' health.txt
 check "the memory figures" grep -Eq $'^       Total physical Memory [0-9]+ Mb\r$' health.txt
 check "the drive table lists C: as NTFS" \
@@ -100,7 +102,7 @@ check_eq "the older files come under the warning heading naming the service pack
   $'Windows NT 4.0 Service Pack 3\r' "$(grep -A1 '^files are older than the versions contained in' validate.txt | tail -n 1)"
 check "no version line at level 1" bash -c '! grep -q "Windows NT Server version" validate.txt'
 check_eq "only the older files" \
-  "$(older ACLEDIT.DLL 4,0,1381,3 4,0,1381,4; older MTXDM.DLL 5,0,1500,4 1996,10,31,96)" \
+  "$(older ATI.DLL 4,0,1381,3 4,0,1381,4; older DIGSIG.DLL 4,73,1381,39 4,73,1381,40)" \
   "$(our_files validate.txt)"
 check "no newer file at all" bash -c '! grep -q "Information only" validate.txt'
 
