@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "check_fixture.h"
+#include "entry_points.h"
 #include "system_checks.h"
 #include "version_block.h"
 
@@ -292,6 +293,22 @@ TEST_F(OsVersionTest, WindowsDirectoryTooLongForItsBufferIsUnavailable) {
   sim::SetWindowsDirectory("C:\\" + std::string(300, 'W'));
   EXPECT_EQ(CheckOsVersion(REPORT_WARNINGS), SEV_WARNING);
   EXPECT_EQ(Entries(), (Strings{kNoWindowsDirectory}));
+}
+
+TEST_F(OsVersionTest, ValidationAtLevel1ReportsOnlyTheOlderFiles) {
+  SetProductType("ServerNT");
+  InstallFile(InSystem32("ACLEDIT.DLL"), 5, 0, 1500, 4);
+  InstallFile(InSystem32("GDI32.DLL"), 4, 0, 1381, 2);
+  InstallFile(InSystem32("MTXDM.DLL"), 1996, 10, 31, 95);
+  EXPECT_GE(ValidateEnvironment(0, REPORT_WARNINGS, "C:\\validate.txt", nullptr, nullptr), SEV_WARNING);
+  const std::string expected = OlderHeading("Windows NT 4.0 Service Pack 3") +
+                               Older(InSystem32("GDI32.DLL"), "4,0,1381,2", "4,0,1381,4") +
+                               Older(InSystem32("MTXDM.DLL"), "1996,10,31,95", "1996,10,31,96") +
+                               kReapply;
+  const std::string written = sim::FileContents("C:\\validate.txt");
+  EXPECT_EQ(written.substr(0, expected.size()), expected);
+  EXPECT_EQ(written.find("Information only"), std::string::npos);
+  EXPECT_EQ(written.find("Windows NT Server version"), std::string::npos);
 }
 
 class CompareFilesTest : public OsVersionTest {};
