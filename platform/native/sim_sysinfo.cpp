@@ -189,25 +189,32 @@ UINT WINAPI GetDriveTypeA(LPCSTR lpRootPathName) {
   return drive ? drive->type : DRIVE_NO_ROOT_DIR;
 }
 
+// The drive of a volume call's root (X:\ exactly), or null with the
+// error set: a scripted failure, no such root, or the drive's own error.
+static const sim::Drive* ReadyVolume(const char* api, LPCSTR root, DWORD sim::Drive::*driveError) {
+  DWORD error;
+  if (detail::ShouldFail(api, &error)) {
+    SetLastError(error);
+    return nullptr;
+  }
+  const sim::Drive* drive = sim::DriveOfRoot(root, true);
+  if (!drive) {
+    SetLastError(root && std::strlen(root) == 3 ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME);
+    return nullptr;
+  }
+  if (drive->*driveError != 0) {
+    SetLastError(drive->*driveError);
+    return nullptr;
+  }
+  return drive;
+}
+
 BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer,
                                   DWORD nVolumeNameSize, LPDWORD lpVolumeSerialNumber,
                                   LPDWORD lpMaximumComponentLength, LPDWORD lpFileSystemFlags,
                                   LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize) {
-  DWORD error;
-  if (detail::ShouldFail("GetVolumeInformationA", &error)) {
-    SetLastError(error);
-    return FALSE;
-  }
-  const sim::Drive* drive = sim::DriveOfRoot(lpRootPathName, true);
-  if (!drive) {
-    SetLastError(lpRootPathName && std::strlen(lpRootPathName) == 3 ? ERROR_PATH_NOT_FOUND
-                                                                     : ERROR_INVALID_NAME);
-    return FALSE;
-  }
-  if (drive->volumeError != 0) {
-    SetLastError(drive->volumeError);
-    return FALSE;
-  }
+  const sim::Drive* drive = ReadyVolume("GetVolumeInformationA", lpRootPathName, &sim::Drive::volumeError);
+  if (!drive) return FALSE;
   if ((lpVolumeNameBuffer && nVolumeNameSize < drive->label.size() + 1) ||
       (lpFileSystemNameBuffer && nFileSystemNameSize < drive->fileSystem.size() + 1)) {
     SetLastError(ERROR_BAD_LENGTH);
@@ -231,21 +238,8 @@ BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffe
 BOOL WINAPI GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerCluster,
                               LPDWORD lpBytesPerSector, LPDWORD lpNumberOfFreeClusters,
                               LPDWORD lpTotalNumberOfClusters) {
-  DWORD error;
-  if (detail::ShouldFail("GetDiskFreeSpaceA", &error)) {
-    SetLastError(error);
-    return FALSE;
-  }
-  const sim::Drive* drive = sim::DriveOfRoot(lpRootPathName, true);
-  if (!drive) {
-    SetLastError(lpRootPathName && std::strlen(lpRootPathName) == 3 ? ERROR_PATH_NOT_FOUND
-                                                                     : ERROR_INVALID_NAME);
-    return FALSE;
-  }
-  if (drive->spaceError != 0) {
-    SetLastError(drive->spaceError);
-    return FALSE;
-  }
+  const sim::Drive* drive = ReadyVolume("GetDiskFreeSpaceA", lpRootPathName, &sim::Drive::spaceError);
+  if (!drive) return FALSE;
   if (lpSectorsPerCluster) *lpSectorsPerCluster = drive->sectorsPerCluster;
   if (lpBytesPerSector) *lpBytesPerSector = drive->bytesPerSector;
   if (lpNumberOfFreeClusters) *lpNumberOfFreeClusters = drive->freeClusters;
