@@ -62,7 +62,7 @@ cvn_warnings(cvn_product)
 # What a product binary may import: the libraries of Windows NT 3.51/4.0, with
 # the C++ and gcc runtimes linked in statically.
 set(CVN_NT_LINK_OPTIONS
-    -static -nodefaultlibs
+    -static -nodefaultlibs -Wl,--strip-debug
     -Wl,--major-os-version,3 -Wl,--minor-os-version,51
     -Wl,--major-subsystem-version,3 -Wl,--minor-subsystem-version,51)
 set(CVN_NT_LIBRARIES

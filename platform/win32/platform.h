@@ -2,6 +2,14 @@
 // Windows build: the real Windows, WinSock 1.1 and ICMP declarations.
 #pragma once
 
+// The C runtime comes first: windows.h pulls in a C++ library header that
+// turns MinGW's own printf family back on, and we want msvcrt's (the build
+// defines __USE_MINGW_ANSI_STDIO=0), so that printf and wprintf behave as
+// they do for every other program on the machine. (The PE image test checks
+// that no MinGW printf made it into the binaries.)
+#include <stdio.h>
+#include <wchar.h>
+
 #include <windows.h>
 #include <winsock.h>
 
@@ -9,8 +17,6 @@
 
 #include <ctype.h>
 #include <stdarg.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-#include <wchar.h>

@@ -27,22 +27,104 @@ cvn_installed() {
   [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) == "install ok installed" ]]
 }
 
-# ensure_packages PACKAGE...: installs those not installed yet, with one
+# cvn_dependency_closure PACKAGE...: the installed packages among these and
+# everything installed they depend on, directly or not (binary:Package names).
+cvn_dependency_closure() {
+  dpkg-query -W -f='${binary:Package}\t${db:Status-Abbrev}\t${Depends}, ${Pre-Depends}\n' |
+    awk -F'\t' -v roots="$*" '
+      $2 ~ /^ii/ {
+        name = $1; sub(/:.*/, "", name)
+        byname[name] = byname[name] " " $1; installed[$1] = 1; deps[$1] = $3
+      }
+      END {
+        tail = split(roots, queue, " ")
+        for (head = 1; head <= tail; head++) {
+          item = queue[head]
+          if (item in installed) list = item
+          else { name = item; sub(/:.*/, "", name); list = byname[name] }
+          count = split(list, packages, " ")
+          for (i = 1; i <= count; i++) {
+            package = packages[i]
+            if (package in seen) continue
+            seen[package] = 1
+            print package
+            n = split(deps[package], alternatives, /[,|]/)
+            for (j = 1; j <= n; j++) {
+              dep = alternatives[j]
+              gsub(/\([^)]*\)/, "", dep); gsub(/[ \t]/, "", dep)
+              if (dep != "") queue[++tail] = dep
+            }
+          }
+        }
+      }'
+}
+
+# cvn_path_excluded PATH: dpkg's path-exclude/path-include filters (the arrays
+# of the caller) leave PATH out.
+cvn_path_excluded() {
+  local pattern excluded=1
+  for pattern in "${excludes[@]}"; do
+    # shellcheck disable=SC2053
+    [[ $1 == $pattern ]] && excluded=0
+  done
+  ((excluded == 0)) || return 1
+  for pattern in "${includes[@]}"; do
+    # shellcheck disable=SC2053
+    [[ $1 == $pattern ]] && return 1
+  done
+  return 0
+}
+
+# cvn_damaged_packages PACKAGE...: installed packages of the closure that have
+# lost files (outside /etc), as dpkg names them. A package can be "installed"
+# and still miss the very compiler the build runs.
+cvn_damaged_packages() {
+  local closure
+  closure=$(cvn_dependency_closure "$@")
+  [[ -n $closure ]] || return 0
+  # Files dpkg was told not to unpack (path-exclude, as in slim images) are
+  # not lost.
+  local excludes=() includes=() key pattern
+  while read -r key pattern; do
+    case $key in
+      path-exclude) excludes+=("$pattern") ;;
+      path-include) includes+=("$pattern") ;;
+    esac
+  done < <(cat /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d/* 2>/dev/null | sed 's/=/ /')
+  # shellcheck disable=SC2086
+  dpkg-query -L $closure 2>/dev/null |
+    while IFS= read -r path; do
+      [[ $path == /* && $path != /etc/* ]] || continue
+      [[ -e $path || -L $path ]] && continue
+      cvn_path_excluded "$path" || echo "$path"
+    done |
+    head -n 200 | xargs -r -d '\n' dpkg-query -S 2>/dev/null |
+    sed -n 's/^\([^ ][^:]*\(:[a-z0-9]*\)\{0,1\}\): \/.*/\1/p' | tr ',' '\n' | tr -d ' ' | sort -u
+}
+
+# ensure_packages PACKAGE...: installs those not installed yet and reinstalls
+# installed ones (or their dependencies) that have lost files, with one
 # package-list update, and i386 enabled first when an i386 package is missing.
 ensure_packages() {
-  local package missing=()
+  local package missing=() damaged=()
+  set -- $(printf '%s\n' "$@" | awk '!seen[$0]++')
   for package in "$@"; do
     cvn_installed "$package" || missing+=("$package")
   done
-  ((${#missing[@]} > 0)) || return 0
+  mapfile -t damaged < <(cvn_damaged_packages "$@")
+  ((${#missing[@]} + ${#damaged[@]} > 0)) || return 0
   mkdir -p "$CVN_LOGS"
   local log=$CVN_LOGS/install.log
-  cvn_note "Installing ${missing[*]} (log: ${log#"$CVN_ROOT"/})"
+  ((${#missing[@]} == 0)) || cvn_note "Installing ${missing[*]} (log: ${log#"$CVN_ROOT"/})"
+  ((${#damaged[@]} == 0)) || cvn_note "Reinstalling ${damaged[*]}, which lost files (log: ${log#"$CVN_ROOT"/})"
   if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     cvn_as_root dpkg --add-architecture i386
   fi
   if ! { cvn_as_root apt-get update -q &&
-         cvn_as_root apt-get install -y -q --no-install-recommends "${missing[@]}"; } \
+         { ((${#missing[@]} == 0)) ||
+           cvn_as_root apt-get install -y -q --no-install-recommends "${missing[@]}"; } &&
+         { ((${#damaged[@]} == 0)) ||
+           cvn_as_root apt-get install -y -q --no-install-recommends --reinstall "${damaged[@]}"; }; } \
        </dev/null >"$log" 2>&1; then
     tail -n 30 "$log" >&2
     cvn_note "Installing packages failed; see $log"

@@ -8,7 +8,7 @@
 #   wine_use_shared                      # or wine_use_pristine for a fresh machine
 #   run_host wine_dll_test.exe           # a check host: its checks count here
 #   wine_run step "$CVN_BUILD_DIR/cvncheck.exe" -?   # any program: WINE_RC, WINE_OUT
-#   check "cvncheck exits 0" test "$WINE_RC" = 0
+#   check_eq "cvncheck -? exits 0" 0 "$WINE_RC"        # wine_run_offline: no DNS
 #   finish                               # "N passed, N failed", exit status
 set -euo pipefail
 
@@ -138,6 +138,14 @@ check_eq() {
     CVN_FAILED=$((CVN_FAILED + 1))
     printf 'FAILED: %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
   fi
+}
+
+# check_file DESCRIPTION EXPECTED FILE: FILE holds exactly EXPECTED (line ends
+# and all).
+check_file() {
+  local text
+  text=$(cat "$3" 2>/dev/null; printf x)
+  check_eq "$1" "$2" "${text%x}"
 }
 
 # run_host HOST.exe [ARGS...]: runs a check host (tests/wine/check.h) from the

@@ -18,6 +18,9 @@ check_image() {
   check_eq "$file: MinorOSystemVersion" 51 "$(field MinorOSystemVersion)"
   check_eq "$file: MajorSubsystemVersion" 3 "$(field MajorSubsystemVersion)"
   check_eq "$file: MinorSubsystemVersion" 51 "$(field MinorSubsystemVersion)"
+  # msvcrt's printf family, not MinGW's replacement (see platform/win32/platform.h).
+  check "$file carries no MinGW printf" \
+    test "$("$objdump" -t "$CVN_BUILD_DIR/$file" | grep -c '__mingw_pformat')" = 0
   local dll
   for dll in $(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z'); do
     check "$file imports $dll, which Windows NT 4.0 does not have or we do not allow" \
@@ -27,6 +30,9 @@ check_image() {
 
 check_image CVNUNIST.dll
 check_image cvncheck.exe
+
+check_eq "cvncheck.exe is a console program" "(Windows CUI)" \
+  "$("$objdump" -p "$CVN_BUILD_DIR/cvncheck.exe" | awk '$1 == "Subsystem" { print $3, $4 }')"
 
 headers=$("$objdump" -p "$CVN_BUILD_DIR/CVNUNIST.dll")
 check_eq "CVNUNIST.dll is a DLL" "DLL" \
