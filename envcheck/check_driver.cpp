@@ -44,34 +44,32 @@ DWORD ReadInstallType(void) {
   return type;
 }
 
-// Sections whose check takes other arguments than the report level. Being
-// inline, each is compiled only once its row is in the table.
-static inline int CompatibilitySection(int level) { return CheckProductCompatibility(); }
-static inline int ConfigurationRegistrySection(int level) {
+// Sections whose check takes other arguments than the report level.
+static int CompatibilitySection(int level) { return CheckProductCompatibility(); }
+static int ConfigurationRegistrySection(int level) {
   DumpConfigurationRegistry();
   return SEV_INFORMATION;
 }
-static inline int PortAssignmentsSection(int level) {
+static int PortAssignmentsSection(int level) {
   return CheckPortAssignments(ReadInstallType(), level);
 }
-static inline int BinaryVersionsSection(int level) {
+static int BinaryVersionsSection(int level) {
   ListBinaryVersions(WindowsDirectory);
   return SEV_INFORMATION;
 }
-static inline int EventLogSection(int level) { return DumpEventLog(kEventSource); }
+static int EventLogSection(int level) { return DumpEventLog(kEventSource); }
 
-// The full report in its order. A check not built yet has no row; the
-// commented rows are the ones still to come, each in its place.
+// The full report in its order.
 static const ReportSection kSections[] = {
     {MSG_HEADING_SYSTEM, CheckOsVersion, PRINT_AT_LEVEL, FALSE, FALSE},
     {0, CheckSystemInfo, PRINT_AT_LEVEL, FALSE, FALSE},
     {MSG_HEADING_DRIVES, CheckDrives, PRINT_AT_LEVEL, FALSE, FALSE},
-    // {MSG_HEADING_COMPATIBILITY, CompatibilitySection, PRINT_ABOVE_LEVEL, FALSE, FALSE},
-    // {MSG_HEADING_CONFIGURATION, ConfigurationRegistrySection, PRINTS_ITSELF, TRUE, FALSE},
-    // {0, CheckConfiguredPaths, PRINT_AT_LEVEL, FALSE, FALSE},
+    {MSG_HEADING_COMPATIBILITY, CompatibilitySection, PRINT_ABOVE_LEVEL, FALSE, FALSE},
+    {MSG_HEADING_CONFIGURATION, ConfigurationRegistrySection, PRINTS_ITSELF, TRUE, FALSE},
+    {0, CheckConfiguredPaths, PRINT_AT_LEVEL, FALSE, FALSE},
     {MSG_HEADING_NETWORK, CheckNetworkConnectivity, PRINT_AT_LEVEL, FALSE, FALSE},
     {MSG_HEADING_PORTS, PortAssignmentsSection, PRINT_AT_LEVEL, FALSE, FALSE},
-    // {0, BinaryVersionsSection, PRINTS_ITSELF, TRUE, FALSE},
+    {0, BinaryVersionsSection, PRINTS_ITSELF, TRUE, FALSE},
     {MSG_HEADING_EVENT_LOG, EventLogSection, PRINTS_ITSELF, FALSE, TRUE},
 };
 

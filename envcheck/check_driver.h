@@ -27,7 +27,7 @@ struct SectionTable {
   int count;
 };
 
-// The sections of the full report, in their order: only the checks built so far.
+// The sections of the full report, in their order.
 extern const SectionTable DefaultSections;
 
 // The installation type the port section is given: the product's Type

@@ -20,7 +20,7 @@ const ValidationChecks DefaultValidationChecks = {
     CheckOsVersion,
     CheckNetworkConnectivity,
     PingHost,
-    NULL,  // CheckProductCompatibility
+    CheckProductCompatibility,
 };
 
 static void UseMessageModule(const char* moduleName) {
