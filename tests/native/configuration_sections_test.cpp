@@ -103,6 +103,22 @@ TEST_F(ConfigurationSectionsTest, MissingPathShowsAtEveryLevelWithoutTheHeadingA
   EXPECT_NE(At(Report(), std::string(kPathsHeading) + LoadMessage(52016) + error), std::string::npos);
 }
 
+TEST_F(ConfigurationSectionsTest, VersionListingAfterThePortsAtLevelZeroOnly) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", REG_SZ, "C:\\Corvane\\");
+  sim::MakeDirectory("C:\\Corvane");
+  // The system checks before it have found the Windows directory.
+  std::string listing =
+      "\nCorvane binary version information\n\n     Files in C:\\Corvane\\\n"
+      "\n     Files in C:\\WINNT\\system32\\\n\n     Files in C:\\WINNT\\system32\\drivers\\\n";
+  std::string text = Report();
+  size_t versions = At(text, listing);
+  ASSERT_NE(versions, std::string::npos) << text;
+  EXPECT_LT(At(text, "\nTCP/IP PORT ASSIGNMENTS:\n\n"), versions);
+  for (const char* option : {"-warnings", "-errors"}) {
+    EXPECT_EQ(At(Report({option}), "binary version"), std::string::npos);
+  }
+}
+
 TEST_F(ConfigurationSectionsTest, EventLogSectionOnlyWithItsOptionAtAnyLevel) {
   sim::EventRecord record;
   record.source = "Corvane";
