@@ -33,10 +33,16 @@ cvn_note "Running cvncheck.exe $* under $(wine --version)"
 status=0
 wine "$build/cvncheck.exe" "$@" </dev/null >"$out" 2>"$err" || status=$?
 tr -d '\r' <"$out"
-if [[ ! -s $out ]]; then
-  cvn_note "cvncheck.exe printed nothing (exit code $status)"
-fi
-if [[ -s $err ]]; then
-  cat "$err" >&2
-fi
+case $status in
+  0 | 1 | 2)
+    if [[ ! -s $out ]]; then
+      cvn_note "cvncheck.exe wrote its report to the file named by -out (exit code $status)"
+    fi
+    ;;
+  *)
+    # Not a report result: show what Wine said (its notes are kept otherwise).
+    cvn_note "cvncheck.exe ended with exit code $status"
+    cat "$err" >&2
+    ;;
+esac
 exit "$status"
