@@ -6,7 +6,7 @@ CVN_JOBS=${CVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 CVN_NATIVE_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev)
 CVN_WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686)
-CVN_WINE_PACKAGES=(wine wine32:i386)
+CVN_WINE_PACKAGES=(wine wine32:i386 rpcbind)
 
 export DEBIAN_FRONTEND=noninteractive
 
