@@ -88,8 +88,8 @@ wine_use_pristine() {
   wine_server_start
 }
 
-# wine_run NAME PROGRAM [ARGS...]: runs PROGRAM under Wine with its output in
-# files. Sets WINE_RC (exit code), WINE_OUT and WINE_ERR (the files; stdout
+# wine_run NAME PROGRAM [ARGS...]: runs PROGRAM under Wine (names from the
+# hosts file only, see below) with its output in files. Sets WINE_RC (exit code), WINE_OUT and WINE_ERR (the files; stdout
 # keeps Windows line ends). Never fails by itself.
 wine_run() {
   local name=$1
@@ -97,25 +97,24 @@ wine_run() {
   WINE_OUT=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.out
   WINE_ERR=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.err
   WINE_RC=0
-  wine "$@" </dev/null >"$WINE_OUT" 2>"$WINE_ERR" || WINE_RC=$?
+  "${WINE_LAUNCHER[@]}" wine "$@" </dev/null >"$WINE_OUT" 2>"$WINE_ERR" || WINE_RC=$?
 }
 
-# wine_run_offline NAME PROGRAM [ARGS...]: wine_run in a mount namespace of its
-# own whose name service is a hosts file naming localhost only, so that no
-# look-up of the program reaches a name server.
-wine_run_offline() {
-  local name=$1 dir=$CVN_WINE_DIR/offline
-  shift
-  mkdir -p "$dir"
-  printf 'hosts: files\n' >"$dir/nsswitch.conf"
-  printf '127.0.0.1 localhost\n' >"$dir/hosts"
-  WINE_OUT=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.out
-  WINE_ERR=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.err
-  WINE_RC=0
-  unshare -m sh -c 'mount --bind "$1" /etc/nsswitch.conf && mount --bind "$2" /etc/hosts &&
-                    shift 2 && exec wine "$@"' sh "$dir/nsswitch.conf" "$dir/hosts" "$@" \
-    </dev/null >"$WINE_OUT" 2>"$WINE_ERR" || WINE_RC=$?
-}
+# ---- Name service -------------------------------------------------------------
+# Programs that wine_run starts resolve names from a hosts file of the
+# scenario only, never through a name server: they run in a mount namespace of
+# their own whose /etc/nsswitch.conf says "hosts: files" and whose /etc/hosts
+# is CVN_HOSTS_FILE (loopback as "localhost"; a scenario may add lines).
+CVN_NAMES_DIR=$CVN_WINE_DIR/names
+CVN_HOSTS_FILE=$CVN_NAMES_DIR/$CVN_SCENARIO.hosts
+mkdir -p "$CVN_NAMES_DIR"
+printf 'hosts: files\n' >"$CVN_NAMES_DIR/nsswitch.conf"
+printf '127.0.0.1 localhost\n' >"$CVN_HOSTS_FILE"
+# The command wine_run runs wine through (it ends with exec "$@").
+WINE_LAUNCHER=(unshare -m sh -c 'mount --bind "$1" /etc/nsswitch.conf &&
+  mount --bind "$2" /etc/hosts && shift 2 && exec "$@"' sh "$CVN_NAMES_DIR/nsswitch.conf" "$CVN_HOSTS_FILE")
+# Every wine_run is offline now; the name stays for the scenarios that use it.
+wine_run_offline() { wine_run "$@"; }
 
 # ---- Checks --------------------------------------------------------------------
 # check DESCRIPTION COMMAND [ARGS...]: passes when COMMAND succeeds.

@@ -1,30 +1,12 @@
 # The network exports and sections of the real DLL on this machine: the port
 # probe against listeners of its own, a real ONC RPC port mapper on port 111
 # for the port section, and target pings of the validation. Traffic stays on
-# loopback and this machine's own address; name look-ups read a hosts file
-# only (a mount namespace of their own), never a name server.
+# loopback and this machine's own address; name look-ups read the scenario's
+# hosts file only (see wine_run).
 source "$(dirname "$0")/../lib.sh"
 
 wine_use_pristine
 product_key='HKLM\SOFTWARE\Velmora Software\Corvane\1.5'
-
-netdir=$CVN_WINE_DIR/network
-mkdir -p "$netdir"
-printf 'hosts: files\n' >"$netdir/nsswitch.conf"
-printf '127.0.0.1 localhost\n' >"$netdir/hosts"
-
-# wine_run_local NAME PROGRAM [ARGS...]: wine_run with the hosts file above as
-# the only name service.
-wine_run_local() {
-  local name=$1
-  shift
-  WINE_OUT=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.out
-  WINE_ERR=$CVN_OUTPUT_DIR/$CVN_SCENARIO.$name.err
-  WINE_RC=0
-  unshare -m sh -c 'mount --bind "$1" /etc/nsswitch.conf && mount --bind "$2" /etc/hosts &&
-                    shift 2 && exec wine "$@"' sh "$netdir/nsswitch.conf" "$netdir/hosts" "$@" \
-    </dev/null >"$WINE_OUT" 2>"$WINE_ERR" || WINE_RC=$?
-}
 
 # text FILE: a Wine output file without its carriage returns.
 text() { [[ -f $1 ]] || return 0; tr -d '\r' <"$1"; }
@@ -32,17 +14,7 @@ contains() { [[ $1 == *"$2"* ]]; }
 lacks() { [[ $1 != *"$2"* ]]; }
 
 # ---- zrPortExists -----------------------------------------------------------------
-wine_run_local probe "$CVN_BUILD_DIR/wine_network.exe" probe
-text "$WINE_OUT"
-summary=$(text "$WINE_OUT" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -n 1) || true
-if [[ -n $summary ]]; then
-  read -r p _ f _ <<<"$summary"
-  CVN_PASSED=$((CVN_PASSED + p))
-  CVN_FAILED=$((CVN_FAILED + f))
-else
-  check "wine_network.exe probe ends with its summary (exit code $WINE_RC)" false
-  cat "$WINE_ERR"
-fi
+run_host wine_network.exe probe
 own=$(text "$WINE_OUT" | sed -n 's/^this host: \(.*\) at \([0-9.]*\)$/\2 \1/p')
 
 # ---- The port section against a real port mapper -------------------------------------
@@ -63,7 +35,7 @@ mapper_without_service=$'Warning: The Corvane service is not installed and\nther
 mapper_advice=$'Recommendation: The currently installed TCP/IP portmapper may be\nused by the Corvane, however there service dependencies\nthe must be configured after the Zivuzodize is installed.\nContact Velmora Software technical support for assistance.\n'
 
 wine_run type1 reg add "$product_key" /v Type /t REG_DWORD /d 1 /f
-wine_run_local report_type1 "$CVN_BUILD_DIR/cvncheck.exe"
+wine_run report_type1 "$CVN_BUILD_DIR/cvncheck.exe"
 report=$(text "$WINE_OUT")
 check "Type 1: the port section shows the port mapper and no conflicts" \
   contains "$report" "$heading$mapper_with_service$no_conflicts"
@@ -72,25 +44,25 @@ check "the self ping is answered" contains "$report" $'\nPinging Self...\n Pingi
 check "the self ping reports its time" contains "$report" $'bytes of data...\n Got response in '
 
 wine_run type0 reg add "$product_key" /v Type /t REG_DWORD /d 0 /f
-wine_run_local report_type0 "$CVN_BUILD_DIR/cvncheck.exe"
+wine_run report_type0 "$CVN_BUILD_DIR/cvncheck.exe"
 report=$(text "$WINE_OUT")
 check "Type 0: the port section warns of the port mapper" \
   contains "$report" "$heading$mapper_without_service$mapper_advice"
 
 # ---- ValidateEnvironment's target pings ---------------------------------------------
 # This host's own address resolves back to its name, so the naming check is quiet.
-[[ -n $own ]] && printf '%s\n' "$own" >>"$netdir/hosts"
+[[ -n $own ]] && printf '%s\n' "$own" >>"$CVN_HOSTS_FILE"
 validate_file="$WINEPREFIX/drive_c/validate.txt"
 
 rm -f "$validate_file"
 # (The result also holds the other checks' findings on this machine.)
-wine_run_local validate_loopback "$CVN_BUILD_DIR/wine_network.exe" validate 1 'C:\validate.txt' '127.0.0.1 '
+wine_run validate_loopback "$CVN_BUILD_DIR/wine_network.exe" validate 1 'C:\validate.txt' '127.0.0.1 '
 validation=$(text "$validate_file")
 check "targets \"127.0.0.1 \": validation ran" test -f "$validate_file"
 check "targets \"127.0.0.1 \": the target answered" lacks "$validation" "Target Server"
 
 rm -f "$validate_file"
-wine_run_local validate_unknown "$CVN_BUILD_DIR/wine_network.exe" validate 1 'C:\validate.txt' 'nowhere.invalid '
+wine_run validate_unknown "$CVN_BUILD_DIR/wine_network.exe" validate 1 'C:\validate.txt' 'nowhere.invalid '
 check "unknown target: validation result at least 1" test "$WINE_RC" -ge 1 -a "$WINE_RC" -le 2
 check "unknown target: its name is reported" \
   contains "$(text "$validate_file")" $'Problem Pinging Target Server...\n Unknown name: nowhere.invalid\n'
