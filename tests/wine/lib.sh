@@ -8,7 +8,7 @@
 #   wine_use_shared                      # or wine_use_pristine for a fresh machine
 #   run_host wine_dll_test.exe           # a check host: its checks count here
 #   wine_run step "$CVN_BUILD_DIR/cvncheck.exe" -?   # any program: WINE_RC, WINE_OUT
-#   check_eq "cvncheck -? exits 0" 0 "$WINE_RC"        # wine_run_offline: no DNS
+#   check_eq "cvncheck -? exits 0" 0 "$WINE_RC"        # names: a hosts file only
 #   finish                               # "N passed, N failed", exit status
 set -euo pipefail
 
