@@ -89,8 +89,9 @@ wine_use_pristine() {
 }
 
 # wine_run NAME PROGRAM [ARGS...]: runs PROGRAM under Wine (names from the
-# hosts file only, see below) with its output in files. Sets WINE_RC (exit code), WINE_OUT and WINE_ERR (the files; stdout
-# keeps Windows line ends). Never fails by itself.
+# hosts file only, see below) with its output in files. Sets WINE_RC (exit
+# code), WINE_OUT and WINE_ERR (the files; stdout keeps Windows line ends).
+# Never fails by itself.
 wine_run() {
   local name=$1
   shift
