@@ -14,6 +14,7 @@ enum {
 static const unsigned kExamineTargets = 0x1;  // flags bit: ping the target servers
 static const size_t kTargetNameSize = 128;
 static const char kTargetSeparator = ' ';
+static const int kQuietPing = 1;
 
 // The checks not built yet are null and skipped.
 const ValidationChecks DefaultValidationChecks = {
@@ -40,7 +41,7 @@ int zrHealthLog(const char* outputFile, const char* moduleName) {
 
 // Pings every blank-terminated name of `targets`, cutting each out in place;
 // a name with no blank after it is not examined. The highest ping result.
-static int ExamineTargets(unsigned (*pingHost)(const char*, int), char* targets, int level) {
+static int ExamineTargets(unsigned (*pingHost)(const char*, int), char* targets) {
   int worst = SEV_INFORMATION;
   BOOL anyFailed = FALSE;
   ReportAdd("%s", LoadMessage(MSG_TARGETS_UNREACHABLE));
@@ -50,11 +51,13 @@ static int ExamineTargets(unsigned (*pingHost)(const char*, int), char* targets,
     *blank = '\0';
     ReportAdd("%s", LoadMessage(MSG_TARGET_PING_PROBLEM));
     // A name too long for a host name cannot be pinged: a failed target.
+    // The ping is quiet at every level, so a target that answers leaves no
+    // lines of its own and the take-back below removes its problem line.
     int result = SEV_WARNING;
     if (strlen(name) < kTargetNameSize) {
       char host[kTargetNameSize];
       strcpy(host, name);
-      result = (int)pingHost(host, level);
+      result = (int)pingHost(host, kQuietPing);
     }
     if (result == 0) {
       ReportDropLast();
@@ -81,7 +84,7 @@ int ValidateEnvironmentWith(const ValidationChecks* checks, unsigned flags, int 
   if (checks->osVersion != NULL) result = Worse(result, checks->osVersion(level));
   if (checks->network != NULL) result = Worse(result, checks->network(level));
   if ((flags & kExamineTargets) && targets != NULL && checks->pingHost != NULL) {
-    result = Worse(result, ExamineTargets(checks->pingHost, targets, level));
+    result = Worse(result, ExamineTargets(checks->pingHost, targets));
   }
   if (checks->compatibility != NULL) result = Worse(result, checks->compatibility());
   ReportFlush();

@@ -20,11 +20,17 @@ int FakeOs(int level) { return FakeCheck<0>(level); }
 int FakeNetwork(int level) { return FakeCheck<1>(level); }
 int FakeCompatibility() { return FakeCheck<2>(-1); }
 
-// Pings quietly: a failure adds a line, an answer adds nothing.
+// Pings as PingHost does: a failure adds a line; an answer adds two lines
+// that a quiet ping takes back.
 unsigned FakePing(const char* host, int quiet) {
   Script().calls.push_back(std::string("ping ") + host + "@" + std::to_string(quiet));
   unsigned result = PingResults()[host];
-  if (result != 0) ReportAdd("no answer from %s\n", host);
+  if (result != 0) {
+    ReportAdd("no answer from %s\n", host);
+  } else if (!quiet) {
+    ReportAdd("pinging %s\n", host);
+    ReportAdd("answer from %s\n", host);
+  }
   return result;
 }
 
@@ -78,6 +84,13 @@ TEST_F(ValidateEnvironmentTest, TargetsThatAllAnswerLeaveNoTrace) {
   char targets[] = "alpha 10.0.0.2 ";
   EXPECT_EQ(Validate(0x1, 1, targets), 0);
   EXPECT_EQ(Pinged(), (std::vector<std::string>{"alpha@1", "10.0.0.2@1"}));
+  EXPECT_EQ(sim::FileContents(kFile), "body0\nbody1\nbody2\n");
+}
+
+TEST_F(ValidateEnvironmentTest, TargetsThatAnswerLeaveNoTraceAtLevelZeroEither) {
+  char targets[] = "alpha beta ";
+  EXPECT_EQ(Validate(0x1, 0, targets), 0);
+  EXPECT_EQ(Pinged(), (std::vector<std::string>{"alpha@1", "beta@1"}));
   EXPECT_EQ(sim::FileContents(kFile), "body0\nbody1\nbody2\n");
 }
 
