@@ -29,9 +29,19 @@ fi
 mkdir -p "$CVN_LOGS"
 out=$CVN_LOGS/report.out
 err=$CVN_LOGS/report.err
+# Names come from the hosts file only: the report's look-ups never ask a name
+# server (a private namespace whose nsswitch.conf says "hosts: files").
+launcher=()
+names=$CVN_ROOT/build/win32/report-nsswitch.conf
+printf 'hosts: files\n' >"$names"
+if unshare -m true 2>/dev/null; then
+  launcher=(unshare -m sh -c 'mount --bind "$1" /etc/nsswitch.conf && shift && exec "$@"' sh "$names")
+else
+  cvn_note "No mount namespace here: name look-ups follow this machine's own settings"
+fi
 cvn_note "Running cvncheck.exe $* under $(wine --version)"
 status=0
-wine "$build/cvncheck.exe" "$@" </dev/null >"$out" 2>"$err" || status=$?
+"${launcher[@]}" wine "$build/cvncheck.exe" "$@" </dev/null >"$out" 2>"$err" || status=$?
 tr -d '\r' <"$out"
 case $status in
   0 | 1 | 2)
