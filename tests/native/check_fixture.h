@@ -34,4 +34,16 @@ class CheckTest : public SimTest {
     for (const std::string& entry : Entries()) text += entry;
     return text;
   }
+  // Text(), then the report emptied: nothing the check opened or allocated
+  // may be left.
+  static std::string TakeText() {
+    std::string text = Text();
+    ReportDiscard();
+    ExpectReleased();
+    return text;
+  }
+  static void ExpectReleased() {
+    EXPECT_EQ(sim::OpenHandles(), 0);
+    EXPECT_EQ(sim::HeapBlocks(), 0);
+  }
 };

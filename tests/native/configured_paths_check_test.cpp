@@ -3,32 +3,14 @@
 #include <string>
 
 #include "configuration_checks.h"
-#include "report.h"
-#include "sim_fixture.h"
+#include "check_fixture.h"
 
 namespace {
 
 const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 
-class ConfiguredPathsTest : public SimTest {
+class ConfiguredPathsTest : public CheckTest {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    ReportDiscard();
-    warnings = WarningCount;
-    errors = ErrorCount;
-  }
-  void TearDown() override { ReportDiscard(); }
-
-  // What the pending report holds, printed and taken away.
-  std::string Pending() {
-    sim::ClearConsole();
-    ReportFlush();
-    ReportDiscard();
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::HeapBlocks(), 0);
-    return sim::ConsoleText();
-  }
   static std::string Msg(UINT id) { return LoadMessage(id); }
   static std::string Msg(UINT id, const std::string& argument) {
     std::string format = LoadMessage(id);
@@ -45,37 +27,34 @@ class ConfiguredPathsTest : public SimTest {
     SetPath("JournalRoot", "D:\\Journals");
     SetPath("ProtectedDatasetDirectory", "D:\\Protected");
     SetPath("UnprotectedDatasetDirectory", "D:\\Unprotected");
-  }
-  unsigned warnings = 0;
-  unsigned errors = 0;
-};
+  }};
 
 TEST_F(ConfiguredPathsTest, NoInstallationDirectoryAddsNothingAtAnyLevel) {
   sim::AddDrive('D');
   SetPath("JournalRoot", "D:\\Missing", false);
   for (int level : {0, 1, 2}) {
     EXPECT_EQ(CheckConfiguredPaths(level), 0);
-    EXPECT_EQ(Pending(), "");
+    EXPECT_EQ(TakeText(), "");
   }
   sim::SetDword(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", 1);  // not a string
   EXPECT_EQ(CheckConfiguredPaths(0), 0);
-  EXPECT_EQ(Pending(), "");
-  EXPECT_EQ(ErrorCount, errors);
+  EXPECT_EQ(TakeText(), "");
+  EXPECT_EQ(ErrorCount, 0u);
 }
 
 TEST_F(ConfiguredPathsTest, AllPathsPresentAreListedAtLevelZeroOnly) {
   sim::AddDrive('D');
   SetAllPaths();
   EXPECT_EQ(CheckConfiguredPaths(0), 0);
-  EXPECT_EQ(Pending(),
+  EXPECT_EQ(TakeText(),
             "\nCHECKING CONFIGURED Corvane PATHS:\n\n"
             "       The configured installation directory exists.\n"
             "   The configured Journal root directory exists.\n"
             "   The configured Protected dataset directory exists.\n"
             " The configured UnProtected dataset directory exists.\n");
   EXPECT_EQ(CheckConfiguredPaths(1), 0);
-  EXPECT_EQ(Pending(), "");
-  EXPECT_EQ(ErrorCount, errors);
+  EXPECT_EQ(TakeText(), "");
+  EXPECT_EQ(ErrorCount, 0u);
 }
 
 TEST_F(ConfiguredPathsTest, MissingOrUnreadableValueIsPassedOver) {
@@ -86,11 +65,11 @@ TEST_F(ConfiguredPathsTest, MissingOrUnreadableValueIsPassedOver) {
   SetPath("ProtectedDatasetDirectory", "D:\\Protected");
   SetPath("UnprotectedDatasetDirectory", "D:\\Unprotected");
   EXPECT_EQ(CheckConfiguredPaths(0), 0);
-  EXPECT_EQ(Pending(), Msg(51008) + Msg(52016) + Msg(52018) + Msg(52019));
+  EXPECT_EQ(TakeText(), Msg(51008) + Msg(52016) + Msg(52018) + Msg(52019));
 
   sim::SetMultiString(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", {"D:\\Journals"});
   EXPECT_EQ(CheckConfiguredPaths(0), 0);
-  EXPECT_EQ(Pending(), Msg(51008) + Msg(52016) + Msg(52018) + Msg(52019));
+  EXPECT_EQ(TakeText(), Msg(51008) + Msg(52016) + Msg(52018) + Msg(52019));
 }
 
 TEST_F(ConfiguredPathsTest, DeletedDirectoryIsAnErrorWithItsRecommendation) {
@@ -101,16 +80,16 @@ TEST_F(ConfiguredPathsTest, DeletedDirectoryIsAnErrorWithItsRecommendation) {
   SetPath("UnprotectedDatasetDirectory", "D:\\Unprotected");
 
   EXPECT_EQ(CheckConfiguredPaths(0), 2);
-  EXPECT_EQ(Pending(), Msg(51008) + Msg(52016) + Msg(52017) +
+  EXPECT_EQ(TakeText(), Msg(51008) + Msg(52016) + Msg(52017) +
                            "Error: The configured Protected dataset directory\ndoes not exist:\n"
                            "D:\\Protected\nThis will prevent the Corvane service from starting.\n\n" +
                            Msg(55019) + Msg(52019));
-  EXPECT_EQ(ErrorCount, errors + 1);
+  EXPECT_EQ(ErrorCount, 1u);
 
   EXPECT_EQ(CheckConfiguredPaths(1), 2);
-  EXPECT_EQ(Pending(), Msg(54005, "D:\\Protected") + Msg(55019));
-  EXPECT_EQ(ErrorCount, errors + 2);
-  EXPECT_EQ(WarningCount, warnings);
+  EXPECT_EQ(TakeText(), Msg(54005, "D:\\Protected") + Msg(55019));
+  EXPECT_EQ(ErrorCount, 2u);
+  EXPECT_EQ(WarningCount, 0u);
 }
 
 TEST_F(ConfiguredPathsTest, EveryMissingPathHasItsOwnMessages) {
@@ -119,9 +98,9 @@ TEST_F(ConfiguredPathsTest, EveryMissingPathHasItsOwnMessages) {
   SetPath("ProtectedDatasetDirectory", "C:\\P", false);
   SetPath("UnprotectedDatasetDirectory", "C:\\U", false);
   EXPECT_EQ(CheckConfiguredPaths(2), 2);
-  EXPECT_EQ(Pending(), Msg(54003, "C:\\Gone\\") + Msg(55017) + Msg(54004, "C:\\J") + Msg(55018) +
+  EXPECT_EQ(TakeText(), Msg(54003, "C:\\Gone\\") + Msg(55017) + Msg(54004, "C:\\J") + Msg(55018) +
                            Msg(54005, "C:\\P") + Msg(55019) + Msg(54006, "C:\\U") + Msg(55020));
-  EXPECT_EQ(ErrorCount, errors + 4);
+  EXPECT_EQ(ErrorCount, 4u);
 }
 
 TEST_F(ConfiguredPathsTest, PathNamingAFileCountsAsExisting) {
@@ -129,7 +108,7 @@ TEST_F(ConfiguredPathsTest, PathNamingAFileCountsAsExisting) {
   sim::MakeFile("C:\\journal.dat", "x");
   SetPath("JournalRoot", "C:\\journal.dat", false);
   EXPECT_EQ(CheckConfiguredPaths(0), 0);
-  EXPECT_EQ(Pending(), Msg(51008) + Msg(52016) + Msg(52017));
+  EXPECT_EQ(TakeText(), Msg(51008) + Msg(52016) + Msg(52017));
 }
 
 TEST_F(ConfiguredPathsTest, ExpandablePathIsTestedUnexpanded) {
@@ -137,7 +116,7 @@ TEST_F(ConfiguredPathsTest, ExpandablePathIsTestedUnexpanded) {
   sim::MakeDirectory("C:\\Journals");
   sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", REG_EXPAND_SZ, "%SystemDrive%\\Journals");
   EXPECT_EQ(CheckConfiguredPaths(1), 2);
-  EXPECT_EQ(Pending(), Msg(54004, "%SystemDrive%\\Journals") + Msg(55018));
+  EXPECT_EQ(TakeText(), Msg(54004, "%SystemDrive%\\Journals") + Msg(55018));
 }
 
 }  // namespace

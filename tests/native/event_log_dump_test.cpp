@@ -7,22 +7,19 @@
 #include <string>
 
 #include "configuration_checks.h"
-#include "report.h"
-#include "sim_fixture.h"
+#include "check_fixture.h"
 
 namespace {
 
 const char kHeading[] = "\nCorvane EVENTLOG ENTRIES:\n\n";
 
-class EventLogDumpTest : public SimTest {
+class EventLogDumpTest : public CheckTest {
  protected:
   void SetUp() override {
-    SimTest::SetUp();
+    CheckTest::SetUp();
     setenv("TZ", "UTC", 1);
     tzset();
-    ReportDiscard();
   }
-  void TearDown() override { ReportDiscard(); }
 
   static sim::EventRecord Event(const std::string& source, DWORD time, std::vector<std::string> strings) {
     sim::EventRecord record;
@@ -40,8 +37,7 @@ class EventLogDumpTest : public SimTest {
     if (arrange) arrange();
     EXPECT_EQ(DumpEventLog("Corvane"), 0);
     ReportDiscard();
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::HeapBlocks(), 0);
+    ExpectReleased();
     return sim::ConsoleText();
   }
 

@@ -3,8 +3,7 @@
 #include <string>
 
 #include "configuration_checks.h"
-#include "report.h"
-#include "sim_fixture.h"
+#include "check_fixture.h"
 
 namespace {
 
@@ -17,16 +16,8 @@ std::string Line(const std::string& name, const std::string& text) {
   return "               " + name + ":     " + text + "\n";
 }
 
-class RegistryDumpTest : public SimTest {
+class RegistryDumpTest : public CheckTest {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    ReportDiscard();
-    warnings = WarningCount;
-    errors = ErrorCount;
-  }
-  void TearDown() override { ReportDiscard(); }
-
   // One key's dump; every key is printed as it ends, nothing stays pending.
   std::string Dump(const std::string& path, LONG expected = ERROR_SUCCESS) {
     sim::ClearConsole();
@@ -35,7 +26,7 @@ class RegistryDumpTest : public SimTest {
     sim::ClearConsole();
     ReportFlush();
     EXPECT_EQ(sim::ConsoleText(), "");
-    Released();
+    ExpectReleased();
     return printed;
   }
   // The section as the driver runs it.
@@ -44,21 +35,14 @@ class RegistryDumpTest : public SimTest {
     ReportAdd(LoadMessage(51003));
     DumpConfigurationRegistry();
     ReportDiscard();
-    Released();
-    EXPECT_EQ(WarningCount, warnings);
-    EXPECT_EQ(ErrorCount, errors);
+    ExpectReleased();
+    EXPECT_EQ(WarningCount, 0u);
+    EXPECT_EQ(ErrorCount, 0u);
     return sim::ConsoleText();
-  }
-  void Released() {
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::HeapBlocks(), 0);
   }
   static void Set(const std::string& path, const std::string& name, DWORD type, const std::string& data) {
     sim::SetValue(HKEY_LOCAL_MACHINE, path, name, type, data);
   }
-
-  unsigned warnings = 0;
-  unsigned errors = 0;
 };
 
 TEST_F(RegistryDumpTest, KeyWithNeitherSubkeysNorValuesPrintsNothing) {

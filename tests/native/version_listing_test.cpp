@@ -4,8 +4,7 @@
 #include <string>
 
 #include "configuration_checks.h"
-#include "report.h"
-#include "sim_fixture.h"
+#include "check_fixture.h"
 #include "version_block.h"
 
 namespace {
@@ -21,22 +20,14 @@ std::string NoVersion(const std::string& name) {
   return "       " + name + ":     Version Information not available.\n";
 }
 
-class VersionListingTest : public SimTest {
+class VersionListingTest : public CheckTest {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    ReportDiscard();
-    warnings = WarningCount;
-    errors = ErrorCount;
-  }
-
   std::string List(const char* windowsDirectory = "C:\\WINNT") {
     sim::ClearConsole();
     ListBinaryVersions(windowsDirectory);
-    EXPECT_EQ(sim::OpenHandles(), 0);
-    EXPECT_EQ(sim::HeapBlocks(), 0);
-    EXPECT_EQ(WarningCount, warnings);
-    EXPECT_EQ(ErrorCount, errors);
+    ExpectReleased();
+    EXPECT_EQ(WarningCount, 0u);
+    EXPECT_EQ(ErrorCount, 0u);
     return sim::ConsoleText();
   }
   static void Install(const std::string& directory = kInstall) {
@@ -52,9 +43,6 @@ class VersionListingTest : public SimTest {
     sim::MakeFile(path, "MZ");
     sim::SetVersionResource(path, BuildVersionBlock(fields));
   }
-
-  unsigned warnings = 0;
-  unsigned errors = 0;
 };
 
 TEST_F(VersionListingTest, WithoutInstallationDirectoryNothingIsPrinted) {

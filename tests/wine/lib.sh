@@ -117,6 +117,39 @@ WINE_LAUNCHER=(unshare -m sh -c 'mount --bind "$1" /etc/nsswitch.conf &&
 # Every wine_run is offline now; the name stays for the scenarios that use it.
 wine_run_offline() { wine_run "$@"; }
 
+# ---- Binaries with version resources ---------------------------------------------
+# version_dll FILE A B C D [TEXT]: FILE (a host path) becomes a DLL of nothing
+# but a version resource: file version A.B.C.D, FileVersion TEXT (default
+# "A.B.C.D"), OriginalFilename the file's name, translation 0x0409/1200.
+version_dll() {
+  local file=$1 version="$2,$3,$4,$5" text=${6:-$2.$3.$4.$5}
+  local toolchain=${CVN_OBJDUMP%objdump} work=$CVN_OUTPUT_DIR/$CVN_SCENARIO.rc
+  local base
+  base=$work/$(basename "$file")
+  mkdir -p "$work"
+  cat >"$base.rc" <<EOF
+1 VERSIONINFO
+FILEVERSION $version
+PRODUCTVERSION $version
+FILETYPE 2
+BEGIN
+  BLOCK "StringFileInfo"
+  BEGIN
+    BLOCK "040904b0"
+    BEGIN
+      VALUE "FileVersion", "$text"
+      VALUE "OriginalFilename", "$(basename "$file")"
+    END
+  END
+  BLOCK "VarFileInfo"
+  BEGIN
+    VALUE "Translation", 0x409, 1200
+  END
+END
+EOF
+  "${toolchain}windres" "$base.rc" -o "$base.o" && "${toolchain}ld" -shared --dll -e 0 -o "$file" "$base.o"
+}
+
 # ---- Checks --------------------------------------------------------------------
 # check DESCRIPTION COMMAND [ARGS...]: passes when COMMAND succeeds.
 check() {

@@ -49,7 +49,7 @@ report() {
   local name=$1
   shift
   rm -f "$name.txt"
-  wine_run_offline "$name" "$CVN_BUILD_DIR/cvncheck.exe" -out "$name.txt" "$@"
+  wine_run "$name" "$CVN_BUILD_DIR/cvncheck.exe" -out "$name.txt" "$@"
   check "cvncheck $name ends with a summary result" test "$WINE_RC" -le 2
 }
 
@@ -133,34 +133,8 @@ REG
 mkdir -p "$drive_c/Corvane/Journals" "$drive_c/Corvane/Protected"  # Unprotected is missing
 
 # The listing's files, each a DLL of nothing but its version resource.
-toolchain=${CVN_OBJDUMP%objdump}
-# versioned PATH A B C D TEXT: the file at PATH (under drive C:) with file
-# version A.B.C.D and the FileVersion TEXT.
-versioned() {
-  local path=$1 version="$2,$3,$4,$5" text=$6 base
-  base=$fixtures/$(basename "$path")
-  cat >"$base.rc" <<RC
-1 VERSIONINFO
-FILEVERSION $version
-PRODUCTVERSION $version
-FILETYPE 2
-BEGIN
-  BLOCK "StringFileInfo"
-  BEGIN
-    BLOCK "040904b0"
-    BEGIN
-      VALUE "FileVersion", "$text"
-    END
-  END
-  BLOCK "VarFileInfo"
-  BEGIN
-    VALUE "Translation", 0x409, 1200
-  END
-END
-RC
-  "${toolchain}windres" "$base.rc" -o "$base.o" &&
-    "${toolchain}ld" -shared --dll -e 0 -o "$drive_c/$path" "$base.o"
-}
+# versioned PATH A B C D TEXT: the file at PATH under drive C:.
+versioned() { version_dll "$drive_c/$1" "$2" "$3" "$4" "$5" "$6"; }
 system32=windows/system32
 check "cvnsvc.exe built" versioned Corvane/cvnsvc.exe 1 5 1 841 "V1.5.1 Build 841-0"
 check "zradmin.exe built" versioned Corvane/zradmin.exe 65535 0 0 7 "65535.0.0.0007"

@@ -17,38 +17,10 @@ check_eq "the machine is set up as NT 4.0 SP3 server" 0 "$WINE_RC"
 
 # ---- Table files in system32, each a DLL of nothing but its version resource ----------
 # Names Wine itself does not ship (its own files there keep Wine's resources).
-toolchain=${CVN_OBJDUMP%objdump}
-fixtures=$CVN_OUTPUT_DIR/$CVN_SCENARIO.dlls
 system32=$WINEPREFIX/drive_c/windows/system32
-rm -rf "$fixtures"
-mkdir -p "$fixtures"
 
 # versioned_dll NAME A B C D: system32\NAME with file version A.B.C.D.
-versioned_dll() {
-  local name=$1 version="$2,$3,$4,$5"
-  cat >"$fixtures/$name.rc" <<EOF
-1 VERSIONINFO
-FILEVERSION $version
-PRODUCTVERSION $version
-FILETYPE 2
-BEGIN
-  BLOCK "StringFileInfo"
-  BEGIN
-    BLOCK "040904b0"
-    BEGIN
-      VALUE "FileVersion", "$2.$3.$4.$5"
-      VALUE "OriginalFilename", "$name"
-    END
-  END
-  BLOCK "VarFileInfo"
-  BEGIN
-    VALUE "Translation", 0x409, 1200
-  END
-END
-EOF
-  "${toolchain}windres" "$fixtures/$name.rc" -o "$fixtures/$name.o" &&
-    "${toolchain}ld" -shared --dll -e 0 -o "$system32/$name" "$fixtures/$name.o"
-}
+versioned_dll() { version_dll "$system32/$1" "$2" "$3" "$4" "$5"; }
 
 check "ATI.DLL one revision older than 4,0,1381,4" versioned_dll ATI.DLL 4 0 1381 3
 check "BULL18.DLL one revision newer than 4,0,1381,4" versioned_dll BULL18.DLL 4 0 1381 5
