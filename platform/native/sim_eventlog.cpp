@@ -191,8 +191,9 @@ BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD dwRecordOff
                           DWORD nNumberOfBytesToRead, DWORD* pnBytesRead,
                           DWORD* pnMinNumberOfBytesNeeded) {
   DWORD error;
+  bool failing = detail::ShouldFail("ReadEventLogA", &error);
   sim::RunDueActions();
-  if (detail::ShouldFail("ReadEventLogA", &error)) {
+  if (failing) {
     SetLastError(error);
     return FALSE;
   }
