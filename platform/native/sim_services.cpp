@@ -12,7 +12,7 @@ namespace {
 
 struct Service {
   std::string name;
-  ServiceSpec spec;
+  ServiceSetup setup;
   DWORD state;
   int queriesSinceStop = 0;
   DWORD checkPoint = 0;
@@ -55,7 +55,7 @@ Service* FromHandle(SC_HANDLE handle, DWORD* access) {
 
 void FillStatus(const Service& s, LPSERVICE_STATUS status) {
   if (!status) return;
-  status->dwServiceType = s.spec.type;
+  status->dwServiceType = s.setup.type;
   status->dwCurrentState = s.state;
   status->dwControlsAccepted = s.state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
   status->dwWin32ExitCode = NO_ERROR;
@@ -89,16 +89,16 @@ void RebootServices() {
 }
 }  // namespace detail
 
-void AddService(const std::string& name, const ServiceSpec& spec) {
+void AddService(const std::string& name, const ServiceSetup& setup) {
   if (Service* old = Find(name)) {
-    old->spec = spec;
-    old->state = spec.state;
+    old->setup = setup;
+    old->state = setup.state;
     return;
   }
   Service s;
   s.name = name;
-  s.spec = spec;
-  s.state = spec.state;
+  s.setup = setup;
+  s.state = setup.state;
   Scm().services[Scm().nextId++] = s;
 }
 
@@ -177,7 +177,7 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
   // Only the stop control is simulated.
   if (dwControl != SERVICE_CONTROL_STOP) return sim::Fail(ERROR_INVALID_SERVICE_CONTROL);
   if (!(access & SERVICE_STOP)) return sim::Fail(ERROR_ACCESS_DENIED);
-  if (s->spec.stopError) return sim::Fail(s->spec.stopError);
+  if (s->setup.stopError) return sim::Fail(s->setup.stopError);
   // For these three failures Windows still returns the latest status.
   if (s->state == SERVICE_STOPPED) {
     sim::FillStatus(*s, lpServiceStatus);
@@ -187,11 +187,11 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
     sim::FillStatus(*s, lpServiceStatus);
     return sim::Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
   }
-  if (s->spec.dependentsRunning) return sim::Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
+  if (s->setup.dependentsRunning) return sim::Fail(ERROR_DEPENDENT_SERVICES_RUNNING);
   ++s->stopsAccepted;
   s->queriesSinceStop = 0;
   s->checkPoint = 1;
-  s->state = s->spec.stopsAfterQueries == 0 ? SERVICE_STOPPED : SERVICE_STOP_PENDING;
+  s->state = s->setup.stopsAfterQueries == 0 ? SERVICE_STOPPED : SERVICE_STOP_PENDING;
   sim::FillStatus(*s, lpServiceStatus);
   return TRUE;
 }
@@ -203,13 +203,13 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceSta
   sim::Service* s = sim::FromHandle(hService, &access);
   if (!s) return sim::Fail(ERROR_INVALID_HANDLE);
   if (!(access & SERVICE_QUERY_STATUS)) return sim::Fail(ERROR_ACCESS_DENIED);
-  if (s->spec.queryError) return sim::Fail(s->spec.queryError);
+  if (s->setup.queryError) return sim::Fail(s->setup.queryError);
   if (!lpServiceStatus) return sim::Fail(ERROR_INVALID_ADDRESS);
   if (s->state == SERVICE_STOP_PENDING) {
     ++s->queriesSinceStop;
     ++s->checkPoint;
-    if (s->spec.stopsAfterQueries != sim::kNeverStops &&
-        s->queriesSinceStop >= s->spec.stopsAfterQueries)
+    if (s->setup.stopsAfterQueries != sim::kNeverStops &&
+        s->queriesSinceStop >= s->setup.stopsAfterQueries)
       s->state = SERVICE_STOPPED;
   }
   sim::FillStatus(*s, lpServiceStatus);
@@ -223,7 +223,7 @@ BOOL WINAPI DeleteService(SC_HANDLE hService) {
   sim::Service* s = sim::FromHandle(hService, &access);
   if (!s) return sim::Fail(ERROR_INVALID_HANDLE);
   if (!(access & DELETE)) return sim::Fail(ERROR_ACCESS_DENIED);
-  if (s->spec.deleteError) return sim::Fail(s->spec.deleteError);
+  if (s->setup.deleteError) return sim::Fail(s->setup.deleteError);
   if (s->marked) return sim::Fail(ERROR_SERVICE_MARKED_FOR_DELETE);
   s->marked = true;
   return TRUE;

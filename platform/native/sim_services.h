@@ -8,12 +8,12 @@
 
 namespace sim {
 
-// ServiceSpec::stopsAfterQueries for a service that stays STOP_PENDING forever.
+// ServiceSetup::stopsAfterQueries for a service that stays STOP_PENDING forever.
 constexpr int kNeverStops = -1;
 
 // How an installed service behaves. The defaults: a running service of its
 // own process that stops as soon as it is asked to.
-struct ServiceSpec {
+struct ServiceSetup {
   DWORD type = SERVICE_WIN32_OWN_PROCESS;
   DWORD state = SERVICE_RUNNING;
   // Status queries after an accepted stop request until the service shows
@@ -30,7 +30,7 @@ struct ServiceSpec {
 };
 
 // Installs (or replaces) a service; names compare without regard to case.
-void AddService(const std::string& name, const ServiceSpec& spec = ServiceSpec{});
+void AddService(const std::string& name, const ServiceSetup& setup = ServiceSetup{});
 // Installed, including a service marked for deletion that is not gone yet.
 bool ServiceExists(const std::string& name);
 // The current state (SERVICE_STOPPED ...), 0 when the service does not exist.

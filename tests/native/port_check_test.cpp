@@ -124,7 +124,7 @@ TEST_F(PortCheckTest, NothingListeningShowsNoConflictsAtLevelZeroOnly) {
 }
 
 TEST_F(PortCheckTest, MapperServiceStatusDoesNotChangeTheReport) {
-  sim::ServiceSpec stopped;
+  sim::ServiceSetup stopped;
   stopped.state = SERVICE_STOPPED;
   sim::AddService("NobleNet Portmapper for TCP", stopped);
   Listening(111);

@@ -27,20 +27,20 @@ class RemoveServiceTest : public SimTest {
     return RemoveService(name, scm_, tolerateDependents, silent);
   }
   static void Install(const char* name, DWORD state, int stopsAfterQueries = 0) {
-    sim::ServiceSpec spec;
-    spec.state = state;
-    spec.stopsAfterQueries = stopsAfterQueries;
-    sim::AddService(name, spec);
+    sim::ServiceSetup setup;
+    setup.state = state;
+    setup.stopsAfterQueries = stopsAfterQueries;
+    sim::AddService(name, setup);
   }
   static void InstallFailingStop(const char* name, DWORD error) {
-    sim::ServiceSpec spec;
-    spec.type = SERVICE_KERNEL_DRIVER;
+    sim::ServiceSetup setup;
+    setup.type = SERVICE_KERNEL_DRIVER;
     if (error == ERROR_DEPENDENT_SERVICES_RUNNING) {
-      spec.dependentsRunning = true;
+      setup.dependentsRunning = true;
     } else {
-      spec.stopError = error;
+      setup.stopError = error;
     }
-    sim::AddService(name, spec);
+    sim::AddService(name, setup);
   }
   static bool Deleted(const char* name) {
     return !sim::ServiceExists(name) || sim::ServiceMarkedForDeletion(name);
@@ -199,9 +199,9 @@ TEST_F(RemoveServiceTest, FailingStatusQueryAsksWithoutSystemText) {
 }
 
 TEST_F(RemoveServiceTest, FailingDeleteAsksWithTheSystemText) {
-  sim::ServiceSpec spec;
-  spec.deleteError = ERROR_SERVICE_MARKED_FOR_DELETE;
-  sim::AddService("NobleNet Portmapper for TCP", spec);
+  sim::ServiceSetup setup;
+  setup.deleteError = ERROR_SERVICE_MARKED_FOR_DELETE;
+  sim::AddService("NobleNet Portmapper for TCP", setup);
   sim::QueueAnswer(IDNO);
   sim::QueueAnswer(IDYES);
   EXPECT_EQ(Remove("NobleNet Portmapper for TCP"), -1);
@@ -216,9 +216,9 @@ TEST_F(RemoveServiceTest, FailingDeleteAsksWithTheSystemText) {
 }
 
 TEST_F(RemoveServiceTest, LongSystemTextIsCutSoTheQuestionSurvives) {
-  sim::ServiceSpec spec;
-  spec.deleteError = 4242;
-  sim::AddService("CVNSvc", spec);
+  sim::ServiceSetup setup;
+  setup.deleteError = 4242;
+  sim::AddService("CVNSvc", setup);
   sim::SetSystemMessage(4242, std::string(600, 'x'));
   sim::QueueAnswer(IDYES);
   EXPECT_EQ(Remove("CVNSvc"), 0);
@@ -232,9 +232,9 @@ TEST_F(RemoveServiceTest, LongSystemTextIsCutSoTheQuestionSurvives) {
 }
 
 TEST_F(RemoveServiceTest, ErrorWithoutSystemTextJoinsLineAndQuestion) {
-  sim::ServiceSpec spec;
-  spec.deleteError = 4243;  // no text for it
-  sim::AddService("CVNSvc", spec);
+  sim::ServiceSetup setup;
+  setup.deleteError = 4243;  // no text for it
+  sim::AddService("CVNSvc", setup);
   sim::QueueAnswer(IDYES);
   EXPECT_EQ(Remove("CVNSvc"), 0);
   ExpectOneWarning("Error attemping to delete CVNSvc service\n\n" + kQuestion);
@@ -253,7 +253,7 @@ class EnsureServiceNotRunningTest : public SimTest {
 
 TEST_F(EnsureServiceNotRunningTest, StoppedMissingOrNotRunningServiceGivesZeroWithoutWaiting) {
   EXPECT_EQ(inEnsureServiceNotRunning("CVNSvc"), 0);
-  sim::ServiceSpec stopped;
+  sim::ServiceSetup stopped;
   stopped.state = SERVICE_STOPPED;
   sim::AddService("CVNSvc", stopped);
   EXPECT_EQ(inEnsureServiceNotRunning("CVNSvc"), 0);
@@ -265,33 +265,33 @@ TEST_F(EnsureServiceNotRunningTest, StoppedMissingOrNotRunningServiceGivesZeroWi
 }
 
 TEST_F(EnsureServiceNotRunningTest, WaitsUntilTheFirstQueryShowsItStopped) {
-  sim::ServiceSpec spec;
-  spec.stopsAfterQueries = 2;
-  sim::AddService("CVNSvc", spec);
+  sim::ServiceSetup setup;
+  setup.stopsAfterQueries = 2;
+  sim::AddService("CVNSvc", setup);
   EXPECT_EQ(inEnsureServiceNotRunning("CVNSvc"), 0);
   EXPECT_EQ(sim::CallCount("QueryServiceStatus"), 2);
   EXPECT_EQ(sim::ElapsedMs(), 10000u);
 }
 
 TEST_F(EnsureServiceNotRunningTest, NeverStoppingOrUnqueryableServiceGivesMinusOne) {
-  sim::ServiceSpec spec;
-  spec.stopsAfterQueries = sim::kNeverStops;
-  sim::AddService("CVNSvc", spec);
+  sim::ServiceSetup setup;
+  setup.stopsAfterQueries = sim::kNeverStops;
+  sim::AddService("CVNSvc", setup);
   EXPECT_EQ(inEnsureServiceNotRunning("CVNSvc"), -1);
   EXPECT_EQ(sim::CallCount("QueryServiceStatus"), 12);
   EXPECT_EQ(sim::ElapsedMs(), 65000u);
 
-  spec.stopsAfterQueries = 3;
-  spec.queryError = ERROR_ACCESS_DENIED;
-  sim::AddService("cvn-rec", spec);
+  setup.stopsAfterQueries = 3;
+  setup.queryError = ERROR_ACCESS_DENIED;
+  sim::AddService("cvn-rec", setup);
   EXPECT_EQ(inEnsureServiceNotRunning("cvn-rec"), -1);
   EXPECT_EQ(sim::ElapsedMs(), 70000u);
 }
 
 TEST_F(EnsureServiceNotRunningTest, OpenAndStopFailuresPassTheirErrorCodeThrough) {
-  sim::ServiceSpec spec;
-  spec.dependentsRunning = true;
-  sim::AddService("CVNSvc", spec);
+  sim::ServiceSetup setup;
+  setup.dependentsRunning = true;
+  sim::AddService("CVNSvc", setup);
   EXPECT_EQ(inEnsureServiceNotRunning("CVNSvc"), ERROR_DEPENDENT_SERVICES_RUNNING);
   sim::FailCall("OpenServiceA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(inEnsureServiceNotRunning("CVNSvc"), ERROR_ACCESS_DENIED);

@@ -63,10 +63,10 @@ TEST_F(ServicesSimTest, OpeningFailsWithTheRealErrors) {
 }
 
 TEST_F(ServicesSimTest, StopOfAStoppedServiceGivesNotActiveWithItsStatus) {
-  sim::ServiceSpec spec;
-  spec.type = SERVICE_KERNEL_DRIVER;
-  spec.state = SERVICE_STOPPED;
-  sim::AddService("cvn-jnl", spec);
+  sim::ServiceSetup setup;
+  setup.type = SERVICE_KERNEL_DRIVER;
+  setup.state = SERVICE_STOPPED;
+  sim::AddService("cvn-jnl", setup);
   SC_HANDLE service = Open("cvn-jnl");
   SERVICE_STATUS status = Sentinel();
   SetLastError(0xdeadbeef);
@@ -91,9 +91,9 @@ TEST_F(ServicesSimTest, RunningServiceThatStopsAtOnceReportsStoppedFromTheStop) 
 }
 
 TEST_F(ServicesSimTest, ServiceStopsOnTheKthStatusQuery) {
-  sim::ServiceSpec spec;
-  spec.stopsAfterQueries = 3;
-  sim::AddService("CVNSvc", spec);
+  sim::ServiceSetup setup;
+  setup.stopsAfterQueries = 3;
+  sim::AddService("CVNSvc", setup);
   SC_HANDLE service = Open("CVNSvc");
   SERVICE_STATUS status = Sentinel();
   ASSERT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
@@ -111,9 +111,9 @@ TEST_F(ServicesSimTest, ServiceStopsOnTheKthStatusQuery) {
 }
 
 TEST_F(ServicesSimTest, ServiceThatNeverStopsStaysPendingAndRefusesASecondStop) {
-  sim::ServiceSpec spec;
-  spec.stopsAfterQueries = sim::kNeverStops;
-  sim::AddService("CVNSvc", spec);
+  sim::ServiceSetup setup;
+  setup.stopsAfterQueries = sim::kNeverStops;
+  sim::AddService("CVNSvc", setup);
   SC_HANDLE service = Open("CVNSvc");
   SERVICE_STATUS status;
   ASSERT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
@@ -126,10 +126,10 @@ TEST_F(ServicesSimTest, ServiceThatNeverStopsStaysPendingAndRefusesASecondStop) 
 }
 
 TEST_F(ServicesSimTest, RunningDependentsRefuseTheStop) {
-  sim::ServiceSpec spec;
-  spec.type = SERVICE_KERNEL_DRIVER;
-  spec.dependentsRunning = true;
-  sim::AddService("cvn-fltr", spec);
+  sim::ServiceSetup setup;
+  setup.type = SERVICE_KERNEL_DRIVER;
+  setup.dependentsRunning = true;
+  sim::AddService("cvn-fltr", setup);
   SC_HANDLE service = Open("cvn-fltr");
   SERVICE_STATUS status;
   SetLastError(0xdeadbeef);
@@ -140,11 +140,11 @@ TEST_F(ServicesSimTest, RunningDependentsRefuseTheStop) {
 }
 
 TEST_F(ServicesSimTest, ScriptedErrorsFailStopQueryAndDelete) {
-  sim::ServiceSpec spec;
-  spec.stopError = ERROR_SERVICE_REQUEST_TIMEOUT;
-  spec.queryError = ERROR_ACCESS_DENIED;
-  spec.deleteError = ERROR_INVALID_HANDLE;
-  sim::AddService("CVNSvc", spec);
+  sim::ServiceSetup setup;
+  setup.stopError = ERROR_SERVICE_REQUEST_TIMEOUT;
+  setup.queryError = ERROR_ACCESS_DENIED;
+  setup.deleteError = ERROR_INVALID_HANDLE;
+  sim::AddService("CVNSvc", setup);
   SC_HANDLE service = Open("CVNSvc");
   SERVICE_STATUS status;
   SetLastError(0xdeadbeef);
@@ -175,9 +175,9 @@ TEST_F(ServicesSimTest, HandleWithoutTheRightsIsDenied) {
 }
 
 TEST_F(ServicesSimTest, MarkedServiceGoesWhenItsLastHandleCloses) {
-  sim::ServiceSpec spec;
-  spec.state = SERVICE_STOPPED;
-  sim::AddService("cvn-rec", spec);
+  sim::ServiceSetup setup;
+  setup.state = SERVICE_STOPPED;
+  sim::AddService("cvn-rec", setup);
   SC_HANDLE first = Open("cvn-rec");
   SC_HANDLE second = Open("cvn-rec");
   ASSERT_TRUE(DeleteService(first));

@@ -55,10 +55,10 @@ class UninstallTest : public UninstallSimTest {
   }
 
   static void InstallServices() {
-    sim::ServiceSpec service;
+    sim::ServiceSetup service;
     sim::AddService("CVNSvc", service);
     sim::AddService("NobleNet Portmapper for TCP", service);
-    sim::ServiceSpec driver;
+    sim::ServiceSetup driver;
     driver.type = SERVICE_KERNEL_DRIVER;
     sim::AddService("cvn-jnl", driver);
     sim::AddService("cvn-fltr", driver);
@@ -295,10 +295,10 @@ TEST_F(UninstInitializeTest, ServicesGoInTheirOrder) {
   Attended();
   InstallProduct();
   for (const char* name : kServiceOrder) {
-    sim::ServiceSpec spec;
-    spec.state = SERVICE_STOPPED;
-    spec.deleteError = ERROR_ACCESS_DENIED;
-    sim::AddService(name, spec);
+    sim::ServiceSetup setup;
+    setup.state = SERVICE_STOPPED;
+    setup.deleteError = ERROR_ACCESS_DENIED;
+    sim::AddService(name, setup);
     sim::QueueAnswer(IDYES);
   }
   sim::QueueAnswer(IDNO);
@@ -313,9 +313,9 @@ TEST_F(UninstInitializeTest, ServicesGoInTheirOrder) {
 TEST_F(UninstInitializeTest, FirstServiceThatAbortsStopsEverything) {
   Attended();
   InstallProduct();
-  sim::ServiceSpec spec;
-  spec.stopError = ERROR_SERVICE_REQUEST_TIMEOUT;
-  sim::AddService("NobleNet Portmapper for TCP", spec);
+  sim::ServiceSetup setup;
+  setup.stopError = ERROR_SERVICE_REQUEST_TIMEOUT;
+  sim::AddService("NobleNet Portmapper for TCP", setup);
   sim::QueueAnswer(IDNO);
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), -1);
   EXPECT_FALSE(sim::ServiceExists("CVNSvc"));
