@@ -106,6 +106,11 @@ wine_run() {
 # scenario only, never through a name server: they run in a mount namespace of
 # their own whose /etc/nsswitch.conf says "hosts: files" and whose /etc/hosts
 # is CVN_HOSTS_FILE (loopback as "localhost"; a scenario may add lines).
+# A bind mount needs a file to cover: a machine without /etc/hosts (a minimal
+# root file system) gets an empty one, which resolves just as a missing one.
+for file in /etc/hosts /etc/nsswitch.conf; do
+  [[ -e $file ]] || : >"$file" 2>/dev/null || true
+done
 CVN_NAMES_DIR=$CVN_WINE_DIR/names
 CVN_HOSTS_FILE=$CVN_NAMES_DIR/$CVN_SCENARIO.hosts
 mkdir -p "$CVN_NAMES_DIR"
