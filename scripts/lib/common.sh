@@ -6,7 +6,10 @@ CVN_JOBS=${CVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 CVN_NATIVE_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev)
 CVN_WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686)
-CVN_WINE_PACKAGES=(wine wine32:i386 rpcbind)
+# netbase: /etc/services and the protocol table, without which service
+# names do not resolve (rpcbind cannot even bind its port); minimal images
+# lack it.
+CVN_WINE_PACKAGES=(wine wine32:i386 rpcbind netbase)
 
 export DEBIAN_FRONTEND=noninteractive
 
