@@ -132,12 +132,16 @@ static void PrintHeader(void) {
   // Empty rather than undefined when the system cannot format them.
   char dateText[kDateTimeSize] = "";
   char timeText[kDateTimeSize] = "";
+  // One reading of the clock for both, so that a run at midnight never shows
+  // one day's date with the next day's time.
+  SYSTEMTIME now;
   printf("%s", LoadMessage(MSG_HEADER_TITLE));
   // %ls: a wide string under every printf family (msvcrt's and MinGW's).
   wprintf(L"%ls - ", CVN_VERSION_TEXT_WIDE);
-  if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, NULL, NULL, dateText, kDateTimeSize) == 0)
+  GetLocalTime(&now);
+  if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &now, NULL, dateText, kDateTimeSize) == 0)
     dateText[0] = '\0';
-  if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, NULL, NULL, timeText, kDateTimeSize) == 0)
+  if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &now, NULL, timeText, kDateTimeSize) == 0)
     timeText[0] = '\0';
   printf(LoadMessage(MSG_HEADER_TIME), dateText, timeText);
 }

@@ -225,13 +225,16 @@ TEST_F(CheckDriverTest, UsageAfterAnOutputFileStillGoesToTheConsole) {
   EXPECT_EQ(sim::CallCount("freopen"), 0);
 }
 
-TEST_F(CheckDriverTest, HeaderCarriesVersionLongDateAndTime) {
+TEST_F(CheckDriverTest, HeaderCarriesVersionLongDateAndTimeOfOneClockReading) {
   sim::SetLocalTime(SYSTEMTIME{1999, 2, 0, 28, 23, 5, 9, 0});
   RunReport(kNoSections, {});
   EXPECT_EQ(sim::ConsoleText(),
             "Velmora Software Corvane environment check.\n"
             "V1.5.1 Build 841-0 - Current Time Sunday, February 28, 1999 11:05:09 PM\n\n" +
                 std::string(kNoProblems));
+  // Date and time are formatted from the same reading, never from two
+  // readings that a midnight could fall between.
+  EXPECT_EQ(sim::CallCount("GetLocalTime"), 1);
 }
 
 TEST_F(CheckDriverTest, DateOrTimeTheSystemCannotFormatIsLeftEmpty) {
