@@ -2,6 +2,15 @@
 include(cmake/warnings.cmake)
 
 option(CVN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(CVN_FUZZ "Build the libFuzzer targets of fuzz/ (clang only; implies CVN_SANITIZE)" OFF)
+if(CVN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "CVN_FUZZ needs clang: configure with the fuzz preset")
+  endif()
+  # Coverage for the fuzzer in everything; its runtime only in its targets.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+  set(CVN_SANITIZE ON)
+endif()
 if(CVN_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
@@ -22,7 +31,12 @@ cvn_warnings(cvn_product)
 
 find_package(GTest REQUIRED)
 file(GLOB CVN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)
-add_executable(cvn_tests ${CVN_TEST_SOURCES})
+# The fuzz targets also run in the unit tests, over their seed corpora.
+file(GLOB CVN_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/native/fuzz_corpus_test.cpp PROPERTIES
+                            COMPILE_DEFINITIONS CVN_FUZZ_CORPUS="${CMAKE_SOURCE_DIR}/fuzz/corpus"
+                            INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR}/fuzz)
+add_executable(cvn_tests ${CVN_TEST_SOURCES} ${CVN_FUZZ_SOURCES})
 target_include_directories(cvn_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
 target_link_libraries(cvn_tests PRIVATE cvn_product GTest::gtest GTest::gtest_main)
 cvn_warnings(cvn_tests)
@@ -35,4 +49,8 @@ if(CVN_BENCH_SOURCES AND benchmark_FOUND)
   # One main for every benchmark file: none of them defines its own.
   target_link_libraries(cvn_bench PRIVATE cvn_product benchmark::benchmark_main)
   cvn_warnings(cvn_bench)
+endif()
+
+if(CVN_FUZZ)
+  include(cmake/fuzz.cmake)
 endif()

@@ -18,6 +18,7 @@ LONG SubkeyExists(HKEY rootKey, const char* keyPath, const char* subkeyName);
 enum { VERSION_TEXT_SIZE = 80 };
 // 0 with the FileVersion text (into a VERSION_TEXT_SIZE buffer, cut to fit)
 // and the four fixed version numbers; -1 when the resource lacks them, or
-// when a failure came without an error code; else a system error.
+// when a failure came without an error code; else a system error. A failure
+// leaves every output untouched.
 LONG GetFileVersionStrings(const char* filePath, char* versionText, WORD* major, WORD* minor,
                            WORD* build, WORD* revision);

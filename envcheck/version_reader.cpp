@@ -7,22 +7,22 @@ static LONG FailureCode(DWORD error) { return error != 0 ? (LONG)error : -1; }
 
 // Reads the numbers and the text from a version block; 0, or -1 when the
 // block lacks the fixed info, the translation table or the FileVersion text.
+// The outputs are written only once everything was found.
 static LONG ReadVersionBlock(LPCVOID block, char* versionText, WORD* major, WORD* minor, WORD* build,
                              WORD* revision) {
   LPVOID value = NULL;
   UINT length = 0;
-  // A value shorter than its structure would be read past its end.
-  if (!VerQueryValueA(block, "\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) return -1;
-  const VS_FIXEDFILEINFO* fixed = (const VS_FIXEDFILEINFO*)value;
-  *major = HIWORD(fixed->dwFileVersionMS);
-  *minor = LOWORD(fixed->dwFileVersionMS);
-  *build = HIWORD(fixed->dwFileVersionLS);
-  *revision = LOWORD(fixed->dwFileVersionLS);
+  // A value shorter than its structure would be read past its end. Values
+  // are copied out: in a damaged block they need not be aligned.
+  VS_FIXEDFILEINFO fixed;
+  if (!VerQueryValueA(block, "\\", &value, &length) || length < sizeof fixed) return -1;
+  memcpy(&fixed, value, sizeof fixed);
 
+  WORD translation[2];
   if (!VerQueryValueA(block, "\\VarFileInfo\\Translation", &value, &length) ||
-      length < 2 * sizeof(WORD))
+      length < sizeof translation)
     return -1;
-  const WORD* translation = (const WORD*)value;
+  memcpy(translation, value, sizeof translation);
   char subBlock[64];
   wsprintfA(subBlock, "\\StringFileInfo\\%04X%04X\\FileVersion", translation[0], translation[1]);
 
@@ -35,6 +35,10 @@ static LONG ReadVersionBlock(LPCVOID block, char* versionText, WORD* major, WORD
     ++copied;
   }
   versionText[copied] = '\0';
+  *major = HIWORD(fixed.dwFileVersionMS);
+  *minor = LOWORD(fixed.dwFileVersionMS);
+  *build = HIWORD(fixed.dwFileVersionLS);
+  *revision = LOWORD(fixed.dwFileVersionLS);
   return 0;
 }
 

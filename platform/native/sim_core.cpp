@@ -23,6 +23,10 @@ struct Module {
   bool hasCatalog;
 };
 
+std::vector<char> ExactCopy(const std::string& text) {
+  return std::vector<char>(text.c_str(), text.c_str() + text.size() + 1);
+}
+
 struct CoreState {
   std::vector<Fault> faults;
   std::map<std::string, int> calls;
@@ -32,7 +36,8 @@ struct CoreState {
   DWORD lastError = 0;
   uint64_t elapsedMs = 0;
   SYSTEMTIME localTime{2026, 12, 1, 7, 10, 30, 15, 0};
-  std::string commandLine = "\"C:\\Program Files\\Setup\\uninst.exe\"";
+  // In a block of its exact size (NUL included): a read past its end is caught.
+  std::vector<char> commandLine = ExactCopy("\"C:\\Program Files\\Setup\\uninst.exe\"");
   std::map<uintptr_t, Module> modules;
   std::map<DWORD, std::string> systemTexts;
 };
@@ -217,7 +222,7 @@ size_t HeapBytes() {
 
 uint64_t ElapsedMs() { return State().elapsedMs; }
 void SetLocalTime(const SYSTEMTIME& time) { State().localTime = time; }
-void SetCommandLine(const std::string& commandLine) { State().commandLine = commandLine; }
+void SetCommandLine(const std::string& commandLine) { State().commandLine = ExactCopy(commandLine); }
 
 HMODULE HostModule() { return reinterpret_cast<HMODULE>(kHostModule); }
 

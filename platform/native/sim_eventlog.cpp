@@ -226,7 +226,7 @@ BOOL WINAPI ReadEventLogA(HANDLE hEventLog, DWORD dwReadFlags, DWORD dwRecordOff
   DWORD used = 0;
   while (index < s.records.size() && s.records[index].bytes.size() <= nNumberOfBytesToRead - used) {
     const std::vector<uint8_t>& bytes = s.records[index].bytes;
-    std::memcpy(out + used, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(out + used, bytes.data(), bytes.size());  // raw records may be empty
     used += static_cast<DWORD>(bytes.size());
     position = s.records[index].number + 1;
     ++index;

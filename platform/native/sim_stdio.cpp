@@ -1,6 +1,7 @@
 // The C runtime as the product sees it: counted heap, standard output that is
 // either the console (captured for tests) or a simulated file after freopen,
-// exit() as an exception, and ctime that can be made to fail.
+// exit() as an exception, and ctime that can be made to fail. printf and
+// wprintf calls are counted and can fail (-1, nothing written).
 #include "sim_internal.h"
 #include "win_crt.h"
 
@@ -98,6 +99,8 @@ void* SimRealloc(void* block, size_t size) {
 void SimFree(void* block) { detail::CountedFree(block); }
 
 int SimPrintf(const char* format, ...) {
+  DWORD error;
+  if (detail::ShouldFail("printf", &error)) return -1;
   va_list args;
   va_start(args, format);
   va_list copy;
@@ -112,6 +115,8 @@ int SimPrintf(const char* format, ...) {
 
 // msvcrt rules: in the wide family %s and %c take wide arguments.
 int SimWprintf(const wchar_t* format, ...) {
+  DWORD error;
+  if (detail::ShouldFail("wprintf", &error)) return -1;
   std::wstring converted;
   for (const wchar_t* p = format; *p; ++p) {
     converted += *p;

@@ -191,7 +191,7 @@ TEST_F(VersionReaderTest, FileWithoutUsableResourceGivesTheSystemCode) {
   EXPECT_EQ(sim::CallCount("malloc"), 0);
 }
 
-TEST_F(VersionReaderTest, ResourceLackingAPieceGivesMinusOne) {
+TEST_F(VersionReaderTest, ResourceLackingAPieceGivesMinusOneAndWritesNothing) {
   struct Case {
     const char* what;
     void (*change)(VersionFields&);
@@ -212,9 +212,26 @@ TEST_F(VersionReaderTest, ResourceLackingAPieceGivesMinusOne) {
     VersionFields fields;
     c.change(fields);
     Install(fields);
+    std::memset(text_, 0x55, sizeof text_);
     EXPECT_EQ(ReadStrings(), -1) << c.what;
     EXPECT_EQ(sim::HeapBlocks(), 0) << c.what;
+    EXPECT_EQ(std::string(text_, sizeof text_), std::string(sizeof text_, 0x55)) << c.what;
+    for (WORD number : {major_, minor_, build_, revision_}) EXPECT_EQ(number, 0xBEEF) << c.what;
   }
+}
+
+TEST_F(VersionReaderTest, FixedInfoAtAnUnalignedAddressIsReadSafely) {
+  // A damaged root whose value is a text: the version library hands out its
+  // ANSI copy, here at an odd address, where no structure may be read in place.
+  std::vector<BYTE> block = BuildVersionBlock(VersionFields{});
+  block[4] = 1;  // wType: text
+  WORD length = static_cast<WORD>(block[0] | block[1] << 8);
+  if (length % 2 == 0) --length;  // the copy goes to the block's end: an odd address
+  block[0] = static_cast<BYTE>(length & 0xFF);
+  block[1] = static_cast<BYTE>(length >> 8);
+  sim::MakeFile(kFile, "MZ");
+  sim::SetVersionResource(kFile, block);
+  EXPECT_EQ(ReadStrings(), -1);
 }
 
 TEST_F(VersionReaderTest, TableNameIsFoundInEitherLetterCase) {

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The fuzz targets (fuzz/*_fuzz.cpp): built with clang, libFuzzer,
+# AddressSanitizer and UndefinedBehaviorSanitizer into build/fuzz, then each
+# run for FUZZ_SECONDS (default 20) from its committed seed corpus.
+#
+#   scripts/fuzz.sh [TARGET...]      e.g. scripts/fuzz.sh registry_dump
+#
+# Inputs that reach new code are kept in build/fuzz/corpus/TARGET; an input
+# that crashes, leaks or fails a check is saved as
+# build/fuzz/findings/TARGET-crash-* (rerun it: build/fuzz/cvn_fuzz_TARGET
+# FILE; once fixed, copy it into fuzz/corpus/TARGET so the unit tests keep
+# it). Ends with "N passed, N failed" (one per target); exit code 1 when any
+# target failed.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
+
+ensure_packages "${CVN_NATIVE_PACKAGES[@]}" "${CVN_FUZZ_PACKAGES[@]}" ||
+  { echo "0 passed, 1 failed"; exit 1; }
+
+seconds=${FUZZ_SECONDS:-20}
+build=$CVN_ROOT/build/fuzz
+if ! cvn_build fuzz; then
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+
+targets=("$@")
+if ((${#targets[@]} == 0)); then
+  for source in "$CVN_ROOT"/fuzz/*_fuzz.cpp; do
+    name=${source##*/}
+    targets+=("${name%_fuzz.cpp}")
+  done
+fi
+
+passed=0
+failed=0
+mkdir -p "$build/findings" "$CVN_LOGS"
+for target in "${targets[@]}"; do
+  log=$CVN_LOGS/fuzz-$target.log
+  mkdir -p "$build/corpus/$target"
+  # New inputs go to the build's corpus; the committed seeds are only read.
+  if "$build/cvn_fuzz_$target" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
+       -artifact_prefix="$build/findings/$target-" \
+       "$build/corpus/$target" "$CVN_ROOT/fuzz/corpus/$target" </dev/null >"$log" 2>&1; then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    echo "fuzz $target: ${runs:-?} inputs in $seconds s, no finding"
+    passed=$((passed + 1))
+  else
+    echo "fuzz $target: FAILED (log: ${log#"$CVN_ROOT"/})"
+    grep -m 3 -E "ERROR:|SUMMARY:|what\(\):" "$log" | sed 's/^/  /'
+    sed -n 's/^.*Test unit written to /  input: /p' "$log"
+    failed=$((failed + 1))
+  fi
+done
+
+echo "$passed passed, $failed failed"
+((failed == 0))
