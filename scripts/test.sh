@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Every test: the native unit tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows build and its tests under Wine.
+# UndefinedBehaviorSanitizer, a short run of each fuzz target (FUZZ_SECONDS,
+# default 15, see scripts/fuzz.sh), then the Windows build and its tests
+# under Wine.
 # Installs what is missing first. Ends with one line "N passed, N failed"
 # (unit test cases plus Wine checks); the exit code is 1 on any failure.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
-ensure_packages "${CVN_NATIVE_PACKAGES[@]}" "${CVN_WIN32_PACKAGES[@]}" "${CVN_WINE_PACKAGES[@]}" ||
+ensure_packages "${CVN_NATIVE_PACKAGES[@]}" "${CVN_FUZZ_PACKAGES[@]}" "${CVN_WIN32_PACKAGES[@]}" \
+                "${CVN_WINE_PACKAGES[@]}" ||
   { echo "0 passed, 1 failed"; exit 1; }
 
 passed=0
@@ -41,6 +44,21 @@ else
   failed=$((failed + 1))
 fi
 timings+=("native tests $(($(now) - start)) s")
+
+# ---- Fuzzing ----------------------------------------------------------------------
+# One pass or failure per target, from the "N passed, N failed" that ends
+# fuzz.sh's output.
+start=$(now)
+fuzz_output=$(FUZZ_SECONDS=${FUZZ_SECONDS:-15} "$CVN_ROOT/scripts/fuzz.sh")
+sed '$d' <<<"$fuzz_output"
+read -r p _ f _ < <(tail -n 1 <<<"$fuzz_output")
+if [[ $p =~ ^[0-9]+$ && $f =~ ^[0-9]+$ ]]; then
+  passed=$((passed + p))
+  failed=$((failed + f))
+else
+  failed=$((failed + 1))
+fi
+timings+=("fuzzing $(($(now) - start)) s")
 
 # ---- Windows build ----------------------------------------------------------------
 start=$(now)
