@@ -9,8 +9,8 @@
 # that crashes, leaks or fails a check is saved as
 # build/fuzz/findings/TARGET-crash-* (rerun it: build/fuzz/cvn_fuzz_TARGET
 # FILE; once fixed, copy it into fuzz/corpus/TARGET so the unit tests keep
-# it). Ends with "N passed, N failed" (one per target); exit code 1 when any
-# target failed.
+# it). FUZZ_SEED, when set and not 0, fixes libFuzzer's random seed. Ends with
+# "N passed, N failed" (one per target); exit code 1 when any target failed.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
@@ -18,6 +18,8 @@ ensure_packages "${CVN_NATIVE_PACKAGES[@]}" "${CVN_FUZZ_PACKAGES[@]}" ||
   { echo "0 passed, 1 failed"; exit 1; }
 
 seconds=${FUZZ_SECONDS:-20}
+seed=()
+[[ ${FUZZ_SEED:-0} != 0 ]] && seed=(-seed="$FUZZ_SEED")
 build=$CVN_ROOT/build/fuzz
 if ! cvn_build fuzz; then
   echo "0 passed, 1 failed"
@@ -39,7 +41,7 @@ for target in "${targets[@]}"; do
   log=$CVN_LOGS/fuzz-$target.log
   mkdir -p "$build/corpus/$target"
   # New inputs go to the build's corpus; the committed seeds are only read.
-  if "$build/cvn_fuzz_$target" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
+  if "$build/cvn_fuzz_$target" -max_total_time="$seconds" "${seed[@]}" -timeout=25 -print_final_stats=1 \
        -artifact_prefix="$build/findings/$target-" \
        "$build/corpus/$target" "$CVN_ROOT/fuzz/corpus/$target" </dev/null >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
