@@ -155,6 +155,20 @@ EOF
   "${toolchain}windres" "$base.rc" -o "$base.o" && "${toolchain}ld" -shared --dll -e 0 -o "$file" "$base.o"
 }
 
+# ---- Service-pack comparison lines ---------------------------------------------
+# The lines the report gives one system32 file of a service-pack table (CR LF
+# line ends): sp_older|sp_newer NAME INSTALLED EXPECTED.
+sp_older() {
+  printf '       Older version of C:\\windows\\system32\\%s\r\n   Installed version is %s\r\n       Should be Service Pack version %s\r\n' "$@"
+}
+sp_newer() {
+  printf '               Information only: Newer version of C:\\windows\\system32\\%s\r\n         Installed version is %s\r\n               Service Pack version is %s\r\n' "$@"
+}
+# sp_lines REPORT NAME_REGEX: the blocks of those files in the report's order.
+sp_lines() {
+  grep -A2 -E "version of C:\\\\windows\\\\system32\\\\($2)\\.DLL" "$1" | grep -v '^--' || true
+}
+
 # ---- Checks --------------------------------------------------------------------
 # check DESCRIPTION COMMAND [ARGS...]: passes when COMMAND succeeds.
 check() {

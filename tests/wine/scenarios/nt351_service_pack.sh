@@ -22,16 +22,8 @@ check "DICONIX.DLL just as 3,51,1057,6" versioned_dll DICONIX.DLL 3 51 1057 6
 check "FTSRCH.DLL 4.0.0.4551, newer than 4,0,0,4550" versioned_dll FTSRCH.DLL 4 0 0 4551
 check "PCL1200.DLL 3.50.1057.9, older than 3,51,1057,4" versioned_dll PCL1200.DLL 3 50 1057 9
 
-older() {
-  printf '       Older version of C:\\windows\\system32\\%s\r\n   Installed version is %s\r\n       Should be Service Pack version %s\r\n' "$@"
-}
-newer() {
-  printf '               Information only: Newer version of C:\\windows\\system32\\%s\r\n         Installed version is %s\r\n               Service Pack version is %s\r\n' "$@"
-}
-our_files() {
-  grep -A2 -E 'version of C:\\windows\\system32\\(CANON800|DICONIX|FTSRCH|PCL1200)\.DLL' "$1" |
-    grep -v '^--' || true
-}
+# Our own files' blocks in a report, in its order.
+our_files() { sp_lines "$1" 'CANON800|DICONIX|FTSRCH|PCL1200'; }
 
 # ---- The full report, level 0 -----------------------------------------------------
 rm -f health.txt
@@ -42,8 +34,8 @@ check "the version line names a workstation, 3.51, build 1057 and the CSD text" 
 check "the service-pack files are verified" \
   grep -qx $'   Verifying Service Pack versions are properly installed...\r' health.txt
 check_eq "newer and older files in table order, equal ones left out" \
-  "$(older CANON800.DLL 3,51,1057,5 3,51,1057,6; newer FTSRCH.DLL 4,0,0,4551 4,0,0,4550
-     older PCL1200.DLL 3,50,1057,9 3,51,1057,4)" \
+  "$(sp_older CANON800.DLL 3,51,1057,5 3,51,1057,6; sp_newer FTSRCH.DLL 4,0,0,4551 4,0,0,4550
+     sp_older PCL1200.DLL 3,50,1057,9 3,51,1057,4)" \
   "$(our_files health.txt)"
 check "no service-pack error on 3.51 SP5" bash -c '! grep -q "Pack 5 (or greater)" health.txt'
 
@@ -54,7 +46,7 @@ check "ValidateEnvironment finds at least a warning" test "$WINE_RC" -ge 1 -a "$
 check_eq "the older files come under the warning heading naming the service pack" \
   $'Windows NT 3.51 Service Pack 5\r' "$(grep -A1 '^files are older than the versions contained in' validate.txt | tail -n 1)"
 check_eq "only the older files" \
-  "$(older CANON800.DLL 3,51,1057,5 3,51,1057,6; older PCL1200.DLL 3,50,1057,9 3,51,1057,4)" \
+  "$(sp_older CANON800.DLL 3,51,1057,5 3,51,1057,6; sp_older PCL1200.DLL 3,50,1057,9 3,51,1057,4)" \
   "$(our_files validate.txt)"
 check "no newer file at all" bash -c '! grep -q "Information only" validate.txt'
 

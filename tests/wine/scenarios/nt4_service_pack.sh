@@ -28,18 +28,8 @@ check "EPSON24.DLL just as 4,0,1381,4" versioned_dll EPSON24.DLL 4 0 1381 4
 check "DIGSIG.DLL 4.73.1381.39, older than 4,73,1381,40" versioned_dll DIGSIG.DLL 4 73 1381 39
 check "_SNDBLST.DLL 5.0.0.0, newer than 4,0,1381,4" versioned_dll _SNDBLST.DLL 5 0 0 0
 
-# The lines of one file: Older/Newer NAME, installed, expected (CR LF line ends).
-older() {
-  printf '       Older version of C:\\windows\\system32\\%s\r\n   Installed version is %s\r\n       Should be Service Pack version %s\r\n' "$@"
-}
-newer() {
-  printf '               Information only: Newer version of C:\\windows\\system32\\%s\r\n         Installed version is %s\r\n               Service Pack version is %s\r\n' "$@"
-}
-# The blocks of our own files, in the order the report has them.
-our_files() {
-  grep -A2 -E 'version of C:\\windows\\system32\\(ATI|BULL18|DIGSIG|EPSON24|_SNDBLST)\.DLL' "$1" |
-    grep -v '^--' || true
-}
+# Our own files' blocks in a report, in its order.
+our_files() { sp_lines "$1" 'ATI|BULL18|DIGSIG|EPSON24|_SNDBLST'; }
 
 # ---- The full report, level 0 -----------------------------------------------------------
 rm -f health.txt
@@ -50,8 +40,8 @@ check "the version line names a server, 4.0, build 1381 and the CSD text" \
 check "the service-pack files are verified" \
   grep -qx $'   Verifying Service Pack versions are properly installed...\r' health.txt
 check_eq "newer and older files in table order, equal ones left out" \
-  "$(older ATI.DLL 4,0,1381,3 4,0,1381,4; newer BULL18.DLL 4,0,1381,5 4,0,1381,4
-     older DIGSIG.DLL 4,73,1381,39 4,73,1381,40; newer _SNDBLST.DLL 5,0,0,0 4,0,1381,4)" \
+  "$(sp_older ATI.DLL 4,0,1381,3 4,0,1381,4; sp_newer BULL18.DLL 4,0,1381,5 4,0,1381,4
+     sp_older DIGSIG.DLL 4,73,1381,39 4,73,1381,40; sp_newer _SNDBLST.DLL 5,0,0,0 4,0,1381,4)" \
   "$(our_files health.txt)"
 check "the recommendation follows the last file of the table" \
   grep -qx $'Recommendation: You should consider reapplying the Service Pack.\r' \
@@ -74,7 +64,7 @@ check_eq "the older files come under the warning heading naming the service pack
   $'Windows NT 4.0 Service Pack 3\r' "$(grep -A1 '^files are older than the versions contained in' validate.txt | tail -n 1)"
 check "no version line at level 1" bash -c '! grep -q "Windows NT Server version" validate.txt'
 check_eq "only the older files" \
-  "$(older ATI.DLL 4,0,1381,3 4,0,1381,4; older DIGSIG.DLL 4,73,1381,39 4,73,1381,40)" \
+  "$(sp_older ATI.DLL 4,0,1381,3 4,0,1381,4; sp_older DIGSIG.DLL 4,73,1381,39 4,73,1381,40)" \
   "$(our_files validate.txt)"
 check "no newer file at all" bash -c '! grep -q "Information only" validate.txt'
 
