@@ -3,16 +3,10 @@
 #include <initializer_list>
 
 #include "driver_fixture.h"
+#include "report_texts.h"
 
 namespace {
 
-const char kHeader[] =
-    "Velmora Software Corvane environment check.\n"
-    "V1.5.1 Build 841-0 - Current Time Monday, December 7, 2026 10:30:15 AM\n\n";
-const char kSystemHeading[] = "\nSYSTEM INFORMATION:\n\n";
-const char kCompatibilityHeading[] = "\n**** IMPORTANT PRODUCT COMPATIBILITY INFORMATION: ****\n\n";
-const char kRegistryHeading[] = "\nSELECTED CONFIGURATION REGISTRY INFORMATION:\n\n";
-const char kEventLogHeading[] = "\nCorvane EVENTLOG ENTRIES:\n\n";
 const char kNoProblems[] = "\nThere were no problem issues detected.\n";
 const char kUsage[] =
     "\n"

@@ -4,19 +4,16 @@
 #include <string>
 
 #include "driver_fixture.h"
+#include "report_texts.h"
 
 namespace {
 
 const char kReportFile[] = "C:\\report.txt";
 const char kValidateFile[] = "C:\\validate.txt";
-const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
-const char kCompatibilityHeading[] = "\n**** IMPORTANT PRODUCT COMPATIBILITY INFORMATION: ****\n\n";
-const char kRegistryHeading[] = "\nSELECTED CONFIGURATION REGISTRY INFORMATION:\n\n";
 const char kPathsHeading[] = "\nCHECKING CONFIGURED Corvane PATHS:\n\n";
 const char kNetworkHeading[] = "\nEXAMING NETWORK CONNECTIVITY:\n\n";
-const char kEventHeading[] = "\nCorvane EVENTLOG ENTRIES:\n\n";
 
 class ConfigurationSectionsTest : public DriverTest {
  protected:
@@ -58,7 +55,7 @@ TEST_F(ConfigurationSectionsTest, CompatibilityHeadingOnlyForAProblemAboveTheLev
 
 TEST_F(ConfigurationSectionsTest, SectionsInTheirOrderAtLevelZero) {
   Install("zr-jnl", 4);
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", REG_SZ, "C:\\Corvane\\");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", REG_SZ, "C:\\Corvane\\");
   sim::MakeDirectory("C:\\Corvane");
   std::string text = Report();
   size_t compatibility = At(text, kCompatibilityHeading);
@@ -75,11 +72,11 @@ TEST_F(ConfigurationSectionsTest, SectionsInTheirOrderAtLevelZero) {
   EXPECT_LT(compatibility, registry);
   EXPECT_LT(registry, paths);
   EXPECT_LT(paths, network);
-  EXPECT_EQ(At(text, kEventHeading), std::string::npos);
+  EXPECT_EQ(At(text, kEventLogHeading), std::string::npos);
 }
 
 TEST_F(ConfigurationSectionsTest, RegistryDumpOnlyAtLevelZero) {
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", REG_SZ, "C:\\Journals");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "JournalRoot", REG_SZ, "C:\\Journals");
   sim::SetDword(HKEY_LOCAL_MACHINE,
                 "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management",
                 "LargeSystemCache", 1);
@@ -92,9 +89,9 @@ TEST_F(ConfigurationSectionsTest, RegistryDumpOnlyAtLevelZero) {
 }
 
 TEST_F(ConfigurationSectionsTest, MissingPathShowsAtEveryLevelWithoutTheHeadingAbove) {
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", REG_SZ, "C:\\Corvane\\");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", REG_SZ, "C:\\Corvane\\");
   sim::MakeDirectory("C:\\Corvane");
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", REG_SZ, "C:\\Journals");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "JournalRoot", REG_SZ, "C:\\Journals");
   std::string error = "Error: The configured Journal root path does not exist:\nC:\\Journals\n";
   std::string text = Report({"-errors"});
   EXPECT_NE(At(text, error), std::string::npos);
@@ -104,7 +101,7 @@ TEST_F(ConfigurationSectionsTest, MissingPathShowsAtEveryLevelWithoutTheHeadingA
 }
 
 TEST_F(ConfigurationSectionsTest, VersionListingAfterThePortsAtLevelZeroOnly) {
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", REG_SZ, "C:\\Corvane\\");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", REG_SZ, "C:\\Corvane\\");
   sim::MakeDirectory("C:\\Corvane");
   // The system checks before it have found the Windows directory.
   std::string listing =
@@ -125,9 +122,9 @@ TEST_F(ConfigurationSectionsTest, EventLogSectionOnlyWithItsOptionAtAnyLevel) {
   record.strings = {"The replication service started."};
   sim::AddEvent(record);
   std::string line = "\tThu Jan  1 00:00:00 1970 Corvane CVNHOST - The replication service started.\n";
-  EXPECT_EQ(At(Report(), kEventHeading), std::string::npos);
+  EXPECT_EQ(At(Report(), kEventLogHeading), std::string::npos);
   std::string text = Report({"-errors", "-eventlogs"});
-  EXPECT_NE(At(text, std::string(kEventHeading) + line), std::string::npos);
+  EXPECT_NE(At(text, std::string(kEventLogHeading) + line), std::string::npos);
   EXPECT_EQ(sim::OpenHandles(), 0);
 }
 

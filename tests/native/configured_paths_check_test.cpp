@@ -4,10 +4,10 @@
 
 #include "configuration_checks.h"
 #include "check_fixture.h"
+#include "report_texts.h"
 
 namespace {
 
-const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 
 class ConfiguredPathsTest : public CheckTest {
  protected:
@@ -19,7 +19,7 @@ class ConfiguredPathsTest : public CheckTest {
   }
 
   void SetPath(const char* name, const std::string& path, bool makeDirectory = true) {
-    sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, name, REG_SZ, path);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, name, REG_SZ, path);
     if (makeDirectory) sim::MakeDirectory(path);
   }
   void SetAllPaths() {
@@ -36,7 +36,7 @@ TEST_F(ConfiguredPathsTest, NoInstallationDirectoryAddsNothingAtAnyLevel) {
     EXPECT_EQ(CheckConfiguredPaths(level), 0);
     EXPECT_EQ(TakeText(), "");
   }
-  sim::SetDword(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", 1);  // not a string
+  sim::SetDword(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", 1);  // not a string
   EXPECT_EQ(CheckConfiguredPaths(0), 0);
   EXPECT_EQ(TakeText(), "");
   EXPECT_EQ(ErrorCount, 0u);
@@ -60,14 +60,14 @@ TEST_F(ConfiguredPathsTest, AllPathsPresentAreListedAtLevelZeroOnly) {
 TEST_F(ConfiguredPathsTest, MissingOrUnreadableValueIsPassedOver) {
   sim::AddDrive('D');
   SetAllPaths();
-  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKeyPath);
   SetPath("InstallationDirectory", "C:\\Program Files\\Corvane\\");
   SetPath("ProtectedDatasetDirectory", "D:\\Protected");
   SetPath("UnprotectedDatasetDirectory", "D:\\Unprotected");
   EXPECT_EQ(CheckConfiguredPaths(0), 0);
   EXPECT_EQ(TakeText(), Msg(51008) + Msg(52016) + Msg(52018) + Msg(52019));
 
-  sim::SetMultiString(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", {"D:\\Journals"});
+  sim::SetMultiString(HKEY_LOCAL_MACHINE, kProductKeyPath, "JournalRoot", {"D:\\Journals"});
   EXPECT_EQ(CheckConfiguredPaths(0), 0);
   EXPECT_EQ(TakeText(), Msg(51008) + Msg(52016) + Msg(52018) + Msg(52019));
 }
@@ -114,7 +114,7 @@ TEST_F(ConfiguredPathsTest, PathNamingAFileCountsAsExisting) {
 TEST_F(ConfiguredPathsTest, ExpandablePathIsTestedUnexpanded) {
   SetPath("InstallationDirectory", "C:\\Corvane\\");
   sim::MakeDirectory("C:\\Journals");
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", REG_EXPAND_SZ, "%SystemDrive%\\Journals");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "JournalRoot", REG_EXPAND_SZ, "%SystemDrive%\\Journals");
   EXPECT_EQ(CheckConfiguredPaths(1), 2);
   EXPECT_EQ(TakeText(), Msg(54004, "%SystemDrive%\\Journals") + Msg(55018));
 }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "driver_fixture.h"
+#include "report_texts.h"
 
 namespace {
 
@@ -164,9 +165,7 @@ TEST_F(HealthLogTest, WritesTheFullReportIntoTheFileWithTheNamedModulesCatalog) 
   EXPECT_EQ(MessageModule, GetModuleHandleA("cvnunist.dll"));
   // Header, the sections built so far, summary.
   std::string report = sim::FileContents("C:\\health.txt");
-  const std::string header =
-      "Velmora Software Corvane environment check.\n"
-      "V1.5.1 Build 841-0 - Current Time Monday, December 7, 2026 10:30:15 AM\n\n";
+  const std::string header = kHeader;
   const std::string summary = "\nThere were no problem issues detected.\n";
   EXPECT_EQ(report.substr(0, header.size()), header);
   EXPECT_NE(report.find("\nSYSTEM INFORMATION:\n\n       Windows NT Workstation version 4.0 (1381)"),

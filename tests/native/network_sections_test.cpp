@@ -4,12 +4,12 @@
 #include <string>
 
 #include "driver_fixture.h"
+#include "report_texts.h"
 
 namespace {
 
 const char kReportFile[] = "C:\\report.txt";
 const char kValidateFile[] = "C:\\validate.txt";
-const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 
 const char kNetworkSection[] =
     "\nEXAMING NETWORK CONNECTIVITY:\n\n"
@@ -23,9 +23,6 @@ const char kNetworkSection[] =
     "FQDN          = cvnhost.velmora.test\n"
     "Network name  = cvnhost.velmora.test\n\n";
 const char kPortHeading[] = "\nTCP/IP PORT ASSIGNMENTS:\n\n";
-const char kNoConflicts[] = "There were no TCP/IP port conflicts detected\n\n";
-const char kMapperWithService[] =
-    "The Corvane service is installed and there is a \nTCP/IP port mapper running on this system.\n\n";
 
 class NetworkSectionsTest : public DriverTest {
  protected:
@@ -52,14 +49,14 @@ TEST_F(NetworkSectionsTest, FullReportShowsTheNetworkThenThePortSection) {
 }
 
 TEST_F(NetworkSectionsTest, PortSectionTakesTheInstallationTypeFromTheProductKey) {
-  sim::SetDword(HKEY_LOCAL_MACHINE, kProductKey, "Type", 1);
+  sim::SetDword(HKEY_LOCAL_MACHINE, kProductKeyPath, "Type", 1);
   sim::SetConnectResult(sim::kScriptedAddress, 111, 0);
   EXPECT_EQ(Report(), 0);
   EXPECT_TRUE(Has(ReportText(), std::string(kPortHeading) + kMapperWithService + kNoConflicts));
 }
 
 TEST_F(NetworkSectionsTest, TypeThatIsNotADwordCountsAsNotInstalled) {
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "Type", REG_SZ, "1");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "Type", REG_SZ, "1");
   sim::SetConnectResult(sim::kScriptedAddress, 111, 0);
   EXPECT_EQ(Report(), 1);
   EXPECT_TRUE(Has(ReportText(), std::string(kPortHeading) +

@@ -6,18 +6,16 @@
 #include "entry_points.h"
 #include "net_listener.h"
 #include "network_fixture.h"
+#include "report_texts.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
-const char kMapperWithService[] =
-    "The Corvane service is installed and there is a \nTCP/IP port mapper running on this system.\n\n";
 const char kMapperNotResponding[] =
     "The Corvane service is installed but a local\nport mapper is not responding. This condition is "
     "normal just\nbefore rebooting when installing the replicator for the very first time.\nIf this "
     "condition persists after rebooting, contact technical support.";
-const char kNoConflicts[] = "There were no TCP/IP port conflicts detected\n\n";
 const char kMapperWithoutService[] =
     "Warning: The Corvane service is not installed and\nthere is a TCP/IP port mapper running on this "
     "system.\n\n";

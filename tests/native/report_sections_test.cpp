@@ -6,13 +6,10 @@
 
 #include "driver_fixture.h"
 #include "system_checks.h"
+#include "report_texts.h"
 
 namespace {
 
-const char kHeader[] =
-    "Velmora Software Corvane environment check.\n"
-    "V1.5.1 Build 841-0 - Current Time Monday, December 7, 2026 10:30:15 AM\n\n";
-const char kSystemHeading[] = "\nSYSTEM INFORMATION:\n\n";
 const char kDriveHeading[] = "\nDRIVE INFORMATION:\n\n";
 const char kProcessorLines[] =
     "       System - Intel (or compatible) processor(s)\n"

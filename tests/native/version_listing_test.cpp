@@ -6,10 +6,10 @@
 #include "configuration_checks.h"
 #include "check_fixture.h"
 #include "version_block.h"
+#include "report_texts.h"
 
 namespace {
 
-const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 const char kHeading[] = "\nCorvane binary version information\n";
 const char kInstall[] = "C:\\Program Files\\Corvane\\";
 const char kSystem[] = "C:\\WINNT\\system32\\";
@@ -31,7 +31,7 @@ class VersionListingTest : public CheckTest {
     return sim::ConsoleText();
   }
   static void Install(const std::string& directory = kInstall) {
-    sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", REG_SZ, directory);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", REG_SZ, directory);
     sim::MakeDirectory(directory);
   }
   // A file with a version resource of `ms`.`ls` and the text `text`.
@@ -48,7 +48,7 @@ class VersionListingTest : public CheckTest {
 TEST_F(VersionListingTest, WithoutInstallationDirectoryNothingIsPrinted) {
   sim::MakeFile("C:\\WINNT\\system32\\msvcrt.dll");
   EXPECT_EQ(List(), "");
-  sim::SetDword(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", 5);
+  sim::SetDword(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", 5);
   EXPECT_EQ(List(), "");
 }
 
