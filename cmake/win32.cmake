@@ -70,7 +70,9 @@ target_compile_options(cvn_product PRIVATE ${CVN_NT_COMPILE_OPTIONS})
 
 # Linking the object library puts every product object into the binary.
 # What a product binary may import: the libraries of Windows NT 3.51/4.0, with
-# the C++ and gcc runtimes linked in statically.
+# libgcc linked in statically (nothing needs libstdc++ or libgcc_eh). Linked
+# stripped (-s), and without auto-import: every import is declared as one, so
+# no pseudo relocation waits for start-up code the binaries do not run.
 set(CVN_NT_LINK_OPTIONS
     -static -nodefaultlibs -Os -flto -s -Wl,--gc-sections -Wl,--disable-auto-import
     -Wl,--major-os-version,3 -Wl,--minor-os-version,51
@@ -98,6 +100,7 @@ else()
 endif()
 
 function(cvn_nt_binary target)
+  target_compile_options(${target} PRIVATE ${CVN_NT_COMPILE_OPTIONS})
   target_link_options(${target} PRIVATE ${CVN_NT_LINK_OPTIONS})
   set_target_properties(${target} PROPERTIES CXX_LINKER_LAUNCHER
     "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${CVN_SOURCE_DATE_EPOCH}")
@@ -113,7 +116,6 @@ set_target_properties(CVNUNIST PROPERTIES PREFIX "" OUTPUT_NAME CVNUNIST SUFFIX 
                                           LINKER_LANGUAGE CXX)
 cvn_resources(CVNUNIST ${CMAKE_SOURCE_DIR}/resources/cvnunist.rc)
 cvn_nt_binary(CVNUNIST)
-target_compile_options(CVNUNIST PRIVATE ${CVN_NT_COMPILE_OPTIONS})
 target_link_options(CVNUNIST PRIVATE -nostartfiles -Wl,-e,_CvnDllEntry@12)
 cvn_warnings(CVNUNIST)
 
@@ -122,7 +124,6 @@ add_executable(cvncheck ${CMAKE_SOURCE_DIR}/hosts/cvncheck.cpp
                         ${CMAKE_SOURCE_DIR}/platform/win32/console_entry.c)
 cvn_resources(cvncheck ${CMAKE_SOURCE_DIR}/hosts/cvncheck.rc)
 cvn_nt_binary(cvncheck)
-target_compile_options(cvncheck PRIVATE ${CVN_NT_COMPILE_OPTIONS})
 target_link_options(cvncheck PRIVATE -nostartfiles -Wl,-e,_CvnConsoleEntry)
 cvn_warnings(cvncheck)
 

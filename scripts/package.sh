@@ -35,6 +35,9 @@ exports=$(sed -n '/^EXPORTS/,$ { /^EXPORTS/d; /^;/d; s/^\([A-Za-z_][A-Za-z0-9_]*
             "$CVN_ROOT/resources/cvnunist.def")
 
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$CVN_ROOT" log -1 --format=%ct 2>/dev/null || echo 0)}
+# A zip cannot date a file before 1980.
+zip_epoch=315532800
+((epoch > zip_epoch)) || epoch=$zip_epoch
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$build/CVNUNIST.dll" "$build/cvncheck.exe" "$stage/"
