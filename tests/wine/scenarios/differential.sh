@@ -1,0 +1,145 @@
+# The whole report of the simulation against the real DLL under Wine. Each
+# machine of tests/differential/machines is described once; the native build's
+# cvn_sim_report lays it out on the simulation and runs zrHealthLog there,
+# this script lays it out on a fresh Wine machine and runs zrHealthLog there.
+# The two report files must agree byte for byte, except the lines that
+# describe the machine itself (see mask_machine); a difference is shown as a
+# unified diff.
+source "$(dirname "$0")/../lib.sh"
+
+machines_dir=$CVN_SOURCE_DIR/tests/differential/machines
+sim_report=$CVN_SOURCE_DIR/build/native/cvn_sim_report
+if [[ ! -x $sim_report ]]; then
+  echo "FAILED: $sim_report is missing: build the native preset first" \
+    "(cmake --preset native && cmake --build --preset native)"
+  CVN_FAILED=1
+  finish
+fi
+cd "$CVN_OUTPUT_DIR"
+work=$CVN_SCENARIO.data
+rm -rf "$work"
+mkdir -p "$work"
+
+# The simulated processor is the host's generation, which Wine reports as the
+# processor level: both machines judge the same processor.
+processor_level=$(awk -F: '/^cpu family/ { print $2 + 0; exit }' /proc/cpuinfo)
+
+# This host's own addresses resolve back to its name, as on a machine whose
+# name servers know it (the simulation's scripted network does).
+for address in $(hostname -I 2>/dev/null); do
+  [[ $address == *.*.*.* ]] && printf '%s %s\n' "$address" "$(hostname)" >>"$CVN_HOSTS_FILE"
+done
+
+# Wine's own files among the names the version listing looks for in system32;
+# the machines describe none of them.
+wine_system_files='msvcrt\.dll|msvcirt\.dll|msvcrt40\.dll|msvcrt20\.dll|olepro32\.dll'
+
+# mask_machine FILE: the report with the lines that describe the machine
+# itself made equal; everything else stays byte for byte:
+#   - the date and time of the header line;
+#   - the number of processors and the four memory figures (Wine reports the
+#     host's, capped at 2 GB);
+#   - the rows of the drive table (Wine's C: and Z: are the host's disks);
+#   - this host's address and names in the self ping, the "from" name of
+#     every ping, and the reply times (real echoes under Wine);
+#   - the values of the computer name, host name, FQDN and network name;
+#   - the version lines of Wine's own system32 files ($wine_system_files).
+mask_machine() {
+  local tab=$'\t'
+  sed -E \
+    -e 's/^(V[^ ]+ Build [^ ]+ - Current Time ).*(\r)$/\1<date> <time>\2/' \
+    -e 's/^(               Number of processor\(s\): )[0-9]+/\1<count>/' \
+    -e 's/^(       (Total physical Memory|Free physical memory|Total page file size|Free page file) )[0-9]+ Mb/\1<n> Mb/' \
+    -e '/^       [A-Z]:\\      -?[0-9]+      -?[0-9]+      \$/d' \
+    -e '/^Pinging Self\.\.\.\r$/{n;s/^ Pinging: [0-9.]+ \([^)]*\)/ Pinging: <address> (<host>)/}' \
+    -e 's/^( Pinging: .*) from [^ ]+ (with 32 bytes of data\.\.\.\r)$/\1 from <host> \2/' \
+    -e 's/^ Got response in ([0-9]+|less than 1) ms\./ Got response in <time> ms./' \
+    -e 's/^(Computer name = |Host name     = |FQDN          = |Network name  = ).*(\r)$/\1<name>\2/' \
+    -e "/^${tab}($wine_system_files):${tab}|^       ($wine_system_files):     Version Information/d" \
+    "$1"
+}
+
+# win_path PATH: the host path of a C: path on the Wine machine.
+win_path() {
+  local path=${1#[Cc]:\\}
+  printf '%s/drive_c/%s' "$WINEPREFIX" "${path//\\//}"
+}
+
+# lay_out_on_wine MACHINE: a fresh Wine machine holding what MACHINE describes.
+lay_out_on_wine() {
+  local machine=$1 name
+  name=$(basename "$machine" .machine)
+  wine_use_pristine "$CVN_SCENARIO"
+  local directive rest version csd
+  read -r _ version _ csd < <(grep -m1 '^windows ' "$machine")
+  check_eq "$name: Windows NT 4.0 build 1381 (the one Wine poses as)" 4.0 "$version"
+  wine_run winecfg winecfg /v nt40
+  if [[ $csd != "Service Pack 6a" ]]; then
+    wine_run csd reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CSDVersion /d "$csd" /f
+    wine_run csd_number reg add 'HKLM\System\CurrentControlSet\Control\Windows' /v CSDVersion \
+      /t REG_DWORD /d "0x${csd//[^0-9]/}00" /f
+  fi
+  # Wine's own trees among those the registry dump lists: the network cards
+  # and TCP/IP parameters it writes at every start (the host's) and its
+  # defaults of the server service and memory manager. The machine holds
+  # what its description says.
+  local tree
+  for tree in 'Software\Microsoft\Windows NT\CurrentVersion\NetworkCards' \
+              'SYSTEM\CurrentControlSet\Services\Tcpip' 'SYSTEM\CurrentControlSet\Services\LanmanServer' \
+              'SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management'; do
+    wine_run clear reg delete "HKLM\\$tree" /f
+  done
+  { printf 'REGEDIT4\r\n\r\n'
+    grep -E '^(\[|"|@)' "$machine" | sed -e 's/^\[/\r\n[/' -e 's/$/\r/'
+  } >"$work/$name.reg"
+  wine_run "import_$name" regedit /S "$work/$name.reg"
+  check_eq "$name: registry imported" 0 "$WINE_RC"
+  local path numbers text
+  while read -r directive rest; do
+    case $directive in
+      dir) mkdir -p "$(win_path "$rest")" ;;
+      file)
+        read -r path text <<<"$rest"
+        mkdir -p "$(dirname "$(win_path "$path")")"
+        printf '%s\r\n' "$text" >"$(win_path "$path")"
+        ;;
+      version)
+        read -r path numbers text <<<"$rest"
+        mkdir -p "$(dirname "$(win_path "$path")")"
+        check "$name: $path built" version_dll "$(win_path "$path")" ${numbers//./ } "$text"
+        ;;
+    esac
+  done <"$machine"
+}
+
+for machine in "$machines_dir"/*.machine; do
+  name=$(basename "$machine" .machine)
+  sim_text=$work/$name.sim.txt
+  wine_text=$work/$name.wine.txt
+
+  sim_rc=0
+  "$sim_report" "$machine" "$sim_text" "$processor_level" >"$work/$name.sim.err" 2>&1 || sim_rc=$?
+  check_eq "$name: the simulation's report written" 0 "$sim_rc"
+  [[ $sim_rc == 0 ]] || cat "$work/$name.sim.err"
+
+  lay_out_on_wine "$machine"
+  rm -f "$(win_path 'C:\report.txt')"
+  wine_run "health_$name" "$CVN_BUILD_DIR/call_export.exe" zrHealthLog 'C:\report.txt' CVNUNIST.dll
+  check_eq "$name: zrHealthLog under Wine returns 0" 0 "$WINE_RC"
+  cp "$(win_path 'C:\report.txt')" "$wine_text" 2>/dev/null || : >"$wine_text"
+  wine_server_stop
+
+  mask_machine "$sim_text" >"$sim_text.masked"
+  mask_machine "$wine_text" >"$wine_text.masked"
+  if cmp -s "$sim_text.masked" "$wine_text.masked"; then
+    check "$name: the simulation's report is Wine's" true
+  else
+    check "$name: the simulation's report is Wine's" false
+    diff -u --label "simulation ($name)" --label "wine ($name)" \
+      <(tr -d '\r' <"$sim_text.masked") <(tr -d '\r' <"$wine_text.masked") || true
+    cmp -s <(tr -d '\r' <"$sim_text.masked") <(tr -d '\r' <"$wine_text.masked") &&
+      echo "  (the texts differ in their line ends only)"
+  fi
+done
+
+finish
