@@ -43,7 +43,8 @@ wine_system_files='msvcrt\.dll|msvcirt\.dll|msvcrt40\.dll|msvcrt20\.dll|olepro32
 #   - this host's address and names in the self ping, the "from" name of
 #     every ping, and the reply times (real echoes under Wine);
 #   - the values of the computer name, host name, FQDN and network name;
-#   - the version lines of Wine's own system32 files ($wine_system_files).
+#   - the version lines of Wine's own system32 files ($wine_system_files);
+# and the registry dump's keys put in Windows' order (windows_key_order).
 mask_machine() {
   local tab=$'\t'
   sed -E \
@@ -56,7 +57,64 @@ mask_machine() {
     -e 's/^ Got response in ([0-9]+|less than 1) ms\./ Got response in <time> ms./' \
     -e 's/^(Computer name = |Host name     = |FQDN          = |Network name  = ).*(\r)$/\1<name>\2/' \
     -e "/^${tab}($wine_system_files):${tab}|^       ($wine_system_files):     Version Information/d" \
-    "$1"
+    "$1" | windows_key_order
+}
+
+# The trees of the registry dump, in the report's order.
+dump_trees='Software\Velmora Software
+SYSTEM\CurrentControlSet\Services\CVNSvc
+SYSTEM\CurrentControlSet\Services\NobleNet Portmapper
+SYSTEM\CurrentControlSet\Services\cvn-fltr
+SYSTEM\CurrentControlSet\Services\cvn-jnl
+SYSTEM\CurrentControlSet\Services\cvn-rec
+Software\Microsoft\Windows NT\CurrentVersion\NetworkCards
+SYSTEM\CurrentControlSet\Services\Tcpip
+SYSTEM\CurrentControlSet\Services\SNMP
+SYSTEM\CurrentControlSet\Services\WinSock
+SYSTEM\CurrentControlSet\Services\LanmanServer
+SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management'
+
+# windows_key_order: the report on standard input with the key blocks of its
+# registry dump in the order Windows enumerates subkeys, sorted on their
+# upper-cased names. Wine sorts them on lower-cased names, so a name that
+# begins with one of [ \ ] ^ _ ` comes before the letters there and after
+# them on Windows (RegEnumKeyExA documents no order; the product lists keys
+# as they are enumerated). Within a tree a key's subkeys come before it.
+windows_key_order() {
+  DUMP_TREES=$dump_trees awk '
+    BEGIN { ntrees = split(ENVIRON["DUMP_TREES"], tree, "\n") }
+    function sort_key(path,   t, rest, n, part, i, key) {
+      for (t = 1; t <= ntrees; t++)
+        if (path == tree[t] || index(path, tree[t] "\\") == 1) break
+      rest = substr(path, length(tree[t]) + 2)
+      key = sprintf("%02d", t)
+      n = split(rest, part, "\\")
+      for (i = 1; i <= n; i++) key = key "\001" toupper(part[i])
+      return key "\001\177"
+    }
+    { line[++count] = $0 }
+    END {
+      for (i = 1; i <= count; i++) {
+        print line[i]
+        if (line[i] ~ /^SELECTED CONFIGURATION REGISTRY INFORMATION:\r?$/) break
+      }
+      if (i > count) exit
+      print line[++i]
+      blocks = 0
+      for (i++; i < count && line[i] ~ /^\r?$/ && line[i + 1] ~ /^     Values for key: /; ) {
+        path = substr(line[i + 1], 22); sub(/\r$/, "", path)
+        text = line[i] "\n" line[i + 1]
+        for (i += 2; i <= count && line[i] ~ /^               /; i++) text = text "\n" line[i]
+        blocks++; key[blocks] = sort_key(path); block[blocks] = text
+      }
+      for (a = 2; a <= blocks; a++)
+        for (b = a; b > 1 && key[b - 1] > key[b]; b--) {
+          k = key[b]; key[b] = key[b - 1]; key[b - 1] = k
+          t = block[b]; block[b] = block[b - 1]; block[b - 1] = t
+        }
+      for (a = 1; a <= blocks; a++) print block[a]
+      for (; i <= count; i++) print line[i]
+    }'
 }
 
 # win_path PATH: the host path of a C: path on the Wine machine.
