@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
@@ -25,6 +26,8 @@ namespace {
 const char kReportFile[] = "C:\\report.txt";
 const char kRootPrefix[] = "HKEY_LOCAL_MACHINE\\";
 const char kWindowsDirectory[] = "C:\\windows";
+// A path may be quoted (it then may hold blanks); backslashes are its own.
+const char kNoEscape = '\x01';
 
 [[noreturn]] void Fail(int lineNumber, const std::string& what) {
   throw std::runtime_error("line " + std::to_string(lineNumber) + ": " + what);
@@ -94,21 +97,26 @@ void SetRegistryValue(const std::string& key, const std::string& line, int lineN
   }
 }
 
-// version PATH A.B.C.D TEXT: a binary whose version resource is the one the
-// Wine side builds with windres (tests/wine/lib.sh, version_dll).
-void MakeVersionedFile(std::istringstream& words, int lineNumber) {
-  std::string path, numbers;
-  words >> path >> numbers;
+// version PATH A.B.C.D TEXT, or version-table PATH A.B.C.D TABLE
+// LANGUAGE,CODEPAGE TEXT: a binary whose version resource is the one the Wine
+// side builds with windres (tests/wine/lib.sh, version_dll): that version,
+// FileVersion TEXT and OriginalFilename in the string table TABLE (default
+// 040904b0), one translation (default 0409,04b0).
+void MakeVersionedFile(std::istringstream& words, bool ownTable, int lineNumber) {
+  std::string path, numbers, table = "040904b0", translation = "0409,04b0";
+  words >> std::quoted(path, '"', kNoEscape) >> numbers;
+  if (ownTable) words >> table >> translation;
   const std::string text = Rest(words);
-  unsigned part[4];
+  unsigned part[4], language, codePage;
   if (std::sscanf(numbers.c_str(), "%u.%u.%u.%u", &part[0], &part[1], &part[2], &part[3]) != 4 ||
-      text.empty()) {
-    Fail(lineNumber, "version PATH A.B.C.D TEXT expected");
+      std::sscanf(translation.c_str(), "%x,%x", &language, &codePage) != 2 || text.empty()) {
+    Fail(lineNumber, "version PATH A.B.C.D [TABLE LANGUAGE,CODEPAGE] TEXT expected");
   }
   VersionFields fields;
   fields.fileVersionMS = fields.productVersionMS = part[0] << 16 | part[1];
   fields.fileVersionLS = fields.productVersionLS = part[2] << 16 | part[3];
-  fields.tableName = "040904b0";
+  fields.tableName = table;
+  fields.translations = {{static_cast<WORD>(language), static_cast<WORD>(codePage)}};
   fields.strings = {{"FileVersion", text}, {"OriginalFilename", path.substr(path.rfind('\\') + 1)}};
   sim::MakeFile(path, "MZ");
   sim::SetVersionResource(path, BuildVersionBlock(fields));
@@ -144,10 +152,10 @@ void LayOut(std::istream& machine) {
     } else if (directive == "dir") {
       sim::MakeDirectory(Rest(words));
     } else if (directive == "file") {
-      words >> path;
+      words >> std::quoted(path, '"', kNoEscape);
       sim::MakeFile(path, Rest(words) + "\r\n");
-    } else if (directive == "version") {
-      MakeVersionedFile(words, lineNumber);
+    } else if (directive == "version" || directive == "version-table") {
+      MakeVersionedFile(words, directive == "version-table", lineNumber);
     } else {
       Fail(lineNumber, "unknown directive '" + directive + "'");
     }

@@ -123,16 +123,30 @@ win_path() {
   printf '%s/drive_c/%s' "$WINEPREFIX" "${path//\\//}"
 }
 
+# split_path TEXT: its first word, or its first quoted text (a path with
+# blanks), in $path; the words after it in $rest.
+split_path() {
+  if [[ $1 =~ ^\"([^\"]*)\"\ *(.*)$ ]]; then
+    path=${BASH_REMATCH[1]} rest=${BASH_REMATCH[2]}
+  else
+    path=${1%% *} rest=${1#* }
+  fi
+}
+
 # lay_out_on_wine MACHINE: a fresh Wine machine holding what MACHINE describes.
 lay_out_on_wine() {
   local machine=$1 name
   name=$(basename "$machine" .machine)
   wine_use_pristine "$CVN_SCENARIO"
-  local directive rest version csd
-  read -r _ version _ csd < <(grep -m1 '^windows ' "$machine")
-  check_eq "$name: Windows NT 4.0 build 1381 (the one Wine poses as)" 4.0 "$version"
-  wine_run winecfg winecfg /v nt40
-  if [[ $csd != "Service Pack 6a" ]]; then
+  local directive rest version build csd
+  read -r _ version build csd < <(grep -m1 '^windows ' "$machine")
+  # The versions Wine poses as: winecfg's name, build and CSD text.
+  local -A posed=([4.0]="nt40 1381 Service Pack 6a" [3.51]="nt351 1057 Service Pack 5")
+  local winecfg_name posed_build posed_csd
+  read -r winecfg_name posed_build posed_csd <<<"${posed[$version]:-none 0 none}"
+  check_eq "$name: Windows NT $version build $build (one Wine poses as)" "$posed_build" "$build"
+  wine_run winecfg winecfg /v "$winecfg_name"
+  if [[ $csd != "$posed_csd" ]]; then
     wine_run csd reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CSDVersion /d "$csd" /f
     wine_run csd_number reg add 'HKLM\System\CurrentControlSet\Control\Windows' /v CSDVersion \
       /t REG_DWORD /d "0x${csd//[^0-9]/}00" /f
@@ -152,19 +166,26 @@ lay_out_on_wine() {
   } >"$work/$name.reg"
   wine_run "import_$name" regedit /S "$work/$name.reg"
   check_eq "$name: registry imported" 0 "$WINE_RC"
-  local path numbers text
+  local path numbers text table translation
   while read -r directive rest; do
     case $directive in
       dir) mkdir -p "$(win_path "$rest")" ;;
       file)
-        read -r path text <<<"$rest"
+        split_path "$rest"
         mkdir -p "$(dirname "$(win_path "$path")")"
-        printf '%s\r\n' "$text" >"$(win_path "$path")"
+        printf '%s\r\n' "$rest" >"$(win_path "$path")"
         ;;
-      version)
-        read -r path numbers text <<<"$rest"
+      version | version-table)
+        split_path "$rest"
+        table=040904b0 translation=0409,04b0
+        if [[ $directive == version ]]; then
+          read -r numbers text <<<"$rest"
+        else
+          read -r numbers table translation text <<<"$rest"
+        fi
         mkdir -p "$(dirname "$(win_path "$path")")"
-        check "$name: $path built" version_dll "$(win_path "$path")" ${numbers//./ } "$text"
+        VERSION_TABLE=$table VERSION_TRANSLATION="0x${translation/,/, 0x}" \
+          check "$name: $path built" version_dll "$(win_path "$path")" ${numbers//./ } "$text"
         ;;
     esac
   done <"$machine"
