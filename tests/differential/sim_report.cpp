@@ -162,10 +162,14 @@ void LayOut(std::istream& machine) {
   }
 }
 
-// The machine around the description: Wine's Windows directory, a healthy
-// scripted network, the host's processor generation.
+// The machine around the description: Wine's Windows directory and fixed
+// drives (C:, and Z: for the host's root), a healthy scripted network, the
+// host's processor generation.
 void PrepareMachine(int processorLevel) {
   sim::Reset();
+  sim::RemoveAllDrives();
+  sim::SetDrive('C', sim::Drive{});
+  sim::SetDrive('Z', sim::Drive{});
   sim::SetWindowsDirectory(kWindowsDirectory);
   sim::SetSystemDirectory(std::string(kWindowsDirectory) + "\\system32");
   sim::MakeDirectory(std::string(kWindowsDirectory) + "\\system32\\drivers");

@@ -34,12 +34,14 @@ done
 # the machines describe none of them.
 wine_system_files='msvcrt\.dll|msvcirt\.dll|msvcrt40\.dll|msvcrt20\.dll|olepro32\.dll'
 
-# mask_machine FILE: the report with the lines that describe the machine
-# itself made equal; everything else stays byte for byte:
-#   - the date and time of the header line;
+# mask_machine FILE: the report with the facts of the machine itself made
+# equal, their form kept; everything else stays byte for byte:
+#   - the date and time of the header line: each number becomes 9, each
+#     word A (the long date and the time keep their form);
 #   - the number of processors and the four memory figures (Wine reports the
 #     host's, capped at 2 GB);
-#   - the rows of the drive table (Wine's C: and Z: are the host's disks);
+#   - the sizes in the rows of the drive table (Wine's C: and Z: are on the
+#     host's disk; the simulated machine has the same two drives);
 #   - this host's address and names in the self ping, the "from" name of
 #     every ping, and the reply times (real echoes under Wine);
 #   - the values of the computer name, host name, FQDN and network name;
@@ -48,10 +50,10 @@ wine_system_files='msvcrt\.dll|msvcirt\.dll|msvcrt40\.dll|msvcrt20\.dll|olepro32
 mask_machine() {
   local tab=$'\t'
   sed -E \
-    -e 's/^(V[^ ]+ Build [^ ]+ - Current Time ).*(\r)$/\1<date> <time>\2/' \
+    -e '/^V[^ ]+ Build [^ ]+ - Current Time /{h;s/^(.* - Current Time ).*/\1/;x;s/^.* - Current Time //;s/[0-9]+/9/g;s/[A-Za-z]+/A/g;x;G;s/\n//}' \
     -e 's/^(               Number of processor\(s\): )[0-9]+/\1<count>/' \
     -e 's/^(       (Total physical Memory|Free physical memory|Total page file size|Free page file) )[0-9]+ Mb/\1<n> Mb/' \
-    -e '/^       [A-Z]:\\      -?[0-9]+      -?[0-9]+      \$/d' \
+    -e 's/^(       [A-Z]:\\      )-?[0-9]+      -?[0-9]+(      \$)/\1<total>      <free>\2/' \
     -e '/^Pinging Self\.\.\.\r$/{n;s/^ Pinging: [0-9.]+ \([^)]*\)/ Pinging: <address> (<host>)/}' \
     -e 's/^( Pinging: .*) from [^ ]+ (with 32 bytes of data\.\.\.\r)$/\1 from <host> \2/' \
     -e 's/^ Got response in ([0-9]+|less than 1) ms\./ Got response in <time> ms./' \
