@@ -46,6 +46,11 @@ wine_system_files='msvcrt\.dll|msvcirt\.dll|msvcrt40\.dll|msvcrt20\.dll|olepro32
 #     every ping, and the reply times (real echoes under Wine);
 #   - the values of the computer name, host name, FQDN and network name;
 #   - the version lines of Wine's own system32 files ($wine_system_files);
+#   - the line of a string value whose name begins "unterminated", stored
+#     without its NUL in exactly the dump's 260 bytes: Wine's RegEnumValueA
+#     wants room for a NUL it would add (ERROR_MORE_DATA, no line), Windows
+#     returns the stored bytes as they are (RegQueryValueEx documents that a
+#     string may come back without its NUL), and so does the simulation;
 # and the registry dump's keys put in Windows' order (windows_key_order).
 mask_machine() {
   local tab=$'\t'
@@ -59,6 +64,7 @@ mask_machine() {
     -e 's/^ Got response in ([0-9]+|less than 1) ms\./ Got response in <time> ms./' \
     -e 's/^(Computer name = |Host name     = |FQDN          = |Network name  = ).*(\r)$/\1<name>\2/' \
     -e "/^${tab}($wine_system_files):${tab}|^       ($wine_system_files):     Version Information/d" \
+    -e '/^               [a-z] unterminated [0-9]+:     /d' \
     "$1" | windows_key_order
 }
 
