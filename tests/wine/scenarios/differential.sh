@@ -161,16 +161,17 @@ lay_out_on_wine() {
   fi
   # Wine's own trees among those the registry dump lists: the network cards
   # and TCP/IP parameters it writes at every start (the host's) and its
-  # defaults of the server service and memory manager. The machine holds
-  # what its description says.
+  # defaults of WinSock (keys without values), the server service and the
+  # memory manager. The machine holds what its description says.
   local tree
   for tree in 'Software\Microsoft\Windows NT\CurrentVersion\NetworkCards' \
-              'SYSTEM\CurrentControlSet\Services\Tcpip' 'SYSTEM\CurrentControlSet\Services\LanmanServer' \
+              'SYSTEM\CurrentControlSet\Services\Tcpip' 'SYSTEM\CurrentControlSet\Services\WinSock' \
+              'SYSTEM\CurrentControlSet\Services\LanmanServer' \
               'SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management'; do
     wine_run clear reg delete "HKLM\\$tree" /f
   done
   { printf 'REGEDIT4\r\n\r\n'
-    grep -E '^(\[|"|@)' "$machine" | sed -e 's/^\[/\r\n[/' -e 's/$/\r/'
+    { grep -E '^(\[|"|@)' "$machine" || true; } | sed -e 's/^\[/\r\n[/' -e 's/$/\r/'
   } >"$work/$name.reg"
   wine_run "import_$name" regedit /S "$work/$name.reg"
   check_eq "$name: registry imported" 0 "$WINE_RC"
