@@ -27,7 +27,7 @@ processor_level=$(awk -F: '/^cpu family/ { print $2 + 0; exit }' /proc/cpuinfo)
 # This host's own addresses resolve back to its name, as on a machine whose
 # name servers know it (the simulation's scripted network does).
 for address in $(hostname -I 2>/dev/null); do
-  [[ $address == *.*.*.* ]] && printf '%s %s\n' "$address" "$(hostname)" >>"$CVN_HOSTS_FILE"
+  if [[ $address == *.*.*.* ]]; then printf '%s %s\n' "$address" "$(hostname)" >>"$CVN_HOSTS_FILE"; fi
 done
 
 # Wine's own files among the names the version listing looks for in system32;
