@@ -106,7 +106,8 @@ void AppendComponents(const std::string& text, std::vector<std::string>* parts) 
 
 // Resolves a path as Windows does: against the current directory (also
 // for "X:name" on the current drive), both separators, repeated separators,
-// "." and "..". UNC paths lead nowhere in this machine.
+// "." and "..", trailing dots and blanks of the last name. UNC paths lead
+// nowhere in this machine.
 bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
   if (raw.empty()) {
     *error = ERROR_PATH_NOT_FOUND;
@@ -139,6 +140,12 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
     }
   }
   path.trailingSeparator = IsSeparator(raw.back()) && !path.parts.empty();
+  // The last name loses its trailing dots and blanks ("C:\\dir." is C:\\dir).
+  if (!path.trailingSeparator && !path.parts.empty()) {
+    std::string& last = path.parts.back();
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    if (last.empty()) path.parts.pop_back();
+  }
   *out = path;
   return true;
 }

@@ -180,6 +180,16 @@ TEST_F(FilesTest, PathsResolveAsWindowsDoes) {
   EXPECT_EQ(Search("*"), (Names{".", "..", "Corvane"}));
 }
 
+TEST_F(FilesTest, LastNameLosesTrailingDotsAndBlanks) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "x");
+  for (const char* path : {"C:\\Corvane\\cvnsvc.exe.", "C:\\Corvane\\cvnsvc.exe ", "C:\\Corvane\\cvnsvc.exe. ."})
+    EXPECT_EQ(GetFileAttributesA(path), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) << path;
+  EXPECT_EQ(GetFileAttributesA("C:\\Corvane "), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  // Created under the name without them.
+  ASSERT_TRUE(CreateDirectoryA("C:\\Journals..", NULL));
+  EXPECT_EQ(Search("C:\\J*"), (Names{"Journals"}));
+}
+
 TEST_F(FilesTest, TrailingBackslashNamesDirectoriesOnly) {
   sim::MakeFile("C:\\t\\file.txt");
   EXPECT_EQ(GetFileAttributesA("C:\\t\\"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
