@@ -1,7 +1,8 @@
 // The simulation's side of the differential report check: lays out one
 // machine description (tests/differential/machines/*.machine) on a fresh
 // simulated machine, runs zrHealthLog there, and writes the report file as it
-// stands on disk (a text-mode stream: every line ends with CR LF).
+// stands on disk (a text-mode stream: every line ends with CR LF). A report
+// that leaves a handle open or a heap block behind fails (exit code 3).
 //
 //   cvn_sim_report MACHINE OUTPUT PROCESSOR_LEVEL
 //
@@ -179,6 +180,8 @@ void PrepareMachine(int processorLevel) {
   sim::ScriptNetwork();
 }
 
+// The simulated stream keeps the product's line ends; msvcrt's text mode
+// writes each as CR LF.
 std::string WithCrLf(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -208,6 +211,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   zrHealthLog(kReportFile, "CVNUNIST.dll");
+  if (sim::OpenHandles() != 0 || sim::HeapBlocks() != 0) {
+    std::cerr << argv[1] << ": the report left " << sim::OpenHandles() << " handles and "
+              << sim::HeapBlocks() << " heap blocks\n";
+    return 3;
+  }
   std::ofstream output(argv[2], std::ios::binary);
   output << WithCrLf(sim::FileContents(kReportFile));
   return output ? 0 : 2;
