@@ -54,3 +54,11 @@ endif()
 if(CVN_FUZZ)
   include(cmake/fuzz.cmake)
 endif()
+
+# The simulation's side of the differential report check
+# (tests/wine/scenarios/differential.sh runs it on each machine description).
+add_executable(cvn_sim_report ${CMAKE_SOURCE_DIR}/tests/differential/sim_report.cpp
+                              ${CMAKE_SOURCE_DIR}/tests/native/version_block.cpp)
+target_include_directories(cvn_sim_report PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
+target_link_libraries(cvn_sim_report PRIVATE cvn_product)
+cvn_warnings(cvn_sim_report)

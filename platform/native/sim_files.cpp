@@ -106,7 +106,8 @@ void AppendComponents(const std::string& text, std::vector<std::string>* parts) 
 
 // Resolves a path as Windows does: against the current directory (also
 // for "X:name" on the current drive), both separators, repeated separators,
-// "." and "..". UNC paths lead nowhere in this machine.
+// "." and "..", trailing dots and blanks of the last name. UNC paths lead
+// nowhere in this machine.
 bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
   if (raw.empty()) {
     *error = ERROR_PATH_NOT_FOUND;
@@ -139,6 +140,12 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
     }
   }
   path.trailingSeparator = IsSeparator(raw.back()) && !path.parts.empty();
+  // The last name loses its trailing dots and blanks ("C:\\dir." is C:\\dir).
+  if (!path.trailingSeparator && !path.parts.empty()) {
+    std::string& last = path.parts.back();
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    if (last.empty()) path.parts.pop_back();
+  }
   *out = path;
   return true;
 }
@@ -339,7 +346,41 @@ bool MatchFrom(const std::string& mask, size_t m, const std::string& name, size_
   return n == name.size();
 }
 
-bool MaskMatches(const std::string& mask, const std::string& name) {
+// ---- Short names ----------------------------------------------------------------
+
+constexpr char kNotInShortNames[] = " +,;=[]";
+
+bool IsShortName(const std::string& name) {
+  if (name == "." || name == "..") return true;
+  size_t dot = name.find('.');
+  if (dot == 0 || name.find_first_of(kNotInShortNames) != std::string::npos) return false;
+  if (dot == std::string::npos) return !name.empty() && name.size() <= 8;
+  return dot <= 8 && name.size() - dot - 1 <= 3 && name.find('.', dot + 1) == std::string::npos;
+}
+
+// The 8.3 alias Windows gives a name that is not a short name itself: its
+// first six characters without dots and blanks, "~1", and the first three
+// characters of its extension, in capitals ("backup.exel" is BACKUP~1.EXE).
+// The numeric tail of a second alias of the same stem is not modelled.
+std::string ShortAlias(const std::string& name) {
+  size_t lastDot = name.rfind('.');
+  if (lastDot == 0) lastDot = std::string::npos;  // ".profile" is PROFIL~1
+  std::string stem, extension;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c == ' ' || (c == '.' && i != lastDot)) continue;
+    if (std::strchr(kNotInShortNames, c)) c = '_';
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (lastDot != std::string::npos && i > lastDot) {
+      if (extension.size() < 3) extension += c;
+    } else if (i != lastDot && stem.size() < 6) {
+      stem += c;
+    }
+  }
+  return stem + "~1" + (extension.empty() ? "" : "." + extension);
+}
+
+bool NameMatches(const std::string& mask, const std::string& name) {
   if (mask.find_first_of("*?") == std::string::npos) {
     // A plain name: trailing dots and blanks fall away as in any path.
     std::string plain = mask;
@@ -349,6 +390,12 @@ bool MaskMatches(const std::string& mask, const std::string& name) {
     return detail::EqualsNoCase(plain, name);
   }
   return MatchFrom(TranslateMask(mask), 0, name, 0, name.rfind('.'));
+}
+
+// A search matches a name or its short alias, as Windows searches both: so
+// "*.htm" also finds "x.html" (X~1.HTM).
+bool MaskMatches(const std::string& mask, const std::string& name) {
+  return NameMatches(mask, name) || (!IsShortName(name) && NameMatches(mask, ShortAlias(name)));
 }
 
 WIN32_FIND_DATAA FindEntry(const std::string& name, const Node& node) {

@@ -73,20 +73,32 @@ TEST_F(FilesTest, WildcardsFollowTheDosRules) {
     Names expected;
   };
   const Case cases[] = {
-      {"*.rpt", {"a.b.rpt", "report.rpt"}},
-      {"*.RPT", {"a.b.rpt", "report.rpt"}},
+      // data.rptx is also found by its short name DATA~1.RPT.
+      {"*.rpt", {"a.b.rpt", "data.rptx", "report.rpt"}},
+      {"*.RPT", {"a.b.rpt", "data.rptx", "report.rpt"}},
       {"*.", {".", "..", "readme", "vb40032"}},
       {"a?.txt", {"a.txt", "ab.txt"}},
       {"???.txt", {"a.txt", "ab.txt", "abc.txt"}},
       {"vb40032", {"vb40032"}},
       {"VB40032.DLL", {"vb40032.dll"}},
       {"r*", {"readme", "report.rpt"}},
-      {"*.rpt.*", {"a.b.rpt", "old.rpt.bak", "report.rpt"}},
+      {"*.rpt.*", {"a.b.rpt", "data.rptx", "old.rpt.bak", "report.rpt"}},
       {"*d*", {"data.rptx", "old.rpt.bak", "readme", "vb40032.dll"}},
   };
   for (const Case& c : cases) EXPECT_EQ(Search(std::string("C:\\w\\") + c.mask), c.expected) << c.mask;
   EXPECT_EQ(Search("C:\\w\\*.*").size(), 12u);
   EXPECT_EQ(Search("C:\\w\\*").size(), 12u);
+}
+
+TEST_F(FilesTest, SearchesAlsoMatchTheShortNamesOfLongNames) {
+  for (const char* name : {"backup.exel", "Report 2.html", "setup.exe", "a.b.c.dll", ".profile"})
+    sim::MakeFile(std::string("C:\\s\\") + name);
+  EXPECT_EQ(Search("C:\\s\\*.exe"), (Names{"backup.exel", "setup.exe"}));  // BACKUP~1.EXE
+  EXPECT_EQ(Search("C:\\s\\*.htm"), (Names{"Report 2.html"}));              // REPORT~1.HTM
+  EXPECT_EQ(Search("C:\\s\\abc~1.dll"), (Names{"a.b.c.dll"}));
+  EXPECT_EQ(Search("C:\\s\\profil~1"), (Names{".profile"}));
+  // A name that is a short name itself has no other.
+  EXPECT_TRUE(Search("C:\\s\\setup~1.exe").empty());
 }
 
 TEST_F(FilesTest, FailedSearchesGiveWindowsErrorCodes) {
@@ -166,6 +178,16 @@ TEST_F(FilesTest, PathsResolveAsWindowsDoes) {
   EXPECT_EQ(GetFileAttributesA("C:Corvane\\cvnsvc.exe"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(Search("Corvane\\*.exe"), (Names{"cvnsvc.exe"}));
   EXPECT_EQ(Search("*"), (Names{".", "..", "Corvane"}));
+}
+
+TEST_F(FilesTest, LastNameLosesTrailingDotsAndBlanks) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "x");
+  for (const char* path : {"C:\\Corvane\\cvnsvc.exe.", "C:\\Corvane\\cvnsvc.exe ", "C:\\Corvane\\cvnsvc.exe. ."})
+    EXPECT_EQ(GetFileAttributesA(path), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) << path;
+  EXPECT_EQ(GetFileAttributesA("C:\\Corvane "), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  // Created under the name without them.
+  ASSERT_TRUE(CreateDirectoryA("C:\\Journals..", NULL));
+  EXPECT_EQ(Search("C:\\J*"), (Names{"Journals"}));
 }
 
 TEST_F(FilesTest, TrailingBackslashNamesDirectoriesOnly) {

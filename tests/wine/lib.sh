@@ -126,8 +126,11 @@ wine_run_offline() { wine_run "$@"; }
 # version_dll FILE A B C D [TEXT]: FILE (a host path) becomes a DLL of nothing
 # but a version resource: file version A.B.C.D, FileVersion TEXT (default
 # "A.B.C.D"), OriginalFilename the file's name, translation 0x0409/1200.
+# VERSION_TABLE (default 040904b0) and VERSION_TRANSLATION (default
+# "0x409, 1200") name the string table and the translation otherwise.
 version_dll() {
   local file=$1 version="$2,$3,$4,$5" text=${6:-$2.$3.$4.$5}
+  local table=${VERSION_TABLE:-040904b0} translation=${VERSION_TRANSLATION:-0x409, 1200}
   local toolchain=${CVN_OBJDUMP%objdump} work=$CVN_OUTPUT_DIR/$CVN_SCENARIO.rc
   local base
   base=$work/$(basename "$file")
@@ -140,7 +143,7 @@ FILETYPE 2
 BEGIN
   BLOCK "StringFileInfo"
   BEGIN
-    BLOCK "040904b0"
+    BLOCK "$table"
     BEGIN
       VALUE "FileVersion", "$text"
       VALUE "OriginalFilename", "$(basename "$file")"
@@ -148,7 +151,7 @@ BEGIN
   END
   BLOCK "VarFileInfo"
   BEGIN
-    VALUE "Translation", 0x409, 1200
+    VALUE "Translation", $translation
   END
 END
 EOF
