@@ -339,6 +339,33 @@ bool MatchFrom(const std::string& mask, size_t m, const std::string& name, size_
   return n == name.size();
 }
 
+// The short name NTFS generates for a name that is not already a valid 8.3
+// name (the first of its kind: "~1"), empty for a valid one: up to six
+// characters of the part before the last dot, "~1", and up to three of the
+// extension, upper-cased, without blanks and dots, "+,;=[]" made "_".
+std::string ShortName(const std::string& name) {
+  if (name == "." || name == "..") return "";
+  size_t dot = name.rfind('.');
+  std::string base = name.substr(0, dot);
+  std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
+  auto valid = [](const std::string& part, size_t most) {
+    return !part.empty() && part.size() <= most && part.find_first_of(" .+,;=[]") == std::string::npos;
+  };
+  if (valid(base, 8) && (extension.empty() || valid(extension, 3))) return "";
+  auto clean = [](const std::string& part, size_t most) {
+    std::string out;
+    for (char c : part) {
+      if (out.size() == most) break;
+      if (c == ' ' || c == '.') continue;
+      out += std::strchr("+,;=[]", c) ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+  };
+  std::string alias = clean(base, 6) + "~1";
+  std::string shortExtension = clean(extension, 3);
+  return shortExtension.empty() ? alias : alias + "." + shortExtension;
+}
+
 bool MaskMatches(const std::string& mask, const std::string& name) {
   if (mask.find_first_of("*?") == std::string::npos) {
     // A plain name: trailing dots and blanks fall away as in any path.
@@ -348,7 +375,11 @@ bool MaskMatches(const std::string& mask, const std::string& name) {
       plain.pop_back();
     return detail::EqualsNoCase(plain, name);
   }
-  return MatchFrom(TranslateMask(mask), 0, name, 0, name.rfind('.'));
+  std::string dosMask = TranslateMask(mask);
+  if (MatchFrom(dosMask, 0, name, 0, name.rfind('.'))) return true;
+  // A search also matches the short (8.3) names NTFS gives long names.
+  std::string alias = ShortName(name);
+  return !alias.empty() && MatchFrom(dosMask, 0, alias, 0, alias.rfind('.'));
 }
 
 WIN32_FIND_DATAA FindEntry(const std::string& name, const Node& node) {

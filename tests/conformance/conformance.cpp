@@ -93,19 +93,21 @@ void Fail(const char* file, int line, const std::string& what) {
 
 std::string Scratch(const std::string& name) { return std::string(kScratchDir) + "\\" + name; }
 
-void DeleteKeyTree(HKEY root, const std::string& path) {
+void DeleteKeyTree(HKEY parent, const std::string& name) {
+  // Each level is opened through its parent: the ANSI calls refuse paths
+  // longer than MAX_PATH under Wine.
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
   std::vector<std::string> subkeys;
-  char name[MAX_PATH];
+  char subkey[MAX_PATH];
   for (DWORD i = 0;; ++i) {
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    subkeys.push_back(name);
+    DWORD size = sizeof subkey;
+    if (RegEnumKeyExA(key, i, subkey, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subkeys.push_back(subkey);
   }
+  for (const std::string& child : subkeys) DeleteKeyTree(key, child);
   RegCloseKey(key);
-  for (const std::string& subkey : subkeys) DeleteKeyTree(root, path + "\\" + subkey);
-  RegDeleteKeyA(root, path.c_str());
+  RegDeleteKeyA(parent, name.c_str());
 }
 
 void DeleteDirectoryTree(const std::string& path) {

@@ -79,7 +79,7 @@ bool Same(const A& a, const B& b) {
 
 // The whole scratch key (recursively) and directory are removed; both helpers
 // use only Win32 calls.
-void DeleteKeyTree(HKEY root, const std::string& path);
+void DeleteKeyTree(HKEY parent, const std::string& name);
 void DeleteDirectoryTree(const std::string& path);
 // kScratchDir + "\\" + name.
 std::string Scratch(const std::string& name);

@@ -73,15 +73,15 @@ TEST_F(FilesTest, WildcardsFollowTheDosRules) {
     Names expected;
   };
   const Case cases[] = {
-      {"*.rpt", {"a.b.rpt", "report.rpt"}},
-      {"*.RPT", {"a.b.rpt", "report.rpt"}},
+      {"*.rpt", {"a.b.rpt", "data.rptx", "report.rpt"}},  // data.rptx by its short name DATA~1.RPT
+      {"*.RPT", {"a.b.rpt", "data.rptx", "report.rpt"}},
       {"*.", {".", "..", "readme", "vb40032"}},
       {"a?.txt", {"a.txt", "ab.txt"}},
       {"???.txt", {"a.txt", "ab.txt", "abc.txt"}},
       {"vb40032", {"vb40032"}},
       {"VB40032.DLL", {"vb40032.dll"}},
       {"r*", {"readme", "report.rpt"}},
-      {"*.rpt.*", {"a.b.rpt", "old.rpt.bak", "report.rpt"}},
+      {"*.rpt.*", {"a.b.rpt", "data.rptx", "old.rpt.bak", "report.rpt"}},
       {"*d*", {"data.rptx", "old.rpt.bak", "readme", "vb40032.dll"}},
   };
   for (const Case& c : cases) EXPECT_EQ(Search(std::string("C:\\w\\") + c.mask), c.expected) << c.mask;

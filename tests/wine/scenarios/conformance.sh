@@ -1,0 +1,15 @@
+# The simulation's conformance cases (tests/conformance) over the real API:
+# conformance.exe on the shared machine, in the scratch key
+# HKLM\SOFTWARE\CvnConformance and the scratch directory C:\cvnconf. Its case
+# lines are kept in the results (conformance.cases) for scripts/test.sh, which
+# counts a case as passed when it passed here and on the simulation.
+source "$(dirname "$0")/../lib.sh"
+
+wine_use_shared
+wine_run cases "$CVN_BUILD_DIR/conformance.exe"
+cases=$CVN_RESULTS_DIR/conformance.cases
+tr -d '\r' <"$WINE_OUT" >"$cases"
+grep -v '^PASS ' "$cases" || true
+check "conformance.exe ran to its summary (exit code $WINE_RC)" grep -q '^conformance both: ' "$cases"
+check "no case failed under Wine" test "$(grep -c '^FAIL both ' "$cases")" = 0
+finish
