@@ -253,6 +253,15 @@ void ResetRegistry() {
   s.user = MakeRoot({"Software"});
 }
 
+void RemoveRegistryValue(HKEY root, const std::string& path, const std::string& name) {
+  KeyPtr key = ControlFind(root, path);
+  if (!key) return;
+  auto& values = key->values;
+  values.erase(std::remove_if(values.begin(), values.end(),
+                              [&name](const Value& value) { return detail::EqualsNoCase(value.name, name); }),
+               values.end());
+}
+
 void RebootRegistry() {
   DropVolatile(*Registry().machine);
   DropVolatile(*Registry().user);

@@ -58,7 +58,19 @@ std::string Show(const T& value) {
   }
   return out.str();
 }
-inline std::string Show(const std::string& value) { return '"' + value + '"'; }
+// Quoted, with control characters written as \xNN.
+inline std::string Show(const std::string& value) {
+  std::string text = "\"";
+  for (char c : value) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      const char digits[] = "0123456789ABCDEF";
+      text += std::string("\\x") + digits[(c >> 4) & 0xF] + digits[c & 0xF];
+    } else {
+      text += c;
+    }
+  }
+  return text + "\"";
+}
 inline std::string Show(const char* value) { return value ? Show(std::string(value)) : "(null)"; }
 inline std::string Show(char* value) { return Show(static_cast<const char*>(value)); }
 inline std::string Show(const std::vector<std::string>& values) {

@@ -514,16 +514,65 @@ CASE(kArea, "copying into a missing directory gives 3") {
 
 // ---- Deferred deletion --------------------------------------------------------------------
 
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
+
+// The operations left for the restart, as recorded in the registry.
+std::string PendingRenames() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "";
+  std::string data(8192, '\0');
+  DWORD type = 0, size = static_cast<DWORD>(data.size());
+  LONG result = RegQueryValueExA(key, kPendingRenames, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return "";
+  CHECK_EQ(type, REG_MULTI_SZ);
+  data.resize(size);
+  return data;
+}
+
+// Under Wine the machine is shared: a case that defers leaves the recorded
+// operations as they were. (The simulation starts every case afresh.)
+struct PendingRenamesKept {
+  std::string before = PendingRenames();
+  ~PendingRenamesKept() {
+#ifndef CVN_SIM
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    if (before.empty()) {
+      RegDeleteValueA(key, kPendingRenames);
+    } else {
+      RegSetValueExA(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(before.data()),
+                     static_cast<DWORD>(before.size()));
+    }
+    RegCloseKey(key);
+#endif
+  }
+};
+
+
 CASE(kArea, "a deletion deferred until restart succeeds and leaves the file") {
+  PendingRenamesKept kept;
   MakeFile("busy.dll", "x");
   CHECK_EQ(ErrorOf(MoveFileExA(Scratch("busy.dll").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)), 0);
   CHECK_EQ(GetFileAttributesA(Scratch("busy.dll").c_str()), FILE_ATTRIBUTE_ARCHIVE);
 }
 
 CASE(kArea, "a directory's deletion deferred until restart succeeds and leaves it") {
+  PendingRenamesKept kept;
   MakeDir("inst");
   CHECK_EQ(ErrorOf(MoveFileExA(Scratch("inst\\").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)), 0);
   CHECK_EQ(GetFileAttributesA(Scratch("inst").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+}
+
+CASE(kArea, "a deferred deletion is recorded for the restart as its NT path and an empty target") {
+  PendingRenamesKept kept;
+  MakeFile("busy.dll", "x");
+  REQUIRE(MoveFileExA(Scratch("busy.dll").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  std::string recorded = PendingRenames();
+  const std::string entry = std::string("\\??\\") + Scratch("busy.dll") + std::string("\0\0", 2);
+  CHECK(recorded.size() >= entry.size() + 1);
+  CHECK_EQ(recorded.substr(kept.before.empty() ? 0 : kept.before.size() - 1), entry + std::string(1, '\0'));
 }
 
 #ifdef CVN_SIM
@@ -534,6 +583,7 @@ NATIVE_CASE(kArea, "a restart carries out deferred deletions in order") {
   CHECK(MoveFileExA(Scratch("inst").c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
   sim::Reboot();
   CHECK_EQ(GetFileAttributesA(Scratch("inst").c_str()), INVALID_FILE_ATTRIBUTES);
+  CHECK_EQ(PendingRenames(), "");
 }
 
 NATIVE_CASE(kArea, "a file another process holds open cannot be deleted") {

@@ -229,6 +229,17 @@ CASE(kArea, "an enumerated value whose name does not fit gives more data") {
   DWORD nameSize = 4, dataSize = 20, type = 1234;
   CHECK_EQ(RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize),
            ERROR_MORE_DATA);
+  RegCloseKey(key);
+}
+
+WINE_DIFFERS(kArea, "an enumerated value whose name does not fit leaves the data buffer alone",
+             "Wine copies the data although the call fails for the name; Windows NT writes neither") {
+  HKEY key = OpenScratch();
+  SetString(key, "Test", "foobar");
+  char name[20] = "xxxxxxxxxx", data[20] = "xxxxxxxxxx";
+  DWORD nameSize = 4, dataSize = 20, type = 1234;
+  CHECK_EQ(RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize),
+           ERROR_MORE_DATA);
   CHECK_STR(data, "xxxxxxxxxx");
   RegCloseKey(key);
 }
