@@ -164,8 +164,8 @@ CASE(kArea, "values created in sorted order enumerate in that order") {
 }
 
 WINE_DIFFERS(kArea, "values enumerate in creation order",
-             "Wine sorts values by name without regard to case; RegEnumValue keeps no order documented "
-             "beyond the index, Windows NT gives creation order and the report lists values as created") {
+             "Wine sorts values by name without regard to case; Windows NT enumerates them in creation "
+             "order (the documentation promises no order), and the report lists them as enumerated") {
   HKEY key = OpenScratch();
   for (const char* name : {"zeta", "Alpha", "", "beta"}) SetString(key, name, name);
   SetString(key, "ZETA", "replaced, same place");

@@ -284,6 +284,20 @@ CASE(kArea, "an empty string value is found with length 1") {
   CHECK_STR(static_cast<const char*>(value), "");
 }
 
+CASE(kArea, "bytes after the block count in the size and leave the block readable") {
+  std::vector<BYTE> resource = BuildVersionBlock(VersionFields{});
+  resource.insert(resource.end(), 16, 0xEE);
+  MakeVersionedFile(File(), resource);
+  DWORD size = GetFileVersionInfoSizeA(File().c_str(), nullptr);
+  CHECK_EQ(size, 2 * resource.size() + 4);
+  std::vector<BYTE> block(size);
+  REQUIRE(GetFileVersionInfoA(File().c_str(), 0, size, block.data()));
+  LPVOID value = nullptr;
+  UINT length = 0;
+  CHECK(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
+  if (value) CHECK_STR(static_cast<const char*>(value), "4.21.0007");
+}
+
 CASE(kArea, "a copy of a file keeps its version resource") {
   MakeVersionedFile(File(), BuildVersionBlock(VersionFields{}));
   REQUIRE(CopyFileA(File().c_str(), Scratch("copy.dll").c_str(), FALSE));
