@@ -33,12 +33,14 @@ LONG SetString(HKEY key, const char* name, const std::string& text) {
                         static_cast<DWORD>(text.size() + 1));
 }
 
-Names EnumKeys(HKEY key) {
+// Every name an enumeration gives, index by index until it ends.
+template <typename Enumerate>
+Names EnumNames(Enumerate enumerate) {
   Names names;
   char name[MAX_PATH];
   for (DWORD i = 0;; ++i) {
     DWORD size = sizeof name;
-    LONG result = RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+    LONG result = enumerate(i, name, &size);
     if (result != ERROR_SUCCESS) {
       CHECK_EQ(result, ERROR_NO_MORE_ITEMS);
       break;
@@ -49,19 +51,16 @@ Names EnumKeys(HKEY key) {
   return names;
 }
 
+Names EnumKeys(HKEY key) {
+  return EnumNames([key](DWORD i, char* name, DWORD* size) {
+    return RegEnumKeyExA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+  });
+}
+
 Names EnumValues(HKEY key) {
-  Names names;
-  char name[MAX_PATH];
-  for (DWORD i = 0;; ++i) {
-    DWORD size = sizeof name;
-    LONG result = RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
-    if (result != ERROR_SUCCESS) {
-      CHECK_EQ(result, ERROR_NO_MORE_ITEMS);
-      break;
-    }
-    names.push_back(name);
-  }
-  return names;
+  return EnumNames([key](DWORD i, char* name, DWORD* size) {
+    return RegEnumValueA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+  });
 }
 
 std::string Path(const char* sub) { return std::string(kScratchKey) + "\\" + sub; }
@@ -209,54 +208,52 @@ CASE(kArea, "enumerating past the last subkey gives no more items") {
   RegCloseKey(key);
 }
 
+// RegEnumValueA of the value "Test" = "foobar" (REG_SZ, 7 bytes) with
+// buffers of the given sizes, which start out as "xxxxxxxxxx".
+struct EnumTest {
+  char name[20] = "xxxxxxxxxx";
+  char data[20] = "xxxxxxxxxx";
+  DWORD nameSize;
+  DWORD dataSize;
+  DWORD type = 1234;
+  LONG result;
+
+  EnumTest(DWORD nameSize, DWORD dataSize) : nameSize(nameSize), dataSize(dataSize) {
+    HKEY key = OpenScratch();
+    SetString(key, "Test", "foobar");
+    result = RegEnumValueA(key, 0, name, &this->nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                           &this->dataSize);
+    RegCloseKey(key);
+  }
+};
+
 CASE(kArea, "an enumerated value whose data does not fit gives more data and its size") {
-  HKEY key = OpenScratch();
-  SetString(key, "Test", "foobar");
-  char name[20] = "xxxxxxxxxx", data[20] = "xxxxxxxxxx";
-  DWORD nameSize = 20, dataSize = 6, type = 1234;
-  CHECK_EQ(RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize),
-           ERROR_MORE_DATA);
-  CHECK_EQ(dataSize, 7);
-  CHECK_EQ(type, REG_SZ);
-  CHECK_STR(data, "xxxxxxxxxx");
-  RegCloseKey(key);
+  EnumTest call(20, 6);
+  CHECK_EQ(call.result, ERROR_MORE_DATA);
+  CHECK_EQ(call.dataSize, 7);
+  CHECK_EQ(call.type, REG_SZ);
+  CHECK_STR(call.data, "xxxxxxxxxx");
 }
 
 CASE(kArea, "an enumerated value whose name does not fit gives more data") {
-  HKEY key = OpenScratch();
-  SetString(key, "Test", "foobar");
-  char name[20] = "xxxxxxxxxx", data[20] = "xxxxxxxxxx";
-  DWORD nameSize = 4, dataSize = 20, type = 1234;
-  CHECK_EQ(RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize),
-           ERROR_MORE_DATA);
-  RegCloseKey(key);
+  CHECK_EQ(EnumTest(4, 20).result, ERROR_MORE_DATA);
 }
 
 WINE_DIFFERS(kArea, "an enumerated value whose name does not fit leaves the data buffer alone",
              "Wine copies the data although the call fails for the name; Windows NT writes neither") {
-  HKEY key = OpenScratch();
-  SetString(key, "Test", "foobar");
-  char name[20] = "xxxxxxxxxx", data[20] = "xxxxxxxxxx";
-  DWORD nameSize = 4, dataSize = 20, type = 1234;
-  CHECK_EQ(RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize),
-           ERROR_MORE_DATA);
-  CHECK_STR(data, "xxxxxxxxxx");
-  RegCloseKey(key);
+  EnumTest call(4, 20);
+  CHECK_EQ(call.result, ERROR_MORE_DATA);
+  CHECK_STR(call.data, "xxxxxxxxxx");
 }
 
 CASE(kArea, "an enumerated value whose name and data fit exactly is read") {
-  HKEY key = OpenScratch();
-  SetString(key, "Test", "foobar");
-  char name[20] = "xxxxxxxxxx", data[20] = "xxxxxxxxxx";
-  DWORD nameSize = 5, dataSize = 7, type = 1234;
-  CHECK_EQ(RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize),
-           ERROR_SUCCESS);
-  CHECK_EQ(nameSize, 4);
-  CHECK_EQ(dataSize, 7);
-  CHECK_EQ(type, REG_SZ);
-  CHECK_STR(name, "Test");
-  CHECK_STR(data, "foobar");
-  RegCloseKey(key);
+  EnumTest call(5, 7);
+  CHECK_EQ(call.result, ERROR_SUCCESS);
+  CHECK_EQ(call.nameSize, 4);
+  CHECK_EQ(call.dataSize, 7);
+  CHECK_EQ(call.type, REG_SZ);
+  CHECK_STR(call.name, "Test");
+  CHECK_STR(call.data, "foobar");
 }
 
 CASE(kArea, "enumerating past the last value gives no more items") {

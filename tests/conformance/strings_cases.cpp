@@ -1,8 +1,7 @@
 // Strings: wsprintfA and wvsprintfA formatting, LoadStringA from the host's
 // message catalog and FormatMessageA's system texts.
-#include <climits>
-
 #include "conformance.h"
+#include "wsprintf_rows.h"
 
 namespace {
 
@@ -32,32 +31,8 @@ bool Row(const char* format, const char* expected, Args... args) {
 
 // ---- Numbers -------------------------------------------------------------------------------
 
-struct IntRow {
-  const char* format;
-  int value;
-  const char* expected;
-};
-
-const IntRow kIntRows[] = {
-    {"%#x", 0, "0x0"},          {"%#x", 255, "0xff"},        {"%#X", 255, "0XFF"},
-    {"%-4d|", 7, "7   |"},      {"%05d", 42, "00042"},       {"%05d", -42, "-0042"},
-    {"%-05d|", 42, "42   |"},   {"%5d", -42, "  -42"},       {"%u", -1, "4294967295"},
-    {"%d", INT_MIN, "-2147483648"}, {"%i", -9, "-9"},        {"%x", 0, "0"},
-    {"%X", 0xabcdef, "ABCDEF"}, {"%.5d", 42, "00042"},       {"%8.5d|", 42, "   00042|"},
-    {"%.5x", 0x2a, "0002a"},    {"%#.5x", 0x2a, "0x0002a"},  {"%#08x", 0x2a, "0x0000002a"},
-    {"%#8x|", 0x2a, "      0x2a|"}, {"%-#8x|", 0x2a, "0x2a      |"},
-    {"%-#08x|", 0x2a, "0x2a      |"}, {"%#08X|", 0xabc, "0X00000ABC|"},
-    {"%#5.3x|", 5, "  0x005|"}, {"%#5x|", 0, "    0x0|"},  {"%#05x|", 0, "0x00000|"},
-    {"%.0d|", 0, "0|"},         {"%.0x|", 0, "0|"},          {"%#.0x|", 0, "0x0|"},
-    {"%5.d|", 3, "    3|"},     {"%08.3d|", 42, "00000042|"}, {"%-08.3d|", 42, "042     |"},
-    {"%.3d|", -4, "-04|"},      {"%5.3d|", -4, "  -04|"},    {"%05.3d|", -4, "-0004|"},
-    {"%10.5d|", -42, "     -0042|"}, {"%-10.5d|", -42, "-0042     |"},
-    {"%010.5d|", -42, "-000000042|"}, {"%5.7d|", 42, "0000042|"}, {"%.5u|", 7, "00007|"},
-    {"%x|", INT_MIN, "80000000|"},
-};
-
 const bool kIntCases = [] {
-  for (const IntRow& row : kIntRows) Row(row.format, row.expected, row.value);
+  for (const WsprintfIntRow& row : kWsprintfIntRows) Row(row.format, row.expected, row.value);
   return true;
 }();
 
@@ -86,24 +61,8 @@ const bool kNullCases =
 
 // ---- Unknown types ---------------------------------------------------------------------------
 
-struct TextRow {
-  const char* format;
-  const char* expected;
-};
-
-const TextRow kUnknownRows[] = {
-    {"%+d", "+d"},     {"% d", " d"},       {"%*d", "*d"},       {"%f", "f"},
-    {"%e", "e"},       {"%o", "o"},         {"%#o", "o"},        {"%q", "q"},
-    {"%n|", "n|"},     {"%%", "%"},         {"%", ""},           {"abc%", "abc"},
-    {"%.", ""},        {"%-", ""},          {"%l", ""},          {"%#", ""},
-    {"%5", "     "},   {"%5q|", "     q|"}, {"%-5q|", "q|"},     {"%5.2q|", "   q|"},
-    {"%05q|", "     q|"}, {"%5%|", "     |"}, {"%-5%|", "|"},    {"%#-8x|", "-8x|"},
-    {"%0-5d|", "-5d|"}, {"%--5d|", "-5d|"},  {"%-+ #0d", "+ #0d"}, {"%ll|", "l|"},
-    {"%lq|", "q|"},    {"%I|", "|"},        {"%Z|", "Z|"},
-};
-
 const bool kUnknownCases = [] {
-  for (const TextRow& row : kUnknownRows) Row(row.format, row.expected);
+  for (const WsprintfTextRow& row : kWsprintfUnknownRows) Row(row.format, row.expected);
   return Row("%f%d|%s", "f7|x", 7, "x");
 }();
 

@@ -177,32 +177,31 @@ CASE(kArea, "a directory buffer too small gets the size needed with its NUL") {
   CHECK_EQ(GetWindowsDirectoryA(system, 1), length - 8);
 }
 
-CASE(kArea, "the US English time format is hours, minutes, seconds and AM or PM") {
-  SYSTEMTIME time{};
-  time.wYear = 2026;
-  time.wMonth = 12;
-  time.wDay = 7;
-  time.wHour = 22;
-  time.wMinute = 5;
-  time.wSecond = 9;
-  char text[64];
-  int length = GetTimeFormatA(kUsEnglish, 0, &time,
-                              nullptr, text, sizeof text);
-  CHECK_STR(text, "10:05:09 PM");
-  CHECK_EQ(length, 12);
-}
-
-CASE(kArea, "the US English short date is month, day and year") {
+// Monday, December 7, 2026, 22:05:09.
+SYSTEMTIME Evening() {
   SYSTEMTIME time{};
   time.wYear = 2026;
   time.wMonth = 12;
   time.wDay = 7;
   time.wDayOfWeek = 1;
+  time.wHour = 22;
+  time.wMinute = 5;
+  time.wSecond = 9;
+  return time;
+}
+
+CASE(kArea, "the US English time format is hours, minutes, seconds and AM or PM") {
+  SYSTEMTIME time = Evening();
   char text[64];
-  int length = GetDateFormatA(kUsEnglish,
-                              DATE_SHORTDATE, &time, nullptr, text, sizeof text);
+  CHECK_EQ(GetTimeFormatA(kUsEnglish, 0, &time, nullptr, text, sizeof text), 12);
+  CHECK_STR(text, "10:05:09 PM");
+}
+
+CASE(kArea, "the US English short date is month, day and year") {
+  SYSTEMTIME time = Evening();
+  char text[64];
+  CHECK_EQ(GetDateFormatA(kUsEnglish, DATE_SHORTDATE, &time, nullptr, text, sizeof text), 10);
   CHECK_STR(text, "12/7/2026");
-  CHECK_EQ(length, 10);
 }
 
 #ifdef CVN_SIM

@@ -105,6 +105,25 @@ std::vector<BYTE> Read(const VersionFields& fields) {
   return block;
 }
 
+// What VerQueryValueA answers for a path: whether it found it, the length
+// (77 before the call) and the value (null before).
+struct Answer {
+  bool found;
+  UINT length = 77;
+  LPVOID value = nullptr;
+  const char* text() const { return static_cast<const char*>(value); }
+};
+
+Answer Ask(const std::vector<BYTE>& block, const char* path) {
+  Answer answer{};
+  answer.length = 77;
+  answer.found = VerQueryValueA(block.data(), path, &answer.value, &answer.length) != FALSE;
+  return answer;
+}
+
+const char kFileVersion[] = "\\StringFileInfo\\040904b0\\FileVersion";
+const char kTranslation[] = "\\VarFileInfo\\Translation";
+
 CASE(kArea, "the size is twice the resource and four bytes more") {
   VersionFields fields;
   std::vector<BYTE> resource = BuildVersionBlock(fields);
@@ -181,13 +200,13 @@ CASE(kArea, "the translations come as language and code-page words in order") {
 
 CASE(kArea, "a string value is given as ANSI text with its length") {
   std::vector<BYTE> block = Read(VersionFields{});
-  LPVOID value = nullptr;
-  UINT length = 0;
-  REQUIRE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
-  CHECK_STR(static_cast<const char*>(value), "4.21.0007");
-  CHECK_EQ(length, 10);
-  REQUIRE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\CompanyName", &value, &length));
-  CHECK_STR(static_cast<const char*>(value), "Velmora Software");
+  Answer answer = Ask(block, kFileVersion);
+  REQUIRE(answer.found);
+  CHECK_STR(answer.text(), "4.21.0007");
+  CHECK_EQ(answer.length, 10);
+  answer = Ask(block, "\\StringFileInfo\\040904b0\\CompanyName");
+  REQUIRE(answer.found);
+  CHECK_STR(answer.text(), "Velmora Software");
 }
 
 const char* const kSamePaths[] = {"\\StringFileInfo\\040904B0\\FileVersion", "\\stringfileinfo\\040904b0\\FILEVERSION",
@@ -197,10 +216,9 @@ const bool kSamePathCases = [] {
   for (const char* path : kSamePaths) {
     conformance::Add(kArea, std::string("the query \"") + path + "\" reaches FileVersion", [path] {
       std::vector<BYTE> block = Read(VersionFields{});
-      LPVOID value = nullptr;
-      UINT length = 0;
-      REQUIRE(VerQueryValueA(block.data(), path, &value, &length));
-      CHECK_STR(static_cast<const char*>(value), "4.21.0007");
+      Answer answer = Ask(block, path);
+      REQUIRE(answer.found);
+      CHECK_STR(answer.text(), "4.21.0007");
     });
   }
   return true;
@@ -213,10 +231,9 @@ const bool kMissingPathCases = [] {
   for (const char* path : kMissingPaths) {
     conformance::Add(kArea, std::string("the query \"") + path + "\" finds nothing", [path] {
       std::vector<BYTE> block = Read(VersionFields{});
-      LPVOID value = nullptr;
-      UINT length = 77;
-      CHECK(!VerQueryValueA(block.data(), path, &value, &length));
-      CHECK_EQ(length, 0);
+      Answer answer = Ask(block, path);
+      CHECK(!answer.found);
+      CHECK_EQ(answer.length, 0);
     });
   }
   return true;
@@ -226,10 +243,9 @@ CASE(kArea, "a resource without fixed info gives it with length 0") {
   VersionFields fields;
   fields.fixedInfo = false;
   std::vector<BYTE> block = Read(fields);
-  LPVOID value = nullptr;
-  UINT length = 77;
-  CHECK(VerQueryValueA(block.data(), "\\", &value, &length));
-  CHECK_EQ(length, 0);
+  Answer answer = Ask(block, "\\");
+  CHECK(answer.found);
+  CHECK_EQ(answer.length, 0);
 }
 
 CASE(kArea, "an empty translation list gives length 0") {
@@ -237,51 +253,43 @@ CASE(kArea, "an empty translation list gives length 0") {
   fields.translations.clear();
   fields.tableName = "040904b0";
   std::vector<BYTE> block = Read(fields);
-  LPVOID value = nullptr;
-  UINT length = 77;
-  CHECK(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length));
-  CHECK_EQ(length, 0);
-  CHECK(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
+  Answer answer = Ask(block, kTranslation);
+  CHECK(answer.found);
+  CHECK_EQ(answer.length, 0);
+  CHECK(Ask(block, kFileVersion).found);
 }
 
 CASE(kArea, "a resource without a string table finds no FileVersion") {
   VersionFields fields;
   fields.stringFileInfo = false;
   std::vector<BYTE> block = Read(fields);
-  LPVOID value = nullptr;
-  UINT length = 77;
-  CHECK(!VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
-  CHECK(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length));
+  CHECK(!Ask(block, kFileVersion).found);
+  CHECK(Ask(block, kTranslation).found);
 }
 
 CASE(kArea, "a resource without VarFileInfo finds no translation") {
   VersionFields fields;
   fields.varFileInfo = false;
   std::vector<BYTE> block = Read(fields);
-  LPVOID value = nullptr;
-  UINT length = 77;
-  CHECK(!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length));
-  CHECK(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
+  CHECK(!Ask(block, kTranslation).found);
+  CHECK(Ask(block, kFileVersion).found);
 }
 
 CASE(kArea, "a table named other than its translation is found by its own name") {
   VersionFields fields;
   fields.tableName = "040704E4";
   std::vector<BYTE> block = Read(fields);
-  LPVOID value = nullptr;
-  UINT length = 0;
-  CHECK(VerQueryValueA(block.data(), "\\StringFileInfo\\040704e4\\FileVersion", &value, &length));
-  CHECK(!VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
+  CHECK(Ask(block, "\\StringFileInfo\\040704e4\\FileVersion").found);
+  CHECK(!Ask(block, kFileVersion).found);
 }
 
-CASE(kArea, "an empty string value is found with length 1") {
+CASE(kArea, "an empty string value is found as an empty text") {
   VersionFields fields;
   fields.strings = {{"FileVersion", ""}};
   std::vector<BYTE> block = Read(fields);
-  LPVOID value = nullptr;
-  UINT length = 77;
-  CHECK(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
-  CHECK_STR(static_cast<const char*>(value), "");
+  Answer answer = Ask(block, kFileVersion);
+  REQUIRE(answer.found);
+  CHECK_STR(answer.text(), "");
 }
 
 CASE(kArea, "bytes after the block count in the size and leave the block readable") {
@@ -292,10 +300,9 @@ CASE(kArea, "bytes after the block count in the size and leave the block readabl
   CHECK_EQ(size, 2 * resource.size() + 4);
   std::vector<BYTE> block(size);
   REQUIRE(GetFileVersionInfoA(File().c_str(), 0, size, block.data()));
-  LPVOID value = nullptr;
-  UINT length = 0;
-  CHECK(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileVersion", &value, &length));
-  if (value) CHECK_STR(static_cast<const char*>(value), "4.21.0007");
+  Answer answer = Ask(block, kFileVersion);
+  REQUIRE(answer.found);
+  CHECK_STR(answer.text(), "4.21.0007");
 }
 
 CASE(kArea, "a copy of a file keeps its version resource") {
