@@ -33,15 +33,58 @@ void InstallStoppedDriver() {
 #endif
 }
 
-// Removes kDriver if it is there (for the next case).
-void RemoveDriver() {
+// Polls a service's state every 250 ms until it is `state` or 10 s passed.
+DWORD WaitForState(SC_HANDLE service, DWORD state) {
+  SERVICE_STATUS status{};
+  for (int poll = 0; poll < 40; ++poll) {
+    if (!QueryServiceStatus(service, &status) || status.dwCurrentState == state) break;
+    SleepEx(250, FALSE);
+  }
+  return status.dwCurrentState;
+}
+
+// Stops and removes a service if it is there (for the next case).
+void RemoveService(const char* name) {
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE service = manager ? OpenServiceA(manager, kDriver, SERVICE_ALL_ACCESS) : nullptr;
+  SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_ALL_ACCESS) : nullptr;
   if (service) {
+    SERVICE_STATUS status;
+    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) WaitForState(service, SERVICE_STOPPED);
     DeleteService(service);
     CloseServiceHandle(service);
   }
   if (manager) CloseServiceHandle(manager);
+}
+
+void RemoveDriver() { RemoveService(kDriver); }
+
+const char kService[] = "CvnConfSvc";
+
+// Installs kService and starts it: a service of its own process that stops
+// as soon as it is asked to. Under Wine it is the test service program next
+// to this one (it records its process id in C:\cvnconf-service.pid, so that
+// the scenario can end it should a case leave it running).
+void InstallRunningService() {
+#ifdef CVN_SIM
+  sim::AddService(kService);
+#else
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  REQUIRE(length > 0 && length < sizeof path);
+  std::string program = path;
+  program = program.substr(0, program.find_last_of('\\') + 1) + "cvn_test_service.exe";
+  std::string command = "\"" + program + "\" C:\\cvnconf-service.pid";
+  SC_HANDLE manager = Manager();
+  SC_HANDLE service = CreateServiceA(manager, kService, kService, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                     SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, command.c_str(), nullptr,
+                                     nullptr, nullptr, nullptr, nullptr);
+  CloseServiceHandle(manager);
+  REQUIRE(service != nullptr);
+  bool started = StartServiceA(service, 0, nullptr) && WaitForState(service, SERVICE_RUNNING) == SERVICE_RUNNING;
+  CloseServiceHandle(service);
+  if (!started) RemoveService(kService);
+  REQUIRE(started);
+#endif
 }
 
 // Runs `body` with a handle of `access` to the installed, stopped driver.
@@ -174,6 +217,52 @@ CASE(kArea, "a deleted stopped service is gone once its handles close") {
   if (service) CloseServiceHandle(service);
   CloseServiceHandle(manager);
   RemoveDriver();
+}
+
+CASE(kArea, "a running service reports its own-process type and the running state") {
+  InstallRunningService();
+  SC_HANDLE manager = Manager();
+  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_QUERY_STATUS);
+  SERVICE_STATUS status = Sentinel();
+  CHECK(service != nullptr && QueryServiceStatus(service, &status));
+  CHECK_EQ(status.dwServiceType, SERVICE_WIN32_OWN_PROCESS);
+  CHECK_EQ(status.dwCurrentState, SERVICE_RUNNING);
+  CHECK(status.dwControlsAccepted & SERVICE_ACCEPT_STOP);
+  if (service) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  RemoveService(kService);
+}
+
+CASE(kArea, "a stop request to a running service is accepted and the service ends stopped") {
+  InstallRunningService();
+  SC_HANDLE manager = Manager();
+  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_ALL_ACCESS);
+  SERVICE_STATUS status = Sentinel();
+  CHECK(service != nullptr && ControlService(service, SERVICE_CONTROL_STOP, &status));
+  CHECK(status.dwCurrentState == SERVICE_STOP_PENDING || status.dwCurrentState == SERVICE_STOPPED);
+  CHECK_EQ(status.dwServiceType, SERVICE_WIN32_OWN_PROCESS);
+  if (service) {
+    CHECK_EQ(WaitForState(service, SERVICE_STOPPED), SERVICE_STOPPED);
+    SetLastError(0xdeadbeef);
+    CHECK(!ControlService(service, SERVICE_CONTROL_STOP, &status));
+    CHECK_EQ(GetLastError(), ERROR_SERVICE_NOT_ACTIVE);
+    CloseServiceHandle(service);
+  }
+  CloseServiceHandle(manager);
+  RemoveService(kService);
+}
+
+CASE(kArea, "a status-only handle may not stop a running service") {
+  InstallRunningService();
+  SC_HANDLE manager = Manager();
+  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_QUERY_STATUS);
+  SERVICE_STATUS status;
+  SetLastError(0xdeadbeef);
+  CHECK(service != nullptr && !ControlService(service, SERVICE_CONTROL_STOP, &status));
+  CHECK_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  if (service) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  RemoveService(kService);
 }
 
 #ifdef CVN_SIM

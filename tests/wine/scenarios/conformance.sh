@@ -6,6 +6,21 @@
 source "$(dirname "$0")/../lib.sh"
 
 wine_use_shared
+
+# The service cases start the test service program, which records its
+# process id here; any still running at the end is ended by that id.
+service_pids=$WINEPREFIX/drive_c/cvnconf-service.pid
+end_test_services() {
+  local pid
+  [[ -f $service_pids ]] || return 0
+  while read -r pid; do
+    pid=${pid%$'\r'}
+    [[ -n $pid ]] && wine_run taskkill taskkill /f /pid "$pid"
+  done <"$service_pids"
+  rm -f "$service_pids"
+}
+at_exit end_test_services
+
 wine_run cases "$CVN_BUILD_DIR/conformance.exe"
 cases=$CVN_RESULTS_DIR/conformance.cases
 tr -d '\r' <"$WINE_OUT" >"$cases"
