@@ -4,6 +4,12 @@
 // followed by the failed expectations, then a summary. Under Wine the
 // wine-differs cases run for information only (INFO lines). The exit code is
 // 1 when a case that counts on this build failed.
+//
+// Cases around a restart run their first part, the machine restarts, then
+// their second part. The simulation restarts in between (sim::Reboot); under
+// Wine the program runs the first parts (printing only their failures), the
+// scenario restarts the machine, and "conformance.exe after-restart" runs the
+// second parts.
 #include "conformance.h"
 
 #include <cstdio>
@@ -19,6 +25,7 @@ struct Case {
   std::function<void()> run;
   Kind kind;
   const char* reason;
+  std::function<void()> afterRestart;  // set for a case around a restart
 };
 
 std::vector<Case>& Cases() {
@@ -56,21 +63,64 @@ void PrepareScratch() {
   if (!CreateDirectoryA(kScratchDir, nullptr)) failures.push_back("the scratch directory could not be made");
 }
 
-void RunCase(const Case& c) {
-  failures.clear();
-  PrepareScratch();
+// The places of the cases around a restart, made empty once before their
+// first parts and removed after their second parts.
+void ClearRestartScratch() {
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kRestartKey);
+  DeleteDirectoryTree(kRestartDir);
+}
+
+void PrepareRestartScratch() {
+  ClearRestartScratch();
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRestartKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    RegCloseKey(key);
+  } else {
+    failures.push_back("the restart scratch key could not be made");
+  }
+  if (!CreateDirectoryA(kRestartDir, nullptr)) failures.push_back("the restart scratch directory could not be made");
+}
+
+void RunPart(const std::function<void()>& part) {
   try {
-    c.run();
+    part();
   } catch (const Abort&) {
   } catch (const std::exception& e) {
     failures.push_back(std::string("exception: ") + e.what());
   }
+}
+
+void RunCase(const Case& c) {
+  failures.clear();
+  PrepareScratch();
+  if (c.afterRestart) PrepareRestartScratch();
+  RunPart(c.run);
 #ifdef CVN_SIM
+  if (c.afterRestart) {
+    sim::Reboot();
+    RunPart(c.afterRestart);
+    ClearRestartScratch();
+  }
   // Every case releases what it opened: the simulation counts it.
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kScratchKey);
   if (sim::OpenHandles() != 0) failures.push_back("handles left open: " + std::to_string(sim::OpenHandles()));
   if (sim::WinsockStarted() != 0) failures.push_back("WSAStartup without WSACleanup");
 #endif
+}
+
+// One case's line (and its failures); false when it counts as failed.
+bool Report(const Case& c, bool native, std::map<std::string, int>* passed, std::map<std::string, int>* failed) {
+  bool ok = failures.empty();
+  if (!native && c.kind == Kind::WineDiffers) {
+    std::printf("INFO wine-differs %s: %s (%s; %s)\n", c.area.c_str(), c.name.c_str(),
+                ok ? "Wine now agrees" : "Wine still differs", c.reason);
+    return true;
+  }
+  std::printf("%s %s %s: %s\n", ok ? "PASS" : "FAIL", KindName(c.kind), c.area.c_str(), c.name.c_str());
+  for (const std::string& failure : failures) std::printf("    %s\n", failure.c_str());
+  (*(ok ? passed : failed))[KindName(c.kind)]++;
+  return ok;
 }
 
 }  // namespace
@@ -82,9 +132,18 @@ bool Add(const char* area, const std::string& name, std::function<void()> run, K
       std::abort();
     }
   }
-  Cases().push_back(Case{area, name, std::move(run), kind, reason});
+  Cases().push_back(Case{area, name, std::move(run), kind, reason, nullptr});
   return true;
 }
+
+bool AddAroundRestart(const char* area, const std::string& name, std::function<void()> before,
+                      std::function<void()> after) {
+  Add(area, name, std::move(before));
+  Cases().back().afterRestart = std::move(after);
+  return true;
+}
+
+std::string RestartScratch(const std::string& name) { return std::string(kRestartDir) + "\\" + name; }
 
 void Fail(const char* file, int line, const std::string& what) {
   const char* base = std::strrchr(file, '/');
@@ -155,7 +214,7 @@ HKEY OpenScratch(const std::string& sub, REGSAM access) {
 
 }  // namespace conformance
 
-int main() {
+int main(int argc, char** argv) {
   using namespace conformance;
 #ifdef CVN_SIM
   const bool native = true;
@@ -163,27 +222,41 @@ int main() {
   const bool native = false;
   setvbuf(stdout, nullptr, _IONBF, 0);
 #endif
+  const bool afterRestart = !native && argc > 1 && std::strcmp(argv[1], "after-restart") == 0;
   std::map<std::string, int> passed, failed;
   int countedFailures = 0;
-  for (const Case& c : Cases()) {
-    RunCase(c);
-    bool ok = failures.empty();
-    if (!native && c.kind == Kind::WineDiffers) {
-      std::printf("INFO wine-differs %s: %s (%s; %s)\n", c.area.c_str(), c.name.c_str(),
-                  ok ? "Wine now agrees" : "Wine still differs", c.reason);
-      continue;
+  if (afterRestart) {
+    for (const Case& c : Cases()) {
+      if (!c.afterRestart) continue;
+      failures.clear();
+      RunPart(c.afterRestart);
+      if (!Report(c, native, &passed, &failed)) ++countedFailures;
     }
-    std::printf("%s %s %s: %s\n", ok ? "PASS" : "FAIL", KindName(c.kind), c.area.c_str(), c.name.c_str());
-    for (const std::string& failure : failures) std::printf("    %s\n", failure.c_str());
-    (ok ? passed : failed)[KindName(c.kind)]++;
-    if (!ok) ++countedFailures;
+    ClearRestartScratch();
+  } else {
+    bool restartPrepared = false;
+    for (const Case& c : Cases()) {
+      if (!native && c.afterRestart) {
+        // The first part only; its second part reports the case.
+        failures.clear();
+        PrepareScratch();
+        if (!restartPrepared) PrepareRestartScratch();
+        restartPrepared = true;
+        RunPart(c.run);
+        if (!failures.empty() && !Report(c, native, &passed, &failed)) ++countedFailures;
+        continue;
+      }
+      RunCase(c);
+      if (!Report(c, native, &passed, &failed)) ++countedFailures;
+    }
+    PrepareScratch();
   }
-  PrepareScratch();
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kScratchKey);
   DeleteDirectoryTree(kScratchDir);
   for (const char* kind : {"both", "native", "wine-differs"}) {
     if (passed[kind] + failed[kind] == 0) continue;
-    std::printf("conformance %s: %d passed, %d failed\n", kind, passed[kind], failed[kind]);
+    std::printf("conformance %s%s: %d passed, %d failed\n", afterRestart ? "after restart " : "", kind,
+                passed[kind], failed[kind]);
   }
   return countedFailures == 0 ? 0 : 1;
 }

@@ -34,12 +34,23 @@ namespace conformance {
 
 constexpr char kScratchKey[] = "SOFTWARE\\CvnConformance";
 constexpr char kScratchDir[] = "C:\\cvnconf";
+// The places of the cases around a restart, which keep what the first parts
+// left until the second parts have run.
+constexpr char kRestartKey[] = "SOFTWARE\\CvnConformanceRestart";
+constexpr char kRestartDir[] = "C:\\cvnconf-restart";
 
 enum class Kind { Both, NativeOnly, WineDiffers };
 
 // Registers a case; a name may be registered once per area.
 bool Add(const char* area, const std::string& name, std::function<void()> run, Kind kind = Kind::Both,
          const char* reason = nullptr);
+
+// Registers a case around a restart: `before` runs, the machine restarts,
+// then `after` runs. Each uses names of its own in kRestartKey and kRestartDir.
+bool AddAroundRestart(const char* area, const std::string& name, std::function<void()> before,
+                      std::function<void()> after);
+// kRestartDir + "\\" + name.
+std::string RestartScratch(const std::string& name);
 
 // A failed expectation: recorded, the case goes on.
 void Fail(const char* file, int line, const std::string& what);

@@ -575,6 +575,74 @@ CASE(kArea, "a deferred deletion is recorded for the restart as its NT path and 
   CHECK_EQ(recorded.substr(kept.before.empty() ? 0 : kept.before.size() - 1), entry + std::string(1, '\0'));
 }
 
+// ---- Across a restart ----------------------------------------------------------------------------
+
+using conformance::RestartScratch;
+
+BOOL Defer(const std::string& path, const std::string& target = "") {
+  return MoveFileExA(path.c_str(), target.empty() ? nullptr : target.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+const bool kDeferredAcrossRestart[] = {
+    conformance::AddAroundRestart(
+        kArea, "a file's deletion deferred to the restart is carried out",
+        [] {
+          REQUIRE(WriteWholeFile(RestartScratch("busy.dll"), "x"));
+          CHECK(Defer(RestartScratch("busy.dll")));
+        },
+        [] {
+          SetLastError(0xdeadbeef);
+          CHECK_EQ(GetFileAttributesA(RestartScratch("busy.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+          CHECK_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+        }),
+    conformance::AddAroundRestart(
+        kArea, "a directory emptied by the deletions deferred before its own is removed at the restart",
+        [] {
+          REQUIRE(CreateDirectoryA(RestartScratch("inst").c_str(), nullptr));
+          REQUIRE(WriteWholeFile(RestartScratch("inst\\cvnsvc.exe"), "x"));
+          CHECK(Defer(RestartScratch("inst\\cvnsvc.exe")));
+          CHECK(Defer(RestartScratch("inst")));
+        },
+        [] { CHECK_EQ(GetFileAttributesA(RestartScratch("inst").c_str()), INVALID_FILE_ATTRIBUTES); }),
+    conformance::AddAroundRestart(
+        kArea, "a directory that is not empty stays when its deferred deletion comes",
+        [] {
+          REQUIRE(CreateDirectoryA(RestartScratch("full").c_str(), nullptr));
+          REQUIRE(WriteWholeFile(RestartScratch("full\\stays.txt"), "x"));
+          CHECK(Defer(RestartScratch("full")));
+        },
+        [] { CHECK_EQ(GetFileAttributesA(RestartScratch("full\\stays.txt").c_str()), FILE_ATTRIBUTE_ARCHIVE); }),
+    conformance::AddAroundRestart(
+        kArea, "a rename deferred to the restart is carried out",
+        [] {
+          REQUIRE(WriteWholeFile(RestartScratch("new.cfg"), "n"));
+          CHECK(Defer(RestartScratch("new.cfg"), RestartScratch("renamed.cfg")));
+        },
+        [] {
+          CHECK_EQ(GetFileAttributesA(RestartScratch("new.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
+          CHECK_EQ(GetFileAttributesA(RestartScratch("renamed.cfg").c_str()), FILE_ATTRIBUTE_ARCHIVE);
+        }),
+    conformance::AddAroundRestart(
+        kArea, "a read-only file survives its deferred deletion",
+        [] {
+          REQUIRE(WriteWholeFile(RestartScratch("locked.sys"), "x"));
+          REQUIRE(SetFileAttributesA(RestartScratch("locked.sys").c_str(), FILE_ATTRIBUTE_READONLY));
+          CHECK(Defer(RestartScratch("locked.sys")));
+        },
+        [] {
+          CHECK(GetFileAttributesA(RestartScratch("locked.sys").c_str()) != INVALID_FILE_ATTRIBUTES);
+          SetFileAttributesA(RestartScratch("locked.sys").c_str(), FILE_ATTRIBUTE_NORMAL);
+        }),
+    conformance::AddAroundRestart(
+        kArea, "the record of deferred operations is gone after the restart",
+        [] {
+          REQUIRE(WriteWholeFile(RestartScratch("gone.dll"), "x"));
+          CHECK(Defer(RestartScratch("gone.dll")));
+          CHECK(!PendingRenames().empty());
+        },
+        [] { CHECK_EQ(PendingRenames(), ""); }),
+};
+
 #ifdef CVN_SIM
 NATIVE_CASE(kArea, "a restart carries out deferred deletions in order") {
   MakeDir("inst");

@@ -621,6 +621,59 @@ CASE(kArea, "creating below a deleted key answers key deleted") {
   RegCloseKey(key);
 }
 
+// ---- Across a restart --------------------------------------------------------------------------
+
+std::string RestartPath(const char* sub) { return std::string(conformance::kRestartKey) + "\\" + sub; }
+
+LONG OpenResult(const std::string& path) {
+  HKEY key = nullptr;
+  LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key);
+  if (result == ERROR_SUCCESS) RegCloseKey(key);
+  return result;
+}
+
+const bool kVolatileAcrossRestart = conformance::AddAroundRestart(
+    kArea, "a volatile key is gone after a restart, a non-volatile one stays with its values",
+    [] {
+      LONG result = 0;
+      HKEY stash = Create(HKEY_LOCAL_MACHINE, RestartPath("Stash").c_str(), REG_OPTION_VOLATILE, &result);
+      REQUIRE(stash != nullptr);
+      CHECK_EQ(SetString(stash, "InstallationDirectory", "C:\\Corvane\\"), ERROR_SUCCESS);
+      RegCloseKey(stash);
+      HKEY solid = Create(HKEY_LOCAL_MACHINE, RestartPath("Solid").c_str());
+      REQUIRE(solid != nullptr);
+      CHECK_EQ(SetString(solid, "Kept", "yes"), ERROR_SUCCESS);
+      RegCloseKey(solid);
+    },
+    [] {
+      CHECK_EQ(OpenResult(RestartPath("Stash")), ERROR_FILE_NOT_FOUND);
+      HKEY solid = nullptr;
+      REQUIRE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, RestartPath("Solid").c_str(), 0, KEY_READ, &solid) ==
+              ERROR_SUCCESS);
+      char data[8] = "";
+      DWORD size = sizeof data;
+      CHECK_EQ(RegQueryValueExA(solid, "Kept", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+               ERROR_SUCCESS);
+      CHECK_STR(data, "yes");
+      RegCloseKey(solid);
+    });
+
+const bool kVolatileTreeAcrossRestart = conformance::AddAroundRestart(
+    kArea, "a volatile key goes with its volatile subkeys at a restart",
+    [] {
+      HKEY tree = Create(HKEY_LOCAL_MACHINE, RestartPath("Tree").c_str(), REG_OPTION_VOLATILE);
+      REQUIRE(tree != nullptr);
+      HKEY child = Create(tree, "Child\\Grandchild", REG_OPTION_VOLATILE);
+      CHECK(child != nullptr);
+      if (child) RegCloseKey(child);
+      RegCloseKey(tree);
+    },
+    [] {
+      CHECK_EQ(OpenResult(RestartPath("Tree\\Child\\Grandchild")), ERROR_FILE_NOT_FOUND);
+      CHECK_EQ(OpenResult(RestartPath("Tree")), ERROR_FILE_NOT_FOUND);
+      CHECK_EQ(OpenResult(conformance::kRestartKey), ERROR_SUCCESS);
+    });
+
 // ---- Only the simulation can script these --------------------------------------------------
 
 #ifdef CVN_SIM
