@@ -134,7 +134,8 @@ int CompareServicePackFiles(const char* table, const char* windowsDirectory, int
 // Lists the files of `table` that differ from their service pack. Above
 // level 0 only older files matter, so a heading with nothing under it is
 // taken back.
-static int VerifyServicePackFiles(const char* table, const char* servicePackName, int level) {
+static int VerifyServicePackFiles(const char* packedTable, const char* servicePackName, int level) {
+  static char table[SERVICE_PACK_ROWS_SIZE];
   int result;
 
   if (level == REPORT_ALL) {
@@ -142,6 +143,9 @@ static int VerifyServicePackFiles(const char* table, const char* servicePackName
   } else {
     ReportAdd(LoadMessage(MSG_OLDER_FILES), servicePackName);
   }
+  // Both tables fit (a unit test holds them to it); one that did not would
+  // compare no file.
+  if (!UnpackServicePackTable(packedTable, table, sizeof table)) table[0] = '\0';
   result = CompareServicePackFiles(table, WindowsDirectory, level);
   if (result > 0) ReportAdd(LoadMessage(MSG_RECOMMEND_REAPPLY));
   if (result == 0 && level != REPORT_ALL) ReportDropLast();

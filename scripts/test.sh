@@ -2,14 +2,15 @@
 # Every test: the native unit tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short run of each fuzz target (FUZZ_SECONDS,
 # default 15, see scripts/fuzz.sh), then the Windows build and its tests
-# under Wine, then the conformance of the simulation to the real API.
+# under Wine, then two more Windows builds that must give the same bytes,
+# then the conformance of the simulation to the real API.
 # Installs what is missing first. Ends with one line "N passed, N failed"
 # (unit test cases plus Wine checks); the exit code is 1 on any failure.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
 ensure_packages "${CVN_NATIVE_PACKAGES[@]}" "${CVN_FUZZ_PACKAGES[@]}" "${CVN_WIN32_PACKAGES[@]}" \
-                "${CVN_WINE_PACKAGES[@]}" ||
+                "${CVN_WINE_PACKAGES[@]}" "${CVN_PACKAGE_PACKAGES[@]}" ||
   { echo "0 passed, 1 failed"; exit 1; }
 
 passed=0
@@ -97,6 +98,46 @@ if ((win32_built)); then
   fi
 fi
 timings+=("wine tests $(($(now) - start)) s")
+
+# ---- Reproducible build ------------------------------------------------------------
+# Two clean builds of this tree, copied to two directories of different names
+# and depths, give bit-identical CVNUNIST.dll and cvncheck.exe, stamped with
+# the time of the last commit.
+start=$(now)
+repro=$(mktemp -d)
+epoch=$(git -C "$CVN_ROOT" log -1 --format=%ct 2>/dev/null || echo 0)
+repro_trees=("$repro/one/cvnunist" "$repro/second/copy/of/the/tree")
+repro_built=1
+for tree in "${repro_trees[@]}"; do
+  mkdir -p "$tree"
+  tar -C "$CVN_ROOT" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$tree" -xf -
+  (cd "$tree" && export SOURCE_DATE_EPOCH=$epoch &&
+   cvn_quiet reproducible-configure cmake --preset win32 &&
+   cvn_quiet reproducible-build cmake --build --preset win32 -j "$CVN_JOBS" --target CVNUNIST cvncheck) ||
+    repro_built=0
+done
+if ((repro_built)); then
+  for file in CVNUNIST.dll cvncheck.exe; do
+    if cmp "${repro_trees[0]}/build/win32/$file" "${repro_trees[1]}/build/win32/$file"; then
+      passed=$((passed + 1))
+    else
+      echo "FAILED: two builds of $file differ"
+      failed=$((failed + 1))
+    fi
+  done
+  stamp=$(i686-w64-mingw32-objdump -p "${repro_trees[0]}/build/win32/CVNUNIST.dll" |
+            awk '$1 == "Time/Date" && $2 == "stamp" { print $3 }')
+  if [[ $stamp == "$(printf '%08x' "$epoch")" ]]; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: CVNUNIST.dll is stamped $stamp, not with the commit time $epoch"
+    failed=$((failed + 1))
+  fi
+else
+  failed=$((failed + 1))
+fi
+rm -rf "$repro"
+timings+=("reproducible build $(($(now) - start)) s")
 
 # ---- Conformance of the simulation --------------------------------------------------
 # The cases of tests/conformance on both builds: over the simulation

@@ -12,6 +12,8 @@ CVN_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # names do not resolve (rpcbind cannot even bind its port); minimal images
 # lack it.
 CVN_WINE_PACKAGES=(wine wine32:i386 rpcbind netbase)
+# The release package (scripts/package.sh) and its check.
+CVN_PACKAGE_PACKAGES=(zip unzip)
 
 export DEBIAN_FRONTEND=noninteractive
 

@@ -386,13 +386,15 @@ TEST_F(CompareFilesTest, RowWhosePathWouldNotFitIsSkippedLikeAMissingFile) {
 
 TEST_F(CompareFilesTest, TablesWholeNamesAreLookedUpInSystem32) {
   // Every row of the NT 4.0 table older by one revision: one line per row.
+  static char table[SERVICE_PACK_ROWS_SIZE];
+  ASSERT_EQ(UnpackServicePackTable(Nt4Sp3Files, table, sizeof table), 1);
   std::vector<std::string> names;
-  for (const char* row = Nt4Sp3Files; *row; row += std::strlen(row) + 1) {
+  for (const char* row = table; *row; row += std::strlen(row) + 1) {
     std::string text(row);
     names.push_back(text.substr(0, text.find(',')));
   }
   for (const std::string& name : names) InstallFile(InSystem32(name), 0, 0, 0, 0);
-  EXPECT_EQ(CompareServicePackFiles(Nt4Sp3Files, "C:\\WINNT", REPORT_ERRORS), 1);
+  EXPECT_EQ(CompareServicePackFiles(table, "C:\\WINNT", REPORT_ERRORS), 1);
   Strings entries = Entries();
   ASSERT_EQ(entries.size(), names.size());
   EXPECT_EQ(entries.front(), Older(InSystem32("ACLEDIT.DLL"), "0,0,0,0", "4,0,1381,4"));

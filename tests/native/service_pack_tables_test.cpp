@@ -1,4 +1,5 @@
-// The two service-pack file tables: counts, order, row shape and contents.
+// The two service-pack file tables: counts, order, row shape and contents, and
+// how a packed table unpacks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,8 +12,11 @@
 
 namespace {
 
-std::vector<std::string> Rows(const char* table) {
+// The rows of a packed table as the comparison reads them.
+std::vector<std::string> Rows(const char* packed) {
+  static char table[SERVICE_PACK_ROWS_SIZE];
   std::vector<std::string> rows;
+  EXPECT_EQ(UnpackServicePackTable(packed, table, sizeof table), 1);
   for (const char* row = table; *row != '\0'; row += std::strlen(row) + 1) rows.emplace_back(row);
   return rows;
 }
@@ -131,6 +135,34 @@ TEST(ServicePackTables, VersionGroupSizes) {
   EXPECT_EQ(count(Nt351Sp5Files, "2,10,3023,1"), 3);
   EXPECT_EQ(count(Nt351Sp5Files, "2,10,35,38"), 2);
   EXPECT_EQ(count(Nt351Sp5Files, "3,51,1057,4"), 2);
+}
+
+TEST(ServicePackTables, UnpackingAddsTheSuffixAndSpellsOutTheVersionOfEachLetter) {
+  const char packed[] = "1,2,3,4\0" "5,6,7,8\0" "\0" "Ab" "B_9a" "Cb";
+  char rows[64];
+  ASSERT_EQ(UnpackServicePackTable(packed, rows, sizeof rows), 1);
+  const char expected[] = "A.DLL,5,6,7,8\0B_9.DLL,1,2,3,4\0C.DLL,5,6,7,8\0";
+  EXPECT_EQ(std::string(rows, sizeof expected), std::string(expected, sizeof expected));
+}
+
+TEST(ServicePackTables, UnpackingNeedsRoomForEveryRowAndTheEndAndWritesNoFurther) {
+  const char packed[] = "1,2,3,4\0" "\0" "Aa" "Ba";
+  const size_t needed = sizeof "A.DLL,1,2,3,4" + sizeof "B.DLL,1,2,3,4" + 1;
+  for (size_t size = 0; size <= needed; ++size) {
+    std::vector<char> rows(needed + 8, '#');
+    EXPECT_EQ(UnpackServicePackTable(packed, rows.data(), size), size == needed ? 1 : 0) << size;
+    EXPECT_EQ(std::count(rows.begin() + static_cast<std::ptrdiff_t>(size), rows.end(), '#'),
+              static_cast<std::ptrdiff_t>(rows.size() - size))
+        << size;
+  }
+}
+
+TEST(ServicePackTables, RowsWithoutAVersionLetterOrWithAnUnknownOneAreRefused) {
+  char rows[64];
+  EXPECT_EQ(UnpackServicePackTable("1,2,3,4\0" "\0" "Aa" "B", rows, sizeof rows), 0);
+  EXPECT_EQ(UnpackServicePackTable("1,2,3,4\0" "\0" "Ab", rows, sizeof rows), 0);
+  EXPECT_EQ(UnpackServicePackTable("\0" "\0", rows, sizeof rows), 1);
+  EXPECT_EQ(rows[0], '\0');
 }
 
 }  // namespace

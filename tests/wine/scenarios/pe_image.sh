@@ -1,7 +1,7 @@
 # no-wine
 # The PE images as the loader of Windows NT 3.51 and 4.0 sees them: 32-bit
 # Intel, the system versions in the header, the six published exports and no
-# other, and imports only from libraries those systems have.
+# other, imports only from libraries those systems have, and at most 64 KiB.
 source "$(dirname "$0")/../lib.sh"
 
 objdump=${CVN_OBJDUMP:-i686-w64-mingw32-objdump}
@@ -18,9 +18,13 @@ check_image() {
   check_eq "$file: MinorOSystemVersion" 51 "$(field MinorOSystemVersion)"
   check_eq "$file: MajorSubsystemVersion" 3 "$(field MajorSubsystemVersion)"
   check_eq "$file: MinorSubsystemVersion" 51 "$(field MinorSubsystemVersion)"
-  # msvcrt's printf family, not MinGW's replacement (see platform/win32/platform.h).
-  check "$file carries no MinGW printf" \
-    test "$("$objdump" -t "$CVN_BUILD_DIR/$file" | grep -c '__mingw_pformat')" = 0
+  # msvcrt's printf family, not MinGW's replacement (see platform/win32/platform.h),
+  # which would be linked in and leave msvcrt's printf and wprintf unimported
+  # (the binaries are stripped: no symbol names to look for).
+  local msvcrt_imports
+  msvcrt_imports=$(sed -n '/^\tDLL Name: msvcrt.dll/,/^$/p' <<<"$headers" | awk 'NF == 3 { print $3 }')
+  check "$file prints with msvcrt's printf" grep -qx printf <<<"$msvcrt_imports"
+  check "$file prints with msvcrt's wprintf" grep -qx wprintf <<<"$msvcrt_imports"
   local dll
   for dll in $(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z'); do
     check "$file imports $dll, which Windows NT 4.0 does not have or we do not allow" \
@@ -30,6 +34,12 @@ check_image() {
 
 check_image CVNUNIST.dll
 check_image cvncheck.exe
+
+# Each product binary fits in 64 KiB.
+for file in CVNUNIST.dll cvncheck.exe; do
+  size=$(stat -c %s "$CVN_BUILD_DIR/$file")
+  check "$file is $size bytes, more than 65536" test "$size" -le 65536
+done
 
 check_eq "cvncheck.exe is a console program" "(Windows CUI)" \
   "$("$objdump" -p "$CVN_BUILD_DIR/cvncheck.exe" | awk '$1 == "Subsystem" { print $3, $4 }')"
