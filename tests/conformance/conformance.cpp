@@ -47,39 +47,34 @@ const char* KindName(Kind kind) {
   return "?";
 }
 
+// An empty key and directory: whatever was there is removed first.
+void MakeEmpty(const char* key, const char* directory) {
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
+  DeleteDirectoryTree(directory);
+  HKEY made = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      &made, nullptr) == ERROR_SUCCESS) {
+    RegCloseKey(made);
+  } else {
+    failures.push_back(std::string("the key ") + key + " could not be made");
+  }
+  if (!CreateDirectoryA(directory, nullptr)) failures.push_back(std::string(directory) + " could not be made");
+}
+
 void PrepareScratch() {
 #ifdef CVN_SIM
   sim::Reset();
 #endif
-  DeleteKeyTree(HKEY_LOCAL_MACHINE, kScratchKey);
-  DeleteDirectoryTree(kScratchDir);
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kScratchKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
-    RegCloseKey(key);
-  } else {
-    failures.push_back("the scratch key could not be made");
-  }
-  if (!CreateDirectoryA(kScratchDir, nullptr)) failures.push_back("the scratch directory could not be made");
+  MakeEmpty(kScratchKey, kScratchDir);
 }
 
 // The places of the cases around a restart, made empty once before their
 // first parts and removed after their second parts.
+void PrepareRestartScratch() { MakeEmpty(kRestartKey, kRestartDir); }
+
 void ClearRestartScratch() {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kRestartKey);
   DeleteDirectoryTree(kRestartDir);
-}
-
-void PrepareRestartScratch() {
-  ClearRestartScratch();
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRestartKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) == ERROR_SUCCESS) {
-    RegCloseKey(key);
-  } else {
-    failures.push_back("the restart scratch key could not be made");
-  }
-  if (!CreateDirectoryA(kRestartDir, nullptr)) failures.push_back("the restart scratch directory could not be made");
 }
 
 void RunPart(const std::function<void()>& part) {

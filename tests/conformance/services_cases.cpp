@@ -87,12 +87,13 @@ void InstallRunningService() {
 #endif
 }
 
-// Runs `body` with a handle of `access` to the installed, stopped driver.
+// Installs a service with `install`, runs `body` with a handle of `access`
+// to it, then removes it.
 template <typename Body>
-void WithDriver(DWORD access, Body body) {
-  InstallStoppedDriver();
+void WithService(void (*install)(), const char* name, DWORD access, Body body) {
+  install();
   SC_HANDLE manager = Manager();
-  SC_HANDLE service = OpenServiceA(manager, kDriver, access);
+  SC_HANDLE service = OpenServiceA(manager, name, access);
   if (service) {
     try {
       body(service);
@@ -100,10 +101,16 @@ void WithDriver(DWORD access, Body body) {
     }
     CloseServiceHandle(service);
   } else {
-    conformance::Fail(__FILE__, __LINE__, "cannot open the driver: " + std::to_string(GetLastError()));
+    conformance::Fail(__FILE__, __LINE__, std::string("cannot open ") + name + ": " + std::to_string(GetLastError()));
   }
   CloseServiceHandle(manager);
-  RemoveDriver();
+  RemoveService(name);
+}
+
+// The installed, stopped driver.
+template <typename Body>
+void WithDriver(DWORD access, Body body) {
+  WithService(InstallStoppedDriver, kDriver, access, body);
 }
 
 SERVICE_STATUS Sentinel() {
@@ -220,49 +227,35 @@ CASE(kArea, "a deleted stopped service is gone once its handles close") {
 }
 
 CASE(kArea, "a running service reports its own-process type and the running state") {
-  InstallRunningService();
-  SC_HANDLE manager = Manager();
-  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_QUERY_STATUS);
-  SERVICE_STATUS status = Sentinel();
-  CHECK(service != nullptr && QueryServiceStatus(service, &status));
-  CHECK_EQ(status.dwServiceType, SERVICE_WIN32_OWN_PROCESS);
-  CHECK_EQ(status.dwCurrentState, SERVICE_RUNNING);
-  CHECK(status.dwControlsAccepted & SERVICE_ACCEPT_STOP);
-  if (service) CloseServiceHandle(service);
-  CloseServiceHandle(manager);
-  RemoveService(kService);
+  WithService(InstallRunningService, kService, SERVICE_QUERY_STATUS, [](SC_HANDLE service) {
+    SERVICE_STATUS status = Sentinel();
+    CHECK(QueryServiceStatus(service, &status));
+    CHECK_EQ(status.dwServiceType, SERVICE_WIN32_OWN_PROCESS);
+    CHECK_EQ(status.dwCurrentState, SERVICE_RUNNING);
+    CHECK(status.dwControlsAccepted & SERVICE_ACCEPT_STOP);
+  });
 }
 
 CASE(kArea, "a stop request to a running service is accepted and the service ends stopped") {
-  InstallRunningService();
-  SC_HANDLE manager = Manager();
-  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_ALL_ACCESS);
-  SERVICE_STATUS status = Sentinel();
-  CHECK(service != nullptr && ControlService(service, SERVICE_CONTROL_STOP, &status));
-  CHECK(status.dwCurrentState == SERVICE_STOP_PENDING || status.dwCurrentState == SERVICE_STOPPED);
-  CHECK_EQ(status.dwServiceType, SERVICE_WIN32_OWN_PROCESS);
-  if (service) {
+  WithService(InstallRunningService, kService, SERVICE_ALL_ACCESS, [](SC_HANDLE service) {
+    SERVICE_STATUS status = Sentinel();
+    REQUIRE(ControlService(service, SERVICE_CONTROL_STOP, &status));
+    CHECK(status.dwCurrentState == SERVICE_STOP_PENDING || status.dwCurrentState == SERVICE_STOPPED);
+    CHECK_EQ(status.dwServiceType, SERVICE_WIN32_OWN_PROCESS);
     CHECK_EQ(WaitForState(service, SERVICE_STOPPED), SERVICE_STOPPED);
     SetLastError(0xdeadbeef);
     CHECK(!ControlService(service, SERVICE_CONTROL_STOP, &status));
     CHECK_EQ(GetLastError(), ERROR_SERVICE_NOT_ACTIVE);
-    CloseServiceHandle(service);
-  }
-  CloseServiceHandle(manager);
-  RemoveService(kService);
+  });
 }
 
 CASE(kArea, "a status-only handle may not stop a running service") {
-  InstallRunningService();
-  SC_HANDLE manager = Manager();
-  SC_HANDLE service = OpenServiceA(manager, kService, SERVICE_QUERY_STATUS);
-  SERVICE_STATUS status;
-  SetLastError(0xdeadbeef);
-  CHECK(service != nullptr && !ControlService(service, SERVICE_CONTROL_STOP, &status));
-  CHECK_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  if (service) CloseServiceHandle(service);
-  CloseServiceHandle(manager);
-  RemoveService(kService);
+  WithService(InstallRunningService, kService, SERVICE_QUERY_STATUS, [](SC_HANDLE service) {
+    SERVICE_STATUS status;
+    SetLastError(0xdeadbeef);
+    CHECK(!ControlService(service, SERVICE_CONTROL_STOP, &status));
+    CHECK_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  });
 }
 
 #ifdef CVN_SIM
