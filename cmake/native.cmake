@@ -62,3 +62,15 @@ add_executable(cvn_sim_report ${CMAKE_SOURCE_DIR}/tests/differential/sim_report.
 target_include_directories(cvn_sim_report PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
 target_link_libraries(cvn_sim_report PRIVATE cvn_product)
 cvn_warnings(cvn_sim_report)
+
+# Conformance cases of the simulation (tests/conformance): the same cases are
+# built for Windows and run under Wine (cmake/wine_tests.cmake).
+file(GLOB CVN_CONFORMANCE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/conformance/*.cpp)
+add_executable(cvn_conformance ${CVN_CONFORMANCE_SOURCES} ${CMAKE_SOURCE_DIR}/tests/native/version_block.cpp
+                               ${CMAKE_SOURCE_DIR}/tests/native/net_listener.cpp)
+target_compile_definitions(cvn_conformance PRIVATE CVN_SIM)
+target_include_directories(cvn_conformance PRIVATE ${CMAKE_SOURCE_DIR}/tests/conformance
+                                                   ${CMAKE_SOURCE_DIR}/tests/native)
+target_link_libraries(cvn_conformance PRIVATE cvn_sim)
+cvn_warnings(cvn_conformance)
+add_test(NAME sim_conformance COMMAND cvn_conformance)

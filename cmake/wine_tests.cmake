@@ -57,3 +57,17 @@ set_tests_properties(${CVN_WINE_TESTS} PROPERTIES
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   RESOURCE_LOCK wine
   TIMEOUT 900)
+
+# The conformance cases of the simulation (tests/conformance) over the real
+# API, run by the scenario wine.conformance; the host carries the message
+# catalog for LoadStringA.
+file(GLOB CVN_CONFORMANCE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/conformance/*.cpp)
+add_executable(conformance ${CVN_CONFORMANCE_SOURCES} ${CMAKE_SOURCE_DIR}/tests/native/version_block.cpp)
+cvn_resources(conformance ${CMAKE_SOURCE_DIR}/tests/conformance/conformance.rc)
+target_include_directories(conformance PRIVATE ${CMAKE_SOURCE_DIR}/tests/conformance
+                                               ${CMAKE_SOURCE_DIR}/tests/native
+                                               ${CMAKE_SOURCE_DIR}/platform/win32)
+target_link_options(conformance PRIVATE -static)
+target_link_libraries(conformance PRIVATE -lversion -lwsock32 ${CVN_ICMP_IMPLIB} -ladvapi32 -luser32 -lkernel32)
+add_dependencies(conformance cvn_icmp_implib)
+cvn_warnings(conformance)

@@ -2,7 +2,8 @@
 # Every test: the native unit tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short run of each fuzz target (FUZZ_SECONDS,
 # default 15, see scripts/fuzz.sh), then the Windows build and its tests
-# under Wine, then two more Windows builds that must give the same bytes.
+# under Wine, then two more Windows builds that must give the same bytes,
+# then the conformance of the simulation to the real API.
 # Installs what is missing first. Ends with one line "N passed, N failed"
 # (unit test cases plus Wine checks); the exit code is 1 on any failure.
 set -uo pipefail
@@ -137,6 +138,26 @@ else
 fi
 rm -rf "$repro"
 timings+=("reproducible build $(($(now) - start)) s")
+
+# ---- Conformance of the simulation --------------------------------------------------
+# The cases of tests/conformance on both builds: over the simulation
+# (cvn_conformance) and over the real API under Wine (wine.conformance keeps
+# its case lines). A case that runs on both counts once, passed when it passed
+# on both; the line "sim-conformance: N passed, N failed" says how many.
+start=$(now)
+conformance_native=$CVN_ROOT/build/native/conformance.cases
+"$CVN_ROOT/build/native/cvn_conformance" >"$conformance_native" 2>&1 || true
+conformance=$("$CVN_ROOT/tests/conformance/count.sh" "$conformance_native" \
+  "$CVN_ROOT/build/win32/wine/results/conformance.cases")
+echo "$conformance"
+read -r _ p _ f _ < <(tail -n 1 <<<"$conformance")
+if [[ $p =~ ^[0-9]+$ && $f =~ ^[0-9]+$ ]]; then
+  passed=$((passed + p))
+  failed=$((failed + f))
+else
+  failed=$((failed + 1))
+fi
+timings+=("sim conformance $(($(now) - start)) s")
 
 echo "Times: $(IFS=,; echo "${timings[*]}" | sed 's/,/, /g')"
 echo "$passed passed, $failed failed"

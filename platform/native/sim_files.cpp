@@ -741,10 +741,30 @@ void SetFileVersionResource(const std::string& path, const std::string& block) {
   node->versionBlock = block;
 }
 
+// Where Windows records the operations deferred to the next start: pairs of
+// NT paths ("\??\" + full path), the target empty for a deletion and marked
+// "!" when it may be replaced, as one REG_MULTI_SZ.
+constexpr char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr char kPendingRenames[] = "PendingFileRenameOperations";
+
+void RecordPendingOperations() {
+  std::string record;
+  for (const PendingOperation& operation : Files().pending) {
+    record += "\\??\\" + operation.source + '\0';
+    if (!operation.target.empty()) {
+      if (operation.flags & MOVEFILE_REPLACE_EXISTING) record += '!';
+      record += "\\??\\" + operation.target;
+    }
+    record += '\0';
+  }
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, REG_MULTI_SZ, record + '\0');
+}
+
 // At a restart every process is gone, then the deferred operations run in
 // the order they were recorded: files are deleted unless read-only,
 // directories removed when empty by then, renames carried out.
 void RebootFiles() {
+  detail::RemoveRegistryValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames);
   for (auto& drive : Files().drives) ClearHolds(drive.second.get());
   for (auto& file : Files().files) file.second.node = nullptr;
   std::vector<PendingOperation> pending;
@@ -876,6 +896,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     if (lpNewFileName && !sim::ParsePath(lpNewFileName, &target, &error)) return Fail(error, FALSE);
     Files().pending.push_back(
         sim::PendingOperation{source.Full(), lpNewFileName ? target.Full() : std::string(), dwFlags});
+    detail::RecordPendingOperations();
     return TRUE;
   }
   if (!lpNewFileName) return Fail(ERROR_INVALID_PARAMETER, FALSE);

@@ -32,6 +32,10 @@ void RebootRegistry();
 void RebootServices();
 void RebootFiles();
 
+// Removes a value, for areas that keep records in the registry (no-op when
+// the key or value is missing).
+void RemoveRegistryValue(HKEY root, const std::string& path, const std::string& name);
+
 // CloseHandle dispatches to the area that owns the handle's kind.
 bool CloseFileHandle(uintptr_t value);
 bool CloseTokenHandle(uintptr_t value);

@@ -253,6 +253,15 @@ void ResetRegistry() {
   s.user = MakeRoot({"Software"});
 }
 
+void RemoveRegistryValue(HKEY root, const std::string& path, const std::string& name) {
+  KeyPtr key = ControlFind(root, path);
+  if (!key) return;
+  auto& values = key->values;
+  values.erase(std::remove_if(values.begin(), values.end(),
+                              [&name](const Value& value) { return detail::EqualsNoCase(value.name, name); }),
+               values.end());
+}
+
 void RebootRegistry() {
   DropVolatile(*Registry().machine);
   DropVolatile(*Registry().user);
@@ -451,7 +460,12 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
   LONG result = UseKey(hKey, KEY_SET_VALUE, &key);
   if (result != ERROR_SUCCESS) return result;
   if (!lpData && cbData) return ERROR_NOACCESS;
-  std::string data = cbData ? std::string(reinterpret_cast<const char*>(lpData), cbData) : "";
+  DWORD count = cbData;
+  // Windows NT counts a string's terminating NUL that the caller left out
+  // when it follows the data.
+  bool isString = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
+  if (isString && count && lpData[count - 1] != '\0' && lpData[count] == '\0') ++count;
+  std::string data = count ? std::string(reinterpret_cast<const char*>(lpData), count) : "";
   StoreValue(*key, lpValueName ? lpValueName : "", dwType, std::move(data));
   return ERROR_SUCCESS;
 }

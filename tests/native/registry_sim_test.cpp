@@ -200,9 +200,12 @@ TEST_F(RegistrySimTest, QueryValueGivesTypeAndSizeWithoutBufferAndMoreDataWhenSh
 TEST_F(RegistrySimTest, ValuesKeepEveryTypeAndTheirBytesExactly) {
   HKEY key = Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", REG_OPTION_NON_VOLATILE);
   const std::string noNul = "abc";
+  const char beforeNul[] = "xyz";
   const std::string multi("a\0b\0\0", 5);
   const std::string binary("\x00\xff\x10\x00", 4);
-  EXPECT_EQ(RegSetValueExA(key, "NoNul", 0, REG_SZ, reinterpret_cast<const BYTE*>(noNul.data()), 3),
+  EXPECT_EQ(RegSetValueExA(key, "NoNul", 0, REG_SZ, reinterpret_cast<const BYTE*>("abcd"), 3), ERROR_SUCCESS);
+  // A NUL just past the count is counted, as Windows NT does.
+  EXPECT_EQ(RegSetValueExA(key, "Counted", 0, REG_SZ, reinterpret_cast<const BYTE*>(beforeNul), 3),
             ERROR_SUCCESS);
   EXPECT_EQ(RegSetValueExA(key, "Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi.data()), 5),
             ERROR_SUCCESS);
@@ -213,6 +216,7 @@ TEST_F(RegistrySimTest, ValuesKeepEveryTypeAndTheirBytesExactly) {
   RegCloseKey(key);
 
   EXPECT_EQ(sim::GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", "nonul")->data, noNul);
+  EXPECT_EQ(sim::GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", "Counted")->data, std::string("xyz\0", 4));
   EXPECT_EQ(sim::GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", "Multi")->data, multi);
   EXPECT_EQ(sim::GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", "Odd")->type, 0x1234u);
   EXPECT_EQ(sim::GetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", "Odd")->data, binary);

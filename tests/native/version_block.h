@@ -7,7 +7,11 @@
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include "sim.h"
+#endif
 
 struct VersionTranslation {
   WORD language;

@@ -1,0 +1,288 @@
+// WinSock 1.1 and ICMP echoes, on loopback and this machine's own address
+// only, with listeners on ports the system picks.
+#include <cstdio>
+
+#include "conformance.h"
+
+#ifdef CVN_SIM
+#include "net_listener.h"
+#endif
+
+namespace {
+
+const char kWinsock[] = "WinSock";
+const char kIcmp[] = "ICMP";
+
+// WinSock 1.1 for the length of a case.
+struct Started {
+  Started() { ok = WSAStartup(MAKEWORD(1, 1), &data) == 0; }
+  ~Started() {
+    if (ok) WSACleanup();
+  }
+  WSADATA data;
+  bool ok = false;
+};
+
+// A TCP listener on address, port chosen by the system, until destroyed.
+// The simulation reaches the host's sockets, so there it is a host socket.
+#ifdef CVN_SIM
+using Listener = testnet::Listener;
+#else
+class Listener {
+ public:
+  explicit Listener(const std::string& address) {
+    socket_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_addr.s_addr = inet_addr(address.c_str());
+    int length = sizeof where;
+    if (socket_ == INVALID_SOCKET || bind(socket_, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 ||
+        listen(socket_, 4) != 0 || getsockname(socket_, reinterpret_cast<sockaddr*>(&where), &length) != 0)
+      return;
+    port_ = ntohs(where.sin_port);
+  }
+  ~Listener() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+  }
+  bool ok() const { return port_ != 0; }
+  int port() const { return port_; }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+#endif
+
+// An address in network byte order read as a number, most significant byte first.
+unsigned long HostOrder(unsigned long networkOrder) {
+  unsigned char bytes[4];
+  std::memcpy(bytes, &networkOrder, 4);
+  return (static_cast<unsigned long>(bytes[0]) << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3];
+}
+
+int Connect(const char* address, int port) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s == INVALID_SOCKET) return WSAGetLastError();
+  sockaddr_in where{};
+  where.sin_family = AF_INET;
+  where.sin_port = htons(static_cast<u_short>(port));
+  where.sin_addr.s_addr = inet_addr(address);
+  int result = connect(s, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 ? 0 : WSAGetLastError();
+  closesocket(s);
+  return result;
+}
+
+// This machine's own address: what its own name resolves to first.
+std::string OwnAddress() {
+  char name[256];
+  if (gethostname(name, sizeof name) != 0) return "";
+  hostent* host = gethostbyname(name);
+  if (!host || host->h_addrtype != AF_INET || !host->h_addr_list[0]) return "";
+  in_addr address;
+  std::memcpy(&address, host->h_addr_list[0], sizeof address);
+  return inet_ntoa(address);
+}
+
+// ---- Start-up ----------------------------------------------------------------------------
+
+CASE(kWinsock, "start-up grants version 1.1 and balances with clean-up") {
+  WSADATA data;
+  std::memset(&data, 0, sizeof data);
+  CHECK_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
+  CHECK_EQ(data.wVersion, MAKEWORD(1, 1));
+  CHECK_EQ(WSACleanup(), 0);
+}
+
+WINE_DIFFERS(kWinsock, "a host name asked before start-up fails with 10093",
+             "Wine answers gethostname without WSAStartup; Windows requires the start-up first") {
+  char name[64];
+  CHECK_EQ(gethostname(name, sizeof name), SOCKET_ERROR);
+  CHECK_EQ(WSAGetLastError(), WSANOTINITIALISED);
+}
+
+CASE(kWinsock, "a socket asked for before start-up fails with 10093") {
+  CHECK(socket(AF_INET, SOCK_STREAM, 0) == INVALID_SOCKET);
+  CHECK_EQ(WSAGetLastError(), WSANOTINITIALISED);
+}
+
+CASE(kWinsock, "a clean-up without start-up fails with 10093") {
+  CHECK_EQ(WSACleanup(), SOCKET_ERROR);
+  CHECK_EQ(WSAGetLastError(), WSANOTINITIALISED);
+}
+
+// ---- Addresses ---------------------------------------------------------------------------
+
+struct AddressRow {
+  const char* text;
+  unsigned long hostOrder;
+};
+
+const AddressRow kAddresses[] = {
+    {"127.0.0.1", 0x7F000001},   {"192.0.2.17", 0xC0000211},   {"10.1", 0x0A000001},
+    {"10.1.2", 0x0A010002},      {"0x7f.1", 0x7F000001},       {"255.255.255.255", 0xFFFFFFFF},
+    {"1.2.3.4.5", 0xFFFFFFFF},   {"", 0xFFFFFFFF},             {"abc", 0xFFFFFFFF},
+    {"256.1.1.1", 0xFFFFFFFF},   {"0", 0x00000000},            {"017.0.0.1", 0x0F000001},
+};
+
+const bool kAddressCases = [] {
+  for (const AddressRow& row : kAddresses) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08lX", row.hostOrder);
+    conformance::Add(kWinsock, std::string("inet_addr of \"") + row.text + "\" is " + hex, [&row] {
+      Started winsock;
+      unsigned long value = inet_addr(row.text);
+      CHECK_EQ(HostOrder(value), row.hostOrder);
+    });
+  }
+  return true;
+}();
+
+CASE(kWinsock, "inet_ntoa gives the dotted form") {
+  Started winsock;
+  in_addr address;
+  const unsigned char bytes[4] = {192, 0, 2, 17};
+  std::memcpy(&address.s_addr, bytes, 4);
+  CHECK_STR(inet_ntoa(address), "192.0.2.17");
+}
+
+CASE(kWinsock, "htons swaps the bytes of a port") {
+  CHECK_EQ(htons(0x1234), 0x3412);
+  CHECK_EQ(htons(111), 0x6F00);
+}
+
+// ---- Names ------------------------------------------------------------------------------------
+
+CASE(kWinsock, "the host name must fit with its terminator") {
+  Started winsock;
+  char name[256];
+  REQUIRE(gethostname(name, sizeof name) == 0);
+  int length = static_cast<int>(std::strlen(name));
+  CHECK(length > 0);
+  CHECK_EQ(gethostname(name, length), SOCKET_ERROR);
+  CHECK_EQ(WSAGetLastError(), WSAEFAULT);
+  CHECK_EQ(gethostname(name, length + 1), 0);
+}
+
+CASE(kWinsock, "localhost resolves to 127.0.0.1") {
+  Started winsock;
+  hostent* host = gethostbyname("localhost");
+  REQUIRE(host != nullptr);
+  CHECK_EQ(host->h_addrtype, AF_INET);
+  CHECK_EQ(host->h_length, 4);
+  in_addr address;
+  std::memcpy(&address, host->h_addr_list[0], sizeof address);
+  CHECK_STR(inet_ntoa(address), "127.0.0.1");
+}
+
+CASE(kWinsock, "this machine's own name resolves to an address") {
+  Started winsock;
+  CHECK(!OwnAddress().empty());
+}
+
+// ---- Connections ------------------------------------------------------------------------------
+
+CASE(kWinsock, "a connect to a listener on loopback is accepted") {
+  Started winsock;
+  Listener listener("127.0.0.1");
+  REQUIRE(listener.ok());
+  CHECK_EQ(Connect("127.0.0.1", listener.port()), 0);
+}
+
+CASE(kWinsock, "a connect to a listener on this machine's own address is accepted") {
+  Started winsock;
+  std::string own = OwnAddress();
+  REQUIRE(!own.empty());
+  Listener listener(own);
+  REQUIRE(listener.ok());
+  CHECK_EQ(Connect(own.c_str(), listener.port()), 0);
+}
+
+CASE(kWinsock, "a connect to a closed port on loopback is refused with 10061") {
+  Started winsock;
+  int port = 0;
+  {
+    Listener listener("127.0.0.1");
+    REQUIRE(listener.ok());
+    port = listener.port();
+  }
+  CHECK_EQ(Connect("127.0.0.1", port), WSAECONNREFUSED);
+}
+
+CASE(kWinsock, "a socket closes once") {
+  Started winsock;
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  REQUIRE(s != INVALID_SOCKET);
+  CHECK_EQ(closesocket(s), 0);
+  CHECK_EQ(closesocket(s), SOCKET_ERROR);
+  CHECK_EQ(WSAGetLastError(), WSAENOTSOCK);
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kWinsock, "an unknown name fails with 11001") {
+  sim::ScriptNetwork();
+  Started winsock;
+  CHECK(gethostbyname("nowhere.velmora.test") == nullptr);
+  CHECK_EQ(WSAGetLastError(), WSAHOST_NOT_FOUND);
+}
+#endif
+
+// ---- ICMP echoes ------------------------------------------------------------------------------
+
+DWORD Echo(const std::string& address, BYTE* reply, DWORD replySize) {
+  HANDLE icmp = IcmpCreateFile();
+  if (icmp == INVALID_HANDLE_VALUE) return 0;
+  BYTE payload[32];
+  for (int i = 0; i < 32; ++i) payload[i] = static_cast<BYTE>(i);
+  IP_OPTION_INFORMATION options{};
+  options.Ttl = 32;
+  DWORD replies = IcmpSendEcho(icmp, inet_addr(address.c_str()), payload, sizeof payload, &options, reply,
+                               replySize, 5000);
+  DWORD error = GetLastError();
+  CHECK(IcmpCloseHandle(icmp));
+  SetLastError(error);
+  return replies;
+}
+
+void CheckEchoReply(const std::string& address) {
+  alignas(8) BYTE reply[128] = {};
+  REQUIRE(Echo(address, reply, sizeof reply) == 1);
+  ICMP_ECHO_REPLY record;
+  std::memcpy(&record, reply, sizeof record);
+  CHECK_EQ(record.Status, IP_SUCCESS);
+  CHECK_EQ(record.DataSize, 32);
+  CHECK_EQ(record.Address, inet_addr(address.c_str()));
+  CHECK(record.RoundTripTime < 5000);
+  // The data follows the record.
+  const BYTE* data = reply + sizeof record;
+  for (int i = 0; i < 32; ++i) CHECK_EQ(data[i], i);
+}
+
+CASE(kIcmp, "an echo to loopback is answered with the data sent") {
+  Started winsock;
+  CheckEchoReply("127.0.0.1");
+}
+
+CASE(kIcmp, "an echo to this machine's own address is answered") {
+  Started winsock;
+  std::string own = OwnAddress();
+  REQUIRE(!own.empty());
+  CheckEchoReply(own);
+}
+
+CASE(kIcmp, "an echo handle closes once") {
+  HANDLE icmp = IcmpCreateFile();
+  REQUIRE(icmp != INVALID_HANDLE_VALUE);
+  CHECK(IcmpCloseHandle(icmp));
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kIcmp, "an echo nobody answers times out after the whole wait with 11010") {
+  sim::DropEcho("10.0.0.53");
+  BYTE reply[64] = {};
+  CHECK_EQ(Echo("10.0.0.53", reply, sizeof reply), 0);
+  CHECK_EQ(GetLastError(), IP_REQ_TIMED_OUT);
+  CHECK_EQ(sim::ElapsedMs(), 5000);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,710 @@
+// The registry: names, enumeration orders, types and sizes, error codes,
+// access rights, volatile keys and deletion.
+#include "conformance.h"
+
+namespace {
+
+using conformance::kScratchKey;
+using conformance::OpenScratch;
+using Names = std::vector<std::string>;
+
+const char kArea[] = "registry";
+
+HKEY Create(HKEY parent, const char* path, DWORD options = REG_OPTION_NON_VOLATILE, LONG* result = nullptr,
+            DWORD* disposition = nullptr) {
+  HKEY key = nullptr;
+  LONG rc = RegCreateKeyExA(parent, path, 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key, disposition);
+  if (result) *result = rc;
+  return rc == ERROR_SUCCESS ? key : nullptr;
+}
+
+void MakeKeys(const Names& paths) {
+  HKEY scratch = OpenScratch();
+  for (const std::string& path : paths) {
+    HKEY key = Create(scratch, path.c_str());
+    REQUIRE(key != nullptr);
+    RegCloseKey(key);
+  }
+  RegCloseKey(scratch);
+}
+
+LONG SetString(HKEY key, const char* name, const std::string& text) {
+  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>(text.size() + 1));
+}
+
+// Every name an enumeration gives, index by index until it ends.
+template <typename Enumerate>
+Names EnumNames(Enumerate enumerate) {
+  Names names;
+  char name[MAX_PATH];
+  for (DWORD i = 0;; ++i) {
+    DWORD size = sizeof name;
+    LONG result = enumerate(i, name, &size);
+    if (result != ERROR_SUCCESS) {
+      CHECK_EQ(result, ERROR_NO_MORE_ITEMS);
+      break;
+    }
+    CHECK_EQ(size, std::strlen(name));
+    names.push_back(name);
+  }
+  return names;
+}
+
+Names EnumKeys(HKEY key) {
+  return EnumNames([key](DWORD i, char* name, DWORD* size) {
+    return RegEnumKeyExA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+  });
+}
+
+Names EnumValues(HKEY key) {
+  return EnumNames([key](DWORD i, char* name, DWORD* size) {
+    return RegEnumValueA(key, i, name, size, nullptr, nullptr, nullptr, nullptr);
+  });
+}
+
+std::string Path(const char* sub) { return std::string(kScratchKey) + "\\" + sub; }
+
+// ---- Names ---------------------------------------------------------------------------
+
+CASE(kArea, "key and value names match without regard to case") {
+  MakeKeys({"Velmora Software\\Corvane"});
+  HKEY key = OpenScratch("Velmora Software\\Corvane");
+  CHECK_EQ(SetString(key, "InstallationDirectory", "C:\\Corvane\\"), ERROR_SUCCESS);
+  RegCloseKey(key);
+  key = OpenScratch("VELMORA software\\corvane", KEY_READ);
+  char data[64];
+  DWORD type = 0, size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "installationdirectory", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
+           ERROR_SUCCESS);
+  CHECK_EQ(type, REG_SZ);
+  CHECK_EQ(size, 12);
+  CHECK_STR(data, "C:\\Corvane\\");
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a key keeps the letter case it was created in") {
+  MakeKeys({"MixedCase"});
+  HKEY scratch = OpenScratch();
+  HKEY again = Create(scratch, "MIXEDCASE");
+  REQUIRE(again != nullptr);
+  RegCloseKey(again);
+  CHECK_EQ(EnumKeys(scratch), Names{"MixedCase"});
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "setting a value through another case keeps its first name") {
+  HKEY key = OpenScratch();
+  SetString(key, "FirstName", "1");
+  SetString(key, "FIRSTNAME", "2");
+  CHECK_EQ(EnumValues(key), Names{"FirstName"});
+  char data[8];
+  DWORD size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "firstname", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+           ERROR_SUCCESS);
+  CHECK_STR(data, "2");
+  RegCloseKey(key);
+}
+
+CASE(kArea, "trailing backslashes of a subkey path are ignored") {
+  MakeKeys({"T"});
+  HKEY key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (Path("T") + "\\\\").c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  if (key) RegCloseKey(key);
+}
+
+CASE(kArea, "a subkey path that starts with a backslash is a bad path name") {
+  HKEY key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\SOFTWARE", 0, KEY_READ, &key), ERROR_BAD_PATHNAME);
+}
+
+CASE(kArea, "a key name of 255 characters is made") {
+  HKEY scratch = OpenScratch();
+  LONG result = 0;
+  HKEY key = Create(scratch, std::string(255, 'k').c_str(), REG_OPTION_NON_VOLATILE, &result);
+  CHECK_EQ(result, ERROR_SUCCESS);
+  if (key) RegCloseKey(key);
+  RegCloseKey(scratch);
+}
+
+WINE_DIFFERS(kArea, "a key name of 256 characters is refused with 87",
+             "Wine's registry takes key names up to 256 characters; Windows' limit is 255") {
+  HKEY scratch = OpenScratch();
+  LONG result = 0;
+  HKEY key = Create(scratch, std::string(256, 'l').c_str(), REG_OPTION_NON_VOLATILE, &result);
+  CHECK_EQ(result, ERROR_INVALID_PARAMETER);
+  if (key) RegCloseKey(key);
+  RegCloseKey(scratch);
+}
+
+// ---- Enumeration order -------------------------------------------------------------------
+
+CASE(kArea, "subkeys enumerate sorted without regard to case") {
+  MakeKeys({"beta", "Alpha", "Zulu", "alphabet", "1st"});
+  HKEY key = OpenScratch("", KEY_READ);
+  CHECK_EQ(EnumKeys(key), (Names{"1st", "Alpha", "alphabet", "beta", "Zulu"}));
+  RegCloseKey(key);
+}
+
+WINE_DIFFERS(kArea, "subkeys enumerate sorted on their upper-case names",
+             "Wine sorts names folded to lower case, so '_' (0x5F) comes before the letters; a Windows NT "
+             "hive keeps subkeys sorted on their upper-cased names, which puts '_' after 'Z'") {
+  MakeKeys({"beta", "Alpha", "_under", "Zulu", "alphabet", "1st"});
+  HKEY key = OpenScratch("", KEY_READ);
+  CHECK_EQ(EnumKeys(key), (Names{"1st", "Alpha", "alphabet", "beta", "Zulu", "_under"}));
+  RegCloseKey(key);
+}
+
+CASE(kArea, "values created in sorted order enumerate in that order") {
+  HKEY key = OpenScratch();
+  for (const char* name : {"", "Alpha", "beta", "Gamma", "zeta"}) SetString(key, name, name);
+  CHECK_EQ(EnumValues(key), (Names{"", "Alpha", "beta", "Gamma", "zeta"}));
+  RegCloseKey(key);
+}
+
+WINE_DIFFERS(kArea, "values enumerate in creation order",
+             "Wine sorts values by name without regard to case; Windows NT enumerates them in creation "
+             "order (the documentation promises no order), and the report lists them as enumerated") {
+  HKEY key = OpenScratch();
+  for (const char* name : {"zeta", "Alpha", "", "beta"}) SetString(key, name, name);
+  SetString(key, "ZETA", "replaced, same place");
+  CHECK_EQ(EnumValues(key), (Names{"zeta", "Alpha", "", "beta"}));
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a deleted subkey leaves the enumeration at once") {
+  MakeKeys({"a", "b", "c"});
+  HKEY key = OpenScratch();
+  CHECK_EQ(RegDeleteKeyA(key, "b"), ERROR_SUCCESS);
+  CHECK_EQ(EnumKeys(key), (Names{"a", "c"}));
+  RegCloseKey(key);
+}
+
+// ---- Enumeration buffers -----------------------------------------------------------------
+
+CASE(kArea, "enumerated key name needs room for its terminator") {
+  MakeKeys({"Four"});
+  HKEY key = OpenScratch("", KEY_READ);
+  char name[16];
+  std::memset(name, 'x', sizeof name);
+  DWORD size = 4;
+  CHECK_EQ(RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  size = 5;
+  CHECK_EQ(RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  CHECK_EQ(size, 4);
+  CHECK_STR(name, "Four");
+  CHECK_EQ(name[5], 'x');
+  RegCloseKey(key);
+}
+
+CASE(kArea, "enumerating past the last subkey gives no more items") {
+  MakeKeys({"Only"});
+  HKEY key = OpenScratch("", KEY_READ);
+  char name[16];
+  DWORD size = sizeof name;
+  CHECK_EQ(RegEnumKeyExA(key, 1, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  size = sizeof name;
+  CHECK_EQ(RegEnumKeyExA(key, 7, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(key);
+}
+
+// RegEnumValueA of the value "Test" = "foobar" (REG_SZ, 7 bytes) with
+// buffers of the given sizes, which start out as "xxxxxxxxxx".
+struct EnumTest {
+  char name[20] = "xxxxxxxxxx";
+  char data[20] = "xxxxxxxxxx";
+  DWORD nameSize;
+  DWORD dataSize;
+  DWORD type = 1234;
+  LONG result;
+
+  EnumTest(DWORD nameSize, DWORD dataSize) : nameSize(nameSize), dataSize(dataSize) {
+    HKEY key = OpenScratch();
+    SetString(key, "Test", "foobar");
+    result = RegEnumValueA(key, 0, name, &this->nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                           &this->dataSize);
+    RegCloseKey(key);
+  }
+};
+
+CASE(kArea, "an enumerated value whose data does not fit gives more data and its size") {
+  EnumTest call(20, 6);
+  CHECK_EQ(call.result, ERROR_MORE_DATA);
+  CHECK_EQ(call.dataSize, 7);
+  CHECK_EQ(call.type, REG_SZ);
+  CHECK_STR(call.data, "xxxxxxxxxx");
+}
+
+CASE(kArea, "an enumerated value whose name does not fit gives more data") {
+  CHECK_EQ(EnumTest(4, 20).result, ERROR_MORE_DATA);
+}
+
+WINE_DIFFERS(kArea, "an enumerated value whose name does not fit leaves the data buffer alone",
+             "Wine copies the data although the call fails for the name; Windows NT writes neither") {
+  EnumTest call(4, 20);
+  CHECK_EQ(call.result, ERROR_MORE_DATA);
+  CHECK_STR(call.data, "xxxxxxxxxx");
+}
+
+CASE(kArea, "an enumerated value whose name and data fit exactly is read") {
+  EnumTest call(5, 7);
+  CHECK_EQ(call.result, ERROR_SUCCESS);
+  CHECK_EQ(call.nameSize, 4);
+  CHECK_EQ(call.dataSize, 7);
+  CHECK_EQ(call.type, REG_SZ);
+  CHECK_STR(call.name, "Test");
+  CHECK_STR(call.data, "foobar");
+}
+
+CASE(kArea, "enumerating past the last value gives no more items") {
+  HKEY key = OpenScratch();
+  SetString(key, "Test", "foobar");
+  char name[20];
+  DWORD nameSize = sizeof name;
+  CHECK_EQ(RegEnumValueA(key, 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(key);
+}
+
+// ---- Types and sizes -------------------------------------------------------------------------
+
+CASE(kArea, "a size query without a buffer gives type and size") {
+  HKEY key = OpenScratch();
+  const char text[] = "%SystemRoot%\\x";
+  RegSetValueExA(key, "Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+  DWORD type = 0, size = 0;
+  CHECK_EQ(RegQueryValueExA(key, "Path", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  CHECK_EQ(type, REG_EXPAND_SZ);
+  CHECK_EQ(size, 15);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a query into a short buffer gives more data and the size needed") {
+  HKEY key = OpenScratch();
+  const char text[] = "%SystemRoot%\\x";
+  RegSetValueExA(key, "Path", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+  char data[32];
+  DWORD type = 0, size = 14;
+  CHECK_EQ(RegQueryValueExA(key, "Path", nullptr, &type, reinterpret_cast<BYTE*>(data), &size), ERROR_MORE_DATA);
+  CHECK_EQ(size, 15);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "the default value answers to a NULL name and to an empty one") {
+  HKEY key = OpenScratch();
+  SetString(key, nullptr, "default");
+  char data[32];
+  DWORD size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+  CHECK_STR(data, "default");
+  size = sizeof data;
+  data[0] = 0;
+  CHECK_EQ(RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+  CHECK_STR(data, "default");
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a missing value gives 2") {
+  HKEY key = OpenScratch();
+  char data[8];
+  DWORD type = 0, size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "Missing", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
+           ERROR_FILE_NOT_FOUND);
+  size = 0;
+  CHECK_EQ(RegQueryValueExA(key, "Missing", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a string stored without its terminator reads back as stored") {
+  HKEY key = OpenScratch();
+  CHECK_EQ(RegSetValueExA(key, "NoNul", 0, REG_SZ, reinterpret_cast<const BYTE*>("abcd"), 3), ERROR_SUCCESS);
+  char data[8];
+  std::memset(data, 'x', sizeof data);
+  DWORD type = 0, size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "NoNul", nullptr, &type, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+  CHECK_EQ(size, 3);
+  CHECK_EQ(std::string(data, 3), std::string("abc"));
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a string whose terminator follows its count is stored with it") {
+  HKEY key = OpenScratch();
+  const char text[] = "abc";
+  CHECK_EQ(RegSetValueExA(key, "Counted", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 3), ERROR_SUCCESS);
+  char data[8];
+  DWORD size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "Counted", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+  CHECK_EQ(size, 4);
+  CHECK_EQ(std::string(data, size), std::string("abc\0", 4));
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a multi-string keeps its bytes") {
+  HKEY key = OpenScratch();
+  const std::string multi("a\0b\0\0", 5);
+  CHECK_EQ(RegSetValueExA(key, "Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi.data()), 5),
+           ERROR_SUCCESS);
+  char data[8];
+  DWORD type = 0, size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "Multi", nullptr, &type, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+  CHECK_EQ(type, REG_MULTI_SZ);
+  CHECK_EQ(std::string(data, size), multi);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a DWORD is stored little-endian in four bytes") {
+  HKEY key = OpenScratch();
+  DWORD value = 0x01020304;
+  CHECK_EQ(RegSetValueExA(key, "D", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4), ERROR_SUCCESS);
+  BYTE data[8];
+  DWORD type = 0, size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "D", nullptr, &type, data, &size), ERROR_SUCCESS);
+  CHECK_EQ(type, REG_DWORD);
+  CHECK_EQ(size, 4);
+  CHECK_EQ(std::string(reinterpret_cast<char*>(data), 4), std::string("\x04\x03\x02\x01", 4));
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a value of an unknown type keeps its type and bytes") {
+  HKEY key = OpenScratch();
+  const std::string binary("\x00\xff\x10\x00", 4);
+  CHECK_EQ(RegSetValueExA(key, "Odd", 0, 0x1234, reinterpret_cast<const BYTE*>(binary.data()), 4), ERROR_SUCCESS);
+  BYTE data[8];
+  DWORD type = 0, size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "Odd", nullptr, &type, data, &size), ERROR_SUCCESS);
+  CHECK_EQ(type, 0x1234);
+  CHECK_EQ(std::string(reinterpret_cast<char*>(data), size), binary);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "an empty binary value has size 0") {
+  HKEY key = OpenScratch();
+  CHECK_EQ(RegSetValueExA(key, "Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+  DWORD type = 0, size = 99;
+  CHECK_EQ(RegQueryValueExA(key, "Empty", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  CHECK_EQ(type, REG_BINARY);
+  CHECK_EQ(size, 0);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "enumeration reports each value's type and size") {
+  HKEY key = OpenScratch();
+  DWORD dword = 7;
+  RegSetValueExA(key, "a", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword), 4);
+  RegSetValueExA(key, "b", 0, REG_BINARY, reinterpret_cast<const BYTE*>("xyz"), 3);
+  SetString(key, "c", "four");
+  const DWORD types[] = {REG_DWORD, REG_BINARY, REG_SZ};
+  const DWORD sizes[] = {4, 3, 5};
+  for (DWORD i = 0; i < 3; ++i) {
+    char name[8];
+    DWORD nameSize = sizeof name, type = 0, size = 0;
+    CHECK_EQ(RegEnumValueA(key, i, name, &nameSize, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    CHECK_EQ(type, types[i]);
+    CHECK_EQ(size, sizes[i]);
+  }
+  RegCloseKey(key);
+}
+
+// ---- Opening, creating and error codes -------------------------------------------------------
+
+CASE(kArea, "opening a missing key gives 2") {
+  HKEY key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path("Missing").c_str(), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+CASE(kArea, "opening below a missing key gives 2") {
+  HKEY key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path("Missing\\Deeper").c_str(), 0, KEY_READ, &key),
+           ERROR_FILE_NOT_FOUND);
+}
+
+CASE(kArea, "opening with a NULL parent gives an invalid handle") {
+  HKEY key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(nullptr, "SOFTWARE", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+}
+
+CASE(kArea, "a closed key handle is invalid") {
+  HKEY key = OpenScratch();
+  CHECK_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  char data[8];
+  DWORD size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "x", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+           ERROR_INVALID_HANDLE);
+}
+
+CASE(kArea, "two opens of one key give two handles") {
+  HKEY a = OpenScratch("", KEY_READ);
+  HKEY b = OpenScratch("", KEY_READ);
+  CHECK(a != b);
+  CHECK_EQ(RegCloseKey(a), ERROR_SUCCESS);
+  CHECK_EQ(RegCloseKey(b), ERROR_SUCCESS);
+}
+
+CASE(kArea, "create reports a new key, then an existing one") {
+  HKEY scratch = OpenScratch();
+  DWORD disposition = 0;
+  HKEY key = Create(scratch, "A\\B\\C", REG_OPTION_NON_VOLATILE, nullptr, &disposition);
+  CHECK_EQ(disposition, REG_CREATED_NEW_KEY);
+  if (key) RegCloseKey(key);
+  key = Create(scratch, "a\\b\\c", REG_OPTION_NON_VOLATILE, nullptr, &disposition);
+  CHECK_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  if (key) RegCloseKey(key);
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "create makes the missing parents of a path") {
+  HKEY scratch = OpenScratch();
+  HKEY key = Create(scratch, "P1\\P2\\P3");
+  REQUIRE(key != nullptr);
+  RegCloseKey(key);
+  CHECK_EQ(EnumKeys(scratch), Names{"P1"});
+  RegCloseKey(scratch);
+  HKEY middle = OpenScratch("P1\\P2", KEY_READ);
+  CHECK_EQ(EnumKeys(middle), Names{"P3"});
+  RegCloseKey(middle);
+}
+
+CASE(kArea, "setting a value with no data pointer but a size fails") {
+  HKEY key = OpenScratch();
+  CHECK_EQ(RegSetValueExA(key, "Bad", 0, REG_BINARY, nullptr, 4), ERROR_NOACCESS);
+  DWORD size = 0;
+  CHECK_EQ(RegQueryValueExA(key, "Bad", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+}
+
+// ---- Access rights ---------------------------------------------------------------------------
+
+CASE(kArea, "a handle for enumeration only may not read values") {
+  HKEY key = OpenScratch();
+  SetString(key, "V", "x");
+  RegCloseKey(key);
+  key = OpenScratch("", KEY_ENUMERATE_SUB_KEYS);
+  DWORD size = 0;
+  CHECK_EQ(RegQueryValueExA(key, "V", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a handle for enumeration only enumerates subkeys") {
+  MakeKeys({"Sub"});
+  HKEY key = OpenScratch("", KEY_ENUMERATE_SUB_KEYS);
+  CHECK_EQ(EnumKeys(key), Names{"Sub"});
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a read-only handle may not set values") {
+  HKEY key = OpenScratch("", KEY_READ);
+  CHECK_EQ(SetString(key, "V", "y"), ERROR_ACCESS_DENIED);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a handle for querying only may not enumerate subkeys") {
+  MakeKeys({"Sub"});
+  HKEY key = OpenScratch("", KEY_QUERY_VALUE);
+  char name[16];
+  DWORD size = sizeof name;
+  CHECK_EQ(RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a read and write handle sets values") {
+  HKEY key = OpenScratch("", KEY_READ | KEY_WRITE);
+  CHECK_EQ(SetString(key, "V", "y"), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+// The documentation asks for KEY_CREATE_SUB_KEY on the parent, yet every
+// Windows version ignores the parent handle's rights here.
+CASE(kArea, "a subkey is created through a parent handle without the right to create one") {
+  HKEY key = OpenScratch("", KEY_NOTIFY);
+  HKEY sub = nullptr;
+  CHECK_EQ(RegCreateKeyExA(key, "New", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr), ERROR_SUCCESS);
+  if (sub) RegCloseKey(sub);
+  RegCloseKey(key);
+}
+
+// ---- Volatile keys ---------------------------------------------------------------------------
+
+CASE(kArea, "a volatile key refuses a non-volatile child with 1021") {
+  HKEY scratch = OpenScratch();
+  HKEY stash = Create(scratch, "Stash", REG_OPTION_VOLATILE);
+  REQUIRE(stash != nullptr);
+  LONG result = 0;
+  HKEY child = Create(stash, "Child", REG_OPTION_NON_VOLATILE, &result);
+  CHECK_EQ(result, ERROR_CHILD_MUST_BE_VOLATILE);
+  CHECK(child == nullptr);
+  if (child) RegCloseKey(child);
+  CHECK_EQ(EnumKeys(stash), Names{});
+  RegCloseKey(stash);
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "a volatile key takes volatile children and values") {
+  HKEY scratch = OpenScratch();
+  HKEY stash = Create(scratch, "Stash", REG_OPTION_VOLATILE);
+  REQUIRE(stash != nullptr);
+  CHECK_EQ(SetString(stash, "InstallationDirectory", "C:\\X\\"), ERROR_SUCCESS);
+  LONG result = 0;
+  HKEY child = Create(stash, "Child", REG_OPTION_VOLATILE, &result);
+  CHECK_EQ(result, ERROR_SUCCESS);
+  if (child) RegCloseKey(child);
+  RegCloseKey(stash);
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "creating an existing key as volatile keeps it non-volatile") {
+  MakeKeys({"Solid"});
+  HKEY scratch = OpenScratch();
+  HKEY key = Create(scratch, "Solid", REG_OPTION_VOLATILE);
+  REQUIRE(key != nullptr);
+  LONG result = 0;
+  HKEY child = Create(key, "Child", REG_OPTION_NON_VOLATILE, &result);
+  CHECK_EQ(result, ERROR_SUCCESS);
+  if (child) RegCloseKey(child);
+  RegCloseKey(key);
+  RegCloseKey(scratch);
+}
+
+// ---- Deletion --------------------------------------------------------------------------------
+
+CASE(kArea, "deleting a key with subkeys is denied") {
+  MakeKeys({"P\\Child"});
+  CHECK_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path("P").c_str()), ERROR_ACCESS_DENIED);
+  HKEY key = OpenScratch("P", KEY_READ);
+  CHECK_EQ(EnumKeys(key), Names{"Child"});
+  RegCloseKey(key);
+}
+
+CASE(kArea, "deleting a missing key gives 2") {
+  MakeKeys({"P"});
+  CHECK_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path("P\\Missing").c_str()), ERROR_FILE_NOT_FOUND);
+}
+
+CASE(kArea, "a subkey is deleted through its parent in any case") {
+  MakeKeys({"P\\Child"});
+  HKEY parent = OpenScratch("P", KEY_WRITE);
+  CHECK_EQ(RegDeleteKeyA(parent, "CHILD"), ERROR_SUCCESS);
+  RegCloseKey(parent);
+  CHECK_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path("P").c_str()), ERROR_SUCCESS);
+  HKEY key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path("P").c_str(), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+CASE(kArea, "a key deleted with values goes with them") {
+  MakeKeys({"V"});
+  HKEY key = OpenScratch("V");
+  SetString(key, "a", "1");
+  RegCloseKey(key);
+  CHECK_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path("V").c_str()), ERROR_SUCCESS);
+  key = OpenScratch("", KEY_READ);
+  CHECK_EQ(EnumKeys(key), Names{});
+  RegCloseKey(key);
+}
+
+CASE(kArea, "a handle to a deleted key answers key deleted") {
+  MakeKeys({"Gone"});
+  HKEY key = OpenScratch("Gone");
+  CHECK_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path("Gone").c_str()), ERROR_SUCCESS);
+  DWORD size = 0;
+  CHECK_EQ(RegQueryValueExA(key, "V", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+  CHECK_EQ(SetString(key, "V", "y"), ERROR_KEY_DELETED);
+  char name[MAX_PATH];
+  size = sizeof name;
+  CHECK_EQ(RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+  CHECK_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+CASE(kArea, "creating below a deleted key answers key deleted") {
+  MakeKeys({"Gone"});
+  HKEY key = OpenScratch("Gone");
+  CHECK_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path("Gone").c_str()), ERROR_SUCCESS);
+  HKEY sub = nullptr;
+  CHECK_EQ(RegCreateKeyExA(key, "Sub", 0, nullptr, 0, KEY_READ, nullptr, &sub, nullptr), ERROR_KEY_DELETED);
+  RegCloseKey(key);
+}
+
+// ---- Across a restart --------------------------------------------------------------------------
+
+std::string RestartPath(const char* sub) { return std::string(conformance::kRestartKey) + "\\" + sub; }
+
+LONG OpenResult(const std::string& path) {
+  HKEY key = nullptr;
+  LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key);
+  if (result == ERROR_SUCCESS) RegCloseKey(key);
+  return result;
+}
+
+const bool kVolatileAcrossRestart = conformance::AddAroundRestart(
+    kArea, "a volatile key is gone after a restart, a non-volatile one stays with its values",
+    [] {
+      LONG result = 0;
+      HKEY stash = Create(HKEY_LOCAL_MACHINE, RestartPath("Stash").c_str(), REG_OPTION_VOLATILE, &result);
+      REQUIRE(stash != nullptr);
+      CHECK_EQ(SetString(stash, "InstallationDirectory", "C:\\Corvane\\"), ERROR_SUCCESS);
+      RegCloseKey(stash);
+      HKEY solid = Create(HKEY_LOCAL_MACHINE, RestartPath("Solid").c_str());
+      REQUIRE(solid != nullptr);
+      CHECK_EQ(SetString(solid, "Kept", "yes"), ERROR_SUCCESS);
+      RegCloseKey(solid);
+    },
+    [] {
+      CHECK_EQ(OpenResult(RestartPath("Stash")), ERROR_FILE_NOT_FOUND);
+      HKEY solid = nullptr;
+      REQUIRE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, RestartPath("Solid").c_str(), 0, KEY_READ, &solid) ==
+              ERROR_SUCCESS);
+      char data[8] = "";
+      DWORD size = sizeof data;
+      CHECK_EQ(RegQueryValueExA(solid, "Kept", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+               ERROR_SUCCESS);
+      CHECK_STR(data, "yes");
+      RegCloseKey(solid);
+    });
+
+const bool kVolatileTreeAcrossRestart = conformance::AddAroundRestart(
+    kArea, "a volatile key goes with its volatile subkeys at a restart",
+    [] {
+      HKEY tree = Create(HKEY_LOCAL_MACHINE, RestartPath("Tree").c_str(), REG_OPTION_VOLATILE);
+      REQUIRE(tree != nullptr);
+      HKEY child = Create(tree, "Child\\Grandchild", REG_OPTION_VOLATILE);
+      CHECK(child != nullptr);
+      if (child) RegCloseKey(child);
+      RegCloseKey(tree);
+    },
+    [] {
+      CHECK_EQ(OpenResult(RestartPath("Tree\\Child\\Grandchild")), ERROR_FILE_NOT_FOUND);
+      CHECK_EQ(OpenResult(RestartPath("Tree")), ERROR_FILE_NOT_FOUND);
+      CHECK_EQ(OpenResult(conformance::kRestartKey), ERROR_SUCCESS);
+    });
+
+// ---- Only the simulation can script these --------------------------------------------------
+
+#ifdef CVN_SIM
+NATIVE_CASE(kArea, "volatile keys vanish at a restart, others stay") {
+  HKEY scratch = OpenScratch();
+  HKEY stash = Create(scratch, "Stash", REG_OPTION_VOLATILE);
+  HKEY solid = Create(scratch, "Solid");
+  RegCloseKey(stash);
+  RegCloseKey(solid);
+  RegCloseKey(scratch);
+  sim::Reboot();
+  CHECK(!sim::KeyExists(HKEY_LOCAL_MACHINE, Path("Stash")));
+  CHECK(sim::KeyExists(HKEY_LOCAL_MACHINE, Path("Solid")));
+}
+
+NATIVE_CASE(kArea, "a key whose security shuts the user out is denied") {
+  MakeKeys({"Locked"});
+  sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, Path("Locked"));
+  HKEY key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path("Locked").c_str(), 0, KEY_READ, &key), ERROR_ACCESS_DENIED);
+  CHECK_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, Path("Locked").c_str()), ERROR_ACCESS_DENIED);
+  sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, Path("Locked"), false);
+}
+
+NATIVE_CASE(kArea, "an injected failure gives its code and leaves the handle open") {
+  HKEY key = OpenScratch();
+  sim::FailCall("RegCloseKey", 1234);
+  CHECK_EQ(RegCloseKey(key), 1234);
+  CHECK_EQ(sim::OpenHandles(), 1);
+  CHECK_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,220 @@
+// System information: the version record, processors, memory, drives and
+// volumes, the computer name, the Windows and system directories and the
+// local time's formats. Figures differ between machines; the cases state
+// the rules every machine follows.
+#include <cctype>
+
+#include "conformance.h"
+
+namespace {
+
+const char kArea[] = "system information";
+const LCID kUsEnglish = 0x0409;
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+CASE(kArea, "the version record of its own size is filled for Windows NT") {
+  OSVERSIONINFOA info;
+  std::memset(&info, 0xcc, sizeof info);
+  info.dwOSVersionInfoSize = sizeof info;
+  REQUIRE(GetVersionExA(&info));
+  CHECK_EQ(info.dwOSVersionInfoSize, sizeof info);
+  CHECK_EQ(info.dwPlatformId, VER_PLATFORM_WIN32_NT);
+  CHECK(info.dwMajorVersion >= 3);
+  CHECK(std::memchr(info.szCSDVersion, '\0', sizeof info.szCSDVersion) != nullptr);
+}
+
+CASE(kArea, "a version record of another size is refused with 122 and left alone") {
+  for (DWORD size : {0u, 147u, 149u}) {
+    OSVERSIONINFOA info;
+    std::memset(&info, 0xcc, sizeof info);
+    info.dwOSVersionInfoSize = size;
+    SetLastError(0xdeadbeef);
+    CHECK(!GetVersionExA(&info));
+    CHECK_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    CHECK_EQ(info.dwMajorVersion, 0xccccccccu);
+  }
+}
+
+CASE(kArea, "the processor is an Intel one whose type follows its level") {
+  SYSTEM_INFO info;
+  std::memset(&info, 0xcc, sizeof info);
+  GetSystemInfo(&info);
+  CHECK_EQ(info.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_INTEL);
+  CHECK(info.dwNumberOfProcessors >= 1);
+  CHECK_EQ(info.dwPageSize, 4096);
+  DWORD expected = info.wProcessorLevel >= 5 ? 586 : info.wProcessorLevel == 4 ? 486 : 386;
+  CHECK_EQ(info.dwProcessorType, expected);
+}
+
+CASE(kArea, "the memory status fills its length and keeps available within total") {
+  MEMORYSTATUS status;
+  std::memset(&status, 0xcc, sizeof status);
+  status.dwLength = sizeof status;
+  GlobalMemoryStatus(&status);
+  CHECK_EQ(status.dwLength, 32);
+  CHECK(status.dwMemoryLoad <= 100);
+  CHECK(status.dwAvailPhys <= status.dwTotalPhys);
+  CHECK(status.dwAvailVirtual <= status.dwTotalVirtual);
+  CHECK(status.dwTotalPhys > 0);
+}
+
+WINE_DIFFERS(kArea, "the available page file is within its total",
+             "Wine clamps the memory totals at 2 GB but not the available page file") {
+  MEMORYSTATUS status;
+  status.dwLength = sizeof status;
+  GlobalMemoryStatus(&status);
+  CHECK(status.dwAvailPageFile <= status.dwTotalPageFile);
+}
+
+CASE(kArea, "the drive list's size query counts the final NUL") {
+  DWORD needed = GetLogicalDriveStringsA(0, nullptr);
+  REQUIRE(needed > 4);
+  CHECK_EQ(needed % 4, 1);
+  std::vector<char> list(needed + 8, 0x55);
+  CHECK_EQ(GetLogicalDriveStringsA(needed, list.data()), needed - 1);
+  CHECK_EQ(list[needed - 1], '\0');
+  CHECK_EQ(list[needed], 0x55);
+}
+
+CASE(kArea, "a drive list buffer one short is left alone and the size needed returned") {
+  DWORD needed = GetLogicalDriveStringsA(0, nullptr);
+  REQUIRE(needed > 4);
+  std::vector<char> list(needed, 0x55);
+  CHECK_EQ(GetLogicalDriveStringsA(needed - 1, list.data()), needed);
+  CHECK_EQ(list[0], 0x55);
+}
+
+CASE(kArea, "the drive list names each root in letter order and holds C") {
+  char list[256];
+  DWORD length = GetLogicalDriveStringsA(sizeof list, list);
+  REQUIRE(length > 0 && length < sizeof list);
+  std::vector<std::string> roots;
+  for (const char* root = list; *root; root += std::strlen(root) + 1) roots.push_back(root);
+  bool sorted = true, hasC = false;
+  for (size_t i = 0; i < roots.size(); ++i) {
+    CHECK_EQ(roots[i].size(), 3);
+    CHECK_STR(roots[i].substr(1), ":\\");
+    if (i > 0 && roots[i - 1] >= roots[i]) sorted = false;
+    if (roots[i] == "C:\\") hasC = true;
+  }
+  CHECK(sorted);
+  CHECK(hasC);
+}
+
+CASE(kArea, "C is a fixed drive with or without its backslash") {
+  CHECK_EQ(GetDriveTypeA("C:\\"), DRIVE_FIXED);
+  CHECK_EQ(GetDriveTypeA("c:\\"), DRIVE_FIXED);
+  CHECK_EQ(GetDriveTypeA("C:"), DRIVE_FIXED);
+}
+
+CASE(kArea, "a letter without a drive has no root directory") {
+  CHECK_EQ(GetDriveTypeA("Q:\\"), DRIVE_NO_ROOT_DIR);
+}
+
+WINE_DIFFERS(kArea, "a directory below a root is no root directory",
+             "Wine answers with the type of the path's drive; Windows wants the root directory itself") {
+  CHECK_EQ(GetDriveTypeA("C:\\cvnconf"), DRIVE_NO_ROOT_DIR);
+}
+
+CASE(kArea, "the volume of C names its file system and a component length of 255") {
+  char fileSystem[32];
+  DWORD serial = 0, component = 0, flags = 0;
+  REQUIRE(GetVolumeInformationA("C:\\", nullptr, 0, &serial, &component, &flags, fileSystem, sizeof fileSystem));
+  CHECK_STR(fileSystem, "NTFS");
+  CHECK_EQ(component, 255);
+}
+
+CASE(kArea, "the volume of a letter without a drive gives 3") {
+  char fileSystem[32];
+  SetLastError(0xdeadbeef);
+  CHECK(!GetVolumeInformationA("Q:\\", nullptr, 0, nullptr, nullptr, nullptr, fileSystem, sizeof fileSystem));
+  CHECK_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+CASE(kArea, "the free space of C is within its size") {
+  DWORD sectors = 0, bytes = 0, freeClusters = 0, total = 0;
+  REQUIRE(GetDiskFreeSpaceA("C:\\", &sectors, &bytes, &freeClusters, &total));
+  CHECK(sectors > 0);
+  CHECK_EQ(bytes, 512);
+  CHECK(freeClusters <= total);
+  CHECK(total > 0);
+}
+
+CASE(kArea, "the computer name reports the size it needs") {
+  char name[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD size = sizeof name;
+  REQUIRE(GetComputerNameA(name, &size));
+  CHECK_EQ(size, std::strlen(name));
+  DWORD length = size;
+  size = length;  // no room for the NUL
+  SetLastError(0xdeadbeef);
+  CHECK(!GetComputerNameA(name, &size));
+  CHECK_EQ(GetLastError(), ERROR_BUFFER_OVERFLOW);
+  CHECK_EQ(size, length + 1);
+}
+
+CASE(kArea, "the system directory is system32 in the Windows directory") {
+  char windows[MAX_PATH], system[MAX_PATH];
+  UINT w = GetWindowsDirectoryA(windows, sizeof windows);
+  UINT s = GetSystemDirectoryA(system, sizeof system);
+  CHECK_EQ(w, std::strlen(windows));
+  CHECK_EQ(s, std::strlen(system));
+  CHECK_EQ(s, w + 9);
+  CHECK_EQ(Lower(system), Lower(std::string(windows) + "\\system32"));
+  CHECK_EQ(GetFileAttributesA(system) & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+}
+
+CASE(kArea, "a directory buffer too small gets the size needed with its NUL") {
+  char system[MAX_PATH];
+  UINT length = GetSystemDirectoryA(system, sizeof system);
+  std::memset(system, 0x55, sizeof system);
+  CHECK_EQ(GetSystemDirectoryA(system, length), length + 1);
+  CHECK_EQ(system[0], 0x55);
+  CHECK_EQ(GetWindowsDirectoryA(system, 1), length - 8);
+}
+
+// Monday, December 7, 2026, 22:05:09.
+SYSTEMTIME Evening() {
+  SYSTEMTIME time{};
+  time.wYear = 2026;
+  time.wMonth = 12;
+  time.wDay = 7;
+  time.wDayOfWeek = 1;
+  time.wHour = 22;
+  time.wMinute = 5;
+  time.wSecond = 9;
+  return time;
+}
+
+CASE(kArea, "the US English time format is hours, minutes, seconds and AM or PM") {
+  SYSTEMTIME time = Evening();
+  char text[64];
+  CHECK_EQ(GetTimeFormatA(kUsEnglish, 0, &time, nullptr, text, sizeof text), 12);
+  CHECK_STR(text, "10:05:09 PM");
+}
+
+CASE(kArea, "the US English short date is month, day and year") {
+  SYSTEMTIME time = Evening();
+  char text[64];
+  CHECK_EQ(GetDateFormatA(kUsEnglish, DATE_SHORTDATE, &time, nullptr, text, sizeof text), 10);
+  CHECK_STR(text, "12/7/2026");
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kArea, "a drive without a disk is not ready") {
+  sim::Drive drive;
+  drive.type = DRIVE_REMOVABLE;
+  drive.volumeError = ERROR_NOT_READY;
+  sim::SetDrive('A', drive);
+  char fileSystem[32];
+  CHECK(!GetVolumeInformationA("A:\\", nullptr, 0, nullptr, nullptr, nullptr, fileSystem, sizeof fileSystem));
+  CHECK_EQ(GetLastError(), ERROR_NOT_READY);
+  CHECK_EQ(GetDriveTypeA("A:\\"), DRIVE_REMOVABLE);
+}
+#endif
+
+}  // namespace
