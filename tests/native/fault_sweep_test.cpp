@@ -35,10 +35,14 @@ const char kStatusContents[] = "MIF-CONTENT\r\n";
 const char kReportFile[] = "C:\\report.txt";
 const char* const kProductServices[] = {"CVNSvc", "NobleNet Portmapper for TCP", "cvn-jnl", "cvn-fltr",
                                         "cvn-rec"};
+// The product's jobs (a key and a library each) and its event-log entries
+// with others between them: enough that calls have many uses.
+const int kJobs = 10;
+const DWORD kEvents = 60;
 // Answers enough for every question an attended run may ask.
 const int kScriptedAnswers = 8;
 // Uses sampled between the second and the last of a call with many uses.
-const int kSpread = 4;
+const int kSpread = 8;
 
 // ---- The machine -------------------------------------------------------------------
 
@@ -79,9 +83,15 @@ void InstallProduct() {
   driver.type = SERVICE_KERNEL_DRIVER;
   for (const char* name : {"cvn-jnl", "cvn-fltr", "cvn-rec"}) sim::AddService(name, driver);
 
-  for (DWORD i = 0; i < 3; ++i) {
+  for (int i = 0; i < kJobs; ++i) {
+    std::string job = std::string(kProductKey) + "\\Jobs\\Job" + std::to_string(i);
+    sim::SetValue(HKEY_LOCAL_MACHINE, job, "Source", REG_SZ, "D:\\Source" + std::to_string(i));
+    sim::SetDword(HKEY_LOCAL_MACHINE, job, "Schedule", static_cast<DWORD>(i));
+    sim::MakeFile(kInstall + "cvnjob" + std::to_string(i) + ".dll", "x");
+  }
+  for (DWORD i = 0; i < kEvents; ++i) {
     sim::EventRecord record;
-    record.source = i == 1 ? "EventLog" : "Corvane";
+    record.source = i % 3 == 1 ? "EventLog" : "Corvane";
     record.timeGenerated = 86400 * 365 + i;
     record.strings = {"event " + std::to_string(i)};
     sim::AddEvent(record);
