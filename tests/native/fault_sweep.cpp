@@ -117,19 +117,39 @@ std::map<std::string, int> LineCounts(const std::string& text) {
 
 }  // namespace
 
-std::string ReportProblems(const std::string& text, const std::string& faultless, bool lostWrite) {
+namespace {
+
+// One piece of `faultless` missing: its longest common start and end, not
+// overlapping, make up the text.
+bool OnePieceMissing(const std::string& text, const std::string& faultless) {
+  if (text.size() > faultless.size()) return false;
+  size_t start = 0;
+  while (start < text.size() && text[start] == faultless[start]) ++start;
+  size_t end = 0;
+  while (end < text.size() - start && text[text.size() - 1 - end] == faultless[faultless.size() - 1 - end])
+    ++end;
+  return start + end == text.size();
+}
+
+// Every character of the text found in `faultless`, in order.
+bool InOrderSelection(const std::string& text, const std::string& faultless) {
+  size_t at = 0;
+  for (char c : text) {
+    at = faultless.find(c, at);
+    if (at == std::string::npos) return false;
+    ++at;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ReportProblems(const std::string& text, const std::string& faultless, const RunFault& fault) {
   std::string problems;
   if (text.find('\0') != std::string::npos) problems += "NUL byte in the report\n";
-  if (lostWrite) {
-    // The longest common start and end, not overlapping, must make up the text.
-    size_t start = 0;
-    while (start < text.size() && start < faultless.size() && text[start] == faultless[start]) ++start;
-    size_t end = 0;
-    while (end < text.size() - start && end < faultless.size() - start &&
-           text[text.size() - 1 - end] == faultless[faultless.size() - 1 - end])
-      ++end;
-    if (start + end != text.size() || text.size() > faultless.size())
-      problems += "more changed than the lost write, from offset " + std::to_string(start) + "\n";
+  if (fault.lostWrites) {
+    bool kept = fault.lasting ? InOrderSelection(text, faultless) : OnePieceMissing(text, faultless);
+    if (!kept) problems += "more changed than the lost writes\n";
     return problems;
   }
   size_t lastLine = text.find_last_of('\n', text.empty() ? 0 : text.size() - 2);
@@ -139,7 +159,9 @@ std::string ReportProblems(const std::string& text, const std::string& faultless
   std::map<std::string, int> expected = LineCounts(faultless);
   for (const auto& line : LineCounts(text)) {
     auto known = expected.find(line.first);
-    if (line.second > (known == expected.end() ? 1 : known->second))
+    int allowed = known == expected.end() ? std::max(fault.failedUses, 1)
+                                          : known->second + (fault.lasting ? fault.failedUses : 0);
+    if (line.second > allowed)
       problems += "repeated line (" + std::to_string(line.second) + "x): \"" + line.first + "\"\n";
   }
   return problems;

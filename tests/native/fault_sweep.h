@@ -173,15 +173,27 @@ std::string Differences(const std::map<std::string, std::string>& before,
 
 // ---- Report files ----------------------------------------------------------------------
 
+// The fault a run met, as the report checks need it.
+struct RunFault {
+  bool lostWrites = false;  // the failed call was an output call
+  bool lasting = false;     // it failed at that use and every use after it
+  int failedUses = 0;       // uses of the call that failed
+};
+
 // What is wrong with a report file, one problem per line, judged against the
-// report the same machine gives without a fault: a NUL byte; a last line
-// without its line break (unless the catalog's marker for a message it could
-// not give ends it: the marker stands for the whole message, line break
-// included); a line said more often than the faultless report says it (a
-// line that report does not have may appear once: a failure says what failed
-// once). After a failed write (`lostWrite`) the report must be the faultless
-// one with that write's text missing and nothing else changed: the write's
-// loss may tear the line it belonged to, nothing more.
-std::string ReportProblems(const std::string& text, const std::string& faultless, bool lostWrite);
+// report the same machine gives without a fault:
+// - a NUL byte;
+// - a last line without its line break (unless the catalog's marker for a
+//   message it could not give ends it: the marker stands for the whole
+//   message, line break included);
+// - a line said more often than it may be: each failed use may say what
+//   failed once, so a line the faultless report lacks may appear once per
+//   failed use, and one it has, as often as there (plus once per failed use
+//   when the failure lasts and the same step fails again and again).
+// After lost writes the report must be the faultless one with those writes'
+// text missing and nothing else changed: one piece missing after one lost
+// write, an in-order selection of it after lasting ones. A lost write may
+// tear the line it belonged to; nothing more.
+std::string ReportProblems(const std::string& text, const std::string& faultless, const RunFault& fault);
 
 }  // namespace sweep

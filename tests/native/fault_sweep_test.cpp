@@ -5,6 +5,7 @@
 // a report file of whole, unrepeated text lines, nothing left open,
 // allocated or started, and nothing changed outside the product's own files,
 // keys and services.
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <functional>
@@ -156,8 +157,9 @@ struct EntryPoint {
   // The documented results; `injected` is the error of the failed call.
   std::function<bool(int result, DWORD injected)> documented;
   bool writesReport;
-  // Further checks of what the run left; empty when all is well.
-  std::function<std::string()> leftOver;
+  // Further checks of what the run left after `failure` (null: none);
+  // empty when all is well.
+  std::function<std::string(const sweep::ApiFailure* failure)> leftOver;
 };
 
 bool Severity(int result, DWORD) { return result >= -1 && result <= 2; }
@@ -194,13 +196,39 @@ void BetweenHooks() {
 }
 
 // The status file is either still the shipped one or completed whole.
-std::string StatusFileLeft() {
+std::string StatusFileLeft(const sweep::ApiFailure*) {
   std::set<std::string> allowed = {"", kStatusContents, std::string(kStatusContents) + " "};
   std::string contents = sim::FileContents(kStatus);
   return allowed.count(contents) ? "" : "status file is \"" + contents + "\"\n";
 }
 
-std::string Nothing() { return ""; }
+std::string Nothing(const sweep::ApiFailure*) { return ""; }
+
+// Unattended: no dialog and no restart, whatever failed. Without a command
+// line the run cannot know it is unattended: it asks, as an attended one does.
+std::string NoDialog(const sweep::ApiFailure* failure) {
+  std::string problems;
+  if (failure && std::string(failure->api) == "GetCommandLineA") return problems;
+  for (const sim::Dialog& dialog : sim::Dialogs()) problems += "dialog while silent: " + dialog.text + "\n";
+  if (!sim::ShutdownRequests().empty()) problems += "restart requested while silent\n";
+  return problems;
+}
+
+std::string SilentStatusFile(const sweep::ApiFailure* failure) {
+  return NoDialog(failure) + StatusFileLeft(failure);
+}
+
+// Attended: every dialog owned by the focus window, captioned, and its text
+// within the 260-character buffer it was built in.
+std::string DialogsWellFormed(const sweep::ApiFailure*) {
+  std::string problems;
+  for (const sim::Dialog& dialog : sim::Dialogs()) {
+    if (dialog.owner != sim::FocusWindow()) problems += "dialog not owned by the focus window\n";
+    if (dialog.caption.empty()) problems += "dialog without caption\n";
+    if (dialog.text.size() > 259) problems += "dialog text of " + std::to_string(dialog.text.size()) + "\n";
+  }
+  return problems;
+}
 
 std::vector<EntryPoint> EntryPoints() {
   auto uninstallResult = [](int result, DWORD) { return result == 0 || result == -1; };
@@ -217,13 +245,15 @@ std::vector<EntryPoint> EntryPoints() {
       {"ValidateEnvironment level 1", [] {}, Validate(1), Severity, true, Nothing},
       {"ValidateEnvironment level 2", [] {}, Validate(2), Severity, true, Nothing},
       {"UninstInitialize silent", Silent, [] { return static_cast<int>(UninstInitialize(nullptr, nullptr, 0)); },
-       uninstallResult, false, Nothing},
+       uninstallResult, false, NoDialog},
       {"UninstInitialize attended", Attended,
-       [] { return static_cast<int>(UninstInitialize(nullptr, nullptr, 0)); }, uninstallResult, false, Nothing},
+       [] { return static_cast<int>(UninstInitialize(nullptr, nullptr, 0)); }, uninstallResult, false,
+       DialogsWellFormed},
       {"UninstUnInitialize silent", [] { Silent(); BetweenHooks(); },
-       [] { return static_cast<int>(UninstUnInitialize(nullptr, nullptr, 0)); }, zero, false, StatusFileLeft},
+       [] { return static_cast<int>(UninstUnInitialize(nullptr, nullptr, 0)); }, zero, false, SilentStatusFile},
       {"UninstUnInitialize attended", [] { Attended(); BetweenHooks(); },
-       [] { return static_cast<int>(UninstUnInitialize(nullptr, nullptr, 0)); }, zero, false, Nothing},
+       [] { return static_cast<int>(UninstUnInitialize(nullptr, nullptr, 0)); }, zero, false,
+       DialogsWellFormed},
       {"zrPortExists", [] {}, [] { return zrPortExists(111); }, zeroOrInjected, false, Nothing},
       {"inEnsureServiceNotRunning", [] {}, [] { return inEnsureServiceNotRunning("CVNSvc"); }, serviceResult,
        false, Nothing},
@@ -233,6 +263,7 @@ std::vector<EntryPoint> EntryPoints() {
 // ---- One run and its checks ------------------------------------------------------------
 
 struct SweepRun {
+  sweep::RunFault fault;
   int result = 0;
   bool exited = false;
   std::string report;
@@ -265,19 +296,19 @@ std::string Problems(const EntryPoint& entry, const SweepRun& run, const std::st
   if (!run.exited && !entry.documented(run.result, injected))
     problems += "result " + std::to_string(run.result) + " is not documented\n";
   if (entry.writesReport) {
-    problems += sweep::ReportProblems(run.report, faultless, failure && sweep::IsOutputCall(failure->api));
+    problems += sweep::ReportProblems(run.report, faultless, run.fault);
     if (!sim::StdoutClosed()) problems += "report file left open\n";
   }
   // A failed close leaves what it was to close, and only that.
   sweep::Leaves leaves = failure ? failure->leaves : sweep::Leaves::Nothing;
-  int allowedHandles = leaves == sweep::Leaves::OneHandle ? 1 : 0;
+  int allowedHandles = leaves == sweep::Leaves::OneHandle ? run.fault.failedUses : 0;
   if (sim::OpenHandles() > allowedHandles)
     problems += std::to_string(sim::OpenHandles() - allowedHandles) + " handle(s) left open\n";
   if (sim::HeapBlocks() != 0) problems += std::to_string(sim::HeapBlocks()) + " heap block(s) left\n";
-  int allowedStarts = leaves == sweep::Leaves::OneWinsockStart ? 1 : 0;
+  int allowedStarts = leaves == sweep::Leaves::OneWinsockStart ? run.fault.failedUses : 0;
   if (sim::WinsockStarted() > allowedStarts) problems += "WinSock left started\n";
   problems += sweep::Differences(run.before, sweep::MachineOutside(Scope()));
-  problems += entry.leftOver();
+  problems += entry.leftOver(failure);
   return problems;
 }
 
@@ -289,10 +320,26 @@ std::map<std::string, int> CallsOf(const EntryPoint& entry, SweepRun* run) {
   return calls;
 }
 
-TEST(FaultSweepTest, EveryEntryPointSurvivesEachCallFailingAtEachOfItsUses) {
+// How a call fails in a pass: at one use, or at one use and every use after it
+// (a disk or network that went away and stays away).
+enum class Persistence { OneUse, FromThatUseOn };
+const int kEveryUseAfter = 1 << 20;
+
+// The uses a pass fails: the sample of single uses; for lasting failures the
+// first and the middle use.
+std::vector<int> UsesToFail(int uses, Persistence persistence) {
+  if (persistence == Persistence::OneUse) return sweep::SampleUses(uses, kSpread);
+  std::vector<int> picked = {1};
+  if ((uses + 1) / 2 > 1) picked.push_back((uses + 1) / 2);
+  return picked;
+}
+
+// Sweeps every entry point; the (call, use) pairs tried.
+int Sweep(Persistence persistence) {
   auto started = std::chrono::steady_clock::now();
   std::set<std::string> known = sweep::CannotFail();
   for (const sweep::ApiFailure& failure : sweep::Failures()) known.insert(failure.api);
+  const char* pass = persistence == Persistence::OneUse ? "one use" : "from that use on";
 
   int totalPairs = 0;
   for (const EntryPoint& entry : EntryPoints()) {
@@ -309,25 +356,38 @@ TEST(FaultSweepTest, EveryEntryPointSurvivesEachCallFailingAtEachOfItsUses) {
     for (const sweep::ApiFailure& failure : sweep::Failures()) {
       auto uses = calls.find(failure.api);
       if (uses == calls.end() || uses->second <= 0) continue;
-      for (int use : sweep::SampleUses(uses->second, kSpread)) {
+      for (int use : UsesToFail(uses->second, persistence)) {
         SweepRun run = Arrange(entry);
-        sim::FailCall(failure.api, failure.error, use);
+        bool lasting = persistence == Persistence::FromThatUseOn;
+        sim::FailCall(failure.api, failure.error, use, lasting ? kEveryUseAfter : 1);
         Execute(entry, &run);
+        int failedUses = std::max(0, sim::CallCount(failure.api) - use + 1);
+        run.fault = {sweep::IsOutputCall(failure.api), lasting, lasting ? failedUses : std::min(failedUses, 1)};
         ++pairs;
         problems = Problems(entry, run, clean.report, &failure);
         EXPECT_EQ(problems, "") << entry.name << ": " << failure.api << " failing with " << failure.error
-                                << " at use " << use << " of " << uses->second;
+                                << " at use " << use << " of " << uses->second << " (" << pass << ")";
       }
     }
-    std::cout << "[ sweep    ] " << entry.name << ": " << pairs << " (call, use) pairs\n";
+    std::cout << "[ sweep    ] " << entry.name << " (" << pass << "): " << pairs << " (call, use) pairs\n";
     ::testing::Test::RecordProperty(entry.name, pairs);
     totalPairs += pairs;
   }
   FreshMachine();
   ReportDiscard();
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::cout << "[ sweep    ] " << totalPairs << " (call, use) pairs tried in " << seconds << " s\n";
+  std::cout << "[ sweep    ] " << totalPairs << " (call, use) pairs tried (" << pass << ") in " << seconds
+            << " s" << std::endl;
   ::testing::Test::RecordProperty("pairs", totalPairs);
+  return totalPairs;
+}
+
+TEST(FaultSweepTest, EveryEntryPointSurvivesEachCallFailingAtEachOfItsUses) {
+  EXPECT_GT(Sweep(Persistence::OneUse), 0);
+}
+
+TEST(FaultSweepTest, EveryEntryPointSurvivesACallThatKeepsFailing) {
+  EXPECT_GT(Sweep(Persistence::FromThatUseOn), 0);
 }
 
 }  // namespace
