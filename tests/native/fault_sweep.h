@@ -32,30 +32,39 @@ struct ApiFailure {
 };
 
 // Every call the product makes and how it fails; a call may fail more than
-// one way (an echo that times out, or one a router answers with an error).
+// one way (an echo that times out, or one a router answers with an error; a
+// key the user may not open, or one that is gone).
 inline const std::vector<ApiFailure>& Failures() {
   static const std::vector<ApiFailure> table = {
       // Registry
       {"RegOpenKeyExA", ERROR_ACCESS_DENIED},
+      {"RegOpenKeyExA", ERROR_FILE_NOT_FOUND},
       {"RegCreateKeyExA", ERROR_ACCESS_DENIED},
       {"RegQueryValueExA", ERROR_ACCESS_DENIED},
+      {"RegQueryValueExA", ERROR_MORE_DATA},  // the value grew since its size was asked
       {"RegEnumKeyExA", ERROR_ACCESS_DENIED},
+      {"RegEnumKeyExA", ERROR_MORE_DATA},
       {"RegEnumValueA", ERROR_ACCESS_DENIED},
+      {"RegEnumValueA", ERROR_MORE_DATA},
       {"RegSetValueExA", ERROR_ACCESS_DENIED},
       {"RegDeleteKeyA", ERROR_ACCESS_DENIED},
       {"RegCloseKey", ERROR_INVALID_HANDLE, Leaves::OneHandle},
       // Service Control Manager
       {"OpenSCManagerA", ERROR_ACCESS_DENIED},
       {"OpenServiceA", ERROR_ACCESS_DENIED},
+      {"OpenServiceA", ERROR_SERVICE_DOES_NOT_EXIST},
       {"ControlService", ERROR_SERVICE_CANNOT_ACCEPT_CTRL},
+      {"ControlService", ERROR_DEPENDENT_SERVICES_RUNNING},
       {"QueryServiceStatus", ERROR_ACCESS_DENIED},
       {"DeleteService", ERROR_SERVICE_MARKED_FOR_DELETE},
       {"CloseServiceHandle", ERROR_INVALID_HANDLE, Leaves::OneHandle},
       // Files and directories
       {"FindFirstFileA", ERROR_ACCESS_DENIED},
+      {"FindFirstFileA", ERROR_PATH_NOT_FOUND},
       {"FindNextFileA", kUnexpectedNetworkError},
       {"FindClose", ERROR_INVALID_HANDLE, Leaves::OneHandle},
       {"GetFileAttributesA", ERROR_ACCESS_DENIED},
+      {"GetFileAttributesA", ERROR_FILE_NOT_FOUND},
       {"SetFileAttributesA", ERROR_ACCESS_DENIED},
       {"DeleteFileA", ERROR_SHARING_VIOLATION},
       {"MoveFileExA", ERROR_ACCESS_DENIED},
@@ -80,6 +89,7 @@ inline const std::vector<ApiFailure>& Failures() {
       {"OpenEventLogA", ERROR_ACCESS_DENIED},
       {"GetNumberOfEventLogRecords", ERROR_INVALID_HANDLE},
       {"ReadEventLogA", kEventLogFileCorrupt},
+      {"ReadEventLogA", ERROR_INSUFFICIENT_BUFFER},  // a record grew since its size was asked
       {"CloseEventLog", ERROR_INVALID_HANDLE, Leaves::OneHandle},
       // Privileges and shutdown
       {"OpenProcessToken", ERROR_ACCESS_DENIED},
@@ -106,11 +116,13 @@ inline const std::vector<ApiFailure>& Failures() {
       {"WSACleanup", WSAENETDOWN, Leaves::OneWinsockStart},
       {"gethostname", WSAENETDOWN},
       {"gethostbyname", WSATRY_AGAIN},
+      {"gethostbyname", WSAHOST_NOT_FOUND},
       {"gethostbyaddr", WSATRY_AGAIN},
       {"inet_addr", kNoFailureCode},
       {"inet_ntoa", kNoFailureCode},
       {"socket", WSAEMFILE},
       {"connect", WSAETIMEDOUT},
+      {"connect", WSAECONNREFUSED},
       {"closesocket", WSAENETDOWN, Leaves::OneHandle},
       // ICMP echo
       {"IcmpCreateFile", ERROR_NOT_ENOUGH_MEMORY},
