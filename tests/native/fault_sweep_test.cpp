@@ -181,10 +181,11 @@ std::function<int()> Validate(int level) {
 }
 
 void Silent() { sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -a -f\"C:\\x\\DeIsL1.isu\""); }
-void Attended() {
+void AttendedAnswering(int answer) {
   sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -f\"C:\\x\\DeIsL1.isu\"");
-  for (int i = 0; i < kScriptedAnswers; ++i) sim::QueueAnswer(IDYES);
+  for (int i = 0; i < kScriptedAnswers; ++i) sim::QueueAnswer(answer);
 }
+void Attended() { AttendedAnswering(IDYES); }
 
 // The machine between the hooks: the stash written, the status file copied,
 // the product key gone with the uninstaller's own removal.
@@ -247,6 +248,9 @@ std::vector<EntryPoint> EntryPoints() {
       {"UninstInitialize silent", Silent, [] { return static_cast<int>(UninstInitialize(nullptr, nullptr, 0)); },
        uninstallResult, false, NoDialog},
       {"UninstInitialize attended", Attended,
+       [] { return static_cast<int>(UninstInitialize(nullptr, nullptr, 0)); }, uninstallResult, false,
+       DialogsWellFormed},
+      {"UninstInitialize attended, answers No", [] { AttendedAnswering(IDNO); },
        [] { return static_cast<int>(UninstInitialize(nullptr, nullptr, 0)); }, uninstallResult, false,
        DialogsWellFormed},
       {"UninstUnInitialize silent", [] { Silent(); BetweenHooks(); },
