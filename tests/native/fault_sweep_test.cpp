@@ -28,6 +28,8 @@ const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 const char kStashKey[] = "SOFTWARE\\Velmora Software Uninstall";
 const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char kAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\cvnsvc.exe";
+const char kDatabases[] = "D:\\CVN\\Databases";
+const char kJournals[] = "D:\\CVN\\Journals";
 const char kTcpip[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
 const char kDrivers[] = "C:\\WINNT\\system32\\drivers\\";
 const char kShippedStatus[] = "C:\\WINNT\\cvnunins.mi_";
@@ -49,8 +51,8 @@ const int kSpread = 8;
 
 void InstallProduct() {
   sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", REG_SZ, kInstall);
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "ProtectedDatasetDirectory", REG_SZ, "D:\\CVN\\Databases");
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", REG_SZ, "D:\\CVN\\Journals");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "ProtectedDatasetDirectory", REG_SZ, kDatabases);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", REG_SZ, kJournals);
   sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "UnprotectedDatasetDirectory", REG_SZ,
                 "D:\\CVN\\Unprotected");
   sim::SetDword(HKEY_LOCAL_MACHINE, kProductKey, "Type", 1);
@@ -68,9 +70,10 @@ void InstallProduct() {
   sim::MakeFile(kInstall + "cvnunins.mi_", kStatusContents);
   for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log", "zr-rec.sys"})
     sim::MakeFile(kDrivers + std::string(name), "x");
-  for (const char* name : {"D:\\CVN\\Databases\\jobs.db", "D:\\CVN\\Journals\\job1\\0001.jnl",
-                           "D:\\CVN\\Unprotected\\data.dat"})
-    sim::MakeFile(name, "x");
+  sim::MakeFile(std::string(kDatabases) + "\\jobs.db", "x");
+  sim::MakeFile(std::string(kJournals) + "\\job1\\0001.jnl", "x");
+  // Data the uninstall never offers to delete.
+  sim::MakeFile("D:\\CVN\\Unprotected\\data.dat", "x");
   const std::vector<BYTE> version = BuildVersionBlock(VersionFields{});
   for (const std::string& path : {kInstall + "cvnsvc.exe", kInstall + "cvnbase.dll",
                                   std::string(kDrivers) + "zr-rec.sys"})
@@ -108,6 +111,7 @@ void InstallNeighbours() {
   sim::MakeFile("D:\\Data\\keep.txt", "keep");
   sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, "C:\\WINNT\\system32\\mfc42.dll", 5);
   sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Other Vendor\\App", "Path", REG_SZ, "C:\\Other");
+  sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Other Product", "Version", REG_SZ, "2.0");
   sim::SetValue(HKEY_CURRENT_USER, "SOFTWARE\\Other Vendor\\App", "Window", REG_SZ, "1 1 2 2");
   sim::SetValue(HKEY_LOCAL_MACHINE, kTcpip, "NameServer", REG_SZ, "10.20.30.40 127.0.0.1");
   sim::AddService("Spooler");
@@ -136,11 +140,11 @@ std::string Lower(std::string text) {
 
 sweep::ProductScope Scope() {
   sweep::ProductScope scope;
-  scope.pathPrefixes = {Lower(kInstall), "d:\\cvn", Lower(kShippedStatus), Lower(kStatus),
-                        Lower(kReportFile)};
+  scope.pathPrefixes = {Lower(kInstall), Lower(kDatabases), Lower(kJournals), Lower(kShippedStatus),
+                        Lower(kStatus), Lower(kReportFile)};
   for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"})
     scope.pathPrefixes.push_back(Lower(std::string(kDrivers) + name));
-  scope.keyPrefixes = {"hklm\\software\\velmora software", Lower(std::string("hklm\\") + kStashKey),
+  scope.keyPrefixes = {"hklm\\software\\velmora software\\corvane", Lower(std::string("hklm\\") + kStashKey),
                        Lower(std::string("hklm\\") + kAppPath),
                        "hkcu\\software\\velmora software\\corvane"};
   scope.values = {Lower(std::string("hklm\\") + kSharedDlls + "|" + kInstall + "cvnax.ocx")};
