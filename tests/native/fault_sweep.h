@@ -3,7 +3,6 @@
 // own files, keys and services, and the checks of a report file.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -152,15 +151,16 @@ inline const std::set<std::string>& CannotFail() {
 // Output calls: a failure of one loses exactly what it was to write.
 inline bool IsOutputCall(const std::string& api) { return api == "printf" || api == "wprintf"; }
 
-// Which of `uses` uses to fail: all of a few; of more, the first, the
-// second, the last and `spread` evenly spaced between them.
+// The uses to fail of a call used `uses` times: all of a few; of more, the
+// first, the second, the last and `spread` evenly spaced between them.
 inline std::vector<int> SampleUses(int uses, int spread) {
   std::set<int> picked;
   if (uses <= spread + 3) {
     for (int use = 1; use <= uses; ++use) picked.insert(use);
   } else {
     picked = {1, 2, uses};
-    for (int i = 1; i <= spread; ++i) picked.insert(2 + static_cast<int>(static_cast<long>(i) * (uses - 2) / (spread + 1)));
+    for (int i = 1; i <= spread; ++i)
+      picked.insert(2 + static_cast<int>(static_cast<long>(i) * (uses - 2) / (spread + 1)));
   }
   return std::vector<int>(picked.begin(), picked.end());
 }
