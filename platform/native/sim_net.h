@@ -39,7 +39,8 @@ void SetHostName(const std::string& name);
 // What GetComputerNameA gives.
 void SetComputerName(const std::string& name);
 // A host that forward look-ups find by its official name or an alias
-// (without regard to case), with its addresses in dotted form, first first.
+// (without regard to case), with its addresses in dotted form, first first;
+// with none, a look-up finds it with an empty address list.
 void AddHost(const std::string& officialName, const std::vector<std::string>& addresses,
              const std::vector<std::string>& aliases = {});
 // Forward look-ups of `name` fail with this WinSock error (0: no longer).
@@ -55,6 +56,11 @@ void AnswerEcho(const std::string& address, DWORD ms, ULONG status = IP_SUCCESS)
 void DropEcho(const std::string& address);
 // Connects to address:port end with this WinSock error, 0 for accepted.
 void SetConnectResult(const std::string& address, int port, int error);
+
+// Successful look-ups hand back a record without its official name (h_name
+// NULL) or without its address list (h_addr_list NULL), as a damaged
+// resolver might; false, false: whole records again.
+void HandOutIncompleteRecords(bool withoutName, bool withoutAddressList);
 
 // Successful WSAStartup calls not yet matched by WSACleanup.
 int WinsockStarted();
