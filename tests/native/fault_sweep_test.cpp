@@ -31,6 +31,10 @@ const char kAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths
 const char kDatabases[] = "D:\\CVN\\Databases";
 const char kJournals[] = "D:\\CVN\\Journals";
 const char kTcpip[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+// Where Windows records the file operations left for the next start; they are
+// compared one by one as reboot operations, so the value itself is not.
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
 const char kDrivers[] = "C:\\WINNT\\system32\\drivers\\";
 const char kShippedStatus[] = "C:\\WINNT\\cvnunins.mi_";
 const char kStatus[] = "C:\\WINNT\\cvnunins.mif";
@@ -115,6 +119,7 @@ void InstallNeighbours() {
   sim::SetValue(HKEY_CURRENT_USER, "SOFTWARE\\Other Vendor\\App", "Window", REG_SZ, "1 1 2 2");
   sim::SetValue(HKEY_LOCAL_MACHINE, kTcpip, "NameServer", REG_SZ, "10.20.30.40 127.0.0.1");
   sim::AddService("Spooler");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kSessionManager);
   // Two target servers, by name and by address, whose lines no other ping shares.
   sim::AddHost("peer.velmora.test", {"10.20.30.41"}, {"peer"});
   sim::AddReverse("10.20.30.42", "backup.velmora.test");
@@ -147,7 +152,8 @@ sweep::ProductScope Scope() {
   scope.keyPrefixes = {"hklm\\software\\velmora software\\corvane", Lower(std::string("hklm\\") + kStashKey),
                        Lower(std::string("hklm\\") + kAppPath),
                        "hkcu\\software\\velmora software\\corvane"};
-  scope.values = {Lower(std::string("hklm\\") + kSharedDlls + "|" + kInstall + "cvnax.ocx")};
+  scope.values = {Lower(std::string("hklm\\") + kSharedDlls + "|" + kInstall + "cvnax.ocx"),
+                  Lower(std::string("hklm\\") + kSessionManager + "|" + kPendingRenames)};
   for (const char* name : kProductServices) scope.services.push_back(Lower(name));
   return scope;
 }
