@@ -1,0 +1,39 @@
+# The real DLL survives the failure of each call it makes: import_faults.exe
+# takes over the DLL's import address table, counts each import's calls in a
+# clean run of an entry point, then fails each import at its first, second and
+# last use and at evenly spread uses between (SPREAD of them), one case at a
+# time, and checks the invariants after every case (no crash, a documented
+# result, a text report, nothing left open, nothing touched outside the
+# product). The uninstall cases install the product afresh each time, with
+# CVNSvc running; names come from the scenario's hosts file only.
+source "$(dirname "$0")/../lib.sh"
+
+wine_use_pristine
+at_exit stop_test_services
+# How many evenly spread uses between the second and the last are failed, and
+# which entry points are swept (all by default).
+spread=${CVN_SWEEP_SPREAD:-3}
+scenarios=${CVN_SWEEP_SCENARIOS:-health validate0 validate1 validate2 uninstall_silent uninstall_attended port ensure}
+
+# This host's own address resolves back to its name (the validation pings it).
+wine_run own "$CVN_BUILD_DIR/wine_network.exe" probe
+own=$(tr -d '\r' <"$WINE_OUT" | sed -n 's/^this host: \(.*\) at \([0-9.]*\)$/\2 \1/p')
+[[ -n $own ]] && printf '%s\n' "$own" >>"$CVN_HOSTS_FILE"
+
+# Everything on C: but the product's own places and the sweep's work files.
+outside_product() {
+  (cd "$WINEPREFIX/drive_c" && find . \( -path './Program Files/Corvane' -o -path ./CVN/Databases \
+    -o -path ./CVN/Journals -o -path ./sweep -o -path ./windows/temp -o -name 'cvn-*.sys' \
+    -o -name cvnmapi.log -o -name 'cvnunins.mi?' -o -name cvn_test_service.pid \) -prune -o \
+    -printf '%p %s\n' | sort)
+}
+
+wine_run place "$CVN_BUILD_DIR/import_faults.exe" place
+for scenario in $scenarios; do
+  before=$(outside_product)
+  started=$SECONDS
+  run_host import_faults.exe sweep "$scenario" 'C:\sweep' "$spread"
+  echo "$scenario: $((SECONDS - started)) s"
+  check_eq "$scenario: nothing changed on C: outside the product" "$before" "$(outside_product)"
+done
+finish
