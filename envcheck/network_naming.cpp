@@ -66,8 +66,10 @@ int CheckNetworkNaming(int level) {
     return SEV_WARNING;
   }
   host = gethostbyname(hostName);
-  if (host == NULL) {
-    error = WSAGetLastError();
+  // A result without a name or an address is a look-up that found no data.
+  if (host == NULL || host->h_name == NULL || host->h_addr_list == NULL ||
+      host->h_addr_list[0] == NULL) {
+    error = host == NULL ? WSAGetLastError() : WSANO_DATA;
     ReportAdd(LoadMessage(MSG_HOST_NAME_UNRESOLVED), hostName, error);
     ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
     WSACleanup();
@@ -82,8 +84,8 @@ int CheckNetworkNaming(int level) {
   }
 
   host = gethostbyaddr((const char*)&address, sizeof address, AF_INET);
-  if (host == NULL) {
-    error = WSAGetLastError();
+  if (host == NULL || host->h_name == NULL) {
+    error = host == NULL ? WSAGetLastError() : WSANO_DATA;
     ReportAdd(LoadMessage(MSG_ADDRESS_UNRESOLVED), error);
     ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
     WSACleanup();

@@ -44,9 +44,15 @@ static void CopyCut(char* buffer, size_t size, const char* text) {
   buffer[length] = '\0';
 }
 
+// The first address of a look-up's result, or NULL when the list is empty.
+static const char* FirstAddress(const struct hostent* host) {
+  if (host->h_addr_list == NULL) return NULL;
+  return host->h_addr_list[0];
+}
+
 // Sends the fixed echo request to `address` (network order). TRUE with the
-// first reply's time; FALSE with the error when no reply came or no ICMP
-// handle could be had.
+// first reply's time; FALSE with the error when no reply came, the reply is
+// an ICMP error (its status is the error) or no ICMP handle could be had.
 static BOOL SendEcho(ULONG address, DWORD* roundTripMs, DWORD* error) {
   BYTE payload[ECHO_PAYLOAD_SIZE];
   IP_OPTION_INFORMATION options;
@@ -73,7 +79,11 @@ static BOOL SendEcho(ULONG address, DWORD* roundTripMs, DWORD* error) {
   *error = GetLastError();  // before the close can change it
   IcmpCloseHandle(icmp);
   if (replies == 0) return FALSE;
-  // Any reply counts as an answer, whatever its status.
+  // "Unreachable" or "TTL expired" from a router also arrives as a reply.
+  if (reply.first.Status != IP_SUCCESS) {
+    *error = reply.first.Status;
+    return FALSE;
+  }
   *roundTripMs = reply.first.RoundTripTime;
   return TRUE;
 }
@@ -86,6 +96,7 @@ unsigned PingHost(const char* hostName, int quiet) {
   char dotted[16];
   const char* target;
   const char* displayName;
+  const char* dottedText;
   struct in_addr address;
   struct hostent* host;
   DWORD roundTripMs = 0;
@@ -112,23 +123,23 @@ unsigned PingHost(const char* hostName, int quiet) {
   address.s_addr = inet_addr(target);
   if (address.s_addr == INADDR_NONE) {
     host = gethostbyname(target);
-    if (host == NULL) {
-      ReportAdd(LoadMessage(LookupFailureMessage(WSAGetLastError(), WSAHOST_NOT_FOUND,
-                                                 MSG_UNKNOWN_NAME)),
+    // A name without an address is a look-up that found no data.
+    if (host == NULL || FirstAddress(host) == NULL) {
+      int error = host == NULL ? WSAGetLastError() : WSANO_DATA;
+      ReportAdd(LoadMessage(LookupFailureMessage(error, WSAHOST_NOT_FOUND, MSG_UNKNOWN_NAME)),
                 target);
       WSACleanup();
       return 1;
     }
-    memcpy(&address, host->h_addr_list[0], sizeof address);
+    memcpy(&address, FirstAddress(host), sizeof address);
     displayName = target;
   } else {
     // A dotted address is shown by its name, so one without a reverse
     // record is not pinged at all.
     host = gethostbyaddr((const char*)&address, sizeof address, AF_INET);
-    if (host == NULL) {
-      ReportAdd(LoadMessage(LookupFailureMessage(WSAGetLastError(), WSANO_DATA,
-                                                 MSG_NO_DATA_RECORD)),
-                target);
+    if (host == NULL || host->h_name == NULL) {
+      int error = host == NULL ? WSAGetLastError() : WSANO_DATA;
+      ReportAdd(LoadMessage(LookupFailureMessage(error, WSANO_DATA, MSG_NO_DATA_RECORD)), target);
       WSACleanup();
       return 1;
     }
@@ -143,12 +154,18 @@ unsigned PingHost(const char* hostName, int quiet) {
     return 1;
   }
   host = gethostbyname(ownName);
-  if (host == NULL) {
+  if (host == NULL || host->h_name == NULL) {
     ReportAdd(LoadMessage(MSG_NO_FQDN), ownName);
     WSACleanup();
     return 1;
   }
-  CopyCut(dotted, sizeof dotted, inet_ntoa(address));
+  dottedText = inet_ntoa(address);
+  if (dottedText == NULL) {
+    ReportAdd(LoadMessage(MSG_BAD_ADDRESS), target);
+    WSACleanup();
+    return 1;
+  }
+  CopyCut(dotted, sizeof dotted, dottedText);
   ReportAdd(LoadMessage(MSG_PINGING), dotted, displayName, host->h_name, ECHO_PAYLOAD_SIZE);
   WSACleanup();
 

@@ -15,18 +15,19 @@ static LONG ReadVersionBlock(LPCVOID block, char* versionText, WORD* major, WORD
   // A value shorter than its structure would be read past its end. Values
   // are copied out: in a damaged block they need not be aligned.
   VS_FIXEDFILEINFO fixed;
-  if (!VerQueryValueA(block, "\\", &value, &length) || length < sizeof fixed) return -1;
+  if (!VerQueryValueA(block, "\\", &value, &length) || value == NULL || length < sizeof fixed)
+    return -1;
   memcpy(&fixed, value, sizeof fixed);
 
   WORD translation[2];
-  if (!VerQueryValueA(block, "\\VarFileInfo\\Translation", &value, &length) ||
+  if (!VerQueryValueA(block, "\\VarFileInfo\\Translation", &value, &length) || value == NULL ||
       length < sizeof translation)
     return -1;
   memcpy(translation, value, sizeof translation);
   char subBlock[64];
   wsprintfA(subBlock, "\\StringFileInfo\\%04X%04X\\FileVersion", translation[0], translation[1]);
 
-  if (!VerQueryValueA(block, subBlock, &value, &length)) return -1;
+  if (!VerQueryValueA(block, subBlock, &value, &length) || value == NULL) return -1;
   // The caller's buffer holds VERSION_TEXT_SIZE characters: a longer text is cut.
   const char* text = (const char*)value;
   UINT copied = 0;

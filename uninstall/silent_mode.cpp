@@ -12,7 +12,9 @@ static const char* SkipProgramName(const char* line) {
 }
 
 int IsSilentMode(void) {
-  const char* p = SkipProgramName(GetCommandLineA());
+  const char* line = GetCommandLineA();
+  if (line == NULL) return 0;
+  const char* p = SkipProgramName(line);
   if (p == NULL) return 0;
   size_t remaining = strlen(p);
   int inQuotes = 0;

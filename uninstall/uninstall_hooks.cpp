@@ -141,9 +141,11 @@ static void CompleteStatusFile(void) {
   HANDLE file = CreateFileA(status, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, NULL);
   if (file == INVALID_HANDLE_VALUE) return;
-  SetFilePointer(file, 0, NULL, FILE_END);
-  DWORD written;
-  WriteFile(file, " ", 1, &written, NULL);
+  // Without the end to append at, a write would overwrite the first byte.
+  if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER) {
+    DWORD written;
+    WriteFile(file, " ", 1, &written, NULL);
+  }
   CloseHandle(file);
 }
 

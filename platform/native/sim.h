@@ -8,6 +8,7 @@
 #include "sim_version.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,16 @@ void Reboot();
 // consecutive uses. The call fails the way the real one does (its own return
 // value) and leaves `error` as its error code.
 void FailCall(const std::string& api, DWORD error, int nth = 1, int times = 1);
+// Calls whose failure shows only in their result: inet_ntoa and
+// GetCommandLineA return NULL, inet_addr INADDR_NONE.
+// IcmpSendEcho given an ICMP error status (IP_DEST_HOST_UNREACHABLE,
+// IP_TTL_EXPIRED_TRANSIT, ...) returns one reply carrying that status, as a
+// router's error message arrives; any other error makes it return 0.
+
 // How many times `api` was called since the last Reset.
 int CallCount(const std::string& api);
+// Every api called since the last Reset, with its count.
+std::map<std::string, int> CallCounts();
 
 // ---- Accounting --------------------------------------------------------------
 enum class HandleKind { Key, Find, ScManager, Service, File, EventLog, Token, Icmp, Socket };

@@ -200,6 +200,8 @@ void FailCall(const std::string& api, DWORD error, int nth, int times) {
   State().faults.push_back(Fault{api, error, nth - 1, times});
 }
 
+std::map<std::string, int> CallCounts() { return State().calls; }
+
 int CallCount(const std::string& api) {
   auto it = State().calls.find(api);
   return it == State().calls.end() ? 0 : it->second;
@@ -290,7 +292,11 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   return nullptr;
 }
 
-LPSTR WINAPI GetCommandLineA(void) { return State().commandLine.data(); }
+LPSTR WINAPI GetCommandLineA(void) {
+  DWORD error;
+  if (detail::ShouldFail("GetCommandLineA", &error)) return nullptr;
+  return State().commandLine.data();
+}
 
 DWORD WINAPI SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
   DWORD error;

@@ -119,6 +119,21 @@ std::string Dotted(uint32_t net) {
          std::to_string(b[3]);
 }
 
+// Echo failures that come back from a router as an ICMP error message: the
+// call returns that reply, its status the error, rather than failing.
+bool ArrivesAsReply(DWORD status) {
+  switch (status) {
+    case IP_DEST_NET_UNREACHABLE:
+    case IP_DEST_HOST_UNREACHABLE:
+    case IP_DEST_PORT_UNREACHABLE:
+    case IP_TTL_EXPIRED_TRANSIT:
+    case IP_BAD_DESTINATION:
+      return true;
+    default:
+      return false;
+  }
+}
+
 uint32_t ScriptAddress(const std::string& dotted) {
   ULONG value = ParseAddress(dotted.c_str());
   if (value == INADDR_NONE) throw std::invalid_argument("not a dotted address: " + dotted);
@@ -231,7 +246,6 @@ void SetComputerName(const std::string& name) {
 void AddHost(const std::string& officialName, const std::vector<std::string>& addresses,
              const std::vector<std::string>& aliases) {
   ScriptNetwork();
-  if (addresses.empty()) throw std::invalid_argument("a host needs an address");
   host::HostEntry entry{officialName, aliases, {}};
   for (const std::string& address : addresses) entry.addresses.push_back(ScriptAddress(address));
   // The newest record wins, as a later hosts line would replace the name.
@@ -420,13 +434,14 @@ struct hostent* WINAPI gethostbyaddr(const char* addr, int len, int type) {
 
 ULONG WINAPI inet_addr(const char* cp) {
   DWORD error;
-  detail::ShouldFail("inet_addr", &error);
+  // The text is not taken for an address, as one it cannot parse.
+  if (detail::ShouldFail("inet_addr", &error)) return INADDR_NONE;
   return sim::ParseAddress(cp);
 }
 
 char* WINAPI inet_ntoa(struct in_addr in) {
   DWORD error;
-  detail::ShouldFail("inet_ntoa", &error);
+  if (detail::ShouldFail("inet_ntoa", &error)) return nullptr;
   std::string text = sim::Dotted(in.s_addr);
   std::memcpy(Net().dotted, text.c_str(), text.size() + 1);
   return Net().dotted;
@@ -477,7 +492,8 @@ DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID R
                           WORD RequestSize, PIP_OPTION_INFORMATION RequestOptions,
                           LPVOID ReplyBuffer, DWORD ReplySize, DWORD Timeout) {
   DWORD error;
-  if (detail::ShouldFail("IcmpSendEcho", &error)) return sim::Fail<DWORD>(static_cast<int>(error), 0);
+  bool failing = detail::ShouldFail("IcmpSendEcho", &error);
+  if (failing && !sim::ArrivesAsReply(error)) return sim::Fail<DWORD>(static_cast<int>(error), 0);
   if (!detail::IsOpen(sim::HandleKind::Icmp, reinterpret_cast<uintptr_t>(IcmpHandle)))
     return sim::Fail<DWORD>(ERROR_INVALID_HANDLE, 0);
   if (!ReplyBuffer || (!RequestData && RequestSize)) return sim::Fail<DWORD>(ERROR_INVALID_PARAMETER, 0);
@@ -503,6 +519,7 @@ DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID R
     sim::EchoScript script{true, 0, IP_SUCCESS};
     auto scripted = Net().echoes.find(DestinationAddress);
     if (scripted != Net().echoes.end()) script = scripted->second;
+    if (failing) script = sim::EchoScript{true, 0, error};
     if (!script.answers || script.ms > Timeout) {
       Sleep(Timeout);  // the whole wait, on the virtual clock
       return sim::Fail<DWORD>(IP_REQ_TIMED_OUT, 0);
@@ -518,7 +535,7 @@ DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID R
     int failure = host::Echo(DestinationAddress, sent.payload, sent.ttl, Timeout, &reply);
     if (failure) return sim::Fail<DWORD>(failure, 0);
     record.Address = reply.from;
-    record.Status = IP_SUCCESS;
+    record.Status = failing ? error : IP_SUCCESS;
     record.RoundTripTime = reply.roundTripMs;
     record.Options.Ttl = reply.ttl;
     data = reply.data;

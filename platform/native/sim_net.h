@@ -39,7 +39,8 @@ void SetHostName(const std::string& name);
 // What GetComputerNameA gives.
 void SetComputerName(const std::string& name);
 // A host that forward look-ups find by its official name or an alias
-// (without regard to case), with its addresses in dotted form, first first.
+// (without regard to case), with its addresses in dotted form, first first;
+// with none, a look-up finds it with an empty address list.
 void AddHost(const std::string& officialName, const std::vector<std::string>& addresses,
              const std::vector<std::string>& aliases = {});
 // Forward look-ups of `name` fail with this WinSock error (0: no longer).

@@ -104,6 +104,12 @@ void AddService(const std::string& name, const ServiceSetup& setup) {
 
 bool ServiceExists(const std::string& name) { return Find(name) != nullptr; }
 
+std::vector<std::string> ServiceNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : Scm().services) names.push_back(entry.second.name);
+  return names;
+}
+
 DWORD ServiceState(const std::string& name) {
   const Service* s = Find(name);
   return s ? s->state : 0;

@@ -5,6 +5,7 @@
 #include "win32_api.h"
 
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -33,6 +34,8 @@ struct ServiceSetup {
 void AddService(const std::string& name, const ServiceSetup& setup = ServiceSetup{});
 // Installed, including a service marked for deletion that is not gone yet.
 bool ServiceExists(const std::string& name);
+// Every installed service (marked ones included), in installation order.
+std::vector<std::string> ServiceNames();
 // The current state (SERVICE_STOPPED ...), 0 when the service does not exist.
 DWORD ServiceState(const std::string& name);
 bool ServiceMarkedForDeletion(const std::string& name);

@@ -157,6 +157,40 @@ TEST_F(ValidateEnvironmentTest, ChecksNotBuiltAreSkipped) {
   EXPECT_TRUE(sim::StdoutClosed());
 }
 
+// The real checks, with every inet_ntoa failing (its NULL is documented).
+class AddressTextMissingTest : public DriverTest {
+ protected:
+  void SetUp() override {
+    DriverTest::SetUp();
+    sim::FailCall("inet_ntoa", 0, 1, 1000);
+  }
+  void TearDown() override {
+    EXPECT_EQ(sim::HeapBlocks(), 0);
+    EXPECT_EQ(sim::WinsockStarted(), 0);
+    EXPECT_TRUE(sim::StdoutClosed());
+    DriverTest::TearDown();
+  }
+};
+
+TEST_F(AddressTextMissingTest, ValidationAtLevelsZeroAndOneFailsTheSelfPingAndTheTarget) {
+  for (int level : {0, 1}) {
+    char targets[] = "cvnhost ";
+    EXPECT_EQ(ValidateEnvironment(0x1, level, kFile, targets, nullptr), 2) << level;
+    std::string report = sim::FileContents(kFile);
+    std::string selfPing = level == 0 ? "Pinging Self...\n" : "Error: A ping of this node failed.\n\n";
+    EXPECT_NE(report.find(selfPing + " Bad IP Address: cvnhost\n"), std::string::npos) << report;
+    EXPECT_NE(report.find(std::string(kPingProblem) + " Bad IP Address: cvnhost\n"), std::string::npos)
+        << report;
+  }
+}
+
+TEST_F(AddressTextMissingTest, HealthLogReportsTheFailedSelfPingAndEndsWithItsSummary) {
+  EXPECT_EQ(zrHealthLog("C:\\health.txt", nullptr), 0);
+  std::string report = sim::FileContents("C:\\health.txt");
+  EXPECT_NE(report.find("Pinging Self...\n Bad IP Address: cvnhost\n"), std::string::npos) << report;
+  EXPECT_EQ(report.back(), '\n');
+}
+
 class HealthLogTest : public DriverTest {};
 
 TEST_F(HealthLogTest, WritesTheFullReportIntoTheFileWithTheNamedModulesCatalog) {

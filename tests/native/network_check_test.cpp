@@ -271,6 +271,22 @@ TEST_F(NetworkCheckTest, MissingComputerNameWarnsWithoutRaisingTheSeverity) {
   EXPECT_EQ(WarningCount, 1u);
 }
 
+TEST_F(NetworkCheckTest, OwnNameWithAnEmptyAddressListIsUnresolvedWithNoData) {
+  sim::AddHost("cvnhost.velmora.test", {}, {"cvnhost"});
+  EXPECT_EQ(CheckNetworkNaming(1), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{"Warning: This systems locally assigned TCP/IP name (cvnhost) cannot\nbe "
+                              "resolved by the available name servers (error = 11004).\n\n",
+                              kVerifyNameServers}));
+  EXPECT_EQ(WarningCount, 1u);
+}
+
+TEST_F(NetworkCheckTest, SelfPingWithoutDottedTextFailsTheSectionAndTheRestStillRuns) {
+  sim::FailCall("inet_ntoa", 0);
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_ERROR);
+  EXPECT_EQ(Entries(), (Lines{kSelfPingFailed, " Bad IP Address: cvnhost\n", kSelfPingAdvice}));
+  EXPECT_EQ(ErrorCount, 1u);
+}
+
 TEST_F(NetworkCheckTest, NamingFailuresWarnWithTheirWinsockCodes) {
   sim::FailCall("gethostname", WSAENETDOWN);
   EXPECT_EQ(CheckNetworkNaming(1), SEV_WARNING);
@@ -332,10 +348,39 @@ TEST_F(PingHostTest, QuietSuccessTakesBackItsTwoLinesAndNothingElse) {
   EXPECT_EQ(Entries(), (Lines{"before\n", Pinging("10.20.30.40", "cvnhost"), kUnder1Ms}));
 }
 
-TEST_F(PingHostTest, AnyReplyCountsWhateverItsStatus) {
+TEST_F(PingHostTest, ReplyWithAnErrorStatusIsNoResponseWithTheStatusAsItsError) {
+  sim::SetSystemMessage(IP_DEST_HOST_UNREACHABLE, "Destination host unreachable.\r\n");
   sim::AnswerEcho(sim::kScriptedAddress, 3, IP_DEST_HOST_UNREACHABLE);
-  EXPECT_EQ(PingHost(nullptr, 0), 0u);
-  EXPECT_EQ(Entries().back(), " Got response in 3 ms.\n");
+  EXPECT_EQ(PingHost(nullptr, 1), 1u);
+  EXPECT_EQ(Entries(), (Lines{Pinging("10.20.30.40", "cvnhost"),
+                              " SendEcho to 10.20.30.40 (cvnhost) failed.\n",
+                              " Error (0x2afb): Destination host unreachable.\r\n\n"}));
+  ReportDiscard();
+  // A router's "TTL expired" arrives the same way.
+  sim::FailCall("IcmpSendEcho", IP_TTL_EXPIRED_TRANSIT);
+  EXPECT_EQ(PingHost(nullptr, 0), 1u);
+  EXPECT_EQ(Entries().back(), " No message for: 0x2b05(11013)\n");
+  EXPECT_EQ(sim::EchoRequests().size(), 2u);
+}
+
+TEST_F(PingHostTest, AddressWithoutDottedTextIsABadAddressAndIsNotPinged) {
+  sim::FailCall("inet_ntoa", 0);
+  EXPECT_EQ(PingHost(nullptr, 1), 1u);
+  EXPECT_EQ(Entries(), Lines{" Bad IP Address: cvnhost\n"});
+  ReportDiscard();
+  sim::AddHost("ns1.velmora.test", {"10.0.0.53"}, {"ns1"});
+  sim::FailCall("inet_ntoa", 0);
+  EXPECT_EQ(PingHost("ns1", 0), 1u);
+  EXPECT_EQ(Entries(), Lines{" Bad IP Address: ns1\n"});
+  EXPECT_TRUE(sim::EchoRequests().empty());
+  EXPECT_EQ(sim::CallCount("WSACleanup"), 2);
+}
+
+TEST_F(PingHostTest, NameWithAnEmptyAddressListIsABadAddress) {
+  sim::AddHost("bare.velmora.test", {}, {"bare"});
+  EXPECT_EQ(PingHost("bare", 0), 1u);
+  EXPECT_EQ(Entries(), Lines{" Bad IP Address: bare\n"});
+  EXPECT_TRUE(sim::EchoRequests().empty());
 }
 
 TEST_F(PingHostTest, LookupFailuresMapToTheirMessages) {

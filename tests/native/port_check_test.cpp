@@ -183,6 +183,14 @@ TEST_F(PortCheckTest, ProbeFailuresReturnTheFailingStepsCode) {
   EXPECT_EQ(sim::CallCount("closesocket"), 3);
 }
 
+TEST_F(PortCheckTest, OwnNameWithAnEmptyAddressListIsNoDataAndConnectsNowhere) {
+  sim::AddHost("cvnhost.velmora.test", {}, {"cvnhost"});
+  EXPECT_EQ(zrPortExists(111), WSANO_DATA);
+  EXPECT_TRUE(ProbedPorts().empty());
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Socket), 0);
+  EXPECT_EQ(sim::WinsockStarted(), 0);
+}
+
 class PortProbeOnThisMachineTest : public SimTest {};
 
 TEST_F(PortProbeOnThisMachineTest, ListenerOnOwnAddressIsFoundAndAClosedPortRefused) {

@@ -126,6 +126,12 @@ TEST_F(IsSilentModeTest, QuotedProgramNameWithBlanksIsNotAnArgument) {
   EXPECT_EQ(IsSilentMode(), 0);
 }
 
+TEST_F(IsSilentModeTest, NoCommandLineIsAttended) {
+  sim::SetCommandLine("IsUninst.exe -a -f");
+  sim::FailCall("GetCommandLineA", 0);
+  EXPECT_EQ(IsSilentMode(), 0);
+}
+
 // ---- OfferDataDeletion ------------------------------------------------------------
 
 using OfferDataDeletionTest = UninstallTest;
@@ -560,6 +566,25 @@ TEST_F(UninstUnInitializeTest, UnattendedCompletesTheStatusFileWithoutAsking) {
   EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), shipped + " ");
   // Made writable (normal); the write then marks it for archiving.
   EXPECT_EQ(sim::Attributes("C:\\WINNT\\cvnunins.mif") & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
+TEST_F(UninstUnInitializeTest, UnattendedStatusFileThatCannotBeSeekedIsLeftAsItWas) {
+  Unattended();
+  const std::string shipped = "MIF-CONTENT";
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi_", shipped);
+  sim::FailCall("SetFilePointer", ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), shipped);
+  EXPECT_EQ(sim::CallCount("WriteFile"), 0);
+  EXPECT_EQ(sim::CallCount("CloseHandle"), 1);
+}
+
+TEST_F(UninstUnInitializeTest, UnattendedStatusFileWhoseWriteFailsIsLeftAsItWas) {
+  Unattended();
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "MIF-CONTENT");
+  sim::FailCall("WriteFile", ERROR_DISK_FULL);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), "MIF-CONTENT");
 }
 
 TEST_F(UninstUnInitializeTest, UnattendedWithoutStatusFileAppendsNothing) {
