@@ -174,6 +174,7 @@ inline const char* const kFullyWrapped[] = {"kernel32", "advapi32", "user32", "v
 inline int failImport = -1;  // the import to fail, or -1
 inline int failUse = 0;      // at this call (1 = first)
 inline bool injected = false;
+inline bool ErrorReply = false;  // IcmpSendEcho fails with a reply (see there)
 inline const char* CommandLine = "";
 inline int DialogAnswer = IDYES;
 inline int Dialogs = 0;
@@ -818,11 +819,17 @@ inline HANDLE WINAPI W_IcmpCreateFile(void) {
   if (icmp != INVALID_HANDLE_VALUE) Acquire(RES_ICMP, (uintptr_t)icmp);
   return icmp;
 }
+// With `ErrorReply` the failed echo is a reply that a router sends back: it
+// arrives, but its status says the host is unreachable.
 inline DWORD WINAPI W_IcmpSendEcho(HANDLE icmp, IPAddr address, LPVOID data, WORD size,
                                    PIP_OPTION_INFORMATION options, LPVOID reply, DWORD replySize,
                                    DWORD timeout) {
-  CVN_FAIL(IcmpSendEcho, DWORD);
-  return CVN_REAL(IcmpSendEcho)(icmp, address, data, size, options, reply, replySize, timeout);
+  if (!Fail(ID_IcmpSendEcho))
+    return CVN_REAL(IcmpSendEcho)(icmp, address, data, size, options, reply, replySize, timeout);
+  if (!ErrorReply) return Failure<DWORD>(ID_IcmpSendEcho);
+  DWORD replies = CVN_REAL(IcmpSendEcho)(icmp, address, data, size, options, reply, replySize, timeout);
+  if (replies != 0) static_cast<ICMP_ECHO_REPLY*>(reply)->Status = IP_DEST_HOST_UNREACHABLE;
+  return replies;
 }
 
 #undef CVN_FAIL

@@ -142,27 +142,6 @@ std::string GetValue(HKEY root, const char* key, const char* name) {
 
 void DeleteTreeKey(HKEY root, const char* key) { RegDeleteTreeA(root, key); }
 
-// Deletes a directory tree of the product (only below C:\).
-void RemoveTree(const std::string& directory) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((directory + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = directory + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryA(directory.c_str());
-}
-
 // ---- Services -------------------------------------------------------------------------
 DWORD ServiceState(SC_HANDLE scm, const char* name) {
   SC_HANDLE service = OpenServiceA(scm, name, SERVICE_QUERY_STATUS);
@@ -221,12 +200,29 @@ std::string TestServiceBinary() {
   return "\"" + binary.substr(0, binary.rfind('\\') + 1) + "cvn_test_service.exe\" " + kPidFile;
 }
 
+// Ends the test service processes of earlier cases that still run (a case
+// may leave one behind that nobody stopped), by the ids they recorded.
+void EndTestServiceProcesses() {
+  FILE* pids = fopen(kPidFile, "r");
+  if (!pids) return;
+  unsigned long pid;
+  while (fscanf(pids, "%lu", &pid) == 1) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+    if (!process) continue;
+    TerminateProcess(process, 0);
+    CloseHandle(process);
+  }
+  fclose(pids);
+  DeleteFileA(kPidFile);
+}
+
 // The product's five services afresh; CVNSvc (our test service) running.
 bool InstallServices(bool cvnSvcRunning) {
   SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
   if (!scm) return false;
   const char* names[] = {"CVNSvc", kPortMapper, kDrivers[0], kDrivers[1], kDrivers[2]};
   for (const char* name : names) RemoveServiceNow(scm, name);
+  EndTestServiceProcesses();
   bool ok = CreateNamedService(scm, "CVNSvc", SERVICE_WIN32_OWN_PROCESS, TestServiceBinary(),
                                cvnSvcRunning);
   ok = CreateNamedService(scm, kPortMapper, SERVICE_WIN32_OWN_PROCESS, "C:\\NobleNet\\portmap.exe",
@@ -361,6 +357,7 @@ void Prepare(Scenario& s) {
     SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
     if (scm) {
       RemoveServiceNow(scm, "CVNSvc");
+      EndTestServiceProcesses();
       CreateNamedService(scm, "CVNSvc", SERVICE_WIN32_OWN_PROCESS, TestServiceBinary(), true);
       CloseServiceHandle(scm);
     }
@@ -419,6 +416,11 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
     expect(left == 0, text);
   }
   expect(hooks::heldOverflow == 0, "too many open resources to keep track of");
+  for (int kind = 0; kind < hooks::RES_COUNT; ++kind) {
+    snprintf(text, sizeof text, "%d %s(s) released that this run never had", hooks::strayReleases[kind],
+             hooks::kResourceNames[kind]);
+    expect(hooks::strayReleases[kind] == 0, text);
+  }
 
   if (s.name == "health") {
     snprintf(text, sizeof text, "zrHealthLog returned %d", o.result);
@@ -464,6 +466,9 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
       size_t title = report.find(kTitle);
       expect(title == std::string::npos || report.find(kTitle, title + 1) == std::string::npos,
              "the report's title is repeated");
+      if (hooks::injected && hooks::ErrorReply)
+        expect(report.find(" SendEcho to ") != std::string::npos,
+               "an echo reply with an error status counted as a response");
     } else {
       expect(is("freopen") || is("GetModuleHandleA"), "no report was written");
     }
@@ -545,7 +550,13 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-int ImportId(const std::string& name) {
+// The echo's second way to fail: a reply with an error status.
+const char kErrorReplySuffix[] = "+reply";
+
+// The import a plan line names ("IcmpSendEcho+reply": the echo's error reply).
+int ImportId(std::string name) {
+  size_t plus = name.find('+');
+  if (plus != std::string::npos) name.resize(plus);
   for (int i = 0; i < hooks::IMPORT_COUNT; ++i)
     if (name == hooks::Table()[i].name) return i;
   return -1;
@@ -591,6 +602,7 @@ int RunCases(const std::string& scenarioName, const char* planFile, int from, co
     fflush(results);
     DWORD started = GetTickCount();
     hooks::StartRun(id, use);
+    hooks::ErrorReply = strstr(name, kErrorReplySuffix) != NULL;
     Outcome o = Call(s);
     hooks::StopInjecting();
     DWORD took = GetTickCount() - started;
@@ -742,6 +754,15 @@ int Sweep(const std::string& scenario, const std::string& workdir, int spread) {
       fprintf(file, "%s %d\n", name, use);
     }
     printf("\n");
+    if (id == hooks::ID_IcmpSendEcho) {
+      printf("  %-26s %5d calls, failing use", "IcmpSendEcho (error reply)", calls);
+      for (int use : uses) {
+        printf(" %d", use);
+        pairs.push_back({std::string(name) + kErrorReplySuffix, use});
+        fprintf(file, "%s%s %d\n", name, kErrorReplySuffix, use);
+      }
+      printf("\n");
+    }
   }
   fclose(file);
 
