@@ -23,6 +23,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <type_traits>
+
 #include "icmp_api.h"
 
 namespace hooks {
@@ -45,110 +47,111 @@ inline const char* const kResourceNames[RES_COUNT] = {
     "registry key", "find handle", "service handle", "file", "event log", "token",
     "ICMP handle", "socket", "module", "heap block", "local block", "stream", "WinSock start"};
 
-// DLL, function, how its error is given, failure value, error code.
+// DLL, function, how its error is given, failure value, error code, wrapper
+// (PASS: counted and failed, else passed on; OWN: W_<function> below).
 #define CVN_IMPORTS(X)                                                                   \
-  X(advapi32, AdjustTokenPrivileges, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED)             \
-  X(advapi32, CloseEventLog, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE)                    \
-  X(advapi32, CloseServiceHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE)               \
-  X(advapi32, ControlService, LAST_ERROR, FALSE, ERROR_SERVICE_REQUEST_TIMEOUT)          \
-  X(advapi32, DeleteService, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED)                     \
-  X(advapi32, GetNumberOfEventLogRecords, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE)       \
-  X(advapi32, InitiateSystemShutdownA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED)           \
-  X(advapi32, LookupPrivilegeValueA, LAST_ERROR, FALSE, ERROR_NO_SUCH_PRIVILEGE)         \
-  X(advapi32, OpenEventLogA, LAST_ERROR, 0, ERROR_ACCESS_DENIED)                         \
-  X(advapi32, OpenProcessToken, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED)                  \
-  X(advapi32, OpenSCManagerA, LAST_ERROR, 0, ERROR_ACCESS_DENIED)                        \
-  X(advapi32, OpenServiceA, LAST_ERROR, 0, ERROR_ACCESS_DENIED)                          \
-  X(advapi32, QueryServiceStatus, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE)               \
-  X(advapi32, ReadEventLogA, LAST_ERROR, FALSE, ERROR_EVENTLOG_FILE_CORRUPT)             \
-  X(advapi32, RegCloseKey, RETURNED, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE)         \
-  X(advapi32, RegCreateKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED)       \
-  X(advapi32, RegDeleteKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED)         \
-  X(advapi32, RegEnumKeyExA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA)                 \
-  X(advapi32, RegEnumValueA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA)                 \
-  X(advapi32, RegOpenKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED)         \
-  X(advapi32, RegQueryValueExA, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND)    \
-  X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED)        \
-  X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE)                      \
-  X(kernel32, CopyFileA, LAST_ERROR, FALSE, ERROR_DISK_FULL)                             \
-  X(kernel32, CreateFileA, LAST_ERROR, -1, ERROR_SHARING_VIOLATION)                      \
-  X(kernel32, DeleteCriticalSection, COUNT_ONLY, 0, 0)                                   \
-  X(kernel32, DeleteFileA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED)                       \
-  X(kernel32, EnterCriticalSection, COUNT_ONLY, 0, 0)                                    \
-  X(kernel32, FindClose, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE)                        \
-  X(kernel32, FindFirstFileA, LAST_ERROR, -1, ERROR_ACCESS_DENIED)                       \
-  X(kernel32, FindNextFileA, LAST_ERROR, FALSE, ERROR_UNEXP_NET_ERR)                     \
-  X(kernel32, FormatMessageA, LAST_ERROR, 0, ERROR_MR_MID_NOT_FOUND)                     \
-  X(kernel32, FreeLibrary, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE)                      \
-  X(kernel32, GetCommandLineA, COUNT_ONLY, 0, 0)                                         \
-  X(kernel32, GetComputerNameA, LAST_ERROR, FALSE, ERROR_BUFFER_OVERFLOW)                \
-  X(kernel32, GetCurrentProcess, COUNT_ONLY, 0, 0)                                       \
-  X(kernel32, GetDateFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER)                  \
-  X(kernel32, GetDiskFreeSpaceA, LAST_ERROR, FALSE, ERROR_NOT_READY)                     \
-  X(kernel32, GetDriveTypeA, NO_ERROR_CODE, DRIVE_NO_ROOT_DIR, 0)                        \
-  X(kernel32, GetFileAttributesA, LAST_ERROR, -1, ERROR_ACCESS_DENIED)                   \
-  X(kernel32, GetLastError, COUNT_ONLY, 0, 0)                                            \
-  X(kernel32, GetLocalTime, COUNT_ONLY, 0, 0)                                            \
-  X(kernel32, GetLogicalDriveStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY)           \
-  X(kernel32, GetModuleHandleA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND)                      \
-  X(kernel32, GetProcAddress, LAST_ERROR, 0, ERROR_PROC_NOT_FOUND)                       \
-  X(kernel32, GetSystemDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY)               \
-  X(kernel32, GetSystemInfo, COUNT_ONLY, 0, 0)                                           \
-  X(kernel32, GetTimeFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER)                  \
-  X(kernel32, GetVersionExA, LAST_ERROR, FALSE, ERROR_INSUFFICIENT_BUFFER)               \
-  X(kernel32, GetVolumeInformationA, LAST_ERROR, FALSE, ERROR_NOT_READY)                 \
-  X(kernel32, GetWindowsDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY)              \
-  X(kernel32, GlobalMemoryStatus, COUNT_ONLY, 0, 0)                                      \
-  X(kernel32, InitializeCriticalSection, COUNT_ONLY, 0, 0)                               \
-  X(kernel32, LeaveCriticalSection, COUNT_ONLY, 0, 0)                                    \
-  X(kernel32, LoadLibraryA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND)                          \
-  X(kernel32, LocalFree, LAST_ERROR, 0, ERROR_INVALID_HANDLE)                            \
-  X(kernel32, MoveFileExA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED)                       \
-  X(kernel32, RemoveDirectoryA, LAST_ERROR, FALSE, ERROR_DIR_NOT_EMPTY)                  \
-  X(kernel32, SetFileAttributesA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED)                \
-  X(kernel32, SetFilePointer, LAST_ERROR, -1, ERROR_INVALID_PARAMETER)                   \
-  X(kernel32, Sleep, COUNT_ONLY, 0, 0)                                                   \
-  X(kernel32, SleepEx, COUNT_ONLY, 0, 0)                                                 \
-  X(kernel32, TlsGetValue, LAST_ERROR, 0, ERROR_INVALID_PARAMETER)                       \
-  X(kernel32, VirtualProtect, LAST_ERROR, FALSE, ERROR_INVALID_ADDRESS)                  \
-  X(kernel32, VirtualQuery, LAST_ERROR, 0, ERROR_INVALID_PARAMETER)                      \
-  X(kernel32, WriteFile, LAST_ERROR, FALSE, ERROR_DISK_FULL)                             \
-  X(msvcrt, calloc, ERRNO, 0, ENOMEM)                                                    \
-  X(msvcrt, fclose, ERRNO, EOF, ENOSPC)                                                  \
-  X(msvcrt, free, COUNT_ONLY, 0, 0)                                                      \
-  X(msvcrt, freopen, ERRNO, 0, EACCES)                                                   \
-  X(msvcrt, fwrite, ERRNO, 0, ENOSPC)                                                    \
-  X(msvcrt, malloc, ERRNO, 0, ENOMEM)                                                    \
-  X(msvcrt, printf, ERRNO, -1, ENOSPC)                                                   \
-  X(msvcrt, realloc, ERRNO, 0, ENOMEM)                                                   \
-  X(msvcrt, vfprintf, ERRNO, -1, ENOSPC)                                                 \
-  X(msvcrt, wprintf, ERRNO, -1, ENOSPC)                                                  \
-  X(user32, GetFocus, COUNT_ONLY, 0, 0)                                                  \
-  X(user32, LoadStringA, LAST_ERROR, 0, ERROR_RESOURCE_NAME_NOT_FOUND)                   \
-  X(user32, MessageBoxA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY)                         \
-  X(user32, wsprintfA, COUNT_ONLY, 0, 0)                                                 \
-  X(user32, wvsprintfA, COUNT_ONLY, 0, 0)                                                \
-  X(version, GetFileVersionInfoA, LAST_ERROR, FALSE, ERROR_RESOURCE_TYPE_NOT_FOUND)      \
-  X(version, GetFileVersionInfoSizeA, LAST_ERROR, 0, ERROR_RESOURCE_DATA_NOT_FOUND)      \
-  X(version, VerQueryValueA, NO_ERROR_CODE, FALSE, 0)                                    \
-  X(wsock32, WSACleanup, WSA_ERROR, SOCKET_ERROR, WSAEINPROGRESS)                        \
-  X(wsock32, WSAGetLastError, COUNT_ONLY, 0, 0)                                          \
-  X(wsock32, WSAStartup, RETURNED, WSASYSNOTREADY, WSASYSNOTREADY)                       \
-  X(wsock32, closesocket, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN)                          \
-  X(wsock32, connect, WSA_ERROR, SOCKET_ERROR, WSAETIMEDOUT)                             \
-  X(wsock32, gethostbyaddr, WSA_ERROR, 0, WSATRY_AGAIN)                                  \
-  X(wsock32, gethostbyname, WSA_ERROR, 0, WSATRY_AGAIN)                                  \
-  X(wsock32, gethostname, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN)                          \
-  X(wsock32, htons, COUNT_ONLY, 0, 0)                                                    \
-  X(wsock32, inet_addr, NO_ERROR_CODE, INADDR_NONE, 0)                                   \
-  X(wsock32, inet_ntoa, NO_ERROR_CODE, 0, 0)                                             \
-  X(wsock32, socket, WSA_ERROR, INVALID_SOCKET, WSAEMFILE)                               \
-  X(icmp, IcmpCloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE)                      \
-  X(icmp, IcmpCreateFile, LAST_ERROR, -1, ERROR_NOT_ENOUGH_MEMORY)                       \
-  X(icmp, IcmpSendEcho, LAST_ERROR, 0, IP_REQ_TIMED_OUT)
+  X(advapi32, AdjustTokenPrivileges, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)         \
+  X(advapi32, CloseEventLog, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                 \
+  X(advapi32, CloseServiceHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)            \
+  X(advapi32, ControlService, LAST_ERROR, FALSE, ERROR_SERVICE_REQUEST_TIMEOUT, PASS)      \
+  X(advapi32, DeleteService, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                 \
+  X(advapi32, GetNumberOfEventLogRecords, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, PASS)   \
+  X(advapi32, InitiateSystemShutdownA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, OWN)        \
+  X(advapi32, LookupPrivilegeValueA, LAST_ERROR, FALSE, ERROR_NO_SUCH_PRIVILEGE, PASS)     \
+  X(advapi32, OpenEventLogA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                      \
+  X(advapi32, OpenProcessToken, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, OWN)               \
+  X(advapi32, OpenSCManagerA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                     \
+  X(advapi32, OpenServiceA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                       \
+  X(advapi32, QueryServiceStatus, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, PASS)           \
+  X(advapi32, ReadEventLogA, LAST_ERROR, FALSE, ERROR_EVENTLOG_FILE_CORRUPT, PASS)         \
+  X(advapi32, RegCloseKey, RETURNED, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, OWN)      \
+  X(advapi32, RegCreateKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)    \
+  X(advapi32, RegDeleteKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)     \
+  X(advapi32, RegEnumKeyExA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)             \
+  X(advapi32, RegEnumValueA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)             \
+  X(advapi32, RegOpenKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)      \
+  X(advapi32, RegQueryValueExA, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, PASS) \
+  X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)    \
+  X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                   \
+  X(kernel32, CopyFileA, LAST_ERROR, FALSE, ERROR_DISK_FULL, PASS)                         \
+  X(kernel32, CreateFileA, LAST_ERROR, -1, ERROR_SHARING_VIOLATION, OWN)                   \
+  X(kernel32, DeleteCriticalSection, COUNT_ONLY, 0, 0, PASS)                               \
+  X(kernel32, DeleteFileA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                   \
+  X(kernel32, EnterCriticalSection, COUNT_ONLY, 0, 0, PASS)                                \
+  X(kernel32, FindClose, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                     \
+  X(kernel32, FindFirstFileA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, OWN)                    \
+  X(kernel32, FindNextFileA, LAST_ERROR, FALSE, ERROR_UNEXP_NET_ERR, PASS)                 \
+  X(kernel32, FormatMessageA, LAST_ERROR, 0, ERROR_MR_MID_NOT_FOUND, OWN)                  \
+  X(kernel32, FreeLibrary, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                   \
+  X(kernel32, GetCommandLineA, COUNT_ONLY, 0, 0, OWN)                                      \
+  X(kernel32, GetComputerNameA, LAST_ERROR, FALSE, ERROR_BUFFER_OVERFLOW, PASS)            \
+  X(kernel32, GetCurrentProcess, COUNT_ONLY, 0, 0, PASS)                                   \
+  X(kernel32, GetDateFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)              \
+  X(kernel32, GetDiskFreeSpaceA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)                 \
+  X(kernel32, GetDriveTypeA, NO_ERROR_CODE, DRIVE_NO_ROOT_DIR, 0, PASS)                    \
+  X(kernel32, GetFileAttributesA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, PASS)               \
+  X(kernel32, GetLastError, COUNT_ONLY, 0, 0, PASS)                                        \
+  X(kernel32, GetLocalTime, COUNT_ONLY, 0, 0, PASS)                                        \
+  X(kernel32, GetLogicalDriveStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)       \
+  X(kernel32, GetModuleHandleA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, PASS)                  \
+  X(kernel32, GetProcAddress, LAST_ERROR, 0, ERROR_PROC_NOT_FOUND, PASS)                   \
+  X(kernel32, GetSystemDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)           \
+  X(kernel32, GetSystemInfo, COUNT_ONLY, 0, 0, PASS)                                       \
+  X(kernel32, GetTimeFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)              \
+  X(kernel32, GetVersionExA, LAST_ERROR, FALSE, ERROR_INSUFFICIENT_BUFFER, PASS)           \
+  X(kernel32, GetVolumeInformationA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)             \
+  X(kernel32, GetWindowsDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)          \
+  X(kernel32, GlobalMemoryStatus, COUNT_ONLY, 0, 0, PASS)                                  \
+  X(kernel32, InitializeCriticalSection, COUNT_ONLY, 0, 0, PASS)                           \
+  X(kernel32, LeaveCriticalSection, COUNT_ONLY, 0, 0, PASS)                                \
+  X(kernel32, LoadLibraryA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, OWN)                       \
+  X(kernel32, LocalFree, LAST_ERROR, 0, ERROR_INVALID_HANDLE, OWN)                         \
+  X(kernel32, MoveFileExA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                   \
+  X(kernel32, RemoveDirectoryA, LAST_ERROR, FALSE, ERROR_DIR_NOT_EMPTY, PASS)              \
+  X(kernel32, SetFileAttributesA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)            \
+  X(kernel32, SetFilePointer, LAST_ERROR, -1, ERROR_INVALID_PARAMETER, PASS)               \
+  X(kernel32, Sleep, COUNT_ONLY, 0, 0, OWN)                                                \
+  X(kernel32, SleepEx, COUNT_ONLY, 0, 0, OWN)                                              \
+  X(kernel32, TlsGetValue, LAST_ERROR, 0, ERROR_INVALID_PARAMETER, PASS)                   \
+  X(kernel32, VirtualProtect, LAST_ERROR, FALSE, ERROR_INVALID_ADDRESS, PASS)              \
+  X(kernel32, VirtualQuery, LAST_ERROR, 0, ERROR_INVALID_PARAMETER, PASS)                  \
+  X(kernel32, WriteFile, LAST_ERROR, FALSE, ERROR_DISK_FULL, OWN)                          \
+  X(msvcrt, calloc, ERRNO, 0, ENOMEM, OWN)                                                 \
+  X(msvcrt, fclose, ERRNO, EOF, ENOSPC, OWN)                                               \
+  X(msvcrt, free, COUNT_ONLY, 0, 0, OWN)                                                   \
+  X(msvcrt, freopen, ERRNO, 0, EACCES, OWN)                                                \
+  X(msvcrt, fwrite, ERRNO, 0, ENOSPC, OWN)                                                 \
+  X(msvcrt, malloc, ERRNO, 0, ENOMEM, OWN)                                                 \
+  X(msvcrt, printf, ERRNO, -1, ENOSPC, OWN)                                                \
+  X(msvcrt, realloc, ERRNO, 0, ENOMEM, OWN)                                                \
+  X(msvcrt, vfprintf, ERRNO, -1, ENOSPC, OWN)                                              \
+  X(msvcrt, wprintf, ERRNO, -1, ENOSPC, OWN)                                               \
+  X(user32, GetFocus, COUNT_ONLY, 0, 0, OWN)                                               \
+  X(user32, LoadStringA, LAST_ERROR, 0, ERROR_RESOURCE_NAME_NOT_FOUND, PASS)               \
+  X(user32, MessageBoxA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, OWN)                      \
+  X(user32, wsprintfA, COUNT_ONLY, 0, 0, OWN)                                              \
+  X(user32, wvsprintfA, COUNT_ONLY, 0, 0, PASS)                                            \
+  X(version, GetFileVersionInfoA, LAST_ERROR, FALSE, ERROR_RESOURCE_TYPE_NOT_FOUND, PASS)  \
+  X(version, GetFileVersionInfoSizeA, LAST_ERROR, 0, ERROR_RESOURCE_DATA_NOT_FOUND, PASS)  \
+  X(version, VerQueryValueA, NO_ERROR_CODE, FALSE, 0, PASS)                                \
+  X(wsock32, WSACleanup, WSA_ERROR, SOCKET_ERROR, WSAEINPROGRESS, OWN)                     \
+  X(wsock32, WSAGetLastError, COUNT_ONLY, 0, 0, PASS)                                      \
+  X(wsock32, WSAStartup, RETURNED, WSASYSNOTREADY, WSASYSNOTREADY, OWN)                    \
+  X(wsock32, closesocket, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, OWN)                       \
+  X(wsock32, connect, WSA_ERROR, SOCKET_ERROR, WSAETIMEDOUT, PASS)                         \
+  X(wsock32, gethostbyaddr, WSA_ERROR, 0, WSATRY_AGAIN, PASS)                              \
+  X(wsock32, gethostbyname, WSA_ERROR, 0, WSATRY_AGAIN, PASS)                              \
+  X(wsock32, gethostname, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, PASS)                      \
+  X(wsock32, htons, COUNT_ONLY, 0, 0, PASS)                                                \
+  X(wsock32, inet_addr, NO_ERROR_CODE, INADDR_NONE, 0, PASS)                               \
+  X(wsock32, inet_ntoa, NO_ERROR_CODE, 0, 0, PASS)                                         \
+  X(wsock32, socket, WSA_ERROR, INVALID_SOCKET, WSAEMFILE, OWN)                            \
+  X(icmp, IcmpCloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                   \
+  X(icmp, IcmpCreateFile, LAST_ERROR, -1, ERROR_NOT_ENOUGH_MEMORY, OWN)                    \
+  X(icmp, IcmpSendEcho, LAST_ERROR, 0, IP_REQ_TIMED_OUT, OWN)
 
 enum ImportId {
-#define CVN_IMPORT_ID(dll, name, kind, failure, error) ID_##name,
+#define CVN_IMPORT_ID(dll, name, kind, failure, error, wrapper) ID_##name,
   CVN_IMPORTS(CVN_IMPORT_ID)
 #undef CVN_IMPORT_ID
   IMPORT_COUNT
@@ -242,7 +245,7 @@ inline void StopInjecting() { failImport = -1; }
 // Counts the call; true when this is the call to fail (its error then set).
 inline bool Fail(ImportId id) {
   Import& import = Table()[id];
-  if (++import.calls != failUse || failImport != id) return false;
+  if (++import.calls != failUse || failImport != id || import.kind == COUNT_ONLY) return false;
   injected = true;
   switch (import.kind) {
     case LAST_ERROR: SetLastError(import.error); break;
@@ -269,60 +272,56 @@ struct KeepLastError {
   ~KeepLastError() { SetLastError(saved); }
 };
 
+// The wrapper of an import that needs nothing but its count and its failure.
+template <ImportId id, typename Fn>
+struct Pass;
+template <ImportId id, typename R, typename... A>
+struct Pass<id, R(WINAPI*)(A...)> {
+  static R WINAPI Call(A... args) {
+    if constexpr (!std::is_void_v<R>) {
+      if (Fail(id)) return Failure<R>(id);
+    } else {
+      Fail(id);
+    }
+    return Real<R(WINAPI*)(A...)>(id)(args...);
+  }
+};
+
+// An import that opens something: `invalid` is its failure value.
+template <typename H, typename... A>
+H Open(ImportId id, Resource kind, H invalid, A... args) {
+  if (Fail(id)) return Failure<H>(id);
+  H handle = Real<H(WINAPI*)(A...)>(id)(args...);
+  KeepLastError keep;
+  if (handle != invalid) Acquire(kind, (uintptr_t)handle);
+  return handle;
+}
+
+// An import that closes something (BOOL result).
+template <typename H>
+BOOL Close(ImportId id, Resource kind, H handle) {
+  bool fail = Fail(id);
+  BOOL ok = Real<BOOL(WINAPI*)(H)>(id)(handle);
+  KeepLastError keep;
+  if (ok) Release(kind, (uintptr_t)handle);
+  if (fail) keep.saved = Table()[id].error;
+  return fail ? FALSE : ok;
+}
+
 #define CVN_REAL(name) Real<decltype(&::name)>(ID_##name)
 #define CVN_FAIL(name, type) \
   if (Fail(ID_##name)) return Failure<type>(ID_##name)
 
-// ---- advapi32 -----------------------------------------------------------------------
-inline BOOL WINAPI W_AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES state,
-                                           DWORD length, PTOKEN_PRIVILEGES previous, PDWORD needed) {
-  CVN_FAIL(AdjustTokenPrivileges, BOOL);
-  return CVN_REAL(AdjustTokenPrivileges)(token, disableAll, state, length, previous, needed);
-}
-inline BOOL WINAPI W_CloseEventLog(HANDLE log) {
-  bool fail = Fail(ID_CloseEventLog);
-  BOOL ok = CVN_REAL(CloseEventLog)(log);
-  KeepLastError keep;
-  if (ok) Release(RES_EVENT_LOG, (uintptr_t)log);
-  if (fail) keep.saved = ERROR_INVALID_HANDLE;
-  return fail ? FALSE : ok;
-}
-inline BOOL WINAPI W_CloseServiceHandle(SC_HANDLE handle) {
-  bool fail = Fail(ID_CloseServiceHandle);
-  BOOL ok = CVN_REAL(CloseServiceHandle)(handle);
-  KeepLastError keep;
-  if (ok) Release(RES_SERVICE, (uintptr_t)handle);
-  if (fail) keep.saved = ERROR_INVALID_HANDLE;
-  return fail ? FALSE : ok;
-}
-inline BOOL WINAPI W_ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
-  CVN_FAIL(ControlService, BOOL);
-  return CVN_REAL(ControlService)(service, control, status);
-}
-inline BOOL WINAPI W_DeleteService(SC_HANDLE service) {
-  CVN_FAIL(DeleteService, BOOL);
-  return CVN_REAL(DeleteService)(service);
-}
-inline BOOL WINAPI W_GetNumberOfEventLogRecords(HANDLE log, PDWORD count) {
-  CVN_FAIL(GetNumberOfEventLogRecords, BOOL);
-  return CVN_REAL(GetNumberOfEventLogRecords)(log, count);
-}
+inline BOOL WINAPI W_CloseEventLog(HANDLE handle) { return Close(ID_CloseEventLog, RES_EVENT_LOG, handle); }
+inline BOOL WINAPI W_CloseServiceHandle(SC_HANDLE handle) { return Close(ID_CloseServiceHandle, RES_SERVICE, handle); }
 // Never passed on: this machine is not restarted by a test.
 inline BOOL WINAPI W_InitiateSystemShutdownA(LPSTR, LPSTR, DWORD, BOOL, BOOL) {
   CVN_FAIL(InitiateSystemShutdownA, BOOL);
   ++ShutdownRequests;
   return TRUE;
 }
-inline BOOL WINAPI W_LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
-  CVN_FAIL(LookupPrivilegeValueA, BOOL);
-  return CVN_REAL(LookupPrivilegeValueA)(system, name, luid);
-}
 inline HANDLE WINAPI W_OpenEventLogA(LPCSTR server, LPCSTR source) {
-  CVN_FAIL(OpenEventLogA, HANDLE);
-  HANDLE log = CVN_REAL(OpenEventLogA)(server, source);
-  KeepLastError keep;
-  if (log) Acquire(RES_EVENT_LOG, (uintptr_t)log);
-  return log;
+  return Open(ID_OpenEventLogA, RES_EVENT_LOG, (HANDLE)NULL, server, source);
 }
 inline BOOL WINAPI W_OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
   CVN_FAIL(OpenProcessToken, BOOL);
@@ -332,27 +331,10 @@ inline BOOL WINAPI W_OpenProcessToken(HANDLE process, DWORD access, PHANDLE toke
   return ok;
 }
 inline SC_HANDLE WINAPI W_OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) {
-  CVN_FAIL(OpenSCManagerA, SC_HANDLE);
-  SC_HANDLE scm = CVN_REAL(OpenSCManagerA)(machine, database, access);
-  KeepLastError keep;
-  if (scm) Acquire(RES_SERVICE, (uintptr_t)scm);
-  return scm;
+  return Open(ID_OpenSCManagerA, RES_SERVICE, (SC_HANDLE)NULL, machine, database, access);
 }
 inline SC_HANDLE WINAPI W_OpenServiceA(SC_HANDLE scm, LPCSTR name, DWORD access) {
-  CVN_FAIL(OpenServiceA, SC_HANDLE);
-  SC_HANDLE service = CVN_REAL(OpenServiceA)(scm, name, access);
-  KeepLastError keep;
-  if (service) Acquire(RES_SERVICE, (uintptr_t)service);
-  return service;
-}
-inline BOOL WINAPI W_QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
-  CVN_FAIL(QueryServiceStatus, BOOL);
-  return CVN_REAL(QueryServiceStatus)(service, status);
-}
-inline BOOL WINAPI W_ReadEventLogA(HANDLE log, DWORD flags, DWORD offset, LPVOID buffer, DWORD size,
-                                   DWORD* read, DWORD* needed) {
-  CVN_FAIL(ReadEventLogA, BOOL);
-  return CVN_REAL(ReadEventLogA)(log, flags, offset, buffer, size, read, needed);
+  return Open(ID_OpenServiceA, RES_SERVICE, (SC_HANDLE)NULL, scm, name, access);
 }
 inline LONG WINAPI W_RegCloseKey(HKEY key) {
   bool fail = Fail(ID_RegCloseKey);
@@ -369,38 +351,12 @@ inline LONG WINAPI W_RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD reserved, LP
   if (status == ERROR_SUCCESS) Acquire(RES_REGISTRY_KEY, (uintptr_t)*result);
   return status;
 }
-inline LONG WINAPI W_RegDeleteKeyA(HKEY key, LPCSTR subkey) {
-  CVN_FAIL(RegDeleteKeyA, LONG);
-  return CVN_REAL(RegDeleteKeyA)(key, subkey);
-}
-inline LONG WINAPI W_RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength,
-                                   LPDWORD reserved, LPSTR className, LPDWORD classLength,
-                                   PFILETIME written) {
-  CVN_FAIL(RegEnumKeyExA, LONG);
-  return CVN_REAL(RegEnumKeyExA)(key, index, name, nameLength, reserved, className, classLength,
-                                 written);
-}
-inline LONG WINAPI W_RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength,
-                                   LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
-  CVN_FAIL(RegEnumValueA, LONG);
-  return CVN_REAL(RegEnumValueA)(key, index, name, nameLength, reserved, type, data, dataSize);
-}
 inline LONG WINAPI W_RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access,
                                    PHKEY result) {
   CVN_FAIL(RegOpenKeyExA, LONG);
   LONG status = CVN_REAL(RegOpenKeyExA)(key, subkey, options, access, result);
   if (status == ERROR_SUCCESS) Acquire(RES_REGISTRY_KEY, (uintptr_t)*result);
   return status;
-}
-inline LONG WINAPI W_RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type,
-                                      LPBYTE data, LPDWORD size) {
-  CVN_FAIL(RegQueryValueExA, LONG);
-  return CVN_REAL(RegQueryValueExA)(key, name, reserved, type, data, size);
-}
-inline LONG WINAPI W_RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type,
-                                    const BYTE* data, DWORD size) {
-  CVN_FAIL(RegSetValueExA, LONG);
-  return CVN_REAL(RegSetValueExA)(key, name, reserved, type, data, size);
 }
 
 // ---- kernel32 -------------------------------------------------------------------------
@@ -414,50 +370,15 @@ inline BOOL WINAPI W_CloseHandle(HANDLE handle) {
   if (fail) keep.saved = ERROR_INVALID_HANDLE;
   return fail ? FALSE : ok;
 }
-inline BOOL WINAPI W_CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
-  CVN_FAIL(CopyFileA, BOOL);
-  return CVN_REAL(CopyFileA)(from, to, failIfExists);
-}
 inline HANDLE WINAPI W_CreateFileA(LPCSTR name, DWORD access, DWORD share,
                                    LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                    HANDLE templateFile) {
-  CVN_FAIL(CreateFileA, HANDLE);
-  HANDLE file =
-      CVN_REAL(CreateFileA)(name, access, share, security, disposition, flags, templateFile);
-  KeepLastError keep;
-  if (file != INVALID_HANDLE_VALUE) Acquire(RES_FILE, (uintptr_t)file);
-  return file;
+  return Open(ID_CreateFileA, RES_FILE, INVALID_HANDLE_VALUE, name, access, share, security,
+              disposition, flags, templateFile);
 }
-inline void WINAPI W_DeleteCriticalSection(LPCRITICAL_SECTION section) {
-  Fail(ID_DeleteCriticalSection);
-  CVN_REAL(DeleteCriticalSection)(section);
-}
-inline BOOL WINAPI W_DeleteFileA(LPCSTR name) {
-  CVN_FAIL(DeleteFileA, BOOL);
-  return CVN_REAL(DeleteFileA)(name);
-}
-inline void WINAPI W_EnterCriticalSection(LPCRITICAL_SECTION section) {
-  Fail(ID_EnterCriticalSection);
-  CVN_REAL(EnterCriticalSection)(section);
-}
-inline BOOL WINAPI W_FindClose(HANDLE find) {
-  bool fail = Fail(ID_FindClose);
-  BOOL ok = CVN_REAL(FindClose)(find);
-  KeepLastError keep;
-  if (ok) Release(RES_FIND, (uintptr_t)find);
-  if (fail) keep.saved = ERROR_INVALID_HANDLE;
-  return fail ? FALSE : ok;
-}
+inline BOOL WINAPI W_FindClose(HANDLE handle) { return Close(ID_FindClose, RES_FIND, handle); }
 inline HANDLE WINAPI W_FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-  CVN_FAIL(FindFirstFileA, HANDLE);
-  HANDLE find = CVN_REAL(FindFirstFileA)(pattern, data);
-  KeepLastError keep;
-  if (find != INVALID_HANDLE_VALUE) Acquire(RES_FIND, (uintptr_t)find);
-  return find;
-}
-inline BOOL WINAPI W_FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-  CVN_FAIL(FindNextFileA, BOOL);
-  return CVN_REAL(FindNextFileA)(find, data);
+  return Open(ID_FindFirstFileA, RES_FIND, INVALID_HANDLE_VALUE, pattern, data);
 }
 inline DWORD WINAPI W_FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language,
                                      LPSTR buffer, DWORD size, va_list* arguments) {
@@ -468,112 +389,13 @@ inline DWORD WINAPI W_FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWOR
     Acquire(RES_LOCAL, (uintptr_t) * (LPSTR*)buffer);
   return length;
 }
-inline BOOL WINAPI W_FreeLibrary(HMODULE module) {
-  bool fail = Fail(ID_FreeLibrary);
-  BOOL ok = CVN_REAL(FreeLibrary)(module);
-  KeepLastError keep;
-  if (ok) Release(RES_MODULE, (uintptr_t)module);
-  if (fail) keep.saved = ERROR_INVALID_HANDLE;
-  return fail ? FALSE : ok;
-}
+inline BOOL WINAPI W_FreeLibrary(HMODULE handle) { return Close(ID_FreeLibrary, RES_MODULE, handle); }
 inline LPSTR WINAPI W_GetCommandLineA(void) {
   Fail(ID_GetCommandLineA);
   return (LPSTR)CommandLine;
 }
-inline BOOL WINAPI W_GetComputerNameA(LPSTR name, LPDWORD size) {
-  CVN_FAIL(GetComputerNameA, BOOL);
-  return CVN_REAL(GetComputerNameA)(name, size);
-}
-inline HANDLE WINAPI W_GetCurrentProcess(void) {
-  Fail(ID_GetCurrentProcess);
-  return CVN_REAL(GetCurrentProcess)();
-}
-inline int WINAPI W_GetDateFormatA(LCID locale, DWORD flags, const SYSTEMTIME* time, LPCSTR format,
-                                   LPSTR text, int size) {
-  CVN_FAIL(GetDateFormatA, int);
-  return CVN_REAL(GetDateFormatA)(locale, flags, time, format, text, size);
-}
-inline BOOL WINAPI W_GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
-                                       LPDWORD bytesPerSector, LPDWORD freeClusters,
-                                       LPDWORD clusters) {
-  CVN_FAIL(GetDiskFreeSpaceA, BOOL);
-  return CVN_REAL(GetDiskFreeSpaceA)(root, sectorsPerCluster, bytesPerSector, freeClusters,
-                                     clusters);
-}
-inline UINT WINAPI W_GetDriveTypeA(LPCSTR root) {
-  CVN_FAIL(GetDriveTypeA, UINT);
-  return CVN_REAL(GetDriveTypeA)(root);
-}
-inline DWORD WINAPI W_GetFileAttributesA(LPCSTR name) {
-  CVN_FAIL(GetFileAttributesA, DWORD);
-  return CVN_REAL(GetFileAttributesA)(name);
-}
-inline DWORD WINAPI W_GetLastError(void) {
-  Fail(ID_GetLastError);
-  return CVN_REAL(GetLastError)();
-}
-inline void WINAPI W_GetLocalTime(LPSYSTEMTIME time) {
-  Fail(ID_GetLocalTime);
-  CVN_REAL(GetLocalTime)(time);
-}
-inline DWORD WINAPI W_GetLogicalDriveStringsA(DWORD size, LPSTR buffer) {
-  CVN_FAIL(GetLogicalDriveStringsA, DWORD);
-  return CVN_REAL(GetLogicalDriveStringsA)(size, buffer);
-}
-inline HMODULE WINAPI W_GetModuleHandleA(LPCSTR name) {
-  CVN_FAIL(GetModuleHandleA, HMODULE);
-  return CVN_REAL(GetModuleHandleA)(name);
-}
-inline FARPROC WINAPI W_GetProcAddress(HMODULE module, LPCSTR name) {
-  CVN_FAIL(GetProcAddress, FARPROC);
-  return CVN_REAL(GetProcAddress)(module, name);
-}
-inline UINT WINAPI W_GetSystemDirectoryA(LPSTR buffer, UINT size) {
-  CVN_FAIL(GetSystemDirectoryA, UINT);
-  return CVN_REAL(GetSystemDirectoryA)(buffer, size);
-}
-inline void WINAPI W_GetSystemInfo(LPSYSTEM_INFO info) {
-  Fail(ID_GetSystemInfo);
-  CVN_REAL(GetSystemInfo)(info);
-}
-inline int WINAPI W_GetTimeFormatA(LCID locale, DWORD flags, const SYSTEMTIME* time, LPCSTR format,
-                                   LPSTR text, int size) {
-  CVN_FAIL(GetTimeFormatA, int);
-  return CVN_REAL(GetTimeFormatA)(locale, flags, time, format, text, size);
-}
-inline BOOL WINAPI W_GetVersionExA(LPOSVERSIONINFOA info) {
-  CVN_FAIL(GetVersionExA, BOOL);
-  return CVN_REAL(GetVersionExA)(info);
-}
-inline BOOL WINAPI W_GetVolumeInformationA(LPCSTR root, LPSTR name, DWORD nameSize, LPDWORD serial,
-                                           LPDWORD maxComponent, LPDWORD flags, LPSTR fileSystem,
-                                           DWORD fileSystemSize) {
-  CVN_FAIL(GetVolumeInformationA, BOOL);
-  return CVN_REAL(GetVolumeInformationA)(root, name, nameSize, serial, maxComponent, flags,
-                                         fileSystem, fileSystemSize);
-}
-inline UINT WINAPI W_GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-  CVN_FAIL(GetWindowsDirectoryA, UINT);
-  return CVN_REAL(GetWindowsDirectoryA)(buffer, size);
-}
-inline void WINAPI W_GlobalMemoryStatus(LPMEMORYSTATUS status) {
-  Fail(ID_GlobalMemoryStatus);
-  CVN_REAL(GlobalMemoryStatus)(status);
-}
-inline void WINAPI W_InitializeCriticalSection(LPCRITICAL_SECTION section) {
-  Fail(ID_InitializeCriticalSection);
-  CVN_REAL(InitializeCriticalSection)(section);
-}
-inline void WINAPI W_LeaveCriticalSection(LPCRITICAL_SECTION section) {
-  Fail(ID_LeaveCriticalSection);
-  CVN_REAL(LeaveCriticalSection)(section);
-}
 inline HMODULE WINAPI W_LoadLibraryA(LPCSTR name) {
-  CVN_FAIL(LoadLibraryA, HMODULE);
-  HMODULE module = CVN_REAL(LoadLibraryA)(name);
-  KeepLastError keep;
-  if (module) Acquire(RES_MODULE, (uintptr_t)module);
-  return module;
+  return Open(ID_LoadLibraryA, RES_MODULE, (HMODULE)NULL, name);
 }
 // A failed LocalFree gives the block back; this one has freed it all the same.
 inline HLOCAL WINAPI W_LocalFree(HLOCAL block) {
@@ -584,22 +406,6 @@ inline HLOCAL WINAPI W_LocalFree(HLOCAL block) {
   if (fail) keep.saved = ERROR_INVALID_HANDLE;
   return fail ? block : left;
 }
-inline BOOL WINAPI W_MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
-  CVN_FAIL(MoveFileExA, BOOL);
-  return CVN_REAL(MoveFileExA)(from, to, flags);
-}
-inline BOOL WINAPI W_RemoveDirectoryA(LPCSTR name) {
-  CVN_FAIL(RemoveDirectoryA, BOOL);
-  return CVN_REAL(RemoveDirectoryA)(name);
-}
-inline BOOL WINAPI W_SetFileAttributesA(LPCSTR name, DWORD attributes) {
-  CVN_FAIL(SetFileAttributesA, BOOL);
-  return CVN_REAL(SetFileAttributesA)(name, attributes);
-}
-inline DWORD WINAPI W_SetFilePointer(HANDLE file, LONG distance, PLONG high, DWORD method) {
-  CVN_FAIL(SetFilePointer, DWORD);
-  return CVN_REAL(SetFilePointer)(file, distance, high, method);
-}
 inline void WINAPI W_Sleep(DWORD ms) {
   Fail(ID_Sleep);
   CVN_REAL(Sleep)(ms < kShortSleepMs ? ms : kShortSleepMs);
@@ -607,18 +413,6 @@ inline void WINAPI W_Sleep(DWORD ms) {
 inline DWORD WINAPI W_SleepEx(DWORD ms, BOOL alertable) {
   Fail(ID_SleepEx);
   return CVN_REAL(SleepEx)(ms < kShortSleepMs ? ms : kShortSleepMs, alertable);
-}
-inline LPVOID WINAPI W_TlsGetValue(DWORD index) {
-  CVN_FAIL(TlsGetValue, LPVOID);
-  return CVN_REAL(TlsGetValue)(index);
-}
-inline BOOL WINAPI W_VirtualProtect(LPVOID address, SIZE_T size, DWORD protection, PDWORD old) {
-  CVN_FAIL(VirtualProtect, BOOL);
-  return CVN_REAL(VirtualProtect)(address, size, protection, old);
-}
-inline SIZE_T WINAPI W_VirtualQuery(LPCVOID address, PMEMORY_BASIC_INFORMATION info, SIZE_T size) {
-  CVN_FAIL(VirtualQuery, SIZE_T);
-  return CVN_REAL(VirtualQuery)(address, info, size);
 }
 inline BOOL WINAPI W_WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                                LPOVERLAPPED overlapped) {
@@ -675,6 +469,10 @@ inline size_t __cdecl W_fwrite(const void* data, size_t size, size_t count, FILE
   CVN_FAIL(fwrite, size_t);
   return CVN_REAL(fwrite)(data, size, count, stream);
 }
+inline int __cdecl W_vfprintf(FILE* stream, const char* format, va_list args) {
+  CVN_FAIL(vfprintf, int);
+  return CVN_REAL(vfprintf)(stream, format, args);
+}
 inline int __cdecl W_printf(const char* format, ...) {
   CVN_FAIL(printf, int);
   va_list args;
@@ -682,10 +480,6 @@ inline int __cdecl W_printf(const char* format, ...) {
   int n = vprintf(format, args);
   va_end(args);
   return n;
-}
-inline int __cdecl W_vfprintf(FILE* stream, const char* format, va_list args) {
-  CVN_FAIL(vfprintf, int);
-  return CVN_REAL(vfprintf)(stream, format, args);
 }
 inline int __cdecl W_wprintf(const wchar_t* format, ...) {
   CVN_FAIL(wprintf, int);
@@ -701,10 +495,6 @@ inline HWND WINAPI W_GetFocus(void) {
   Fail(ID_GetFocus);
   return NULL;
 }
-inline int WINAPI W_LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int size) {
-  CVN_FAIL(LoadStringA, int);
-  return CVN_REAL(LoadStringA)(module, id, buffer, size);
-}
 inline int WINAPI W_MessageBoxA(HWND, LPCSTR, LPCSTR, UINT) {
   CVN_FAIL(MessageBoxA, int);
   ++Dialogs;
@@ -718,24 +508,7 @@ inline int WINAPIV W_wsprintfA(LPSTR buffer, LPCSTR format, ...) {
   va_end(args);
   return n;
 }
-inline int WINAPI W_wvsprintfA(LPSTR buffer, LPCSTR format, va_list args) {
-  Fail(ID_wvsprintfA);
-  return CVN_REAL(wvsprintfA)(buffer, format, args);
-}
 
-// ---- version -----------------------------------------------------------------------------
-inline BOOL WINAPI W_GetFileVersionInfoA(LPCSTR name, DWORD handle, DWORD size, LPVOID data) {
-  CVN_FAIL(GetFileVersionInfoA, BOOL);
-  return CVN_REAL(GetFileVersionInfoA)(name, handle, size, data);
-}
-inline DWORD WINAPI W_GetFileVersionInfoSizeA(LPCSTR name, LPDWORD handle) {
-  CVN_FAIL(GetFileVersionInfoSizeA, DWORD);
-  return CVN_REAL(GetFileVersionInfoSizeA)(name, handle);
-}
-inline BOOL WINAPI W_VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* value, PUINT length) {
-  CVN_FAIL(VerQueryValueA, BOOL);
-  return CVN_REAL(VerQueryValueA)(block, subBlock, value, length);
-}
 
 // ---- wsock32 -------------------------------------------------------------------------------
 inline int PASCAL W_WSACleanup(void) {
@@ -747,10 +520,6 @@ inline int PASCAL W_WSACleanup(void) {
     return SOCKET_ERROR;
   }
   return result;
-}
-inline int PASCAL W_WSAGetLastError(void) {
-  Fail(ID_WSAGetLastError);
-  return CVN_REAL(WSAGetLastError)();
 }
 inline int PASCAL W_WSAStartup(WORD version, LPWSADATA data) {
   CVN_FAIL(WSAStartup, int);
@@ -768,56 +537,14 @@ inline int PASCAL W_closesocket(SOCKET s) {
   }
   return result;
 }
-inline int PASCAL W_connect(SOCKET s, const struct sockaddr* address, int length) {
-  CVN_FAIL(connect, int);
-  return CVN_REAL(connect)(s, address, length);
-}
-inline struct hostent* PASCAL W_gethostbyaddr(const char* address, int length, int type) {
-  CVN_FAIL(gethostbyaddr, struct hostent*);
-  return CVN_REAL(gethostbyaddr)(address, length, type);
-}
-inline struct hostent* PASCAL W_gethostbyname(const char* name) {
-  CVN_FAIL(gethostbyname, struct hostent*);
-  return CVN_REAL(gethostbyname)(name);
-}
-inline int PASCAL W_gethostname(char* name, int size) {
-  CVN_FAIL(gethostname, int);
-  return CVN_REAL(gethostname)(name, size);
-}
-inline u_short PASCAL W_htons(u_short value) {
-  Fail(ID_htons);
-  return CVN_REAL(htons)(value);
-}
-inline unsigned long PASCAL W_inet_addr(const char* text) {
-  CVN_FAIL(inet_addr, unsigned long);
-  return CVN_REAL(inet_addr)(text);
-}
-inline char* PASCAL W_inet_ntoa(struct in_addr address) {
-  CVN_FAIL(inet_ntoa, char*);
-  return CVN_REAL(inet_ntoa)(address);
-}
 inline SOCKET PASCAL W_socket(int family, int type, int protocol) {
-  CVN_FAIL(socket, SOCKET);
-  SOCKET s = CVN_REAL(socket)(family, type, protocol);
-  if (s != INVALID_SOCKET) Acquire(RES_SOCKET, (uintptr_t)s);
-  return s;
+  return Open(ID_socket, RES_SOCKET, INVALID_SOCKET, family, type, protocol);
 }
 
 // ---- icmp --------------------------------------------------------------------------------
-inline BOOL WINAPI W_IcmpCloseHandle(HANDLE icmp) {
-  bool fail = Fail(ID_IcmpCloseHandle);
-  BOOL ok = CVN_REAL(IcmpCloseHandle)(icmp);
-  KeepLastError keep;
-  if (ok) Release(RES_ICMP, (uintptr_t)icmp);
-  if (fail) keep.saved = ERROR_INVALID_HANDLE;
-  return fail ? FALSE : ok;
-}
+inline BOOL WINAPI W_IcmpCloseHandle(HANDLE handle) { return Close(ID_IcmpCloseHandle, RES_ICMP, handle); }
 inline HANDLE WINAPI W_IcmpCreateFile(void) {
-  CVN_FAIL(IcmpCreateFile, HANDLE);
-  HANDLE icmp = CVN_REAL(IcmpCreateFile)();
-  KeepLastError keep;
-  if (icmp != INVALID_HANDLE_VALUE) Acquire(RES_ICMP, (uintptr_t)icmp);
-  return icmp;
+  return Open(ID_IcmpCreateFile, RES_ICMP, INVALID_HANDLE_VALUE);
 }
 // With `ErrorReply` the failed echo is a reply that a router sends back: it
 // arrives, but its status says the host is unreachable.
@@ -837,10 +564,14 @@ inline DWORD WINAPI W_IcmpSendEcho(HANDLE icmp, IPAddr address, LPVOID data, WOR
 
 inline Import* Table() {
   static Import table[IMPORT_COUNT] = {
-#define CVN_IMPORT_ENTRY(dll, name, kind, failure, error) \
-  {#dll, #name, kind, (intptr_t)(failure), (DWORD)(error), (void*)&W_##name, nullptr, 0},
+#define CVN_WRAPPER_PASS(name) (void*)&Pass<ID_##name, decltype(&::name)>::Call
+#define CVN_WRAPPER_OWN(name) (void*)&W_##name
+#define CVN_IMPORT_ENTRY(dll, name, kind, failure, error, wrapper) \
+  {#dll, #name, kind, (intptr_t)(failure), (DWORD)(error), CVN_WRAPPER_##wrapper(name), nullptr, 0},
       CVN_IMPORTS(CVN_IMPORT_ENTRY)
 #undef CVN_IMPORT_ENTRY
+#undef CVN_WRAPPER_PASS
+#undef CVN_WRAPPER_OWN
   };
   return table;
 }
