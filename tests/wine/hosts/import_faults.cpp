@@ -31,36 +31,23 @@
 #include <vector>
 
 #include "import_hooks.h"
+#include "product_machine.h"
 
 namespace {
 
 using hooks::Import;
 
 // ---- The machine ---------------------------------------------------------------------
-const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
-const char kStashKey[] = "SOFTWARE\\Velmora Software Uninstall";
-const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-const char kAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\cvnsvc.exe";
+using namespace machine;
+
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingRenames[] = "PendingFileRenameOperations";
-const char kInstallDir[] = "C:\\Program Files\\Corvane\\";
-const char kDatabases[] = "C:\\CVN\\Databases";
-const char kJournals[] = "C:\\CVN\\Journals";
-const char kPidFile[] = "C:\\cvn_test_service.pid";
 const char kReport[] = "C:\\sweep\\report.txt";
-const char kShippedStatus[] = "[MIF]\r\nProduct=Corvane\r\nStatus=Uninstalled\r\n";
-const char kUninstallerLog[] = "-f\"C:\\Program Files\\Corvane\\DeIsL1.isu\"";
 const char kBadStringId[] = "***BAD STRING ID***";
 const char kTargets[] = "127.0.0.1 localhost ";
 const char kTitle[] = "Velmora Software Corvane environment check.";
-
-const char* const kProgramFiles[] = {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll", "cvnmapi.dll",
-                                     "DeIsL1.isu"};
-const char* const kLeftovers[] = {"WinHelp.GID", "Search.FTS", "nightly.rpt", "Logs\\cvnsvc.log"};
-const char* const kLoggedFiles[] = {"cvnax.ocx", "readme.txt", "cvnunins.mi_"};
-const char* const kDriverFiles[] = {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"};
-const char* const kDrivers[] = {"cvn-jnl", "cvn-fltr", "cvn-rec"};
-const char kPortMapper[] = "NobleNet Portmapper for TCP";
+const char kAttended[] = "C:\\uninst.exe -f\"C:\\Program Files\\Corvane\\DeIsL1.isu\"";
+const char kUnattended[] = "C:\\uninst.exe -a -f\"C:\\Program Files\\Corvane\\DeIsL1.isu\"";
 
 // Beside the product, never to be touched: files, keys, a value, a service.
 const char* const kKeepFiles[] = {"C:\\Program Files\\Corvane Keep\\keep.GID",
@@ -70,88 +57,7 @@ const char* const kKeepKeys[] = {"SOFTWARE\\Velmora Software\\Keep",
 const char kKeepValue[] = "C:\\Program Files\\Corvane Keep\\keep.ocx";
 const char kKeepService[] = "CVNKeep";
 
-std::string Directory(UINT(WINAPI* get)(LPSTR, UINT)) {
-  char buffer[MAX_PATH];
-  UINT length = get(buffer, MAX_PATH);
-  return length && length < MAX_PATH ? std::string(buffer) : std::string();
-}
-
-std::string ReadFileText(const std::string& path) {
-  std::string text;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got > 0) text.append(buffer, got);
-  CloseHandle(file);
-  return text;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Every missing directory of a path, then the file.
-void MakeFile(const std::string& path, const std::string& text = "x") {
-  for (size_t at = 3; (at = path.find('\\', at)) != std::string::npos; ++at)
-    CreateDirectoryA(path.substr(0, at).c_str(), NULL);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, text.data(), (DWORD)text.size(), &written, NULL);
-  CloseHandle(file);
-}
-
-void SetValue(HKEY root, const char* key, const char* name, DWORD type, const void* data, DWORD size) {
-  HKEY handle;
-  if (RegCreateKeyExA(root, key, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &handle, NULL) != ERROR_SUCCESS)
-    return;
-  RegSetValueExA(handle, name, 0, type, (const BYTE*)data, size);
-  RegCloseKey(handle);
-}
-
-void SetString(HKEY root, const char* key, const char* name, const std::string& value) {
-  SetValue(root, key, name, REG_SZ, value.c_str(), (DWORD)value.size() + 1);
-}
-
-void SetDword(HKEY root, const char* key, const char* name, DWORD value) {
-  SetValue(root, key, name, REG_DWORD, &value, sizeof value);
-}
-
-bool KeyExists(HKEY root, const char* key) {
-  HKEY handle;
-  if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  RegCloseKey(handle);
-  return true;
-}
-
-// A value's bytes, or "<none>".
-std::string GetValue(HKEY root, const char* key, const char* name) {
-  HKEY handle;
-  if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return "<none>";
-  DWORD size = 0;
-  std::string value = "<none>";
-  if (RegQueryValueExA(handle, name, NULL, NULL, NULL, &size) == ERROR_SUCCESS) {
-    value.assign(size, '\0');
-    if (RegQueryValueExA(handle, name, NULL, NULL, (BYTE*)&value[0], &size) != ERROR_SUCCESS)
-      value = "<none>";
-    else
-      value.resize(size);
-  }
-  RegCloseKey(handle);
-  return value;
-}
-
-void DeleteTreeKey(HKEY root, const char* key) { RegDeleteTreeA(root, key); }
-
 // ---- Services -------------------------------------------------------------------------
-DWORD ServiceState(SC_HANDLE scm, const char* name) {
-  SC_HANDLE service = OpenServiceA(scm, name, SERVICE_QUERY_STATUS);
-  if (!service) return 0;
-  SERVICE_STATUS status = {};
-  QueryServiceStatus(service, &status);
-  CloseServiceHandle(service);
-  return status.dwCurrentState;
-}
-
 // Stops (when running) and deletes a service; waits until it is gone.
 void RemoveServiceNow(SC_HANDLE scm, const char* name) {
   SC_HANDLE service = OpenServiceA(scm, name, SERVICE_ALL_ACCESS);
@@ -172,32 +78,6 @@ void RemoveServiceNow(SC_HANDLE scm, const char* name) {
     CloseServiceHandle(left);
     Sleep(20);
   }
-}
-
-bool CreateNamedService(SC_HANDLE scm, const char* name, DWORD type, const std::string& binary,
-                        bool start) {
-  SC_HANDLE service = CreateServiceA(scm, name, name, SERVICE_ALL_ACCESS, type, SERVICE_DEMAND_START,
-                                     SERVICE_ERROR_NORMAL, binary.c_str(), NULL, NULL, NULL, NULL, NULL);
-  if (!service) return false;
-  bool ok = true;
-  if (start) {
-    ok = StartServiceA(service, 0, NULL) != FALSE;
-    SERVICE_STATUS status = {};
-    for (int i = 0; ok && i < 250; ++i) {
-      if (QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING) break;
-      Sleep(20);
-    }
-    ok = ok && status.dwCurrentState == SERVICE_RUNNING;
-  }
-  CloseServiceHandle(service);
-  return ok;
-}
-
-std::string TestServiceBinary() {
-  char self[MAX_PATH];
-  GetModuleFileNameA(NULL, self, MAX_PATH);
-  std::string binary = self;
-  return "\"" + binary.substr(0, binary.rfind('\\') + 1) + "cvn_test_service.exe\" " + kPidFile;
 }
 
 // Ends the test service processes of earlier cases that still run (a case
@@ -244,26 +124,11 @@ bool ServiceExists(const char* name) {
 }
 
 // ---- The product ----------------------------------------------------------------------
-void InstallProduct() {
-  std::string install = kInstallDir;
+// A fresh installation: no stash, no status file, no pending deletions.
+void Reinstall() {
   std::string windows = Directory(GetWindowsDirectoryA);
-  std::string system = Directory(GetSystemDirectoryA);
-  DeleteTreeKey(HKEY_LOCAL_MACHINE, kStashKey);
-  SetString(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", install);
-  SetString(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", kJournals);
-  SetString(HKEY_LOCAL_MACHINE, kProductKey, "ProtectedDatasetDirectory", kDatabases);
-  SetDword(HKEY_LOCAL_MACHINE, kProductKey, "Type", 1);
-  SetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane\\1.5\\Jobs\\Nightly", "Hour", 2);
-  SetString(HKEY_LOCAL_MACHINE, kAppPath, NULL, install + "cvnsvc.exe");
-  SetString(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane\\1.5\\Admin", "Window", "0 0 640 480");
-  SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, (install + "cvnax.ocx").c_str(), 3);
-  for (const char* name : kProgramFiles) MakeFile(install + name);
-  for (const char* name : kLeftovers) MakeFile(install + name);
-  for (const char* name : kLoggedFiles) MakeFile(install + name);
-  MakeFile(install + "cvnunins.mi_", kShippedStatus);
-  for (const char* name : kDriverFiles) MakeFile(system + "\\drivers\\" + name);
-  MakeFile(std::string(kDatabases) + "\\jobs.db");
-  MakeFile(std::string(kJournals) + "\\job1\\0001.jnl");
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kStashKey);
+  InstallProduct();
   DeleteFileA((windows + "\\cvnunins.mi_").c_str());
   DeleteFileA((windows + "\\cvnunins.mif").c_str());
   HKEY session;
@@ -351,7 +216,7 @@ bool Listen(Scenario& s) {
 
 void Prepare(Scenario& s) {
   if (IsUninstall(s)) {
-    InstallProduct();
+    Reinstall();
     InstallServices(true);
   } else if (s.name == "ensure") {
     SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
@@ -364,8 +229,7 @@ void Prepare(Scenario& s) {
   } else if (IsReport(s)) {
     DeleteFileA(kReport);
   }
-  hooks::CommandLine = Silent(s) ? "C:\\uninst.exe -a -f\"C:\\Program Files\\Corvane\\DeIsL1.isu\""
-                                 : "C:\\uninst.exe -f\"C:\\Program Files\\Corvane\\DeIsL1.isu\"";
+  hooks::CommandLine = Silent(s) ? kUnattended : kAttended;
   hooks::DialogAnswer = IDYES;
 }
 
@@ -517,7 +381,8 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
   }
   if (failed < 0 && s.name == "ensure") {
     SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
-    expect(scm && ServiceState(scm, "CVNSvc") == SERVICE_STOPPED, "clean run: CVNSvc not stopped");
+    DWORD openError = 0;
+    expect(scm && ServiceState(scm, "CVNSvc", &openError) == SERVICE_STOPPED, "clean run: CVNSvc not stopped");
     if (scm) CloseServiceHandle(scm);
   }
   if (failed < 0 && s.name == "port") expect(o.result == 0, "clean run: the listening port not found");
@@ -579,7 +444,7 @@ int RunCases(const std::string& scenarioName, const char* planFile, int from, co
   }
   CreateDirectoryA("C:\\sweep", NULL);
   PlaceKeepers();
-  if (IsReport(s)) InstallProduct();
+  if (IsReport(s)) Reinstall();
   s.dll = LoadLibraryA("CVNUNIST.dll");
   if (!s.dll) {
     fprintf(results, "setup CVNUNIST.dll not loaded (%lu)\n", GetLastError());
@@ -797,7 +662,7 @@ int main(int argc, char** argv) {
     return Sweep(argv[2], argv[3], argc > 4 ? atoi(argv[4]) : 3);
   if (argc == 2 && strcmp(argv[1], "place") == 0) {
     PlaceKeepers();
-    InstallProduct();
+    Reinstall();
     return 0;
   }
   if (argc == 6 && strcmp(argv[1], "run") == 0) return RunCases(argv[2], argv[3], atoi(argv[4]), argv[5]);
