@@ -276,7 +276,6 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
   for (int kind = 0; kind < hooks::RES_COUNT; ++kind) {
     int left = hooks::HeldOf((hooks::Resource)kind);
     snprintf(text, sizeof text, "%d %s(s) left open", left, hooks::kResourceNames[kind]);
-    if (kind == hooks::RES_STREAM) continue;  // standard output stays closed after a run
     expect(left == 0, text);
   }
   expect(hooks::heldOverflow == 0, "too many open resources to keep track of");

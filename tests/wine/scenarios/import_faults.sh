@@ -20,20 +20,52 @@ wine_run own "$CVN_BUILD_DIR/wine_network.exe" probe
 own=$(tr -d '\r' <"$WINE_OUT" | sed -n 's/^this host: \(.*\) at \([0-9.]*\)$/\2 \1/p')
 [[ -n $own ]] && printf '%s\n' "$own" >>"$CVN_HOSTS_FILE"
 
-# Everything on C: but the product's own places and the sweep's work files.
+# Everything on C: but the product's own places and the sweep's work files
+# (files with their sizes).
 outside_product() {
   (cd "$WINEPREFIX/drive_c" && find . \( -path './Program Files/Corvane' -o -path ./CVN/Databases \
     -o -path ./CVN/Journals -o -path ./sweep -o -path ./windows/temp -o -name 'cvn-*.sys' \
     -o -name cvnmapi.log -o -name 'cvnunins.mi?' -o -name cvn_test_service.pid \) -prune -o \
-    -printf '%p %s\n' | sort)
+    -type f -printf '%p %s\n' -o -printf '%p\n' | sort)
 }
 
+# The registry but the product's keys, its SharedDLLs count and its services.
+registry_outside_product() {
+  local key export=$WINEPREFIX/drive_c/sweep/export.reg
+  for key in 'HKLM\SOFTWARE' 'HKCU\SOFTWARE' 'HKLM\SYSTEM\CurrentControlSet\Services'; do
+    rm -f "$export"
+    wine_run export reg export "$key" 'C:\sweep\export.reg' /y
+    iconv -f UTF-16 -t UTF-8 "$export" | tr -d '\r' | awk '
+      /^\[/ { skip = $0 ~ /\\Velmora Software\\Corvane[]\\]|\\Velmora Software Uninstall[]\\]|\\App Paths\\cvnsvc\.exe[]\\]/ ||
+                      $0 ~ /\\Services\\(CVNSvc|NobleNet Portmapper for TCP|cvn-jnl|cvn-fltr|cvn-rec)[]\\]/ }
+      !skip && !/Corvane\\\\cvnax\.ocx/ { print }'
+  done
+}
+
+# check_unchanged DESCRIPTION BEFORE AFTER: passes when equal, else shows the
+# first lines that differ.
+check_unchanged() {
+  if [[ $2 == "$3" ]]; then
+    check "$1" true
+  else
+    check "$1" false
+    diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | head -n 20
+  fi
+}
+
+mkdir -p "$WINEPREFIX/drive_c/sweep"
 wine_run place "$CVN_BUILD_DIR/import_faults.exe" place
+files=$(outside_product)
+keys=$(registry_outside_product)
 for scenario in $scenarios; do
-  before=$(outside_product)
   started=$SECONDS
   run_host import_faults.exe sweep "$scenario" 'C:\sweep' "$spread"
   echo "$scenario: $((SECONDS - started)) s"
-  check_eq "$scenario: nothing changed on C: outside the product" "$before" "$(outside_product)"
+  after=$(outside_product)
+  check_unchanged "$scenario: nothing changed on C: outside the product" "$files" "$after"
+  files=$after
+  after=$(registry_outside_product)
+  check_unchanged "$scenario: nothing changed in the registry outside the product" "$keys" "$after"
+  keys=$after
 done
 finish
