@@ -15,10 +15,10 @@
 //       starts another after the case that crashed.
 //
 // Scenarios: health (zrHealthLog), validate0, validate1, validate2
-// (ValidateEnvironment with targets), uninstall_silent, uninstall_attended
-// (both hooks, a fresh installation before each case), port (zrPortExists on
-// a port this host listens on), ensure (inEnsureServiceNotRunning on the
-// running CVNSvc). After every case: no crash, a documented result, a text
+// (ValidateEnvironment with targets), uninstall_silent, uninstall_attended,
+// uninstall_declined (both hooks, a fresh installation before each case, the
+// dialogs answered Yes or, declined, No), port (zrPortExists on a port this
+// host listens on), ensure (inEnsureServiceNotRunning on the running CVNSvc). After every case: no crash, a documented result, a text
 // report, nothing left open, nothing touched outside the product.
 #include <windows.h>
 #include <winsock.h>
@@ -193,6 +193,8 @@ struct Scenario {
 bool IsReport(const Scenario& s) { return s.name == "health" || s.name.compare(0, 8, "validate") == 0; }
 bool IsUninstall(const Scenario& s) { return s.name.compare(0, 9, "uninstall") == 0; }
 bool Silent(const Scenario& s) { return s.name == "uninstall_silent"; }
+// The attended uninstall whose dialogs are all answered No.
+bool Declined(const Scenario& s) { return s.name == "uninstall_declined"; }
 
 // A listener on this host's own address for the port probe.
 bool Listen(Scenario& s) {
@@ -230,7 +232,7 @@ void Prepare(Scenario& s) {
     DeleteFileA(kReport);
   }
   hooks::CommandLine = Silent(s) ? kUnattended : kAttended;
-  hooks::DialogAnswer = IDYES;
+  hooks::DialogAnswer = Declined(s) ? IDNO : IDYES;
 }
 
 struct Outcome {
@@ -293,7 +295,9 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
     expect(o.result == -1 ? is("freopen") : o.result >= 0 && o.result <= 2, text);
   } else if (IsUninstall(s)) {
     snprintf(text, sizeof text, "UninstInitialize returned %d", o.result);
-    bool mayAbort = is("OpenSCManagerA") || (!Silent(s) && is("MessageBoxA"));
+    // Only a missing Service Control Manager, or the user's No, aborts.
+    bool mayAbort = is("OpenSCManagerA") || (!Silent(s) && is("MessageBoxA")) ||
+                    (Declined(s) && hooks::Dialogs > 0);
     expect(o.result == 0 || (o.result == -1 && mayAbort), text);
     snprintf(text, sizeof text, "UninstUnInitialize returned %d", o.second);
     expect(o.second == 0, text);
@@ -373,6 +377,9 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
     std::string status = ReadFileText(Directory(GetWindowsDirectoryA) + "\\cvnunins.mif");
     if (Silent(s)) {
       expect(status == std::string(kShippedStatus) + " ", "clean run: cvnunins.mif not completed");
+    } else if (Declined(s)) {
+      expect(Exists(std::string(kDatabases) + "\\jobs.db"), "clean run: databases deleted after No");
+      expect(hooks::ShutdownRequests == 0, "clean run: restart requested after No");
     } else {
       expect(!Exists(std::string(kDatabases) + "\\jobs.db"), "clean run: databases not deleted");
       expect(hooks::ShutdownRequests == 1, "clean run: no restart requested");

@@ -13,7 +13,8 @@ at_exit stop_test_services
 # How many evenly spread uses between the second and the last are failed, and
 # which entry points are swept (all by default).
 spread=${CVN_SWEEP_SPREAD:-3}
-scenarios=${CVN_SWEEP_SCENARIOS:-health validate0 validate1 validate2 uninstall_silent uninstall_attended port ensure}
+scenarios=${CVN_SWEEP_SCENARIOS:-health validate0 validate1 validate2 uninstall_silent uninstall_attended
+  uninstall_declined port ensure}
 
 # This host's own address resolves back to its name (the validation pings it).
 wine_run own "$CVN_BUILD_DIR/wine_network.exe" probe
