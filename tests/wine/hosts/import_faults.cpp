@@ -516,6 +516,14 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
+const DWORD kHangMs = 60000;
+
+LONGLONG FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+}
+
 // Runs cases [from, end) of the plan in child processes until each has a line.
 void RunChildren(const std::string& self, const std::string& scenario, const std::string& plan,
                  const std::string& resultFile, int count, std::vector<CaseResult>& out) {
@@ -534,9 +542,21 @@ void RunChildren(const std::string& self, const std::string& scenario, const std
       for (int i = from; i < count; ++i) out[i] = {true, "child not started"};
       return;
     }
-    // Generous: a case takes well under a second.
-    DWORD wait = WaitForSingleObject(process.hProcess, (DWORD)(count - from) * 20000 + 30000);
-    if (wait == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 4);
+    // A case takes well under a second; one that writes nothing for a minute hangs.
+    DWORD wait;
+    DWORD quietSince = GetTickCount();
+    LONGLONG written = FileSize(resultFile);
+    while ((wait = WaitForSingleObject(process.hProcess, 1000)) == WAIT_TIMEOUT) {
+      LONGLONG now = FileSize(resultFile);
+      if (now != written) {
+        written = now;
+        quietSince = GetTickCount();
+      } else if (GetTickCount() - quietSince > kHangMs) {
+        TerminateProcess(process.hProcess, 4);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        break;
+      }
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     int started = -1;
