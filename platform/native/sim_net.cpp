@@ -45,6 +45,8 @@ struct NetState {
   std::map<std::pair<uint32_t, int>, int> connects;
   std::map<SOCKET, int> sockets;  // handle -> host descriptor (-1 when scripted)
   std::unique_ptr<HostentBlock> hostent;
+  bool recordsWithoutName = false;
+  bool recordsWithoutAddressList = false;
   char dotted[16] = {};
   std::vector<EchoRequest> echoRequests;
   std::vector<ConnectAttempt> connectAttempts;
@@ -168,6 +170,8 @@ hostent* Publish(const host::HostEntry& found) {
   block->entry.h_addrtype = AF_INET;
   block->entry.h_length = 4;
   block->entry.h_addr_list = block->addressList.data();
+  if (Net().recordsWithoutName) block->entry.h_name = nullptr;
+  if (Net().recordsWithoutAddressList) block->entry.h_addr_list = nullptr;
   Net().hostent = std::move(block);
   return &Net().hostent->entry;
 }
@@ -289,6 +293,11 @@ void DropEcho(const std::string& address) {
 void SetConnectResult(const std::string& address, int port, int error) {
   ScriptNetwork();
   Net().connects[{ScriptAddress(address), port}] = error;
+}
+
+void HandOutIncompleteRecords(bool withoutName, bool withoutAddressList) {
+  Net().recordsWithoutName = withoutName;
+  Net().recordsWithoutAddressList = withoutAddressList;
 }
 
 int WinsockStarted() { return Net().started; }

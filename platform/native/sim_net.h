@@ -57,6 +57,11 @@ void DropEcho(const std::string& address);
 // Connects to address:port end with this WinSock error, 0 for accepted.
 void SetConnectResult(const std::string& address, int port, int error);
 
+// Successful look-ups hand back a record without its official name (h_name
+// NULL) or without its address list (h_addr_list NULL), as a damaged
+// resolver might; false, false: whole records again.
+void HandOutIncompleteRecords(bool withoutName, bool withoutAddressList);
+
 // Successful WSAStartup calls not yet matched by WSACleanup.
 int WinsockStarted();
 

@@ -280,6 +280,20 @@ TEST_F(NetworkCheckTest, OwnNameWithAnEmptyAddressListIsUnresolvedWithNoData) {
   EXPECT_EQ(WarningCount, 1u);
 }
 
+TEST_F(NetworkCheckTest, RecordsWithoutNameOrAddressListAreUnresolvedWithNoData) {
+  const Lines unresolved = {"Warning: This systems locally assigned TCP/IP name (cvnhost) cannot\nbe "
+                            "resolved by the available name servers (error = 11004).\n\n",
+                            kVerifyNameServers};
+  sim::HandOutIncompleteRecords(true, false);
+  EXPECT_EQ(CheckNetworkNaming(1), SEV_WARNING);
+  EXPECT_EQ(Entries(), unresolved);
+  ReportDiscard();
+  sim::HandOutIncompleteRecords(false, true);
+  EXPECT_EQ(CheckNetworkNaming(1), SEV_WARNING);
+  EXPECT_EQ(Entries(), unresolved);
+  EXPECT_EQ(WarningCount, 2u);
+}
+
 TEST_F(NetworkCheckTest, SelfPingWithoutDottedTextFailsTheSectionAndTheRestStillRuns) {
   sim::FailCall("inet_ntoa", 0);
   EXPECT_EQ(CheckNetworkConnectivity(1), SEV_ERROR);
@@ -374,6 +388,21 @@ TEST_F(PingHostTest, AddressWithoutDottedTextIsABadAddressAndIsNotPinged) {
   EXPECT_EQ(Entries(), Lines{" Bad IP Address: ns1\n"});
   EXPECT_TRUE(sim::EchoRequests().empty());
   EXPECT_EQ(sim::CallCount("WSACleanup"), 2);
+}
+
+TEST_F(PingHostTest, RecordsWithoutNameOrAddressListTakeTheirLookupsFailurePaths) {
+  sim::AddReverse("10.0.0.53", "ns1.velmora.test");
+  sim::HandOutIncompleteRecords(false, true);
+  EXPECT_EQ(PingHost("cvnhost", 0), 1u);
+  EXPECT_EQ(Entries(), Lines{" Bad IP Address: cvnhost\n"});
+  ReportDiscard();
+  sim::HandOutIncompleteRecords(true, false);
+  EXPECT_EQ(PingHost("10.0.0.53", 0), 1u);
+  EXPECT_EQ(Entries(), Lines{" A valid IP Address, but no data record available for: 10.0.0.53\n"});
+  ReportDiscard();
+  EXPECT_EQ(PingHost("localhost", 0), 1u);
+  EXPECT_EQ(Entries(), Lines{" Cannot get FQDN for: cvnhost\n"});
+  EXPECT_TRUE(sim::EchoRequests().empty());
 }
 
 TEST_F(PingHostTest, NameWithAnEmptyAddressListIsABadAddress) {

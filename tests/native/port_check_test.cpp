@@ -184,6 +184,9 @@ TEST_F(PortCheckTest, ProbeFailuresReturnTheFailingStepsCode) {
 }
 
 TEST_F(PortCheckTest, OwnNameWithAnEmptyAddressListIsNoDataAndConnectsNowhere) {
+  sim::HandOutIncompleteRecords(false, true);
+  EXPECT_EQ(zrPortExists(111), WSANO_DATA);
+  sim::HandOutIncompleteRecords(false, false);
   sim::AddHost("cvnhost.velmora.test", {}, {"cvnhost"});
   EXPECT_EQ(zrPortExists(111), WSANO_DATA);
   EXPECT_TRUE(ProbedPorts().empty());
