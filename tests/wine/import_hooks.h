@@ -178,6 +178,7 @@ inline int failImport = -1;  // the import to fail, or -1
 inline int failUse = 0;      // at this call (1 = first)
 inline bool injected = false;
 inline bool ErrorReply = false;  // IcmpSendEcho fails with a reply (see there)
+inline bool FailOnward = false;  // every call from the chosen one on fails
 inline const char* CommandLine = "";
 inline int DialogAnswer = IDYES;
 inline int Dialogs = 0;
@@ -245,7 +246,9 @@ inline void StopInjecting() { failImport = -1; }
 // Counts the call; true when this is the call to fail (its error then set).
 inline bool Fail(ImportId id) {
   Import& import = Table()[id];
-  if (++import.calls != failUse || failImport != id || import.kind == COUNT_ONLY) return false;
+  ++import.calls;
+  bool chosen = import.calls == failUse || (FailOnward && import.calls > failUse);
+  if (!chosen || failImport != id || import.kind == COUNT_ONLY) return false;
   injected = true;
   switch (import.kind) {
     case LAST_ERROR: SetLastError(import.error); break;
