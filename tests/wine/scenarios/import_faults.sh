@@ -12,7 +12,7 @@ wine_use_pristine
 at_exit stop_test_services
 # How many evenly spread uses between the second and the last are failed, and
 # which entry points are swept (all by default).
-spread=${CVN_SWEEP_SPREAD:-3}
+spread=${CVN_SWEEP_SPREAD:-2}
 scenarios=${CVN_SWEEP_SCENARIOS:-health validate0 validate1 validate2 uninstall_silent uninstall_attended
   uninstall_declined port ensure}
 
