@@ -14,14 +14,13 @@
 // InitiateSystemShutdownA only records that it was asked.
 #pragma once
 
-#include <windows.h>
-#include <winsock.h>
-
 #include <errno.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <windows.h>
+#include <winsock.h>
 
 #include <type_traits>
 
@@ -30,131 +29,144 @@
 namespace hooks {
 
 enum ErrorKind {
-  COUNT_ONLY,  // cannot fail (or its failure is no failure): counted, passed on
-  LAST_ERROR,  // SetLastError(error)
-  RETURNED,    // the error is the result (registry, WSAStartup)
-  WSA_ERROR,   // WSASetLastError(error)
-  ERRNO,       // errno = error
+  COUNT_ONLY,     // cannot fail (or its failure is no failure): counted, passed on
+  LAST_ERROR,     // SetLastError(error)
+  RETURNED,       // the error is the result (registry, WSAStartup)
+  WSA_ERROR,      // WSASetLastError(error)
+  ERRNO,          // errno = error
   NO_ERROR_CODE,  // the failure value alone says it (inet_addr, VerQueryValueA)
 };
 
 // What a wrapper owns on behalf of its caller.
 enum Resource {
-  RES_REGISTRY_KEY, RES_FIND, RES_SERVICE, RES_FILE, RES_EVENT_LOG, RES_TOKEN, RES_ICMP,
-  RES_SOCKET, RES_MODULE, RES_HEAP, RES_LOCAL, RES_STREAM, RES_WINSOCK, RES_COUNT
+  RES_REGISTRY_KEY,
+  RES_FIND,
+  RES_SERVICE,
+  RES_FILE,
+  RES_EVENT_LOG,
+  RES_TOKEN,
+  RES_ICMP,
+  RES_SOCKET,
+  RES_MODULE,
+  RES_HEAP,
+  RES_LOCAL,
+  RES_STREAM,
+  RES_WINSOCK,
+  RES_COUNT
 };
 inline const char* const kResourceNames[RES_COUNT] = {
-    "registry key", "find handle", "service handle", "file", "event log", "token",
-    "ICMP handle", "socket", "module", "heap block", "local block", "stream", "WinSock start"};
+    "registry key", "find handle", "service handle", "file",   "event log",
+    "token",        "ICMP handle", "socket",         "module", "heap block",
+    "local block",  "stream",      "WinSock start"};
 
 // DLL, function, how its error is given, failure value, error code, wrapper
 // (PASS: counted and failed, else passed on; OWN: W_<function> below).
-#define CVN_IMPORTS(X)                                                                   \
-  X(advapi32, AdjustTokenPrivileges, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)         \
-  X(advapi32, CloseEventLog, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                 \
-  X(advapi32, CloseServiceHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)            \
-  X(advapi32, ControlService, LAST_ERROR, FALSE, ERROR_SERVICE_REQUEST_TIMEOUT, PASS)      \
-  X(advapi32, DeleteService, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                 \
-  X(advapi32, GetNumberOfEventLogRecords, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, PASS)   \
-  X(advapi32, InitiateSystemShutdownA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, OWN)        \
-  X(advapi32, LookupPrivilegeValueA, LAST_ERROR, FALSE, ERROR_NO_SUCH_PRIVILEGE, PASS)     \
-  X(advapi32, OpenEventLogA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                      \
-  X(advapi32, OpenProcessToken, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, OWN)               \
-  X(advapi32, OpenSCManagerA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                     \
-  X(advapi32, OpenServiceA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                       \
-  X(advapi32, QueryServiceStatus, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, PASS)           \
-  X(advapi32, ReadEventLogA, LAST_ERROR, FALSE, ERROR_EVENTLOG_FILE_CORRUPT, PASS)         \
-  X(advapi32, RegCloseKey, RETURNED, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, OWN)      \
-  X(advapi32, RegCreateKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)    \
-  X(advapi32, RegDeleteKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)     \
-  X(advapi32, RegEnumKeyExA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)             \
-  X(advapi32, RegEnumValueA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)             \
-  X(advapi32, RegOpenKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)      \
+#define CVN_IMPORTS(X)                                                                      \
+  X(advapi32, AdjustTokenPrivileges, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)          \
+  X(advapi32, CloseEventLog, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                  \
+  X(advapi32, CloseServiceHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)             \
+  X(advapi32, ControlService, LAST_ERROR, FALSE, ERROR_SERVICE_REQUEST_TIMEOUT, PASS)       \
+  X(advapi32, DeleteService, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                  \
+  X(advapi32, GetNumberOfEventLogRecords, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, PASS)    \
+  X(advapi32, InitiateSystemShutdownA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, OWN)         \
+  X(advapi32, LookupPrivilegeValueA, LAST_ERROR, FALSE, ERROR_NO_SUCH_PRIVILEGE, PASS)      \
+  X(advapi32, OpenEventLogA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                       \
+  X(advapi32, OpenProcessToken, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, OWN)                \
+  X(advapi32, OpenSCManagerA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                      \
+  X(advapi32, OpenServiceA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                        \
+  X(advapi32, QueryServiceStatus, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, PASS)            \
+  X(advapi32, ReadEventLogA, LAST_ERROR, FALSE, ERROR_EVENTLOG_FILE_CORRUPT, PASS)          \
+  X(advapi32, RegCloseKey, RETURNED, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, OWN)       \
+  X(advapi32, RegCreateKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)     \
+  X(advapi32, RegDeleteKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)      \
+  X(advapi32, RegEnumKeyExA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
+  X(advapi32, RegEnumValueA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
+  X(advapi32, RegOpenKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)       \
   X(advapi32, RegQueryValueExA, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, PASS) \
-  X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)    \
-  X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                   \
-  X(kernel32, CopyFileA, LAST_ERROR, FALSE, ERROR_DISK_FULL, PASS)                         \
-  X(kernel32, CreateFileA, LAST_ERROR, -1, ERROR_SHARING_VIOLATION, OWN)                   \
-  X(kernel32, DeleteCriticalSection, COUNT_ONLY, 0, 0, PASS)                               \
-  X(kernel32, DeleteFileA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                   \
-  X(kernel32, EnterCriticalSection, COUNT_ONLY, 0, 0, PASS)                                \
-  X(kernel32, FindClose, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                     \
-  X(kernel32, FindFirstFileA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, OWN)                    \
-  X(kernel32, FindNextFileA, LAST_ERROR, FALSE, ERROR_UNEXP_NET_ERR, PASS)                 \
-  X(kernel32, FormatMessageA, LAST_ERROR, 0, ERROR_MR_MID_NOT_FOUND, OWN)                  \
-  X(kernel32, FreeLibrary, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                   \
-  X(kernel32, GetCommandLineA, COUNT_ONLY, 0, 0, OWN)                                      \
-  X(kernel32, GetComputerNameA, LAST_ERROR, FALSE, ERROR_BUFFER_OVERFLOW, PASS)            \
-  X(kernel32, GetCurrentProcess, COUNT_ONLY, 0, 0, PASS)                                   \
-  X(kernel32, GetDateFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)              \
-  X(kernel32, GetDiskFreeSpaceA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)                 \
-  X(kernel32, GetDriveTypeA, NO_ERROR_CODE, DRIVE_NO_ROOT_DIR, 0, PASS)                    \
-  X(kernel32, GetFileAttributesA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, PASS)               \
-  X(kernel32, GetLastError, COUNT_ONLY, 0, 0, PASS)                                        \
-  X(kernel32, GetLocalTime, COUNT_ONLY, 0, 0, PASS)                                        \
-  X(kernel32, GetLogicalDriveStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)       \
-  X(kernel32, GetModuleHandleA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, PASS)                  \
-  X(kernel32, GetProcAddress, LAST_ERROR, 0, ERROR_PROC_NOT_FOUND, PASS)                   \
-  X(kernel32, GetSystemDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)           \
-  X(kernel32, GetSystemInfo, COUNT_ONLY, 0, 0, PASS)                                       \
-  X(kernel32, GetTimeFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)              \
-  X(kernel32, GetVersionExA, LAST_ERROR, FALSE, ERROR_INSUFFICIENT_BUFFER, PASS)           \
-  X(kernel32, GetVolumeInformationA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)             \
-  X(kernel32, GetWindowsDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)          \
-  X(kernel32, GlobalMemoryStatus, COUNT_ONLY, 0, 0, PASS)                                  \
-  X(kernel32, InitializeCriticalSection, COUNT_ONLY, 0, 0, PASS)                           \
-  X(kernel32, LeaveCriticalSection, COUNT_ONLY, 0, 0, PASS)                                \
-  X(kernel32, LoadLibraryA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, OWN)                       \
-  X(kernel32, LocalFree, LAST_ERROR, 0, ERROR_INVALID_HANDLE, OWN)                         \
-  X(kernel32, MoveFileExA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                   \
-  X(kernel32, RemoveDirectoryA, LAST_ERROR, FALSE, ERROR_DIR_NOT_EMPTY, PASS)              \
-  X(kernel32, SetFileAttributesA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)            \
-  X(kernel32, SetFilePointer, LAST_ERROR, -1, ERROR_INVALID_PARAMETER, PASS)               \
-  X(kernel32, Sleep, COUNT_ONLY, 0, 0, OWN)                                                \
-  X(kernel32, SleepEx, COUNT_ONLY, 0, 0, OWN)                                              \
-  X(kernel32, TlsGetValue, LAST_ERROR, 0, ERROR_INVALID_PARAMETER, PASS)                   \
-  X(kernel32, VirtualProtect, LAST_ERROR, FALSE, ERROR_INVALID_ADDRESS, PASS)              \
-  X(kernel32, VirtualQuery, LAST_ERROR, 0, ERROR_INVALID_PARAMETER, PASS)                  \
-  X(kernel32, WriteFile, LAST_ERROR, FALSE, ERROR_DISK_FULL, OWN)                          \
-  X(msvcrt, calloc, ERRNO, 0, ENOMEM, OWN)                                                 \
-  X(msvcrt, fclose, ERRNO, EOF, ENOSPC, OWN)                                               \
-  X(msvcrt, free, COUNT_ONLY, 0, 0, OWN)                                                   \
-  X(msvcrt, freopen, ERRNO, 0, EACCES, OWN)                                                \
-  X(msvcrt, fwrite, ERRNO, 0, ENOSPC, OWN)                                                 \
-  X(msvcrt, malloc, ERRNO, 0, ENOMEM, OWN)                                                 \
-  X(msvcrt, printf, ERRNO, -1, ENOSPC, OWN)                                                \
-  X(msvcrt, realloc, ERRNO, 0, ENOMEM, OWN)                                                \
-  X(msvcrt, vfprintf, ERRNO, -1, ENOSPC, OWN)                                              \
-  X(msvcrt, wprintf, ERRNO, -1, ENOSPC, OWN)                                               \
-  X(user32, GetFocus, COUNT_ONLY, 0, 0, OWN)                                               \
-  X(user32, LoadStringA, LAST_ERROR, 0, ERROR_RESOURCE_NAME_NOT_FOUND, PASS)               \
-  X(user32, MessageBoxA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, OWN)                      \
-  X(user32, wsprintfA, COUNT_ONLY, 0, 0, OWN)                                              \
-  X(user32, wvsprintfA, COUNT_ONLY, 0, 0, PASS)                                            \
-  X(version, GetFileVersionInfoA, LAST_ERROR, FALSE, ERROR_RESOURCE_TYPE_NOT_FOUND, PASS)  \
-  X(version, GetFileVersionInfoSizeA, LAST_ERROR, 0, ERROR_RESOURCE_DATA_NOT_FOUND, PASS)  \
-  X(version, VerQueryValueA, NO_ERROR_CODE, FALSE, 0, PASS)                                \
-  X(wsock32, WSACleanup, WSA_ERROR, SOCKET_ERROR, WSAEINPROGRESS, OWN)                     \
-  X(wsock32, WSAGetLastError, COUNT_ONLY, 0, 0, PASS)                                      \
-  X(wsock32, WSAStartup, RETURNED, WSASYSNOTREADY, WSASYSNOTREADY, OWN)                    \
-  X(wsock32, closesocket, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, OWN)                       \
-  X(wsock32, connect, WSA_ERROR, SOCKET_ERROR, WSAETIMEDOUT, PASS)                         \
-  X(wsock32, gethostbyaddr, WSA_ERROR, 0, WSATRY_AGAIN, PASS)                              \
-  X(wsock32, gethostbyname, WSA_ERROR, 0, WSATRY_AGAIN, PASS)                              \
-  X(wsock32, gethostname, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, PASS)                      \
-  X(wsock32, htons, COUNT_ONLY, 0, 0, PASS)                                                \
-  X(wsock32, inet_addr, NO_ERROR_CODE, INADDR_NONE, 0, PASS)                               \
-  X(wsock32, inet_ntoa, NO_ERROR_CODE, 0, 0, PASS)                                         \
-  X(wsock32, socket, WSA_ERROR, INVALID_SOCKET, WSAEMFILE, OWN)                            \
-  X(icmp, IcmpCloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                   \
-  X(icmp, IcmpCreateFile, LAST_ERROR, -1, ERROR_NOT_ENOUGH_MEMORY, OWN)                    \
+  X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)     \
+  X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
+  X(kernel32, CopyFileA, LAST_ERROR, FALSE, ERROR_DISK_FULL, PASS)                          \
+  X(kernel32, CreateFileA, LAST_ERROR, -1, ERROR_SHARING_VIOLATION, OWN)                    \
+  X(kernel32, DeleteCriticalSection, COUNT_ONLY, 0, 0, PASS)                                \
+  X(kernel32, DeleteFileA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
+  X(kernel32, EnterCriticalSection, COUNT_ONLY, 0, 0, PASS)                                 \
+  X(kernel32, FindClose, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                      \
+  X(kernel32, FindFirstFileA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, OWN)                     \
+  X(kernel32, FindNextFileA, LAST_ERROR, FALSE, ERROR_UNEXP_NET_ERR, PASS)                  \
+  X(kernel32, FormatMessageA, LAST_ERROR, 0, ERROR_MR_MID_NOT_FOUND, OWN)                   \
+  X(kernel32, FreeLibrary, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
+  X(kernel32, GetCommandLineA, COUNT_ONLY, 0, 0, OWN)                                       \
+  X(kernel32, GetComputerNameA, LAST_ERROR, FALSE, ERROR_BUFFER_OVERFLOW, PASS)             \
+  X(kernel32, GetCurrentProcess, COUNT_ONLY, 0, 0, PASS)                                    \
+  X(kernel32, GetDateFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)               \
+  X(kernel32, GetDiskFreeSpaceA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)                  \
+  X(kernel32, GetDriveTypeA, NO_ERROR_CODE, DRIVE_NO_ROOT_DIR, 0, PASS)                     \
+  X(kernel32, GetFileAttributesA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, PASS)                \
+  X(kernel32, GetLastError, COUNT_ONLY, 0, 0, PASS)                                         \
+  X(kernel32, GetLocalTime, COUNT_ONLY, 0, 0, PASS)                                         \
+  X(kernel32, GetLogicalDriveStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)        \
+  X(kernel32, GetModuleHandleA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, PASS)                   \
+  X(kernel32, GetProcAddress, LAST_ERROR, 0, ERROR_PROC_NOT_FOUND, PASS)                    \
+  X(kernel32, GetSystemDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)            \
+  X(kernel32, GetSystemInfo, COUNT_ONLY, 0, 0, PASS)                                        \
+  X(kernel32, GetTimeFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)               \
+  X(kernel32, GetVersionExA, LAST_ERROR, FALSE, ERROR_INSUFFICIENT_BUFFER, PASS)            \
+  X(kernel32, GetVolumeInformationA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)              \
+  X(kernel32, GetWindowsDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)           \
+  X(kernel32, GlobalMemoryStatus, COUNT_ONLY, 0, 0, PASS)                                   \
+  X(kernel32, InitializeCriticalSection, COUNT_ONLY, 0, 0, PASS)                            \
+  X(kernel32, LeaveCriticalSection, COUNT_ONLY, 0, 0, PASS)                                 \
+  X(kernel32, LoadLibraryA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, OWN)                        \
+  X(kernel32, LocalFree, LAST_ERROR, 0, ERROR_INVALID_HANDLE, OWN)                          \
+  X(kernel32, MoveFileExA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
+  X(kernel32, RemoveDirectoryA, LAST_ERROR, FALSE, ERROR_DIR_NOT_EMPTY, PASS)               \
+  X(kernel32, SetFileAttributesA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)             \
+  X(kernel32, SetFilePointer, LAST_ERROR, -1, ERROR_INVALID_PARAMETER, PASS)                \
+  X(kernel32, Sleep, COUNT_ONLY, 0, 0, OWN)                                                 \
+  X(kernel32, SleepEx, COUNT_ONLY, 0, 0, OWN)                                               \
+  X(kernel32, TlsGetValue, LAST_ERROR, 0, ERROR_INVALID_PARAMETER, PASS)                    \
+  X(kernel32, VirtualProtect, LAST_ERROR, FALSE, ERROR_INVALID_ADDRESS, PASS)               \
+  X(kernel32, VirtualQuery, LAST_ERROR, 0, ERROR_INVALID_PARAMETER, PASS)                   \
+  X(kernel32, WriteFile, LAST_ERROR, FALSE, ERROR_DISK_FULL, OWN)                           \
+  X(msvcrt, calloc, ERRNO, 0, ENOMEM, OWN)                                                  \
+  X(msvcrt, fclose, ERRNO, EOF, ENOSPC, OWN)                                                \
+  X(msvcrt, free, COUNT_ONLY, 0, 0, OWN)                                                    \
+  X(msvcrt, freopen, ERRNO, 0, EACCES, OWN)                                                 \
+  X(msvcrt, fwrite, ERRNO, 0, ENOSPC, OWN)                                                  \
+  X(msvcrt, malloc, ERRNO, 0, ENOMEM, OWN)                                                  \
+  X(msvcrt, printf, ERRNO, -1, ENOSPC, OWN)                                                 \
+  X(msvcrt, realloc, ERRNO, 0, ENOMEM, OWN)                                                 \
+  X(msvcrt, vfprintf, ERRNO, -1, ENOSPC, OWN)                                               \
+  X(msvcrt, wprintf, ERRNO, -1, ENOSPC, OWN)                                                \
+  X(user32, GetFocus, COUNT_ONLY, 0, 0, OWN)                                                \
+  X(user32, LoadStringA, LAST_ERROR, 0, ERROR_RESOURCE_NAME_NOT_FOUND, PASS)                \
+  X(user32, MessageBoxA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, OWN)                       \
+  X(user32, wsprintfA, COUNT_ONLY, 0, 0, OWN)                                               \
+  X(user32, wvsprintfA, COUNT_ONLY, 0, 0, PASS)                                             \
+  X(version, GetFileVersionInfoA, LAST_ERROR, FALSE, ERROR_RESOURCE_TYPE_NOT_FOUND, PASS)   \
+  X(version, GetFileVersionInfoSizeA, LAST_ERROR, 0, ERROR_RESOURCE_DATA_NOT_FOUND, PASS)   \
+  X(version, VerQueryValueA, NO_ERROR_CODE, FALSE, 0, PASS)                                 \
+  X(wsock32, WSACleanup, WSA_ERROR, SOCKET_ERROR, WSAEINPROGRESS, OWN)                      \
+  X(wsock32, WSAGetLastError, COUNT_ONLY, 0, 0, PASS)                                       \
+  X(wsock32, WSAStartup, RETURNED, WSASYSNOTREADY, WSASYSNOTREADY, OWN)                     \
+  X(wsock32, closesocket, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, OWN)                        \
+  X(wsock32, connect, WSA_ERROR, SOCKET_ERROR, WSAETIMEDOUT, PASS)                          \
+  X(wsock32, gethostbyaddr, WSA_ERROR, 0, WSATRY_AGAIN, PASS)                               \
+  X(wsock32, gethostbyname, WSA_ERROR, 0, WSATRY_AGAIN, PASS)                               \
+  X(wsock32, gethostname, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, PASS)                       \
+  X(wsock32, htons, COUNT_ONLY, 0, 0, PASS)                                                 \
+  X(wsock32, inet_addr, NO_ERROR_CODE, INADDR_NONE, 0, PASS)                                \
+  X(wsock32, inet_ntoa, NO_ERROR_CODE, 0, 0, PASS)                                          \
+  X(wsock32, socket, WSA_ERROR, INVALID_SOCKET, WSAEMFILE, OWN)                             \
+  X(icmp, IcmpCloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
+  X(icmp, IcmpCreateFile, LAST_ERROR, -1, ERROR_NOT_ENOUGH_MEMORY, OWN)                     \
   X(icmp, IcmpSendEcho, LAST_ERROR, 0, IP_REQ_TIMED_OUT, OWN)
 
 enum ImportId {
 #define CVN_IMPORT_ID(dll, name, kind, failure, error, wrapper) ID_##name,
   CVN_IMPORTS(CVN_IMPORT_ID)
 #undef CVN_IMPORT_ID
-  IMPORT_COUNT
+      IMPORT_COUNT
 };
 
 struct Import {
@@ -170,8 +182,8 @@ struct Import {
 
 // Wrapped DLLs whose every import must have a wrapper (msvcrt: only the
 // allocation and file functions above).
-inline const char* const kFullyWrapped[] = {"kernel32", "advapi32", "user32", "version",
-                                            "wsock32",  "icmp"};
+inline const char* const kFullyWrapped[] = {"kernel32", "advapi32", "user32",
+                                            "version",  "wsock32",  "icmp"};
 
 // ---- The run's state ----------------------------------------------------------------
 inline int failImport = -1;  // the import to fail, or -1
@@ -251,10 +263,17 @@ inline bool Fail(ImportId id) {
   if (!chosen || failImport != id || import.kind == COUNT_ONLY) return false;
   injected = true;
   switch (import.kind) {
-    case LAST_ERROR: SetLastError(import.error); break;
-    case WSA_ERROR: WSASetLastError((int)import.error); break;
-    case ERRNO: errno = (int)import.error; break;
-    default: break;
+    case LAST_ERROR:
+      SetLastError(import.error);
+      break;
+    case WSA_ERROR:
+      WSASetLastError((int)import.error);
+      break;
+    case ERRNO:
+      errno = (int)import.error;
+      break;
+    default:
+      break;
   }
   return true;
 }
@@ -315,8 +334,13 @@ BOOL Close(ImportId id, Resource kind, H handle) {
 #define CVN_FAIL(name, type) \
   if (Fail(ID_##name)) return Failure<type>(ID_##name)
 
-inline BOOL WINAPI W_CloseEventLog(HANDLE handle) { return Close(ID_CloseEventLog, RES_EVENT_LOG, handle); }
-inline BOOL WINAPI W_CloseServiceHandle(SC_HANDLE handle) { return Close(ID_CloseServiceHandle, RES_SERVICE, handle); }
+// ---- advapi32 ------------------------------------------------------------------------
+inline BOOL WINAPI W_CloseEventLog(HANDLE handle) {
+  return Close(ID_CloseEventLog, RES_EVENT_LOG, handle);
+}
+inline BOOL WINAPI W_CloseServiceHandle(SC_HANDLE handle) {
+  return Close(ID_CloseServiceHandle, RES_SERVICE, handle);
+}
 // Never passed on: this machine is not restarted by a test.
 inline BOOL WINAPI W_InitiateSystemShutdownA(LPSTR, LPSTR, DWORD, BOOL, BOOL) {
   CVN_FAIL(InitiateSystemShutdownA, BOOL);
@@ -392,7 +416,9 @@ inline DWORD WINAPI W_FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWOR
     Acquire(RES_LOCAL, (uintptr_t) * (LPSTR*)buffer);
   return length;
 }
-inline BOOL WINAPI W_FreeLibrary(HMODULE handle) { return Close(ID_FreeLibrary, RES_MODULE, handle); }
+inline BOOL WINAPI W_FreeLibrary(HMODULE handle) {
+  return Close(ID_FreeLibrary, RES_MODULE, handle);
+}
 inline LPSTR WINAPI W_GetCommandLineA(void) {
   Fail(ID_GetCommandLineA);
   return (LPSTR)CommandLine;
@@ -512,7 +538,6 @@ inline int WINAPIV W_wsprintfA(LPSTR buffer, LPCSTR format, ...) {
   return n;
 }
 
-
 // ---- wsock32 -------------------------------------------------------------------------------
 inline int PASCAL W_WSACleanup(void) {
   bool fail = Fail(ID_WSACleanup);
@@ -545,7 +570,9 @@ inline SOCKET PASCAL W_socket(int family, int type, int protocol) {
 }
 
 // ---- icmp --------------------------------------------------------------------------------
-inline BOOL WINAPI W_IcmpCloseHandle(HANDLE handle) { return Close(ID_IcmpCloseHandle, RES_ICMP, handle); }
+inline BOOL WINAPI W_IcmpCloseHandle(HANDLE handle) {
+  return Close(ID_IcmpCloseHandle, RES_ICMP, handle);
+}
 inline HANDLE WINAPI W_IcmpCreateFile(void) {
   return Open(ID_IcmpCreateFile, RES_ICMP, INVALID_HANDLE_VALUE);
 }
@@ -557,7 +584,8 @@ inline DWORD WINAPI W_IcmpSendEcho(HANDLE icmp, IPAddr address, LPVOID data, WOR
   if (!Fail(ID_IcmpSendEcho))
     return CVN_REAL(IcmpSendEcho)(icmp, address, data, size, options, reply, replySize, timeout);
   if (!ErrorReply) return Failure<DWORD>(ID_IcmpSendEcho);
-  DWORD replies = CVN_REAL(IcmpSendEcho)(icmp, address, data, size, options, reply, replySize, timeout);
+  DWORD replies =
+      CVN_REAL(IcmpSendEcho)(icmp, address, data, size, options, reply, replySize, timeout);
   if (replies != 0) static_cast<ICMP_ECHO_REPLY*>(reply)->Status = IP_DEST_HOST_UNREACHABLE;
   return replies;
 }
@@ -605,12 +633,13 @@ inline int HookImports(HMODULE module, FILE* problems, int* missing) {
   int hooked = 0;
   *missing = 0;
   Import* table = Table();
-  for (auto descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+  for (auto descriptor =
+           reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
        descriptor->Name != 0; ++descriptor) {
     char dll[32];
     BaseName(reinterpret_cast<char*>(base + descriptor->Name), dll, sizeof dll);
-    DWORD namesAt = descriptor->OriginalFirstThunk ? descriptor->OriginalFirstThunk
-                                                   : descriptor->FirstThunk;
+    DWORD namesAt =
+        descriptor->OriginalFirstThunk ? descriptor->OriginalFirstThunk : descriptor->FirstThunk;
     auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + namesAt);
     auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {

@@ -11,7 +11,8 @@ namespace machine {
 inline const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 inline const char kStashKey[] = "SOFTWARE\\Velmora Software Uninstall";
 inline const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-inline const char kAppPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\cvnsvc.exe";
+inline const char kAppPath[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\cvnsvc.exe";
 inline const char kInstallDir[] = "C:\\Program Files\\Corvane\\";
 inline const char kDatabases[] = "C:\\CVN\\Databases";
 inline const char kJournals[] = "C:\\CVN\\Journals";
@@ -37,7 +38,8 @@ inline std::string Directory(UINT(WINAPI* get)(LPSTR, UINT)) {
 
 inline std::string ReadFileText(const std::string& path) {
   std::string text;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
   if (file == INVALID_HANDLE_VALUE) return "<missing>";
   char buffer[4096];
   DWORD got = 0;
@@ -50,7 +52,8 @@ inline bool WriteFileText(const std::string& path, const std::string& text) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  bool ok = WriteFile(file, text.data(), (DWORD)text.size(), &written, NULL) && written == text.size();
+  bool ok =
+      WriteFile(file, text.data(), (DWORD)text.size(), &written, NULL) && written == text.size();
   CloseHandle(file);
   return ok;
 }
@@ -132,8 +135,9 @@ inline std::string TestServiceBinary() {
 // it runs).
 inline bool CreateNamedService(SC_HANDLE scm, const char* name, DWORD type,
                                const std::string& binary, bool start) {
-  SC_HANDLE service = CreateServiceA(scm, name, name, SERVICE_ALL_ACCESS, type, SERVICE_DEMAND_START,
-                                     SERVICE_ERROR_NORMAL, binary.c_str(), NULL, NULL, NULL, NULL, NULL);
+  SC_HANDLE service =
+      CreateServiceA(scm, name, name, SERVICE_ALL_ACCESS, type, SERVICE_DEMAND_START,
+                     SERVICE_ERROR_NORMAL, binary.c_str(), NULL, NULL, NULL, NULL, NULL);
   if (!service) return false;
   bool ok = true;
   if (start) {

@@ -18,14 +18,14 @@
 // (ValidateEnvironment with targets), uninstall_silent, uninstall_attended,
 // uninstall_declined (both hooks, a fresh installation before each case, the
 // dialogs answered Yes or, declined, No), port (zrPortExists on a port this
-// host listens on), ensure (inEnsureServiceNotRunning on the running CVNSvc). After every case: no crash, a documented result, a text
-// report, nothing left open, nothing touched outside the product.
-#include <windows.h>
-#include <winsock.h>
-
+// host listens on), ensure (inEnsureServiceNotRunning on the running CVNSvc). After every case: no
+// crash, a documented result, a text report, nothing left open, nothing touched outside the
+// product.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <windows.h>
+#include <winsock.h>
 
 #include <string>
 #include <vector>
@@ -50,10 +50,11 @@ const char kAttended[] = "C:\\uninst.exe -f\"C:\\Program Files\\Corvane\\DeIsL1.
 const char kUnattended[] = "C:\\uninst.exe -a -f\"C:\\Program Files\\Corvane\\DeIsL1.isu\"";
 
 // Beside the product, never to be touched: files, keys, a value, a service.
-const char* const kKeepFiles[] = {"C:\\Program Files\\Corvane Keep\\keep.GID",
-                                  "C:\\CVN\\keep.txt", "C:\\keep.rpt"};
-const char* const kKeepKeys[] = {"SOFTWARE\\Velmora Software\\Keep",
-                                 "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\keep.exe"};
+const char* const kKeepFiles[] = {"C:\\Program Files\\Corvane Keep\\keep.GID", "C:\\CVN\\keep.txt",
+                                  "C:\\keep.rpt"};
+const char* const kKeepKeys[] = {
+    "SOFTWARE\\Velmora Software\\Keep",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\keep.exe"};
 const char kKeepValue[] = "C:\\Program Files\\Corvane Keep\\keep.ocx";
 const char kKeepService[] = "CVNKeep";
 
@@ -106,10 +107,12 @@ bool InstallServices(bool cvnSvcRunning) {
   bool ok = CreateNamedService(scm, "CVNSvc", SERVICE_WIN32_OWN_PROCESS, TestServiceBinary(),
                                cvnSvcRunning);
   ok = CreateNamedService(scm, kPortMapper, SERVICE_WIN32_OWN_PROCESS, "C:\\NobleNet\\portmap.exe",
-                          false) && ok;
+                          false) &&
+       ok;
   for (const char* driver : kDrivers)
     ok = CreateNamedService(scm, driver, SERVICE_KERNEL_DRIVER,
-                            std::string("system32\\drivers\\") + driver + ".sys", false) && ok;
+                            std::string("system32\\drivers\\") + driver + ".sys", false) &&
+         ok;
   CloseServiceHandle(scm);
   return ok;
 }
@@ -132,7 +135,8 @@ void Reinstall() {
   DeleteFileA((windows + "\\cvnunins.mi_").c_str());
   DeleteFileA((windows + "\\cvnunins.mif").c_str());
   HKEY session;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &session) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &session) ==
+      ERROR_SUCCESS) {
     RegDeleteValueA(session, kPendingRenames);
     RegCloseKey(session);
   }
@@ -190,7 +194,9 @@ struct Scenario {
   std::string ownAddress;
 };
 
-bool IsReport(const Scenario& s) { return s.name == "health" || s.name.compare(0, 8, "validate") == 0; }
+bool IsReport(const Scenario& s) {
+  return s.name == "health" || s.name.compare(0, 8, "validate") == 0;
+}
 bool IsUninstall(const Scenario& s) { return s.name.compare(0, 9, "uninstall") == 0; }
 bool Silent(const Scenario& s) { return s.name == "uninstall_silent"; }
 // The attended uninstall whose dialogs are all answered No.
@@ -250,7 +256,7 @@ Outcome Call(Scenario& s) {
     if (!s.ownAddress.empty()) list += s.ownAddress + " ";
     lstrcpynA(targets, list.c_str(), sizeof targets);
     o.result = Export<ValidateFn>(s.dll, "ValidateEnvironment")(1, s.name.back() - '0', kReport,
-                                                                  targets, "CVNUNIST.dll");
+                                                                targets, "CVNUNIST.dll");
   } else if (IsUninstall(s)) {
     o.result = Export<Hook>(s.dll, "UninstInitialize")(NULL, NULL, 0);
     // The uninstaller's own removal between the hooks.
@@ -282,8 +288,8 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
   }
   expect(hooks::heldOverflow == 0, "too many open resources to keep track of");
   for (int kind = 0; kind < hooks::RES_COUNT; ++kind) {
-    snprintf(text, sizeof text, "%d %s(s) released that this run never had", hooks::strayReleases[kind],
-             hooks::kResourceNames[kind]);
+    snprintf(text, sizeof text, "%d %s(s) released that this run never had",
+             hooks::strayReleases[kind], hooks::kResourceNames[kind]);
     expect(hooks::strayReleases[kind] == 0, text);
   }
 
@@ -318,9 +324,11 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
       bool textOnly = true, lineEnds = true;
       for (size_t i = 0; i < report.size(); ++i) {
         unsigned char c = (unsigned char)report[i];
-        if (c == 0 || (c < 0x20 && c != '\r' && c != '\n' && c != '\t') || c == 0x7f) textOnly = false;
+        if (c == 0 || (c < 0x20 && c != '\r' && c != '\n' && c != '\t') || c == 0x7f)
+          textOnly = false;
         // A system text ends in its own CR LF, which text mode makes CR CR LF.
-        if (c == '\r' && report.compare(i + 1, 1, "\n") != 0 && report.compare(i + 1, 2, "\r\n") != 0)
+        if (c == '\r' && report.compare(i + 1, 1, "\n") != 0 &&
+            report.compare(i + 1, 2, "\r\n") != 0)
           lineEnds = false;
         if (c == '\n' && (i == 0 || report[i - 1] != '\r')) lineEnds = false;
       }
@@ -328,7 +336,8 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
       expect(lineEnds, "the report has a torn line end");
       bool ends = report.empty() || report.back() == '\n' ||
                   (report.size() >= strlen(kBadStringId) &&
-                   report.compare(report.size() - strlen(kBadStringId), std::string::npos, kBadStringId) == 0);
+                   report.compare(report.size() - strlen(kBadStringId), std::string::npos,
+                                  kBadStringId) == 0);
       // A failed write leaves out the rest of its line, nothing else.
       expect(ends || is("printf") || is("wprintf"), "the report ends inside a line");
       size_t title = report.find(kTitle);
@@ -345,11 +354,15 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
   if (IsUninstall(s)) {
     std::string windows = Directory(GetWindowsDirectoryA);
     std::string status = ReadFileText(windows + "\\cvnunins.mif");
-    expect(status == "<missing>" || status == kShippedStatus || status == std::string(kShippedStatus) + " ",
-           "cvnunins.mif is neither the shipped status file nor it completed: " + status.substr(0, 24));
+    expect(status == "<missing>" || status == kShippedStatus ||
+               status == std::string(kShippedStatus) + " ",
+           "cvnunins.mif is neither the shipped status file nor it completed: " +
+               status.substr(0, 24));
     if (Silent(s)) {
-      expect(ReadFileText(std::string(kDatabases) + "\\jobs.db") == "x", "unattended: a database went");
-      expect(ReadFileText(std::string(kJournals) + "\\job1\\0001.jnl") == "x", "unattended: a journal went");
+      expect(ReadFileText(std::string(kDatabases) + "\\jobs.db") == "x",
+             "unattended: a database went");
+      expect(ReadFileText(std::string(kJournals) + "\\job1\\0001.jnl") == "x",
+             "unattended: a journal went");
       expect(hooks::Dialogs == 0, "unattended: a dialog was shown");
       expect(hooks::ShutdownRequests == 0, "unattended: a restart was requested");
     }
@@ -373,13 +386,16 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
     for (const char* name : services)
       expect(!ServiceExists(name), std::string("clean run: service left: ") + name);
     for (const char* name : kProgramFiles)
-      expect(!Exists(std::string(kInstallDir) + name), std::string("clean run: file left: ") + name);
-    expect(!KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane"), "clean run: product key left");
+      expect(!Exists(std::string(kInstallDir) + name),
+             std::string("clean run: file left: ") + name);
+    expect(!KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane"),
+           "clean run: product key left");
     std::string status = ReadFileText(Directory(GetWindowsDirectoryA) + "\\cvnunins.mif");
     if (Silent(s)) {
       expect(status == std::string(kShippedStatus) + " ", "clean run: cvnunins.mif not completed");
     } else if (Declined(s)) {
-      expect(Exists(std::string(kDatabases) + "\\jobs.db"), "clean run: databases deleted after No");
+      expect(Exists(std::string(kDatabases) + "\\jobs.db"),
+             "clean run: databases deleted after No");
       expect(hooks::ShutdownRequests == 0, "clean run: restart requested after No");
     } else {
       expect(!Exists(std::string(kDatabases) + "\\jobs.db"), "clean run: databases not deleted");
@@ -389,18 +405,24 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
   if (failed < 0 && s.name == "ensure") {
     SC_HANDLE scm = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
     DWORD openError = 0;
-    expect(scm && ServiceState(scm, "CVNSvc", &openError) == SERVICE_STOPPED, "clean run: CVNSvc not stopped");
+    expect(scm && ServiceState(scm, "CVNSvc", &openError) == SERVICE_STOPPED,
+           "clean run: CVNSvc not stopped");
     if (scm) CloseServiceHandle(scm);
   }
-  if (failed < 0 && s.name == "port") expect(o.result == 0, "clean run: the listening port not found");
+  if (failed < 0 && s.name == "port")
+    expect(o.result == 0, "clean run: the listening port not found");
 
-  for (const char* file : kKeepFiles) expect(ReadFileText(file) == "keep", std::string("changed: ") + file);
-  expect(ReadFileText(Directory(GetWindowsDirectoryA) + "\\keep.mif") == "keep", "changed: keep.mif");
+  for (const char* file : kKeepFiles)
+    expect(ReadFileText(file) == "keep", std::string("changed: ") + file);
+  expect(ReadFileText(Directory(GetWindowsDirectoryA) + "\\keep.mif") == "keep",
+         "changed: keep.mif");
   expect(ReadFileText(Directory(GetSystemDirectoryA) + "\\drivers\\keep.sys") == "keep",
          "changed: drivers\\keep.sys");
   for (const char* key : kKeepKeys) {
-    expect(GetValue(HKEY_LOCAL_MACHINE, key, "Keep") == std::string("keep", 5), std::string("changed: HKLM\\") + key);
-    expect(GetValue(HKEY_CURRENT_USER, key, "Keep") == std::string("keep", 5), std::string("changed: HKCU\\") + key);
+    expect(GetValue(HKEY_LOCAL_MACHINE, key, "Keep") == std::string("keep", 5),
+           std::string("changed: HKLM\\") + key);
+    expect(GetValue(HKEY_CURRENT_USER, key, "Keep") == std::string("keep", 5),
+           std::string("changed: HKCU\\") + key);
   }
   DWORD seven = 7;
   expect(GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, kKeepValue) == std::string((char*)&seven, 4),
@@ -437,7 +459,8 @@ int ImportId(std::string name) {
   return -1;
 }
 
-int RunCases(const std::string& scenarioName, const char* planFile, int from, const char* resultFile) {
+int RunCases(const std::string& scenarioName, const char* planFile, int from,
+             const char* resultFile) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
   SetUnhandledExceptionFilter(OnCrash);
   results = fopen(resultFile, "a");
@@ -488,7 +511,8 @@ int RunCases(const std::string& scenarioName, const char* planFile, int from, co
     if (id < 0) {
       fprintf(results, " counts");
       for (int i = 0; i < hooks::IMPORT_COUNT; ++i)
-        if (hooks::Table()[i].calls) fprintf(results, " %s=%d", hooks::Table()[i].name, hooks::Table()[i].calls);
+        if (hooks::Table()[i].calls)
+          fprintf(results, " %s=%d", hooks::Table()[i].name, hooks::Table()[i].calls);
     }
     for (const std::string& problem : problems) fprintf(results, " | %s", problem.c_str());
     fprintf(results, "\n");
@@ -623,7 +647,10 @@ int Sweep(const std::string& scenario, const std::string& workdir, int spread) {
       printf("%s\n", line.c_str());
   const std::string& baseline = clean[0].line;
   bool cleanOk = baseline.compare(0, 5, "case ") == 0 && baseline.find(" | ") == std::string::npos;
-  if (cleanOk) ++passed; else ++failed;
+  if (cleanOk)
+    ++passed;
+  else
+    ++failed;
   printf("%s: clean run: %s\n", scenario.c_str(), baseline.c_str());
 
   std::vector<std::pair<std::string, int>> pairs;
@@ -679,13 +706,18 @@ int Sweep(const std::string& scenario, const std::string& workdir, int spread) {
       continue;
     }
     ++failed;
-    if (line.compare(0, 5, "case ") == 0) ++broken; else ++crashes;
+    if (line.compare(0, 5, "case ") == 0)
+      ++broken;
+    else
+      ++crashes;
     printf("FAILED: %s %s #%d: %s\n", scenario.c_str(), pairs[i].first.c_str(), pairs[i].second,
            line.c_str());
   }
-  printf("%s: %zu (call, use) pairs tried (%d took another way and never made that call), "
-         "%d crashed or hung, %d broke an invariant, %lu s\n",
-         scenario.c_str(), pairs.size(), unreached, crashes, broken, (GetTickCount() - started) / 1000);
+  printf(
+      "%s: %d (call, use) pairs tried (%d took another way and never made that call), "
+      "%d crashed or hung, %d broke an invariant, %lu s\n",
+      scenario.c_str(), (int)pairs.size(), unreached, crashes, broken,
+      (unsigned long)(GetTickCount() - started) / 1000);
   printf("%d passed, %d failed\n", passed, failed);
   fflush(stdout);
   return failed == 0 ? 0 : 1;
@@ -701,7 +733,8 @@ int main(int argc, char** argv) {
     Reinstall();
     return 0;
   }
-  if (argc == 6 && strcmp(argv[1], "run") == 0) return RunCases(argv[2], argv[3], atoi(argv[4]), argv[5]);
+  if (argc == 6 && strcmp(argv[1], "run") == 0)
+    return RunCases(argv[2], argv[3], atoi(argv[4]), argv[5]);
   printf("usage: import_faults sweep SCENARIO WORKDIR [SPREAD] | place\n");
   return 2;
 }
