@@ -101,6 +101,18 @@ wine_run() {
   "${WINE_LAUNCHER[@]}" wine "$@" </dev/null >"$WINE_OUT" 2>"$WINE_ERR" || WINE_RC=$?
 }
 
+# Ends every test service process the scenario started that still runs, by
+# the process ids the service program recorded.
+stop_test_services() {
+  local pids=$WINEPREFIX/drive_c/cvn_test_service.pid pid
+  [[ -f $pids ]] || return 0
+  while read -r pid; do
+    pid=${pid%$'\r'}
+    [[ -n $pid ]] && wine_run taskkill taskkill /f /pid "$pid"
+  done <"$pids"
+  return 0
+}
+
 # ---- Name service -------------------------------------------------------------
 # Programs that wine_run starts resolve names from a hosts file of the
 # scenario only, never through a name server: they run in a mount namespace of

@@ -5,17 +5,6 @@ source "$(dirname "$0")/../lib.sh"
 
 wine_use_pristine
 
-# Ends every test service process this scenario started that still runs, by
-# the process ids the service program recorded.
-stop_test_services() {
-  local pids=$WINEPREFIX/drive_c/cvn_test_service.pid pid
-  [[ -f $pids ]] || return 0
-  while read -r pid; do
-    pid=${pid%$'\r'}
-    [[ -n $pid ]] && wine_run taskkill taskkill /f /pid "$pid"
-  done <"$pids"
-  return 0
-}
 at_exit stop_test_services
 
 run_host uninstall_e2e.exe install
