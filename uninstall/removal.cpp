@@ -112,27 +112,51 @@ int DeleteTree(const char* directory, const char* pattern) {
   return result;
 }
 
-LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
+static LONG DeleteSubkeys(HKEY rootKey, HKEY key, const char* registryPath);
+
+// Deletes the subkey `name` of the open `parent` (full path `registryPath`)
+// with everything below it. Deleting through the parent's handle needs no
+// access to the parent itself, so the walk keeps one handle per level instead
+// of reopening each parent by path for every child.
+static LONG DeleteChildTree(HKEY rootKey, HKEY parent, const char* registryPath, const char* name) {
   HKEY key;
+  LONG status = RegOpenKeyExA(rootKey, registryPath, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+  // Gone since it was listed: nothing left to delete. Any other failure
+  // would leave the parent finding this subkey first again and again.
+  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (status != ERROR_SUCCESS) return status;
+  status = DeleteSubkeys(rootKey, key, registryPath);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return status;
+  return RegDeleteKeyA(parent, name);
+}
+
+// Deletes every subkey of the open `key`, always the first remaining one, so
+// index 0 names the next one after each deletion.
+static LONG DeleteSubkeys(HKEY rootKey, HKEY key, const char* registryPath) {
   for (;;) {
-    LONG status = RegOpenKeyExA(rootKey, registryPath, 0, KEY_ENUMERATE_SUB_KEYS, &key);
-    // Only a missing key means nothing to delete; any other failure would
-    // leave the parent finding this subkey first again and again.
-    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS) return status;
     char subkey[MAX_PATH];
     DWORD length = sizeof subkey;
-    status = RegEnumKeyExA(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    RegCloseKey(key);
+    LONG status = RegEnumKeyExA(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
+    if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS) return status;
     char child[MAX_PATH];
     if (!ChildPath(child, registryPath, subkey)) return ERROR_FILENAME_EXCED_RANGE;
     // Index 0 names a remaining subkey only while each one really goes.
-    status = DeleteRegistryTree(rootKey, child);
+    status = DeleteChildTree(rootKey, key, child, subkey);
     if (status != ERROR_SUCCESS) return status;
   }
+}
+
+LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
+  HKEY key;
+  LONG status = RegOpenKeyExA(rootKey, registryPath, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+  // Only a missing key means nothing to delete.
+  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (status != ERROR_SUCCESS) return status;
+  status = DeleteSubkeys(rootKey, key, registryPath);
   RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return status;
 
   char parentPath[MAX_PATH];
   const char* leaf = strrchr(registryPath, '\\');
@@ -145,10 +169,10 @@ LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
     memcpy(parentPath, registryPath, parentLength);
     parentPath[parentLength] = '\0';
     ++leaf;
-    LONG status = RegOpenKeyExA(rootKey, parentPath, 0, KEY_WRITE, &parent);
+    status = RegOpenKeyExA(rootKey, parentPath, 0, KEY_WRITE, &parent);
     if (status != ERROR_SUCCESS) return status;
   }
-  LONG status = RegDeleteKeyA(parent, leaf);
+  status = RegDeleteKeyA(parent, leaf);
   if (parent != rootKey) {
     LONG closed = RegCloseKey(parent);
     if (status == ERROR_SUCCESS) status = closed;
