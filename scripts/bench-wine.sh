@@ -45,7 +45,8 @@ ensure_packages "${CVN_WIN32_PACKAGES[@]}" "${CVN_WINE_PACKAGES[@]}" || exit 1
 cvn_build win32 || exit 1
 
 export CVN_BUILD_DIR=$CVN_ROOT/build/win32
-export CVN_WINE_DIR=$CVN_BUILD_DIR/bench-wine
+# Another directory (CVN_BENCH_WINE_DIR) lets two runs go side by side.
+export CVN_WINE_DIR=${CVN_BENCH_WINE_DIR:-$CVN_BUILD_DIR/bench-wine}
 export CVN_OBJDUMP=${CVN_OBJDUMP:-i686-w64-mingw32-objdump}
 # The prefixes of the Wine tests, made the same way but in a directory of our own.
 bash "$CVN_ROOT/tests/wine/prefix_setup.sh" >/dev/null || exit 1

@@ -112,20 +112,20 @@ int DeleteTree(const char* directory, const char* pattern) {
   return result;
 }
 
-static LONG DeleteSubkeys(HKEY rootKey, HKEY key, const char* registryPath);
+static LONG DeleteSubkeys(HKEY key, const char* registryPath);
 
 // Deletes the subkey `name` of the open `parent` (full path `registryPath`)
-// with everything below it. Deleting through the parent's handle needs no
-// access to the parent itself, so the walk keeps one handle per level instead
-// of reopening each parent by path for every child.
-static LONG DeleteChildTree(HKEY rootKey, HKEY parent, const char* registryPath, const char* name) {
+// with everything below it. The walk keeps one handle per level and opens and
+// deletes each child through its parent's handle (a delete needs no access to
+// the parent itself), instead of reopening every key by path for each child.
+static LONG DeleteChildTree(HKEY parent, const char* registryPath, const char* name) {
   HKEY key;
-  LONG status = RegOpenKeyExA(rootKey, registryPath, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+  LONG status = RegOpenKeyExA(parent, name, 0, KEY_ENUMERATE_SUB_KEYS, &key);
   // Gone since it was listed: nothing left to delete. Any other failure
   // would leave the parent finding this subkey first again and again.
   if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
   if (status != ERROR_SUCCESS) return status;
-  status = DeleteSubkeys(rootKey, key, registryPath);
+  status = DeleteSubkeys(key, registryPath);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS) return status;
   return RegDeleteKeyA(parent, name);
@@ -133,17 +133,18 @@ static LONG DeleteChildTree(HKEY rootKey, HKEY parent, const char* registryPath,
 
 // Deletes every subkey of the open `key`, always the first remaining one, so
 // index 0 names the next one after each deletion.
-static LONG DeleteSubkeys(HKEY rootKey, HKEY key, const char* registryPath) {
+static LONG DeleteSubkeys(HKEY key, const char* registryPath) {
   for (;;) {
     char subkey[MAX_PATH];
     DWORD length = sizeof subkey;
     LONG status = RegEnumKeyExA(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
     if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS) return status;
+    // The full path is kept only to refuse a tree deeper than a path holds.
     char child[MAX_PATH];
     if (!ChildPath(child, registryPath, subkey)) return ERROR_FILENAME_EXCED_RANGE;
     // Index 0 names a remaining subkey only while each one really goes.
-    status = DeleteChildTree(rootKey, key, child, subkey);
+    status = DeleteChildTree(key, child, subkey);
     if (status != ERROR_SUCCESS) return status;
   }
 }
@@ -154,7 +155,7 @@ LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
   // Only a missing key means nothing to delete.
   if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
   if (status != ERROR_SUCCESS) return status;
-  status = DeleteSubkeys(rootKey, key, registryPath);
+  status = DeleteSubkeys(key, registryPath);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS) return status;
 
