@@ -17,8 +17,9 @@
 # before each run and is not timed.
 #
 #   scripts/bench-wine.sh [-r ROUNDS] [-k dump,delete,purge] [-d DLL] [N...]
-#   (default: -r 7, all three, 1000 and 10000 items, the build's DLL; -d
-#   times another CVNUNIST.dll, e.g. an earlier build for a before and after)
+#   (default: -r 7, all three, 1000 and 10000 items, the build's DLL; item
+#   counts below the largest take three times the rounds; -d times another
+#   CVNUNIST.dll, e.g. an earlier build for a before and after)
 #
 # Prints one line per measurement and N, with the ratio ours/theirs, then how
 # each side grows from one N to the next. Exit code 1 when a run fails or does
@@ -48,12 +49,24 @@ export CVN_BUILD_DIR=$CVN_ROOT/build/win32
 # Another directory (CVN_BENCH_WINE_DIR) lets two runs go side by side.
 export CVN_WINE_DIR=${CVN_BENCH_WINE_DIR:-$CVN_BUILD_DIR/bench-wine}
 export CVN_OBJDUMP=${CVN_OBJDUMP:-i686-w64-mingw32-objdump}
+# One run at a time per directory: setting up would stop another's machine.
+# (A process id, not a lock on a descriptor the wineserver would inherit.)
+mkdir -p "$CVN_WINE_DIR"
+owner=$(cat "$CVN_WINE_DIR/bench.pid" 2>/dev/null)
+if [[ -n $owner && $owner != "$$" ]] && grep -qs bench-wine "/proc/$owner/cmdline"; then
+  echo "scripts/bench-wine.sh (process $owner) uses $CVN_WINE_DIR" >&2
+  exit 1
+fi
+echo $$ >"$CVN_WINE_DIR/bench.pid"
 # The prefixes of the Wine tests, made the same way but in a directory of our own.
 bash "$CVN_ROOT/tests/wine/prefix_setup.sh" >/dev/null || exit 1
 source "$CVN_ROOT/tests/wine/lib.sh"
 set +e
+# Stopped from outside (a time-out): still stop the machine on the way out.
+trap 'exit 143' TERM
+trap 'exit 130' INT
+at_exit "bash '$CVN_ROOT/tests/wine/prefix_cleanup.sh'; rm -f '$CVN_WINE_DIR/bench.pid'"
 wine_use_shared
-at_exit "bash '$CVN_ROOT/tests/wine/prefix_cleanup.sh'"
 
 host=$CVN_BUILD_DIR/bench_exports.exe
 if [[ -n $dll ]]; then
@@ -164,6 +177,11 @@ median() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { print a[int(
 ms() { awk -v us="$1" 'BEGIN { printf "%.1f", us / 1000 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "n/a" }'; }
 
+# Smaller item counts take three times the rounds: their differences are
+# small next to the noise, and their runs are short.
+largest=$(printf '%s\n' "${counts[@]}" | sort -n | tail -n 1)
+rounds_for() { if (($1 < largest)); then echo $((rounds * 3)); else echo "$rounds"; fi; }
+
 declare -A result
 # measure KIND N: rounds of ours and theirs with N items and with none,
 # interleaved; result[KIND,N,ours|theirs,wall|cpu] = median(N) - median(0)
@@ -171,7 +189,7 @@ declare -A result
 measure() {
   local kind=$1 n=$2 round side count clock with without
   local -A times=()
-  for ((round = 0; round < rounds; round++)); do
+  for ((round = 0; round < $(rounds_for "$n"); round++)); do
     for count in "$n" 0; do
       [[ $kind != dump ]] || make_keys "$count"
       for side in ours theirs; do
@@ -195,8 +213,10 @@ measure() {
 
 declare -A titles=([dump]="registry dump" [delete]="registry delete" [purge]="leftover purge")
 
-echo "Time of one Wine process with N items minus without, medians of $rounds rounds (ms);"
-echo "wall: elapsed; cpu: the process and the wineserver"
+more=
+((${#counts[@]} == 1)) || more=" ($((rounds * 3)) below $largest items)"
+echo "Time of one Wine process with N items minus the same without them, in ms,"
+echo "medians of $rounds rounds$more; wall: elapsed, cpu: the process and the wineserver"
 printf '%-16s %6s | %10s %10s %7s | %10s %10s %7s | %s\n' "" N "wall ours" theirs ratio \
   "cpu ours" theirs ratio "wall medians: ours N - 0, theirs N - 0"
 for n in "${counts[@]}"; do

@@ -114,25 +114,25 @@ int DeleteTree(const char* directory, const char* pattern) {
 
 static LONG DeleteSubkeys(HKEY key, const char* registryPath);
 
-// Deletes the subkey `name` of the open `parent` (full path `registryPath`)
-// with everything below it. The walk keeps one handle per level and opens and
-// deletes each child through its parent's handle (a delete needs no access to
-// the parent itself), instead of reopening every key by path for each child.
-static LONG DeleteChildTree(HKEY parent, const char* registryPath, const char* name) {
+// Deletes every subkey of the key `name` below the open `base` (full path
+// `registryPath`); *missing tells that there is no such key.
+static LONG EmptyKey(HKEY base, const char* name, const char* registryPath, int* missing) {
   HKEY key;
-  LONG status = RegOpenKeyExA(parent, name, 0, KEY_ENUMERATE_SUB_KEYS, &key);
-  // Gone since it was listed: nothing left to delete. Any other failure
-  // would leave the parent finding this subkey first again and again.
-  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-  if (status != ERROR_SUCCESS) return status;
+  LONG status = RegOpenKeyExA(base, name, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+  // Only a missing key means nothing to delete; any other failure would
+  // leave the parent finding this subkey first again and again.
+  *missing = status == ERROR_FILE_NOT_FOUND;
+  if (status != ERROR_SUCCESS) return *missing ? ERROR_SUCCESS : status;
   status = DeleteSubkeys(key, registryPath);
   RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return status;
-  return RegDeleteKeyA(parent, name);
+  return status;
 }
 
-// Deletes every subkey of the open `key`, always the first remaining one, so
-// index 0 names the next one after each deletion.
+// Deletes every subkey of the open `key` with everything below it, always the
+// first remaining one, so index 0 names the next one after each deletion. The
+// walk keeps one open key per level and opens and deletes each child through
+// its parent's handle (a delete needs no access to the parent itself) instead
+// of reopening keys by path for every child.
 static LONG DeleteSubkeys(HKEY key, const char* registryPath) {
   for (;;) {
     char subkey[MAX_PATH];
@@ -143,21 +143,19 @@ static LONG DeleteSubkeys(HKEY key, const char* registryPath) {
     // The full path is kept only to refuse a tree deeper than a path holds.
     char child[MAX_PATH];
     if (!ChildPath(child, registryPath, subkey)) return ERROR_FILENAME_EXCED_RANGE;
-    // Index 0 names a remaining subkey only while each one really goes.
-    status = DeleteChildTree(key, child, subkey);
+    int missing;
+    status = EmptyKey(key, subkey, child, &missing);
+    // One gone since it was listed needs no deletion. Index 0 names a
+    // remaining subkey only while each one really goes.
+    if (status == ERROR_SUCCESS && !missing) status = RegDeleteKeyA(key, subkey);
     if (status != ERROR_SUCCESS) return status;
   }
 }
 
 LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
-  HKEY key;
-  LONG status = RegOpenKeyExA(rootKey, registryPath, 0, KEY_ENUMERATE_SUB_KEYS, &key);
-  // Only a missing key means nothing to delete.
-  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-  if (status != ERROR_SUCCESS) return status;
-  status = DeleteSubkeys(key, registryPath);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return status;
+  int missing;
+  LONG status = EmptyKey(rootKey, registryPath, registryPath, &missing);
+  if (status != ERROR_SUCCESS || missing) return status;
 
   char parentPath[MAX_PATH];
   const char* leaf = strrchr(registryPath, '\\');

@@ -260,6 +260,17 @@ TEST_F(DeleteRegistryTreeTest, ThreeLevelsTakeOneOpenPerKey) {
   EXPECT_EQ(sim::CallCount("RegCloseKey"), 7);
 }
 
+TEST_F(DeleteRegistryTreeTest, ChildMissingWhenOpenedIsNotDeletedAndTheWalkGoesOn) {
+  MakeThreeLevels();
+  // 1.5, the first child, cannot be found by its open: no deletion is tried
+  // for it, and index 0 is taken again.
+  sim::FailCall("RegOpenKeyExA", ERROR_FILE_NOT_FOUND, 2);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 8);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 6);
+}
+
 TEST_F(DeleteRegistryTreeTest, MissingKeyGivesZero) {
   EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_SUCCESS);
   EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
