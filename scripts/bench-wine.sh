@@ -7,14 +7,16 @@
 # with N extra keys (three values each: a string, a DWORD, 8 bytes of binary)
 # in the product's tree, or N files in the installation's Logs folder.
 #
-# What is timed, the same way on both sides: the wall time of one Wine process
-# started from this script (wine PROGRAM ..., a persistent wineserver, output
-# into a file), with N items minus the same command with none. Process
-# start-up and everything else the command does (the rest of the report, the
-# services step of the hooks) cancel out; what remains is the cost of the N
-# items. Runs are interleaved (ours, theirs, ours without, theirs without, ...)
-# and each figure is a median over the rounds; every layout is made afresh
-# before each run and is not timed.
+# What is timed, the same way on both sides: one Wine process started from
+# this script (wine PROGRAM ..., a persistent wineserver, output into a file),
+# with N items minus the same command with none. Process start-up and
+# everything else the command does (the rest of the report, the services step
+# of the hooks) cancel out; what remains is the cost of the N items. Two
+# clocks: the wall time, and the CPU time of the process and of the wineserver
+# meanwhile (hardly touched by whatever else the machine runs). Runs are
+# interleaved (ours, theirs, ours without, theirs without, ...) and each
+# figure is a median over the rounds; every layout is made afresh before each
+# run and is not timed.
 #
 #   scripts/bench-wine.sh [-r ROUNDS] [-k dump,delete,purge] [-d DLL] [N...]
 #   (default: -r 7, all three, 1000 and 10000 items, the build's DLL; item
@@ -133,7 +135,8 @@ timed() {
   CPU=$(($(children_cpu) - cpu_children + $(server_cpu) - cpu_server))
 }
 
-# One run of each kind; ELAPSED, and a problem when it did not do its work.
+# One run of each kind: ELAPSED and CPU, and a problem when it did not do its
+# work.
 dump_ours() {
   rm -f "$report_unix"
   timed dump "$host" dump "$report"
