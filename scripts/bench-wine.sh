@@ -105,10 +105,11 @@ make_files() {
 # The wineserver of our prefix: the one whose working directory is the
 # server directory Wine derives from the prefix's device and inode.
 server_pid() {
-  local dir pid
+  local dir process
   dir=server-$(printf '%x' "$(stat -c %d "$WINEPREFIX")")-$(printf '%x' "$(stat -c %i "$WINEPREFIX")")
-  for pid in $(pgrep -x 'wineserver(32|64)?'); do
-    [[ $(readlink "/proc/$pid/cwd") == */"$dir" ]] && { echo "$pid"; return; }
+  for process in /proc/[0-9]*; do
+    [[ $(cat "$process/comm" 2>/dev/null) == wineserver* &&
+       $(readlink "$process/cwd") == */"$dir" ]] && { echo "${process#/proc/}"; return; }
   done
   return 1
 }
