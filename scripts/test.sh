@@ -72,6 +72,25 @@ else
 fi
 timings+=("win32 build $(($(now) - start)) s")
 
+# ---- Wine benchmark, briefly ----------------------------------------------------
+# A short run of scripts/bench-wine.sh (100 items, one round, a Wine prefix of
+# its own): it must run, do its work and print a ratio for each measurement.
+start=$(now)
+if ((win32_built)); then
+  bench_output=$(timeout 60 "$CVN_ROOT/scripts/bench-wine.sh" -r 1 100 2>&1)
+  bench_status=$?
+  ratios=$(grep -cE '^(registry dump|registry delete|leftover purge) +[0-9]+ \|.*([0-9]x|n/a) \|' \
+    <<<"$bench_output")
+  if [[ $bench_status == 0 && $ratios == 3 ]]; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: scripts/bench-wine.sh (exit code $bench_status, $ratios of 3 ratio lines):"
+    tail -n 20 <<<"$bench_output"
+    failed=$((failed + 1))
+  fi
+fi
+timings+=("wine bench $(($(now) - start)) s")
+
 # ---- Wine tests ---------------------------------------------------------------------
 # Each scenario leaves its "N passed, N failed" in wine/results; a failed test
 # without failed checks there (it never got to its summary) counts once.

@@ -112,27 +112,50 @@ int DeleteTree(const char* directory, const char* pattern) {
   return result;
 }
 
-LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
+static LONG DeleteSubkeys(HKEY key, const char* registryPath);
+
+// Deletes every subkey of the key `name` below the open `base` (full path
+// `registryPath`); *missing tells that there is no such key.
+static LONG EmptyKey(HKEY base, const char* name, const char* registryPath, int* missing) {
   HKEY key;
+  LONG status = RegOpenKeyExA(base, name, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+  // Only a missing key means nothing to delete; any other failure would
+  // leave the parent finding this subkey first again and again.
+  *missing = status == ERROR_FILE_NOT_FOUND;
+  if (status != ERROR_SUCCESS) return *missing ? ERROR_SUCCESS : status;
+  status = DeleteSubkeys(key, registryPath);
+  RegCloseKey(key);
+  return status;
+}
+
+// Deletes every subkey of the open `key` with everything below it, always the
+// first remaining one, so index 0 names the next one after each deletion. The
+// walk keeps one open key per level and opens and deletes each child through
+// its parent's handle (a delete needs no access to the parent itself) instead
+// of reopening keys by path for every child.
+static LONG DeleteSubkeys(HKEY key, const char* registryPath) {
   for (;;) {
-    LONG status = RegOpenKeyExA(rootKey, registryPath, 0, KEY_ENUMERATE_SUB_KEYS, &key);
-    // Only a missing key means nothing to delete; any other failure would
-    // leave the parent finding this subkey first again and again.
-    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS) return status;
     char subkey[MAX_PATH];
     DWORD length = sizeof subkey;
-    status = RegEnumKeyExA(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    RegCloseKey(key);
+    LONG status = RegEnumKeyExA(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
+    if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS) return status;
+    // The full path is kept only to refuse a tree deeper than a path holds.
     char child[MAX_PATH];
     if (!ChildPath(child, registryPath, subkey)) return ERROR_FILENAME_EXCED_RANGE;
-    // Index 0 names a remaining subkey only while each one really goes.
-    status = DeleteRegistryTree(rootKey, child);
+    int missing;
+    status = EmptyKey(key, subkey, child, &missing);
+    // One gone since it was listed needs no deletion. Index 0 names a
+    // remaining subkey only while each one really goes.
+    if (status == ERROR_SUCCESS && !missing) status = RegDeleteKeyA(key, subkey);
     if (status != ERROR_SUCCESS) return status;
   }
-  RegCloseKey(key);
+}
+
+LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
+  int missing;
+  LONG status = EmptyKey(rootKey, registryPath, registryPath, &missing);
+  if (status != ERROR_SUCCESS || missing) return status;
 
   char parentPath[MAX_PATH];
   const char* leaf = strrchr(registryPath, '\\');
@@ -145,10 +168,10 @@ LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
     memcpy(parentPath, registryPath, parentLength);
     parentPath[parentLength] = '\0';
     ++leaf;
-    LONG status = RegOpenKeyExA(rootKey, parentPath, 0, KEY_WRITE, &parent);
+    status = RegOpenKeyExA(rootKey, parentPath, 0, KEY_WRITE, &parent);
     if (status != ERROR_SUCCESS) return status;
   }
-  LONG status = RegDeleteKeyA(parent, leaf);
+  status = RegDeleteKeyA(parent, leaf);
   if (parent != rootKey) {
     LONG closed = RegCloseKey(parent);
     if (status == ERROR_SUCCESS) status = closed;

@@ -1,6 +1,7 @@
 // Removal primitives: one file, a directory tree, a registry tree; the
 // refusals that keep a recursive delete inside what the product owns.
 #include <string>
+#include <vector>
 
 #include "removal.h"
 #include "uninstall_fixture.h"
@@ -218,6 +219,56 @@ TEST_F(DeleteRegistryTreeTest, DeepestKeyIsDeletedFirst) {
             (std::vector<std::string>{"Nightly", "Weekly"}));
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+}
+
+// Nightly, Weekly, Jobs, 1.5, Admin, Corvane: children in enumeration
+// order, each subtree before its root.
+TEST_F(DeleteRegistryTreeTest, KeysGoDepthFirstInEnumerationOrder) {
+  const std::vector<std::string> order = {"\\1.5\\Jobs\\Nightly", "\\1.5\\Jobs\\Weekly", "\\1.5\\Jobs",
+                                          "\\1.5", "\\Admin", ""};
+  for (size_t refused = 0; refused < order.size(); ++refused) {
+    sim::Reset();
+    MakeThreeLevels();
+    sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED, static_cast<int>(refused) + 1);
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+    for (size_t i = 0; i < order.size(); ++i)
+      EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane + order[i]), i >= refused)
+          << "deletion " << refused + 1 << " refused, key Corvane" << order[i];
+    EXPECT_EQ(sim::OpenHandles(), 0);
+  }
+}
+
+// The handle of each level stays open while its children go: one open per
+// key (and one for the parent of the tree), never a reopen per child.
+TEST_F(DeleteRegistryTreeTest, WideKeyIsOpenedOnceNotOncePerChild) {
+  const int children = 50;
+  for (int i = 0; i < children; ++i)
+    sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\Job" + std::to_string(100 + i));
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), children + 2);
+  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), 2 * children + 1);  // index 0 per child, the end per key
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), children + 1);
+  EXPECT_EQ(sim::CallCount("RegCloseKey"), children + 2);
+}
+
+TEST_F(DeleteRegistryTreeTest, ThreeLevelsTakeOneOpenPerKey) {
+  MakeThreeLevels();
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 7);
+  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), 11);
+  EXPECT_EQ(sim::CallCount("RegCloseKey"), 7);
+}
+
+TEST_F(DeleteRegistryTreeTest, ChildMissingWhenOpenedIsNotDeletedAndTheWalkGoesOn) {
+  MakeThreeLevels();
+  // 1.5, the first child, cannot be found by its open: no deletion is tried
+  // for it, and index 0 is taken again.
+  sim::FailCall("RegOpenKeyExA", ERROR_FILE_NOT_FOUND, 2);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 8);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 6);
 }
 
 TEST_F(DeleteRegistryTreeTest, MissingKeyGivesZero) {
