@@ -331,6 +331,29 @@ TEST_F(DeleteRegistryTreeTest, KeyRightBelowTheRootHasNoParentToOpen) {
   EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 3);
 }
 
+TEST_F(DeleteRegistryTreeTest, PathsThatWouldNotFitAreRefusedNotCut) {
+  // A parent path of 310 characters: neither a subkey's path nor the parent
+  // fits a path buffer.
+  const std::string parent = "SOFTWARE\\" + std::string(200, 'a') + "\\" + std::string(99, 'b');
+  sim::CreateKey(HKEY_CURRENT_USER, parent + "\\Leaf");
+  sim::CreateKey(HKEY_CURRENT_USER, parent + "\\Tree\\Sub");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, (parent + "\\Leaf").c_str()),
+            ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, (parent + "\\Tree").c_str()),
+            ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, parent + "\\Leaf"));
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, parent + "\\Tree\\Sub"));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+}
+
+TEST_F(DeleteRegistryTreeTest, ParentThatCannotBeOpenedForWritingIsReported) {
+  sim::CreateKey(HKEY_CURRENT_USER, kCorvane);
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);  // the parent's open
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+}
+
 TEST_F(DeleteRegistryTreeTest, RefusedDeletionIsReportedNotSuccess) {
   sim::CreateKey(HKEY_CURRENT_USER, kCorvane);
   sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);

@@ -791,6 +791,20 @@ TEST_F(PathEdgeTest, StatusFilePathsOneCharacterTooLongAreLeftAloneByBothHooks) 
   EXPECT_TRUE(sim::Dialogs().empty());
 }
 
+TEST_F(PathEdgeTest, UnattendedWithoutRoomForTheShippedStatusFileCopiesNothing) {
+  Unattended();
+  InstallServices();
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);  // no installation directory
+  // 248 characters + "cvnunins.mi_" (12) = 260.
+  const std::string directory = "C:\\" + std::string(244, 'i') + "\\";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+  sim::MakeFile(directory + "cvnunins.mi", "[MIF]");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("CopyFileA"), 0);
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
+  EXPECT_TRUE(sim::Dialogs().empty());
+}
+
 TEST_F(PathEdgeTest, WindowsDirectoryOf260CharactersIsUnknownToBothHooks) {
   Unattended();
   InstallProduct();
