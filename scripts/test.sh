@@ -9,8 +9,8 @@
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib/common.sh"
 
-ensure_packages "${CVN_NATIVE_PACKAGES[@]}" "${CVN_FUZZ_PACKAGES[@]}" "${CVN_WIN32_PACKAGES[@]}" \
-                "${CVN_WINE_PACKAGES[@]}" "${CVN_PACKAGE_PACKAGES[@]}" ||
+ensure_packages "${CVN_NATIVE_PACKAGES[@]}" "${CVN_COVERAGE_PACKAGES[@]}" "${CVN_FUZZ_PACKAGES[@]}" \
+                "${CVN_WIN32_PACKAGES[@]}" "${CVN_WINE_PACKAGES[@]}" "${CVN_PACKAGE_PACKAGES[@]}" ||
   { echo "0 passed, 1 failed"; exit 1; }
 
 passed=0
@@ -24,6 +24,8 @@ native=$CVN_ROOT/build/native
 gtest_xml=$native/gtest-results.xml
 rm -f "$gtest_xml"
 if cvn_build native; then
+  # Counts of an earlier run would add to this one's coverage.
+  find "$native" -name '*.gcda' -delete
   ctest_status=0
   (cd "$CVN_ROOT" && GTEST_OUTPUT=xml:$gtest_xml ctest --preset native) || ctest_status=$?
   if [[ -f $gtest_xml ]]; then
@@ -45,6 +47,30 @@ else
   failed=$((failed + 1))
 fi
 timings+=("native tests $(($(now) - start)) s")
+
+# ---- Branch coverage of the product code ----------------------------------------
+# The native build instruments uninstall/ and envcheck/ (CVN_COVERAGE); the
+# unit tests' branch coverage there, without exception edges, must reach the
+# gate. One check, passed or failed.
+coverage_gate=97
+read -r taken total < <(
+  cd "$CVN_ROOT" &&
+  gcovr --root . --filter 'uninstall/' --filter 'envcheck/' --exclude-throw-branches \
+        --print-summary --output /dev/null "$native" 2>/dev/null |
+    sed -n 's/^branches: .*(\([0-9]*\) out of \([0-9]*\)).*/\1 \2/p')
+if [[ ${total:-0} -gt 0 ]]; then
+  percent=$(awk -v t="$taken" -v n="$total" 'BEGIN { printf "%.1f", 100 * t / n }')
+  echo "branch coverage of product code: $percent% ($taken of $total), gate $coverage_gate%"
+  if ((taken * 100 >= coverage_gate * total)); then
+    passed=$((passed + 1))
+  else
+    echo "branch coverage of product code is below the gate"
+    failed=$((failed + 1))
+  fi
+else
+  echo "branch coverage of product code: not measured"
+  failed=$((failed + 1))
+fi
 
 # ---- Fuzzing ----------------------------------------------------------------------
 # One pass or failure per target, from the "N passed, N failed" that ends

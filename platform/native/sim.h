@@ -8,6 +8,7 @@
 #include "sim_version.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ void FailCall(const std::string& api, DWORD error, int nth = 1, int times = 1);
 // IP_TTL_EXPIRED_TRANSIT, ...) returns one reply carrying that status, as a
 // router's error message arrives; any other error makes it return 0.
 
+// Runs `action` (a change to the machine through this control API) just
+// before the nth use of `api` from now goes ahead: the machine changing
+// between two calls of the product.
+void BeforeCall(const std::string& api, int nth, std::function<void()> action);
 // How many times `api` was called since the last Reset.
 int CallCount(const std::string& api);
 // Every api called since the last Reset, with its count.

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 
 namespace sim {
@@ -16,6 +17,13 @@ struct Fault {
   DWORD error;
   int skip;   // uses to let through before failing
   int times;  // failing uses left
+};
+
+// Something that happens to the machine just before the nth use of an api.
+struct Action {
+  std::string api;
+  int skip;  // uses to let through first
+  std::function<void()> run;
 };
 
 struct Module {
@@ -29,6 +37,7 @@ std::vector<char> ExactCopy(const std::string& text) {
 
 struct CoreState {
   std::vector<Fault> faults;
+  std::vector<Action> actions;
   std::map<std::string, int> calls;
   std::map<uintptr_t, HandleKind> handles;
   uintptr_t nextHandle = 0x1000;
@@ -104,6 +113,14 @@ namespace detail {
 bool ShouldFail(const char* api, DWORD* error) {
   CoreState& s = State();
   ++s.calls[api];
+  for (auto it = s.actions.begin(); it != s.actions.end(); ++it) {
+    if (it->api != api) continue;
+    if (it->skip-- > 0) continue;
+    std::function<void()> run = std::move(it->run);
+    s.actions.erase(it);
+    run();
+    break;
+  }
   for (auto it = s.faults.begin(); it != s.faults.end(); ++it) {
     if (it->api != api) continue;
     if (it->skip > 0) {
@@ -201,6 +218,10 @@ void FailCall(const std::string& api, DWORD error, int nth, int times) {
 }
 
 std::map<std::string, int> CallCounts() { return State().calls; }
+
+void BeforeCall(const std::string& api, int nth, std::function<void()> action) {
+  State().actions.push_back(Action{api, nth - 1, std::move(action)});
+}
 
 int CallCount(const std::string& api) {
   auto it = State().calls.find(api);

@@ -6,6 +6,8 @@ CVN_JOBS=${CVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 CVN_NATIVE_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev)
 CVN_WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686)
+# gcovr reads the branch coverage of the native build's product code.
+CVN_COVERAGE_PACKAGES=(gcovr)
 # clang with its sanitizer and libFuzzer runtimes, for scripts/fuzz.sh.
 CVN_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # netbase: /etc/services and the protocol table, without which service

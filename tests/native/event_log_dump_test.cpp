@@ -78,6 +78,14 @@ TEST_F(EventLogDumpTest, EmptyLogOrOneThatCannotBeOpened) {
   EXPECT_EQ(Dump([] { sim::FailCall("OpenEventLogA", ERROR_ACCESS_DENIED); }), "");
 }
 
+TEST_F(EventLogDumpTest, LogWhoseRecordsCannotBeCountedIsNotReadButClosed) {
+  sim::AddEvent(Event("Corvane", 86400, {"started"}));
+  EXPECT_EQ(Dump([] { sim::FailCall("GetNumberOfEventLogRecords", ERROR_ACCESS_DENIED); }), kHeading);
+  EXPECT_EQ(sim::CallCount("ReadEventLogA"), 0);
+  EXPECT_EQ(sim::CallCount("malloc"), 1);  // the heading's entry only
+  EXPECT_EQ(sim::CallCount("CloseEventLog"), 1);
+}
+
 TEST_F(EventLogDumpTest, RecordsLargerThanTheFirstBufferGrowIt) {
   // A record of exactly 1024 bytes fits the first buffer; the next needs more.
   sim::EventRecord exact = Event("Corvane", 0, {""});

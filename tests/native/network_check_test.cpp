@@ -111,6 +111,23 @@ TEST_F(NetworkCheckTest, NamesDifferingOnlyInCaseMatch) {
   EXPECT_EQ(PendingReport, nullptr);
 }
 
+TEST_F(NetworkCheckTest, NamesOfWhichOneIsAPrefixOfTheOtherDoNotMatch) {
+  const std::string fqdn = sim::kScriptedFqdn;
+  for (const std::string& reverse : {std::string("cvnhost"), fqdn + ".example"}) {
+    sim::AddReverse(sim::kScriptedAddress, reverse);
+    EXPECT_EQ(CheckNetworkConnectivity(2), SEV_INFORMATION) << reverse;
+    EXPECT_EQ(Entries(),
+              (Lines{"Information: The local name \"cvnhost\" resolves to the full domain\nname of "
+                     "\"cvnhost.velmora.test\". However the TCP/IP address of the\nlocal name "
+                     "resolves back to \"" +
+                         reverse + "\".\n\n",
+                     kVerifyNameServers}))
+        << reverse;
+    ReportDiscard();
+  }
+  EXPECT_EQ(WarningCount + ErrorCount, 0u);
+}
+
 TEST_F(NetworkCheckTest, FailedSelfPingAtLevelOneLeavesErrorFailureAndAdvice) {
   sim::DropEcho(sim::kScriptedAddress);
   EXPECT_EQ(CheckNetworkConnectivity(1), SEV_ERROR);
@@ -459,6 +476,18 @@ TEST_F(PingHostTest, HostNameFailuresOfTheTwoReadsDifferInTheirAdvice) {
   sim::FailCall("gethostname", WSAENETDOWN);
   EXPECT_EQ(PingHost("cvnhost", 0), 1u);
   EXPECT_EQ(Entries(), Lines{kNetworkDown});
+}
+
+TEST_F(PingHostTest, OwnNameOf127CharactersFitsTheFromPart) {
+  const std::string ownName(127, 'h');
+  sim::SetHostName(ownName);
+  sim::AddHost(ownName + ".velmora.test", {"10.20.30.41"}, {ownName});
+  sim::AddHost("ns1.velmora.test", {"10.0.0.53"}, {"ns1"});
+  EXPECT_EQ(PingHost("ns1", 0), 0u);
+  EXPECT_EQ(Entries(), (Lines{" Pinging: 10.0.0.53 (ns1) from " + ownName +
+                                  ".velmora.test with 32 bytes of data...\n",
+                              kUnder1Ms}));
+  EXPECT_EQ(EchoedAddresses(), Lines{"10.0.0.53"});
 }
 
 TEST_F(PingHostTest, OwnNameThatDoesNotResolveGivesNoFqdn) {

@@ -123,6 +123,17 @@ TEST_F(RegistryDumpTest, DataWithoutItsTerminatorEndsAtTheLengthRead) {
                              Line("Word", "0x0201 (513)"));
 }
 
+TEST_F(RegistryDumpTest, MultiStringSeparatorAtTheEndOfTheLineIsDropped) {
+  // " " + 258 characters fill the line; the separator would be its 260th byte.
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Edge", REG_MULTI_SZ,
+                   std::string(258, 'a') + std::string(1, '\0') + "b");
+  // One string shorter: the separator is the last character, the next string is cut.
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Before", REG_MULTI_SZ,
+                   std::string(257, 'a') + std::string(1, '\0') + "bc");
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Edge", " " + std::string(258, 'a')) +
+                             Line("Before", " " + std::string(257, 'a') + " "));
+}
+
 TEST_F(RegistryDumpTest, SubkeyPathsTooLongAreSkippedNotCut) {
   std::string longKey = std::string(kRoot) + "\\" + std::string(200, 'k');
   std::string tooDeep = longKey + "\\" + std::string(60, 'z');  // 286 characters

@@ -187,6 +187,35 @@ TEST_F(DeleteTreeTest, SearchThatWouldNotFitIsSkipped) {
   EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
 }
 
+TEST_F(DeleteTreeTest, FirstMatchThatCannotGoLeavesZeroAndTheRestGoes) {
+  sim::MakeFile("C:\\Corvane\\a.rpt");
+  sim::MakeFile("C:\\Corvane\\b.rpt");
+  sim::MakeFile("C:\\Corvane\\keep.txt");
+  sim::HoldOpen("C:\\Corvane\\a.rpt");
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);  // the hand-over of a.rpt
+  EXPECT_EQ(DeleteTree("C:\\Corvane\\", "*.rpt"), 0);
+  EXPECT_TRUE(sim::Exists("C:\\Corvane\\a.rpt"));
+  EXPECT_FALSE(sim::Exists("C:\\Corvane\\b.rpt"));
+  EXPECT_TRUE(sim::Exists("C:\\Corvane\\keep.txt"));
+  ASSERT_EQ(sim::PendingOperations().size(), 1u);
+  EXPECT_EQ(sim::PendingOperations()[0].source, "C:\\Corvane\\");
+}
+
+TEST_F(DeleteTreeTest, EntryWhosePathWouldNotFitIsLeftAndCounted) {
+  // The directory ends in a backslash, so directory + "\\" + name is one
+  // character longer than the entry's own path of 259 characters.
+  std::string directory = "C:\\" + std::string(200, 'd') + "\\";
+  std::string longName(55, 'n');
+  sim::MakeDirectory(directory + longName);
+  sim::MakeFile(directory + longName.substr(0, 54) + "f");
+  sim::MakeFile(directory + "short.txt");
+  EXPECT_EQ(DeleteTree(directory.c_str(), "*.*"), 0);
+  EXPECT_TRUE(sim::IsDirectory(directory + longName));
+  EXPECT_TRUE(sim::Exists(directory + longName.substr(0, 54) + "f"));
+  EXPECT_FALSE(sim::Exists(directory + "short.txt"));
+  EXPECT_TRUE(sim::DeletionPending(directory));
+}
+
 // ---- DeleteRegistryTree -----------------------------------------------------------
 
 using DeleteRegistryTreeTest = RemovalTest;
@@ -290,6 +319,39 @@ TEST_F(DeleteRegistryTreeTest, SubkeyThatCannotGoStopsTheWalkInsteadOfLooping) {
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Weekly"));
   EXPECT_LT(sim::CallCount("RegOpenKeyExA"), 20);
+}
+
+TEST_F(DeleteRegistryTreeTest, KeyRightBelowTheRootHasNoParentToOpen) {
+  sim::CreateKey(HKEY_CURRENT_USER, "Corvane\\Admin\\Layout");
+  sim::CreateKey(HKEY_CURRENT_USER, "CorvaneOther");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, "Corvane"), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Corvane"));
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "CorvaneOther"));
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "Software"));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 3);
+}
+
+TEST_F(DeleteRegistryTreeTest, PathsThatWouldNotFitAreRefusedNotCut) {
+  // A parent path of 310 characters: neither a subkey's path nor the parent
+  // fits a path buffer.
+  const std::string parent = "SOFTWARE\\" + std::string(200, 'a') + "\\" + std::string(99, 'b');
+  sim::CreateKey(HKEY_CURRENT_USER, parent + "\\Leaf");
+  sim::CreateKey(HKEY_CURRENT_USER, parent + "\\Tree\\Sub");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, (parent + "\\Leaf").c_str()),
+            ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, (parent + "\\Tree").c_str()),
+            ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, parent + "\\Leaf"));
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, parent + "\\Tree\\Sub"));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+}
+
+TEST_F(DeleteRegistryTreeTest, ParentThatCannotBeOpenedForWritingIsReported) {
+  sim::CreateKey(HKEY_CURRENT_USER, kCorvane);
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);  // the parent's open
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
 }
 
 TEST_F(DeleteRegistryTreeTest, RefusedDeletionIsReportedNotSuccess) {

@@ -95,12 +95,14 @@ TEST_F(ReportTest, DiscardFreesEveryEntry) {
 }
 
 TEST_F(ReportTest, EmptyResultAddsNoEntry) {
-  ReportAdd("");
+  EXPECT_EQ(ReportAdd(""), 0);
   EXPECT_EQ(PendingReport, nullptr);
-  ReportAdd("x");
-  ReportAdd("%s", "");
-  ReportAdd("y");
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+  EXPECT_EQ(ReportAdd("x"), 0);
+  EXPECT_EQ(ReportAdd("%s", ""), 0);
+  EXPECT_EQ(ReportAdd("y"), 0);
   EXPECT_EQ(ListBytes(), std::string("x\0y\0\0", 5));
+  EXPECT_EQ(sim::CallCount("malloc") + sim::CallCount("realloc"), 1);
 }
 
 TEST_F(ReportTest, FormattedEntryIsCutAt1023Characters) {

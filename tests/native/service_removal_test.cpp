@@ -1,7 +1,9 @@
 // Stopping and deleting services: every branch of RemoveService with its
 // dialogs and answers, the 65-second wait, and the exported stop-and-wait.
+#include <cstring>
 #include <string>
 
+#include "dialogs.h"
 #include "hooks.h"
 #include "service_removal.h"
 #include "sim_fixture.h"
@@ -238,6 +240,45 @@ TEST_F(RemoveServiceTest, ErrorWithoutSystemTextJoinsLineAndQuestion) {
   sim::QueueAnswer(IDYES);
   EXPECT_EQ(Remove("CVNSvc"), 0);
   ExpectOneWarning("Error attemping to delete CVNSvc service\n\n" + kQuestion);
+}
+
+TEST_F(RemoveServiceTest, ServiceNameLongerThanTheFirstLineIsCutBeforeTheQuestion) {
+  const std::string name(300, 'n');
+  sim::FailCall("OpenServiceA", ERROR_ACCESS_DENIED);
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(Remove(name.c_str()), -1);
+  // The first line keeps the room the question leaves: 259 - 40 characters.
+  const std::string first = "Error Opening ";
+  ExpectOneWarning(first + name.substr(0, 259 - kQuestion.size() - first.size()) + kQuestion);
+}
+
+// ---- Dialog texts ----------------------------------------------------------------
+
+TEST(DialogTextTest, NameIsCutOnlyWhenTheFirstLineWouldNotFitItsBuffer) {
+  const char format[] = "Error Opening %s service\n\n";
+  const size_t room = DIALOG_TEXT_SIZE - 1 - (sizeof format - 1 - 2);
+  char line[DIALOG_TEXT_SIZE + 1];
+  for (size_t length : {room, room + 1, size_t{1000}}) {
+    const std::string name(length, 'n');
+    memset(line, '#', sizeof line);
+    FormatNamedLine(line, format, name.c_str());
+    EXPECT_EQ(std::string(line), "Error Opening " + std::string(room, 'n') + " service\n\n") << length;
+    EXPECT_EQ(strlen(line), DIALOG_TEXT_SIZE - 1u);
+    EXPECT_EQ(line[DIALOG_TEXT_SIZE], '#');
+  }
+  FormatNamedLine(line, format, "CVNSvc");
+  EXPECT_EQ(std::string(line), "Error Opening CVNSvc service\n\n");
+}
+
+TEST(DialogTextTest, QuestionLongerThanTheBufferIsAllThatIsShown) {
+  const std::string question(300, 'q');
+  char text[DIALOG_TEXT_SIZE + 1];
+  memset(text, '#', sizeof text);
+  ComposeDialogText(text, "first\n", "middle\n", question.c_str());
+  EXPECT_EQ(std::string(text), question.substr(0, DIALOG_TEXT_SIZE - 1));
+  EXPECT_EQ(text[DIALOG_TEXT_SIZE], '#');
+  ComposeDialogText(text, "first\n", "middle\n", question.substr(0, DIALOG_TEXT_SIZE - 1).c_str());
+  EXPECT_EQ(std::string(text), question.substr(0, DIALOG_TEXT_SIZE - 1));
 }
 
 // ---- inEnsureServiceNotRunning ---------------------------------------------------

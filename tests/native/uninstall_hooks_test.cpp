@@ -597,6 +597,282 @@ TEST_F(UninstUnInitializeTest, UnattendedWithoutStatusFileAppendsNothing) {
   EXPECT_TRUE(sim::Dialogs().empty());
 }
 
+// ---- Installation directory: reading and stashing ---------------------------------
+
+using InstallDirTest = UninstallTest;
+
+// The product key opened as the hooks open it, for ReadStringValue.
+HKEY OpenProductKey() {
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+  return key;
+}
+
+TEST_F(InstallDirTest, DirectoryOf259CharactersFitsAPathBufferAnd260DoNot) {
+  const std::string fits = "C:\\" + std::string(255, 'f') + "\\";  // 259 characters
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, fits);
+  char path[MAX_PATH];
+  EXPECT_EQ(ReadInstallDirInto(path), 1);
+  EXPECT_EQ(std::string(path), fits);
+
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, fits + "x");
+  memset(path, 'z', sizeof path);
+  EXPECT_EQ(ReadInstallDirInto(path), 0);
+  EXPECT_EQ(std::string(path), "");
+}
+
+TEST_F(InstallDirTest, MissingValueOrValueOfAnotherTypeReadsAsNothing) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "JournalRoot", REG_SZ, kJournals);
+  EXPECT_EQ(ReadInstallDir(), nullptr);
+  HKEY key = OpenProductKey();
+  char* value = reinterpret_cast<char*>(1);
+  EXPECT_EQ(ReadStringValue(key, "InstallationDirectory", &value), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(value, nullptr);
+
+  for (DWORD type : {static_cast<DWORD>(REG_DWORD), static_cast<DWORD>(REG_MULTI_SZ),
+                     static_cast<DWORD>(REG_BINARY)}) {
+    sim::SetRawValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", type,
+                     std::string("C:\\x\\\0", 6));
+    value = reinterpret_cast<char*>(1);
+    EXPECT_EQ(ReadStringValue(key, "InstallationDirectory", &value), ERROR_INVALID_DATA) << type;
+    EXPECT_EQ(value, nullptr) << type;
+    EXPECT_EQ(ReadInstallDir(), nullptr) << type;
+  }
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+TEST_F(InstallDirTest, ExpandableStringIsReadAsStoredAndUnterminatedOneGetsItsNul) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_EXPAND_SZ,
+                "%ProgramFiles%\\Corvane\\");
+  char* value = ReadInstallDir();
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(std::string(value), "%ProgramFiles%\\Corvane\\");
+  free(value);
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, "C:\\Corvane\\");
+  value = ReadInstallDir();
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(std::string(value), "C:\\Corvane\\");
+  free(value);
+}
+
+TEST_F(InstallDirTest, ValueChangedBetweenTheTwoQueriesReadsAsNothing) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  HKEY key = OpenProductKey();
+  char* value = reinterpret_cast<char*>(1);
+  // Rewritten as a number of the same size between the size and the data query.
+  sim::BeforeCall("RegQueryValueExA", 2, [] {
+    sim::SetRawValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_BINARY,
+                     std::string(kInstall.size() + 1, '\x01'));
+  });
+  EXPECT_EQ(ReadStringValue(key, "InstallationDirectory", &value), ERROR_INVALID_DATA);
+  EXPECT_EQ(value, nullptr);
+  // Grown between the two queries: the data no longer fits the block.
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  sim::BeforeCall("RegQueryValueExA", 2, [] {
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall + "Bin\\");
+  });
+  value = reinterpret_cast<char*>(1);
+  EXPECT_EQ(ReadStringValue(key, "InstallationDirectory", &value), ERROR_MORE_DATA);
+  EXPECT_EQ(value, nullptr);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
+TEST_F(InstallDirTest, FailedAllocationReadsAsNothing) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  HKEY key = OpenProductKey();
+  char* value = reinterpret_cast<char*>(1);
+  sim::FailCall("malloc", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(ReadStringValue(key, "InstallationDirectory", &value), ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(value, nullptr);
+  EXPECT_EQ(sim::CallCount("RegQueryValueExA"), 1);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  sim::FailCall("malloc", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(ReadInstallDir(), nullptr);
+}
+
+TEST_F(InstallDirTest, StashThatCannotBeCreatedIsLeftOutQuietly) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  sim::FailCall("RegCreateKeyExA", ERROR_ACCESS_DENIED);
+  StashInstallDir();
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+  EXPECT_EQ(sim::CallCount("RegCreateKeyExA"), 1);
+  EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
+  // A stash left from before whose security shuts the user out.
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, kStash);
+  StashInstallDir();
+  EXPECT_EQ(sim::CallCount("RegCreateKeyExA"), 2);
+  EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
+  sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, kStash, false);
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);
+  // SOFTWARE itself cannot be opened for the stash (the product key's open
+  // comes first).
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);
+  StashInstallDir();
+  EXPECT_EQ(sim::CallCount("RegCreateKeyExA"), 2);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+}
+
+TEST_F(InstallDirTest, WithoutTheValuePinAndPurgeOpenNothingElseAndTouchNothing) {
+  Attended();
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "JournalRoot", REG_SZ, kJournals);
+  // What an empty directory would name, and what it would purge.
+  sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, "cvnax.ocx", 3);
+  sim::MakeFile("C:\\help.GID", "x");
+  sim::MakeFile("C:\\Logs\\svc.log", "x");
+  PinSharedControl();
+  PurgeInstallDirLeftovers();
+  // One open each: the product key's.
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 2);
+  EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, "cvnax.ocx")->data,
+            std::string("\x03\x00\x00\x00", 4));
+  EXPECT_TRUE(sim::Exists("C:\\help.GID"));
+  EXPECT_TRUE(sim::Exists("C:\\Logs\\svc.log"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(InstallDirTest, SharedControlNotListedOrNamesTooLongAreLeftAlone) {
+  // Installed, but the shared control has no counter: nothing is written.
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, "C:\\Other\\cvnax.ocx", 3);
+  PinSharedControl();
+  EXPECT_EQ(sim::CallCount("RegQueryValueExA"), 3);  // size, data, counter
+  EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
+  EXPECT_EQ(sim::ValueNames(HKEY_LOCAL_MACHINE, kSharedDlls),
+            std::vector<std::string>{"C:\\Other\\cvnax.ocx"});
+  // A directory of 255 characters fits, but neither directory + "cvnax.ocx"
+  // nor directory + "Logs\" (or a leftover pattern) does.
+  const std::string directory = "C:\\" + std::string(251, 'd') + "\\";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+  sim::MakeFile(directory + "x", "x");
+  PinSharedControl();
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 3);  // product key twice, SharedDLLs once
+  PurgeInstallDirLeftovers();
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 4);
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_TRUE(sim::Exists(directory + "x"));
+}
+
+// ---- Directory lengths at the edge of a path ---------------------------------------
+
+using PathEdgeTest = UninstallTest;
+
+TEST_F(PathEdgeTest, StatusFilePathsThatExactlyFillAPathAreUsedByBothHooks) {
+  Unattended();
+  InstallProduct();
+  // 246 characters + "\cvnunins.mi_" (13) = 259, the longest path there is.
+  const std::string windows = "C:\\" + std::string(243, 'w');
+  sim::MakeDirectory(windows);
+  sim::SetWindowsDirectory(windows);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  const std::string shipped = sim::FileContents(kInstall + "cvnunins.mi_");
+  EXPECT_EQ(sim::FileContents(windows + "\\cvnunins.mi_"), shipped);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists(windows + "\\cvnunins.mi_"));
+  EXPECT_EQ(sim::FileContents(windows + "\\cvnunins.mif"), shipped + " ");
+  EXPECT_TRUE(sim::Dialogs().empty());
+}
+
+TEST_F(PathEdgeTest, StatusFilePathsOneCharacterTooLongAreLeftAloneByBothHooks) {
+  Unattended();
+  InstallProduct();
+  const std::string windows = "C:\\" + std::string(244, 'w');  // 247 + 13 = 260
+  sim::MakeDirectory(windows);
+  sim::SetWindowsDirectory(windows);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("CopyFileA"), 0);
+  const int moves = sim::CallCount("MoveFileExA");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("MoveFileExA"), moves + 1);  // the installation directory only
+  EXPECT_EQ(sim::CallCount("CreateFileA"), 0);
+  EXPECT_TRUE(sim::DirectoryEntries(windows).empty());
+  EXPECT_TRUE(sim::Dialogs().empty());
+}
+
+TEST_F(PathEdgeTest, UnattendedWithoutRoomForTheShippedStatusFileCopiesNothing) {
+  Unattended();
+  InstallServices();
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);  // no installation directory
+  // 248 characters + "cvnunins.mi_" (12) = 260.
+  const std::string directory = "C:\\" + std::string(244, 'i') + "\\";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+  sim::MakeFile(directory + "cvnunins.mi", "[MIF]");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("CopyFileA"), 0);
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
+  EXPECT_TRUE(sim::Dialogs().empty());
+}
+
+TEST_F(PathEdgeTest, WindowsDirectoryOf260CharactersIsUnknownToBothHooks) {
+  Unattended();
+  InstallProduct();
+  sim::SetWindowsDirectory("C:\\" + std::string(257, 'w'));
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("GetWindowsDirectoryA"), 1);
+  EXPECT_EQ(sim::CallCount("CopyFileA"), 0);
+  const int moves = sim::CallCount("MoveFileExA");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("GetWindowsDirectoryA"), 2);
+  EXPECT_EQ(sim::CallCount("MoveFileExA"), moves + 1);  // the installation directory only
+  EXPECT_EQ(sim::CallCount("CreateFileA"), 0);
+}
+
+TEST_F(PathEdgeTest, SystemDirectoryOf260CharactersIsUnknownAnd259LeavesNoRoomForDrivers) {
+  Attended();
+  InstallProduct();
+  sim::SetSystemDirectory("C:\\" + std::string(257, 's'));
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  ASSERT_EQ(sim::Dialogs().size(), 1u);
+  EXPECT_EQ(sim::Dialogs()[0].text,
+            "Could not get the Windows NT System directory.\nUnInstall will try to continue.\n");
+  EXPECT_EQ(sim::Dialogs()[0].style, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+
+  // 259 characters are a directory, but "\drivers" no longer fits after it:
+  // no driver file is looked for, and the hook goes on to the data question.
+  sim::SetSystemDirectory("C:\\" + std::string(256, 's'));
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::Dialogs().size(), 2u);
+  EXPECT_EQ(sim::Dialogs()[1].text, kDataQuestion);
+  for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"})
+    EXPECT_TRUE(sim::Exists(kDrivers + name)) << name;
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+}
+
+// ---- Reboot without the shutdown privilege --------------------------------------------
+
+TEST_F(UninstUnInitializeTest, TokenOrPrivilegeThatCannotBeHadStillRequestsTheRestart) {
+  const std::string failed =
+      "Error in requesting System Shutdown\n\nA required privilege is not held by the client.\r\n"
+      "\nPlease reboot your system manually\n";
+  Attended();
+  sim::FailCall("OpenProcessToken", ERROR_ACCESS_DENIED);
+  sim::QueueAnswer(IDYES);
+  sim::QueueAnswer(IDOK);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("LookupPrivilegeValueA"), 0);
+  EXPECT_TRUE(sim::PrivilegeChanges().empty());
+  ASSERT_EQ(sim::ShutdownRequests().size(), 1u);
+  EXPECT_FALSE(sim::ShutdownRequests()[0].succeeded);
+  ASSERT_EQ(sim::Dialogs().size(), 2u);
+  EXPECT_EQ(sim::Dialogs()[1].text, failed);
+
+  sim::FailCall("LookupPrivilegeValueA", ERROR_NO_SUCH_PRIVILEGE);
+  sim::QueueAnswer(IDYES);
+  sim::QueueAnswer(IDOK);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::CallCount("OpenProcessToken"), 2);
+  EXPECT_EQ(sim::CallCount("AdjustTokenPrivileges"), 0);
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Token), 0);
+  ASSERT_EQ(sim::ShutdownRequests().size(), 2u);
+  EXPECT_FALSE(sim::ShutdownRequests()[1].succeeded);
+  ASSERT_EQ(sim::Dialogs().size(), 4u);
+  EXPECT_EQ(sim::Dialogs()[3].text, failed);
+}
+
 // ---- Both hooks, as the uninstaller runs them -----------------------------------------
 
 TEST_F(UninstallTest, WholeUnattendedUninstall) {

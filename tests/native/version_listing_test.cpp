@@ -117,6 +117,42 @@ TEST_F(VersionListingTest, InstallationDirectoryWithoutTrailingBackslashSearches
                         Files(kSystem) + Files(kDrivers));
 }
 
+TEST_F(VersionListingTest, InstallationDirectoryThatFillsAPathIsNamedButNotSearched) {
+  // 255 characters + "*.exe" = 260: no search fits after the directory.
+  const std::string directory = "C:\\" + std::string(251, 'i') + "\\";
+  Install(directory);
+  EXPECT_EQ(List(), kHeading + Files(directory) + Files(kSystem) + Files(kDrivers));
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 17 + 3);
+  // 260 characters are no directory at all.
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", REG_SZ,
+                directory + std::string(5, 'i'));
+  EXPECT_EQ(List(), kHeading + Files(kSystem) + Files(kDrivers));
+}
+
+TEST_F(VersionListingTest, WindowsDirectoryTooLongForTheSystemOrDriverDirectory) {
+  Install();
+  // 250 + "\system32\" = 260.
+  const std::string windows250 = "C:\\" + std::string(247, 'w');
+  EXPECT_EQ(List(windows250.c_str()), kHeading + Files(kInstall));
+  // 242 + "\system32\" = 252, + "drivers\" = 260; only the one system file
+  // of 7 characters, vb40032, still fits a search.
+  const std::string windows242 = "C:\\" + std::string(239, 'w');
+  const int searches = sim::CallCount("FindFirstFileA");
+  EXPECT_EQ(List(windows242.c_str()), kHeading + Files(kInstall) + Files(windows242 + "\\system32\\"));
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), searches + 3 + 1);
+}
+
+TEST_F(VersionListingTest, FoundFileWhosePathWouldNotFitHasNoVersionInformation) {
+  // Without its backslash the directory's last name is repeated in front of
+  // every name found: C:\<126> + <126>a.exe is 260 characters.
+  const std::string name(126, 'p');
+  Install("C:\\" + name);
+  Versioned("C:\\" + name + "a.exe", 0x00010005, 0, "1.5");
+  Versioned("C:\\" + name + ".exe", 0x00010005, 0, "1.5");
+  EXPECT_EQ(List(), kHeading + Files("C:\\" + name) + NoVersion(name + ".exe") +
+                        NoVersion(name + "a.exe") + Files(kSystem) + Files(kDrivers));
+}
+
 TEST_F(VersionListingTest, SingleFileSearchPrintsItsLine) {
   Versioned("C:\\Tools\\tool.exe", 0x00020001, 0x00030004, "2.1.3.4");
   sim::ClearConsole();

@@ -272,6 +272,27 @@ TEST_F(VersionReaderTest, LongFileVersionIsCutTo79Characters) {
   }
 }
 
+TEST_F(VersionReaderTest, FileVersionWithoutItsNulEndsAtItsLength) {
+  // The FileVersion node's value length is cut to 4 characters: "4.21"
+  // without a terminator, followed by more text in the block.
+  std::vector<BYTE> block = BuildVersionBlock(VersionFields{});
+  std::vector<BYTE> key;
+  for (char c : std::string("FileVersion")) {
+    key.push_back(static_cast<BYTE>(c));
+    key.push_back(0);
+  }
+  auto at = std::search(block.begin(), block.end(), key.begin(), key.end());
+  ASSERT_NE(at, block.end());
+  const size_t valueLength = static_cast<size_t>(at - block.begin()) - 4;
+  ASSERT_EQ(block[valueLength], 10);  // "4.21.0007" and its NUL
+  block[valueLength] = 4;
+  sim::MakeFile(kFile, "MZ");
+  sim::SetVersionResource(kFile, block);
+  EXPECT_EQ(ReadStrings(), 0);
+  EXPECT_EQ(Text(), "4.21");
+  EXPECT_EQ(major_, 4);
+}
+
 TEST_F(VersionReaderTest, EmptyFileVersionIsAnEmptyText) {
   VersionFields fields;
   fields.strings = {{"FileVersion", ""}};
