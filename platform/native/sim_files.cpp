@@ -621,6 +621,57 @@ void SetCurrentDirectory(const std::string& path) {
   Files().currentDirectory = parsed.Full();
 }
 
+namespace {
+
+void Snapshot(const Node& directory, const std::string& path, std::map<std::string, EntryState>* out) {
+  for (const auto& child : directory.children) {
+    const Node& node = *child.second;
+    std::string full = path + child.first;
+    (*out)[full] = EntryState{node.attributes, node.contents, Upper(node.linkTarget)};
+    if (node.IsDirectory() && node.linkTarget.empty()) Snapshot(node, full + "\\", out);
+  }
+}
+
+// The physical path of `path`'s first `count` components as a text, walking
+// junctions (depth-limited like every walk).
+std::string Resolve(const Path& path, size_t count, bool followLast, int depth) {
+  std::string text{path.drive, ':', '\\'};
+  Node* node = DriveRoot(path.drive);
+  for (size_t i = 0; i < count; ++i) {
+    std::string name = Upper(path.parts[i]);
+    Node* child = node ? Child(node, name) : nullptr;
+    if (child && !child->linkTarget.empty() && (followLast || i + 1 < count)) {
+      Path target;
+      DWORD error;
+      if (depth >= kMaxLinkDepth || !ParsePath(child->linkTarget, &target, &error)) return "";
+      text = Resolve(target, target.parts.size(), true, depth + 1);
+      if (text.empty()) return "";
+      if (text.back() != '\\') text += '\\';
+      node = WalkDirectory(target, target.parts.size(), depth + 1, &error);
+      continue;
+    }
+    text += name + "\\";
+    node = child && child->IsDirectory() ? child : nullptr;
+  }
+  if (text.size() > 3) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+std::map<std::string, EntryState> FileSnapshot() {
+  std::map<std::string, EntryState> entries;
+  for (const auto& drive : Files().drives) Snapshot(*drive.second, std::string{drive.first, ':', '\\'}, &entries);
+  return entries;
+}
+
+std::string ResolvePath(const std::string& path, bool followLast) {
+  Path parsed;
+  DWORD error;
+  if (!ParsePath(path, &parsed, &error)) return "";
+  return Resolve(parsed, parsed.parts.size(), followLast, 0);
+}
+
 const std::vector<PendingOperation>& PendingOperations() { return Files().pending; }
 
 bool DeletionPending(const std::string& path) {
