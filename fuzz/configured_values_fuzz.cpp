@@ -31,12 +31,6 @@ const Product kProducts[] = {{"OFADriver", "ofadriver", 2},
                              {"OFMDriver", "OfmDriver", 2},
                              {"zr-jnl", "ZR-JNL", 2}};
 
-size_t Entries() {
-  size_t count = 0;
-  for (const char* entry = PendingReport; entry && *entry; entry += std::strlen(entry) + 1) ++count;
-  return count;
-}
-
 // The text a directory value gives the check, when it is a string.
 bool StorePath(FuzzInput& input, const char* name, std::string* text) {
   uint8_t type = input.Byte();
@@ -108,7 +102,7 @@ void FuzzConfiguredValues(const uint8_t* data, size_t size) {
   }
 
   int paths = CheckConfiguredPaths(level);
-  size_t entries = Entries();
+  size_t entries = ReportEntries().size();
   unsigned errors = ErrorCount;
   FUZZ_CHECK(paths == 0 || paths == 2);
   FUZZ_CHECK(WarningCount == 0 && (errors > 0) == (paths == 2));
@@ -119,7 +113,7 @@ void FuzzConfiguredValues(const uint8_t* data, size_t size) {
     FUZZ_CHECK(paths == expectedPaths && errors == pathErrors && entries == pathEntries);
     FUZZ_CHECK(products == expectedProducts && WarningCount == productWarnings &&
                ErrorCount - errors == productErrors);
-    FUZZ_CHECK(Entries() - entries == 2 * (productWarnings + productErrors));
+    FUZZ_CHECK(ReportEntries().size() - entries == 2 * (productWarnings + productErrors));
   }
   CheckReleased();
 }

@@ -8,9 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "report.h"
 #include "sim.h"
@@ -107,6 +109,13 @@ inline void FreshMachine() {
   MessageModule = NULL;
   WarningCount = 0;
   ErrorCount = 0;
+}
+
+// The entries of the pending report, in order.
+inline std::vector<std::string> ReportEntries() {
+  std::vector<std::string> entries;
+  for (const char* entry = PendingReport; entry && *entry; entry += std::strlen(entry) + 1) entries.push_back(entry);
+  return entries;
 }
 
 // Once the report is discarded, nothing the product opened, allocated or

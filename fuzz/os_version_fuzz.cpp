@@ -54,9 +54,8 @@ Verdict Expect(bool versionFails, const sim::OsVersion& version, bool windowsDir
 }
 
 bool ReportHolds(const char* text) {
-  for (const char* entry = PendingReport; entry && *entry; entry += std::strlen(entry) + 1)
-    if (std::strcmp(entry, text) == 0) return true;
-  return false;
+  std::vector<std::string> entries = ReportEntries();
+  return std::find(entries.begin(), entries.end(), text) != entries.end();
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 // any type, empty, relative, a root, with "..", long, odd bytes), any tree
 // below and around them, services that stop or not, silent or attended with
 // any answers. Nothing outside the product's own directories, files, keys and
-// services is deleted or left for deletion at the next start, and the hooks
-// return 0 or -1 (the second always 0).
+// services is deleted or left for deletion at the next start (the data
+// directories are not the product's to delete when unattended), and the
+// hooks return 0 or -1 (the second always 0).
 //
 // Input: a fault (2 bytes); a flags byte (bit 0 unattended, bit 1 the
 // uninstaller removes the product key between the hooks, bit 2 the second
@@ -161,7 +162,9 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
     bool isString = i < 3 ? StoreValue(specs[i], tree, kProductKey, kValueNames[i], &texts[i])
                           : StoreValue(specs[i], tree, kStashKey, kValueNames[0], &texts[i]);
     if (!isString) continue;
-    allowed.Tree(texts[i]);
+    // Unattended, the databases and journals stay.
+    bool data = i == 1 || i == 2;
+    if (!data || !silent) allowed.Tree(texts[i]);
     if (i == 0 || i == 3) installDirectories.push_back(texts[i]);
   }
   for (const std::string& directory : installDirectories)
