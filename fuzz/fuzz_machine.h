@@ -98,8 +98,8 @@ inline std::string EntryName(FuzzInput& input) {
 
 // A directory tree grown from the input below a few given directories:
 // files (plain, read-only, hidden, in use), directories and junctions to any
-// directory made so far (its own ancestors included, so loops arise) or to
-// nowhere. `directories` lists every directory, junctions included.
+// directory made so far (its own ancestors included, so loops arise), to the
+// root of drive D: or to nowhere. `directories` lists every directory, junctions included.
 class FuzzTree {
  public:
   explicit FuzzTree(std::vector<std::string> bases) : directories(std::move(bases)) {
@@ -131,7 +131,9 @@ class FuzzTree {
             break;
           case 2: {
             uint8_t target = input.Byte();
-            sim::MakeJunction(path, target < directories.size() ? directories[target] : "C:\\Nowhere");
+            sim::MakeJunction(path, target < directories.size() ? directories[target]
+                                    : target & 1                 ? "D:\\"
+                                                                 : "C:\\Nowhere");
             directories.push_back(path);
             break;
           }
