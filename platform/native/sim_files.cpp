@@ -303,17 +303,23 @@ bool SameChar(char a, char b) {
   return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
 }
 
+// `failed` remembers the (mask, name) positions from which a star's tries
+// already failed, so that masks of many stars take polynomial time, as the
+// system's matcher does, not exponential.
 bool MatchFrom(const std::string& mask, size_t m, const std::string& name, size_t n,
-               size_t lastDot) {
+               size_t lastDot, std::vector<bool>* failed) {
   while (m < mask.size()) {
     char c = mask[m];
     if (c == '*' || c == kDosStar) {
+      size_t seen = m * (name.size() + 1) + n;
+      if ((*failed)[seen]) return false;
       // DOS_STAR never swallows the name's final dot.
       size_t limit = name.size();
       if (c == kDosStar && lastDot != std::string::npos && n <= lastDot) limit = lastDot;
       for (size_t k = n; k <= limit; ++k) {
-        if (MatchFrom(mask, m + 1, name, k, lastDot)) return true;
+        if (MatchFrom(mask, m + 1, name, k, lastDot, failed)) return true;
       }
+      (*failed)[seen] = true;
       return false;
     }
     if (c == kDosQm) {
@@ -348,7 +354,8 @@ bool MaskMatches(const std::string& mask, const std::string& name) {
       plain.pop_back();
     return detail::EqualsNoCase(plain, name);
   }
-  return MatchFrom(TranslateMask(mask), 0, name, 0, name.rfind('.'));
+  std::vector<bool> failed(mask.size() * (name.size() + 1), false);
+  return MatchFrom(TranslateMask(mask), 0, name, 0, name.rfind('.'), &failed);
 }
 
 WIN32_FIND_DATAA FindEntry(const std::string& name, const Node& node) {

@@ -89,6 +89,15 @@ TEST_F(FilesTest, WildcardsFollowTheDosRules) {
   EXPECT_EQ(Search("C:\\w\\*").size(), 12u);
 }
 
+TEST_F(FilesTest, MaskOfManyStarsIsMatchedWithoutBacktrackingForever) {
+  std::string name(200, 'a');
+  sim::MakeFile("C:\\w\\" + name);
+  // Each star may take any part of the name; the final "b" never matches.
+  std::string mask = "?" + std::string(60, '<') + "*" + std::string(60, '*') + "b";
+  EXPECT_EQ(Search("C:\\w\\" + mask), Names{});
+  EXPECT_EQ(Search("C:\\w\\" + std::string(60, '*') + "a"), Names{name});
+}
+
 TEST_F(FilesTest, FailedSearchesGiveWindowsErrorCodes) {
   sim::MakeFile("C:\\dir\\file.txt");
   EXPECT_EQ(SearchError("C:\\dir\\*.zip"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
