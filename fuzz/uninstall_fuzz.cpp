@@ -167,8 +167,11 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
     if (!data || !silent) allowed.Tree(texts[i]);
     if (i == 0 || i == 3) installDirectories.push_back(texts[i]);
   }
-  for (const std::string& directory : installDirectories)
+  for (const std::string& directory : installDirectories) {
     for (const char* name : kProgramFiles) allowed.Entry(directory + "\\" + name);
+    // Its log directory, also where the directory is a drive's root.
+    allowed.Tree(directory + "\\Logs");
+  }
   for (const char* name : kDriverFiles) allowed.Entry(std::string("C:\\WINNT\\system32\\drivers\\") + name);
   allowed.Entry("C:\\WINNT\\cvnunins.mi_");
   allowed.Entry("C:\\WINNT\\cvnunins.mif");
