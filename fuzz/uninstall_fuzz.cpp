@@ -39,27 +39,27 @@ const char* const kOwnedKeys[] = {"HKLM\\SOFTWARE\\VELMORA SOFTWARE\\CORVANE",
                                   "HKCU\\SOFTWARE\\VELMORA SOFTWARE\\CORVANE",
                                   "HKLM\\SOFTWARE\\VELMORA SOFTWARE UNINSTALL"};
 
-struct ValueSpec {
+struct StoredValue {
   uint8_t type;
   uint8_t base;
   std::string text;
 };
 
-ValueSpec ReadValueSpec(FuzzInput& input) {
-  ValueSpec spec;
-  spec.type = input.Byte();
-  spec.base = input.Byte();
-  spec.text = input.LongText();
-  return spec;
+StoredValue ReadStoredValue(FuzzInput& input) {
+  StoredValue value;
+  value.type = input.Byte();
+  value.base = input.Byte();
+  value.text = input.LongText();
+  return value;
 }
 
 // Stores the value; returns the text the product reads from it, or nothing
 // when it is no string.
-bool StoreValue(const ValueSpec& spec, const FuzzTree& tree, const char* key, const char* name,
+bool StoreValue(const StoredValue& value, const FuzzTree& tree, const char* key, const char* name,
                 std::string* text) {
-  if (spec.type == 0) return false;
-  std::string data = tree.Pick(spec.base) + spec.text;
-  switch (spec.type) {
+  if (value.type == 0) return false;
+  std::string data = tree.Pick(value.base) + value.text;
+  switch (value.type) {
     case 1:
       sim::SetValue(HKEY_LOCAL_MACHINE, key, name, REG_SZ, data);
       break;
@@ -70,7 +70,7 @@ bool StoreValue(const ValueSpec& spec, const FuzzTree& tree, const char* key, co
       sim::SetRawValue(HKEY_LOCAL_MACHINE, key, name, REG_SZ, data);
       break;
     default:
-      sim::SetRawValue(HKEY_LOCAL_MACHINE, key, name, spec.type, data);
+      sim::SetRawValue(HKEY_LOCAL_MACHINE, key, name, value.type, data);
       return false;
   }
   *text = CText(data);
@@ -134,8 +134,8 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   uint16_t answers = input.Word();
   uint8_t installed = input.Byte();
   uint8_t behaviour = input.Byte();
-  ValueSpec specs[4];
-  for (ValueSpec& spec : specs) spec = ReadValueSpec(input);
+  StoredValue values[4];
+  for (StoredValue& value : values) value = ReadStoredValue(input);
 
   ArrangeMachine();
   FuzzTree tree({"C:\\Program Files\\Corvane\\", "C:\\Corvane\\Databases", "C:\\Corvane\\Journals",
@@ -159,8 +159,8 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   std::string texts[4];
   std::vector<std::string> installDirectories;
   for (int i = 0; i < 4; ++i) {
-    bool isString = i < 3 ? StoreValue(specs[i], tree, kProductKey, kValueNames[i], &texts[i])
-                          : StoreValue(specs[i], tree, kStashKey, kValueNames[0], &texts[i]);
+    bool isString = i < 3 ? StoreValue(values[i], tree, kProductKey, kValueNames[i], &texts[i])
+                          : StoreValue(values[i], tree, kStashKey, kValueNames[0], &texts[i]);
     if (!isString) continue;
     // Unattended, the databases and journals stay.
     bool data = i == 1 || i == 2;
