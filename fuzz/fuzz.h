@@ -8,9 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "report.h"
 #include "sim.h"
@@ -21,6 +23,12 @@ void FuzzVersionInfo(const uint8_t* data, size_t size);
 void FuzzRegistryDump(const uint8_t* data, size_t size);
 void FuzzSilentMode(const uint8_t* data, size_t size);
 void FuzzNameServers(const uint8_t* data, size_t size);
+void FuzzDeleteTree(const uint8_t* data, size_t size);
+void FuzzUninstall(const uint8_t* data, size_t size);
+void FuzzCvncheckArguments(const uint8_t* data, size_t size);
+void FuzzValidateTargets(const uint8_t* data, size_t size);
+void FuzzOsVersion(const uint8_t* data, size_t size);
+void FuzzConfiguredValues(const uint8_t* data, size_t size);
 
 // A property the product must keep: a failure throws, which ends a fuzzer
 // run (uncaught) or fails the corpus test (caught there).
@@ -69,12 +77,22 @@ struct FuzzFault {
   DWORD error;
 };
 
+// The fault an input chose: the index into the list (none past it) and the
+// use that fails.
+struct FuzzFaultChoice {
+  size_t index;
+  int nth;
+  bool Is(size_t wanted, int use = 0) const { return index == wanted && (use == 0 || nth == use); }
+  bool Any(size_t count) const { return index < count; }
+};
+
 // Two bytes choose one of `faults` (or none, for an index past the list) and
 // the use of it, 1 to 16, that fails.
-inline void InjectFault(FuzzInput& input, std::initializer_list<FuzzFault> faults) {
+inline FuzzFaultChoice InjectFault(FuzzInput& input, std::initializer_list<FuzzFault> faults) {
   size_t choice = input.Byte();
   int nth = input.Byte() % 16 + 1;
   if (choice < faults.size()) sim::FailCall(faults.begin()[choice].api, faults.begin()[choice].error, nth);
+  return FuzzFaultChoice{choice, nth};
 }
 
 // Replaces every `from` byte of `text`.
@@ -91,6 +109,13 @@ inline void FreshMachine() {
   MessageModule = NULL;
   WarningCount = 0;
   ErrorCount = 0;
+}
+
+// The entries of the pending report, in order.
+inline std::vector<std::string> ReportEntries() {
+  std::vector<std::string> entries;
+  for (const char* entry = PendingReport; entry && *entry; entry += std::strlen(entry) + 1) entries.push_back(entry);
+  return entries;
 }
 
 // Once the report is discarded, nothing the product opened, allocated or

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "sim.h"
@@ -146,6 +148,194 @@ void NameServerSeeds() {
         Seed().Fault(5, 2).Byte(kNameServer | kDhcp).LongText("127.0.0.1\t10.20.30.40").Raw("localhost"));
 }
 
+// Items of a generated tree (FuzzTree::Grow): kind in the low two bits
+// (0 file, 1 directory, 2 junction, 3 file in use), the parent's index
+// above them.
+enum ItemKind : uint8_t { kFile = 0, kDirectory = 1, kJunction = 2, kFileInUse = 3 };
+Seed& Item(Seed& seed, ItemKind kind, uint8_t parent, const std::string& name, uint8_t attributes = 0) {
+  return seed.Byte(static_cast<uint8_t>(parent << 2 | kind)).ShortText(name).Byte(attributes);
+}
+Seed& Junction(Seed& seed, uint8_t parent, const std::string& name, uint8_t target) {
+  return Item(seed, kJunction, parent, name).Byte(target);
+}
+
+void DeleteTreeSeeds() {
+  // Directories: 0 C:\Data\Tree, 1 C:\Data\Sibling, 2 C:\Outside, 3 D:\Far,
+  // then those the items make, in order.
+  auto tree = [](Seed& seed) {
+    Item(seed, kFile, 0, "a.txt");
+    Item(seed, kFile, 0, "b.rpt", FILE_ATTRIBUTE_READONLY);
+    Item(seed, kDirectory, 0, "sub");                 // 4
+    Item(seed, kFile, 4, "c.rpt");
+    Item(seed, kFileInUse, 4, "busy.rpt");
+    Junction(seed, 0, "out", 2);                      // 5: out of the tree
+    Junction(seed, 4, "loop", 0);                     // 6: back to its top
+    Junction(seed, 0, "far", 3);                      // 7: another drive
+    Item(seed, kFile, 2, "victim.rpt");
+    Item(seed, kFile, 1, "victim.txt");
+    Item(seed, kDirectory, 0, "hidden", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);  // 8
+    Item(seed, kFile, 8, "d.txt", FILE_ATTRIBUTE_SYSTEM);
+    return seed;
+  };
+  auto write = [&](const char* name, uint8_t directory, const std::string& suffix, const std::string& pattern,
+                   uint8_t current = 0xFF) {
+    Seed seed = Seed().NoFault().Byte(directory).ShortText(suffix).ShortText(pattern).Byte(current);
+    Write("delete_tree", name, tree(seed));
+  };
+  write("everything", 0, "", "\\*.*");
+  write("narrow_pattern", 0, "\\", "*.rpt");
+  write("parent_pattern", 0, "", "\\..\\*.*");
+  write("drive_root", 0xFF, "C:\\", "*.*");
+  write("relative", 0xFF, "Data\\Tree", "\\*.*", 0xFE);
+  write("through_junction", 5, "", "\\*.*");
+  write("junction_loop", 6, "\\loop", "\\*.*");
+  write("dotted", 0, "\\sub\\..\\..", "\\*.*");
+  Seed failing = Seed().Fault(2, 1).Byte(0).ShortText("").ShortText("\\*.*").Byte(0xFF);
+  Write("delete_tree", "delete_fails", tree(failing));
+}
+
+void UninstallSeeds() {
+  // Directories: 0 the installation directory, 1 databases, 2 journals,
+  // 3 C:\Users, 4 C:\WINNT, 5 D:\, then those the items make.
+  const uint8_t kSilent = 1, kKeyRemoved = 2, kAfterAbort = 4, kSharedControl = 8;
+  auto value = [](Seed& seed, uint8_t type, uint8_t base, const std::string& text) {
+    seed.Byte(type).Byte(base).LongText(text);
+  };
+  auto tree = [](Seed& seed) {
+    Item(seed, kFile, 0, "old.rpt");
+    Item(seed, kFile, 0, "setup.isu");
+    Item(seed, kDirectory, 0, "Logs");                // 6
+    Item(seed, kFileInUse, 6, "today.log");
+    Junction(seed, 6, "users", 3);                    // 7
+    Junction(seed, 1, "loop", 1);                     // 8
+    Item(seed, kDirectory, 1, "2026");                // 9
+    Item(seed, kFile, 9, "db.dat", FILE_ATTRIBUTE_READONLY);
+    Junction(seed, 2, "windows", 4);                  // 10
+    Item(seed, kFile, 3, "mine.isu");
+    return seed;
+  };
+  auto write = [&](const char* name, uint8_t flags, uint16_t answers, uint8_t installed, uint8_t behaviour,
+                   const std::vector<std::pair<uint8_t, std::string>>& values) {
+    Seed seed = Seed().NoFault().Byte(flags).Word(answers).Byte(installed).Byte(behaviour);
+    for (size_t i = 0; i < 4; ++i) {
+      if (i < values.size()) {
+        value(seed, 1, values[i].first, values[i].second);
+      } else {
+        value(seed, 0, 0xFF, "");
+      }
+    }
+    Write("uninstall", name, tree(seed));
+  };
+  write("attended_yes", 0, 0xFFFF, 0x1F, 0, {{0, ""}, {1, ""}, {2, ""}});
+  write("attended_no", kKeyRemoved, 0, 0x1F, 0x1F, {{0, ""}, {1, ""}, {2, ""}});
+  write("silent", kSilent | kKeyRemoved | kSharedControl, 0, 0x1F, 0x20, {{0, ""}, {1, ""}, {2, ""}});
+  write("never_stops", kAfterAbort, 0x0001, 0x01, 0xE0, {{0, ""}});
+  write("no_backslash", kSharedControl, 0xFFFF, 0, 0, {{0xFF, "C:\\Program Files\\Corvane"}, {1, ""}});
+  write("roots", 0, 0xFFFF, 0, 0, {{0xFF, "C:\\"}, {0xFF, "C:\\"}, {0xFF, "D:\\"}, {0xFF, "C:"}});
+  write("parents", 0, 0xFFFF, 0, 0,
+        {{0, "..\\..\\"}, {1, "\\.."}, {0xFF, ".."}, {0xFF, "C:\\Program Files\\Corvane\\Logs\\..\\..\\"}});
+  write("relative", 0, 0xFFFF, 0, 0, {{0xFF, "Program Files\\Corvane\\"}, {0xFF, "Users"}, {0xFF, ""}});
+  write("long", kSilent, 0xFFFF, 0, 0,
+        {{0, std::string(300, 'x') + "\\"}, {1, std::string(250, 'y')}, {2, std::string(2, '\0') + "z"}});
+  write("stash_elsewhere", kKeyRemoved, 0xFFFF, 0, 0,
+        {{0xFF, ""}, {0xFF, ""}, {0xFF, ""}, {3, "\\"}});
+  write("junction_dirs", 0, 0xFFFF, 0, 0, {{7, "\\"}, {8, ""}, {10, ""}});
+  Seed odd = Seed().Fault(4, 1).Byte(0).Word(0xFFFF).Byte(0).Byte(0);
+  value(odd, 3, 0, "");
+  value(odd, 2, 1, "");
+  value(odd, 7, 2, "");
+  value(odd, 1, 0, "\xff\x01*?\"<>|");
+  Write("uninstall", "odd_values", tree(odd));
+}
+
+void CvncheckSeeds() {
+  auto write = [](const char* name, uint8_t results, const std::vector<std::string>& arguments) {
+    Seed seed = Seed().NoFault().Byte(results).Byte(static_cast<uint8_t>(arguments.size() + 1));
+    for (const std::string& argument : arguments) seed.ShortText(argument);
+    Write("cvncheck_args", name, seed);
+  };
+  write("none", 0, {});
+  write("out_file", 0x25, {"-out", "C:\\Reports\\report.txt"});
+  write("levels", 0x2A, {"-warnings", "-errors", "-eventlogs"});
+  write("letter_case", 0x15, {"-WARNINGS", "-EventLogs", "-OUT", "C:\\Reports\\old.txt"});
+  write("help", 0, {"-?"});
+  write("help_slash", 0, {"-errors", "/?"});
+  write("unknown", 0, {"-warning"});
+  write("out_last", 0, {"-warnings", "-out"});
+  write("out_long", 0, {"-out", "C:\\Reports\\" + std::string(250, 'r')});
+  write("out_directory", 0, {"-out", "C:\\Reports"});
+  write("out_twice", 0x02, {"-out", "C:\\Reports\\a.txt", "-out", "report.txt", "-errors"});
+  write("empty_argument", 0, {""});
+  Write("cvncheck_args", "out_fails", Seed().Fault(0, 1).Byte(0).Byte(3).ShortText("-out").ShortText("C:\\r.txt"));
+}
+
+void ValidateSeeds() {
+  const uint8_t kExamine = 1, kNoList = 2, kNoFile = 0x0C, kDirectoryFile = 0x04, kOtherModule = 0x20;
+  auto write = [](const char* name, uint8_t flags, uint8_t level, uint8_t results, const std::string& pings,
+                  const std::string& list) {
+    Write("validate_targets", name,
+          Seed().NoFault().Byte(flags).Byte(level).Byte(results).ShortText(pings).Raw(list));
+  };
+  write("alpha_beta", kExamine, 0, 0, std::string("\0\1", 2), "alpha beta");
+  write("both_ending", kExamine | 0x10, 1, 0x12, std::string("\1\0", 2), "alpha beta ");
+  write("all_answer", kExamine, 2, 0, std::string("\0\0\0", 3), "a b c ");
+  write("long_name", kExamine, 0, 0, "", std::string(127, 'h') + " " + std::string(128, 'i') + " ");
+  write("blanks", kExamine, 0, 0, "\2\2\2", "   ");
+  write("no_list", kExamine | kNoList, 0, 0, "", "");
+  write("not_asked", 0, 0, 0x21, "", "alpha beta ");
+  write("no_file", kExamine | kNoFile, 0, 0, "", "alpha ");
+  write("directory_file", kExamine | kDirectoryFile, 0, 0, "", "alpha ");
+  write("other_module", kExamine | kOtherModule, 0, 0, "\1", "127.0.0.1 ");
+  Write("validate_targets", "report_fails", Seed().Fault(3, 1).Byte(kExamine).Byte(0).Byte(0).ShortText("\1\1").Raw("a b "));
+}
+
+void OsVersionSeeds() {
+  auto write = [](const char* name, Seed seed, uint8_t platform, uint8_t major, uint8_t minor, uint16_t build,
+                  uint8_t level, uint8_t windowsLength, const std::string& productType, const std::string& csd) {
+    seed.Byte(platform).Byte(major).Byte(minor).Word(build).Byte(level).Byte(windowsLength);
+    seed.Byte(REG_SZ).ShortText(productType + std::string(1, '\0')).Raw(csd);
+    Write("os_version", name, seed);
+  };
+  write("nt4_sp3_server", Seed().NoFault(), 2, 4, 0, 1381, 0, 0, "ServerNT", "Service Pack 3");
+  write("nt4_sp3_level1", Seed().NoFault(), 2, 4, 0, 1381, 1, 0, "WinNT", "Service Pack 3");
+  write("nt4_sp6a", Seed().NoFault(), 2, 4, 0, 1381, 0, 0, "LanmanNT", "Service Pack 6a");
+  write("nt4_no_csd", Seed().NoFault(), 2, 4, 0, 1381, 0, 0, "WinNT", "");
+  write("nt351_sp5", Seed().NoFault(), 2, 3, 51, 1057, 0, 0, "WinNT", "Service Pack 5");
+  write("nt351_sp4", Seed().NoFault(), 2, 3, 51, 1057, 2, 0, "WinNT", "Service Pack 4");
+  write("nt350", Seed().NoFault(), 2, 3, 50, 807, 0, 0, "WinNT", "");
+  write("nt5", Seed().NoFault(), 2, 5, 0, 2195, 0, 0, "WinNT", "Service Pack 1");
+  write("not_nt", Seed().NoFault(), 1, 4, 10, 1998, 0, 0, "", "A");
+  write("signed_number", Seed().NoFault(), 2, 4, 0, 1381, 0, 0, "", "Service Pack \t-99999999999999999999");
+  write("full_csd", Seed().NoFault(), 2, 6, 0, 1, 0, 0, "", "Service Pack " + std::string(200, '9'));
+  write("long_windows", Seed().NoFault(), 2, 4, 0, 1381, 4, 0xFF, "", "Service Pack 3");
+  write("version_fails", Seed().Fault(0, 1), 2, 4, 0, 1381, 0, 0, "", "Service Pack 3");
+  write("windows_fails", Seed().Fault(1, 1), 2, 3, 51, 1057, 0, 0, "", "Service Pack 4");
+}
+
+void ConfiguredValuesSeeds() {
+  // Starts: 0 none, 1 C:\Corvane (exists), 2 C:\Corvane\readme.txt (a
+  // file), 3 C:\Gone (missing).
+  auto write = [](const char* name, uint8_t level, const std::vector<std::tuple<uint8_t, uint8_t, std::string>>& paths,
+                  const std::vector<std::tuple<uint8_t, uint8_t, std::string>>& products) {
+    Seed seed = Seed().NoFault().Byte(level);
+    for (const auto& path : paths) seed.Byte(std::get<0>(path)).Byte(std::get<1>(path)).LongText(std::get<2>(path));
+    for (size_t i = paths.size(); i < 4; ++i) seed.Byte(0).Byte(0).LongText("");
+    for (const auto& product : products)
+      seed.Byte(std::get<0>(product)).Byte(std::get<1>(product)).ShortText(std::get<2>(product));
+    Write("configured_values", name, seed);
+  };
+  const std::string disabled("\4\0\0\0", 4), automatic("\2\0\0\0", 4), manual("\3\0\0\0", 4);
+  write("all_present", 0, {{1, 1, "\\"}, {1, 1, ""}, {2, 2, ""}, {1, 1, "\\."}}, {});
+  write("missing_paths", 1, {{1, 1, "\\"}, {0, 0, ""}, {1, 3, ""}, {3, 3, "\\x"}}, {});
+  write("odd_types", 0, {{1, 0, "C:\\"}, {4, 1, ""}, {2, 0, "%SystemRoot%"}, {7, 1, std::string("a\0b", 3)}}, {});
+  write("long_path", 2, {{1, 1, "\\" + std::string(400, 'p')}, {1, 0, ""}, {1, 2, "\\"}}, {});
+  write("products", 0, {}, {{1, REG_DWORD, disabled}, {1, REG_DWORD, automatic}, {1, REG_DWORD, manual}, {1, REG_DWORD, disabled}});
+  write("products_enabled", 0, {{0, 0, ""}},
+        {{1, REG_DWORD, automatic}, {1, REG_DWORD, disabled}, {3, REG_DWORD, automatic}, {1, REG_DWORD, manual}});
+  write("odd_starts", 0, {{1, 1, ""}},
+        {{1, REG_DWORD, "\4\0"}, {1, REG_BINARY, disabled}, {1, REG_DWORD, disabled + disabled}, {1, 0, ""}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,5 +349,11 @@ int main(int argc, char** argv) {
   RegistrySeeds();
   SilentModeSeeds();
   NameServerSeeds();
+  DeleteTreeSeeds();
+  UninstallSeeds();
+  CvncheckSeeds();
+  ValidateSeeds();
+  OsVersionSeeds();
+  ConfiguredValuesSeeds();
   return 0;
 }

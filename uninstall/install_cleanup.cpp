@@ -27,6 +27,20 @@ void PinSharedControl(void) {
   RegCloseKey(sharedDlls);
 }
 
+// The log directory inside the installation directory. The value normally
+// ends with a backslash; without one, Logs appended directly would name a
+// sibling directory (C:\CorvaneLogs for C:\Corvane), whose files are not the
+// product's. A directory ending in a drive's colon stays as it is: drive-
+// relative, so the purge refuses it.
+static int LogsPath(char* logs, const char* directory) {
+  size_t length = strlen(directory);
+  char last = length > 0 ? directory[length - 1] : '\\';
+  char withSeparator[MAX_PATH];
+  if (!JoinPath(withSeparator, directory, last == '\\' || last == '/' || last == ':' ? "" : "\\"))
+    return 0;
+  return JoinPath(logs, withSeparator, kLogsDirectory);
+}
+
 // Each search also schedules the installation directory itself for removal
 // at the next start, once the uninstaller has emptied it.
 void PurgeInstallDirLeftovers(void) {
@@ -35,5 +49,5 @@ void PurgeInstallDirLeftovers(void) {
   for (size_t i = 0; i < sizeof kLeftoverPatterns / sizeof kLeftoverPatterns[0]; ++i)
     DeleteTree(directory, kLeftoverPatterns[i]);
   char logs[MAX_PATH];
-  if (JoinPath(logs, directory, kLogsDirectory)) DeleteTree(logs, kAllNames);
+  if (LogsPath(logs, directory)) DeleteTree(logs, kAllNames);
 }

@@ -92,8 +92,15 @@ static int DeleteEntry(const WIN32_FIND_DATAA* entry, const char* directory, con
   return DeleteTree(child, pattern);
 }
 
+// A junction or mount point given as the tree leads elsewhere, to a whole
+// drive as easily as to a directory: refused like a root.
+static int IsLink(const char* directory) {
+  DWORD attributes = GetFileAttributesA(directory);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 int DeleteTree(const char* directory, const char* pattern) {
-  if (!IsRemovableDirectory(directory)) return 0;
+  if (!IsRemovableDirectory(directory) || IsLink(directory)) return 0;
   char search[MAX_PATH];
   if (!JoinPath(search, directory, pattern)) return 0;
   WIN32_FIND_DATAA entry;

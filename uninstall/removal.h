@@ -12,8 +12,9 @@ int DeleteFileOrDefer(const char* fileName, const char* directory);
 // of them carries the separator) at every depth, then removes the directory
 // or schedules its removal at the next start. 1 when every match went, 0
 // otherwise or when the search finds nothing. Refuses (0, touching nothing)
-// an empty, relative or drive-root directory, and never follows a junction
-// or mount point below it.
+// an empty, relative or drive-root directory and one that is itself a
+// junction or mount point, and never follows a junction or mount point below
+// it.
 int DeleteTree(const char* directory, const char* pattern);
 // Deletes the key registryPath under rootKey with all its subkeys, deepest
 // first. 0 when done or when the key does not exist, else a registry error.

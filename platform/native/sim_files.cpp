@@ -310,17 +310,23 @@ bool SameChar(char a, char b) {
   return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
 }
 
+// `failed` remembers the (mask, name) positions from which a star's tries
+// already failed, so that masks of many stars take polynomial time, as the
+// system's matcher does, not exponential.
 bool MatchFrom(const std::string& mask, size_t m, const std::string& name, size_t n,
-               size_t lastDot) {
+               size_t lastDot, std::vector<bool>* failed) {
   while (m < mask.size()) {
     char c = mask[m];
     if (c == '*' || c == kDosStar) {
+      size_t seen = m * (name.size() + 1) + n;
+      if ((*failed)[seen]) return false;
       // DOS_STAR never swallows the name's final dot.
       size_t limit = name.size();
       if (c == kDosStar && lastDot != std::string::npos && n <= lastDot) limit = lastDot;
       for (size_t k = n; k <= limit; ++k) {
-        if (MatchFrom(mask, m + 1, name, k, lastDot)) return true;
+        if (MatchFrom(mask, m + 1, name, k, lastDot, failed)) return true;
       }
+      (*failed)[seen] = true;
       return false;
     }
     if (c == kDosQm) {
@@ -389,7 +395,8 @@ bool NameMatches(const std::string& mask, const std::string& name) {
       plain.pop_back();
     return detail::EqualsNoCase(plain, name);
   }
-  return MatchFrom(TranslateMask(mask), 0, name, 0, name.rfind('.'));
+  std::vector<bool> failed(mask.size() * (name.size() + 1), false);
+  return MatchFrom(TranslateMask(mask), 0, name, 0, name.rfind('.'), &failed);
 }
 
 // A search matches a name or its short alias, as Windows searches both: so
@@ -666,6 +673,57 @@ void SetCurrentDirectory(const std::string& path) {
   Path parsed = MustParse(path);
   parsed.trailingSeparator = false;
   Files().currentDirectory = parsed.Full();
+}
+
+namespace {
+
+void Snapshot(const Node& directory, const std::string& path, std::map<std::string, EntryState>* out) {
+  for (const auto& child : directory.children) {
+    const Node& node = *child.second;
+    std::string full = path + child.first;
+    (*out)[full] = EntryState{node.attributes, node.contents, Upper(node.linkTarget)};
+    if (node.IsDirectory() && node.linkTarget.empty()) Snapshot(node, full + "\\", out);
+  }
+}
+
+// The physical path of `path`'s first `count` components as a text, walking
+// junctions (depth-limited like every walk).
+std::string Resolve(const Path& path, size_t count, bool followLast, int depth) {
+  std::string text{path.drive, ':', '\\'};
+  Node* node = DriveRoot(path.drive);
+  for (size_t i = 0; i < count; ++i) {
+    std::string name = Upper(path.parts[i]);
+    Node* child = node ? Child(node, name) : nullptr;
+    if (child && !child->linkTarget.empty() && (followLast || i + 1 < count)) {
+      Path target;
+      DWORD error;
+      if (depth >= kMaxLinkDepth || !ParsePath(child->linkTarget, &target, &error)) return "";
+      text = Resolve(target, target.parts.size(), true, depth + 1);
+      if (text.empty()) return "";
+      if (text.back() != '\\') text += '\\';
+      node = WalkDirectory(target, target.parts.size(), depth + 1, &error);
+      continue;
+    }
+    text += name + "\\";
+    node = child && child->IsDirectory() ? child : nullptr;
+  }
+  if (text.size() > 3) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+std::map<std::string, EntryState> FileSnapshot() {
+  std::map<std::string, EntryState> entries;
+  for (const auto& drive : Files().drives) Snapshot(*drive.second, std::string{drive.first, ':', '\\'}, &entries);
+  return entries;
+}
+
+std::string ResolvePath(const std::string& path, bool followLast) {
+  Path parsed;
+  DWORD error;
+  if (!ParsePath(path, &parsed, &error)) return "";
+  return Resolve(parsed, parsed.parts.size(), followLast, 0);
 }
 
 const std::vector<PendingOperation>& PendingOperations() { return Files().pending; }

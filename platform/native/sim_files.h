@@ -7,6 +7,7 @@
 
 #include "win32_api.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,25 @@ std::string FileContents(const std::string& path);
 std::vector<std::string> DirectoryEntries(const std::string& path);
 
 void SetCurrentDirectory(const std::string& path);
+
+// Every entry of every drive as stored, junctions not followed, keyed by its
+// full path in upper case: what a run may not have touched can be compared
+// before and after. Drive roots are left out.
+struct EntryState {
+  DWORD attributes;
+  std::string contents;
+  std::string linkTarget;
+  bool operator==(const EntryState& other) const {
+    return attributes == other.attributes && contents == other.contents && linkTarget == other.linkTarget;
+  }
+};
+std::map<std::string, EntryState> FileSnapshot();
+// The full path, in upper case, of the entry `path` reaches: resolved
+// against the current directory, every junction on the way replaced by where
+// it leads (the last component too when followLast). Components past the
+// existing tree are appended as written. Empty when a junction cannot be
+// followed or the path is not valid.
+std::string ResolvePath(const std::string& path, bool followLast = true);
 
 // What MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT) recorded, in order.
 // Paths are full paths as given (trailing backslash kept); target is empty

@@ -101,6 +101,15 @@ TEST_F(FilesTest, SearchesAlsoMatchTheShortNamesOfLongNames) {
   EXPECT_TRUE(Search("C:\\s\\setup~1.exe").empty());
 }
 
+TEST_F(FilesTest, MaskOfManyStarsIsMatchedWithoutBacktrackingForever) {
+  std::string name(200, 'a');
+  sim::MakeFile("C:\\w\\" + name);
+  // Each star may take any part of the name; the final "b" never matches.
+  std::string mask = "?" + std::string(60, '<') + "*" + std::string(60, '*') + "b";
+  EXPECT_EQ(Search("C:\\w\\" + mask), Names{});
+  EXPECT_EQ(Search("C:\\w\\" + std::string(60, '*') + "a"), Names{name});
+}
+
 TEST_F(FilesTest, FailedSearchesGiveWindowsErrorCodes) {
   sim::MakeFile("C:\\dir\\file.txt");
   EXPECT_EQ(SearchError("C:\\dir\\*.zip"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));

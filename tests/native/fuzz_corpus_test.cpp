@@ -44,7 +44,13 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpusTest,
                                            Target{"version_info", FuzzVersionInfo},
                                            Target{"registry_dump", FuzzRegistryDump},
                                            Target{"silent_mode", FuzzSilentMode},
-                                           Target{"name_servers", FuzzNameServers}),
+                                           Target{"name_servers", FuzzNameServers},
+                                           Target{"delete_tree", FuzzDeleteTree},
+                                           Target{"uninstall", FuzzUninstall},
+                                           Target{"cvncheck_args", FuzzCvncheckArguments},
+                                           Target{"validate_targets", FuzzValidateTargets},
+                                           Target{"os_version", FuzzOsVersion},
+                                           Target{"configured_values", FuzzConfiguredValues}),
                          [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.corpus); });
 
 }  // namespace

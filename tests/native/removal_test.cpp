@@ -179,6 +179,20 @@ TEST_F(DeleteTreeTest, JunctionIsRemovedNotFollowed) {
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
+TEST_F(DeleteTreeTest, JunctionGivenAsTheTreeIsRefusedTouchingNothing) {
+  sim::MakeFile("D:\\precious.db");
+  sim::MakeFile("C:\\Elsewhere\\precious.db");
+  sim::MakeJunction("C:\\Corvane\\Journals", "D:\\");
+  sim::MakeJunction("C:\\Corvane\\Databases", "C:\\Elsewhere");
+  for (const char* directory : {"C:\\Corvane\\Journals", "C:\\Corvane\\Journals\\", "C:\\Corvane\\Databases"})
+    EXPECT_EQ(DeleteTree(directory, "\\*.*"), 0) << directory;
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_TRUE(sim::Exists("D:\\precious.db"));
+  EXPECT_TRUE(sim::Exists("C:\\Elsewhere\\precious.db"));
+  EXPECT_TRUE(sim::Exists("C:\\Corvane\\Journals"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
 TEST_F(DeleteTreeTest, SearchThatWouldNotFitIsSkipped) {
   std::string directory = "C:\\" + std::string(253, 'd');  // + "\*.*" = 260 characters
   sim::MakeFile(directory + "\\x");

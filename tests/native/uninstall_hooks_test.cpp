@@ -435,6 +435,31 @@ TEST_F(UninstInitializeTest, EmptyInstallationDirectoryLeavesTheCurrentDirectory
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
+TEST_F(UninstInitializeTest, InstallationDirectoryWithoutItsBackslashPurgesItsOwnLogsOnly) {
+  Attended();
+  InstallServices();
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, "C:\\Program Files\\Corvane");
+  sim::MakeFile(kInstall + "Logs\\svc.log", "x");
+  sim::MakeFile("C:\\Program Files\\CorvaneLogs\\other.log", "x");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists(kInstall + "Logs"));
+  EXPECT_TRUE(sim::Exists("C:\\Program Files\\CorvaneLogs\\other.log"));
+  EXPECT_FALSE(sim::DeletionPending("C:\\Program Files\\CorvaneLogs"));
+}
+
+TEST_F(UninstInitializeTest, DriveRelativeInstallationDirectoryPurgesNoLogs) {
+  Attended();
+  InstallServices();
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, "C:");
+  sim::MakeFile("C:\\Logs\\keep.log", "x");
+  sim::MakeFile("C:\\Temp\\Logs\\keep.log", "x");
+  sim::SetCurrentDirectory("C:\\Temp");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(sim::Exists("C:\\Logs\\keep.log"));
+  EXPECT_TRUE(sim::Exists("C:\\Temp\\Logs\\keep.log"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
 TEST_F(UninstInitializeTest, InstallationDirectoryTooLongForAPathIsSkipped) {
   Attended();
   std::string longDirectory = "C:\\" + std::string(300, 'x') + "\\";

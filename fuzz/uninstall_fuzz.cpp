@@ -1,0 +1,212 @@
+// Both uninstall hooks over a generated machine: any InstallationDirectory,
+// ProtectedDatasetDirectory, JournalRoot and stashed directory (missing, of
+// any type, empty, relative, a root, with "..", long, odd bytes), any tree
+// below and around them, services that stop or not, silent or attended with
+// any answers. Nothing outside the product's own directories, files, keys and
+// services is deleted or left for deletion at the next start (the data
+// directories are not the product's to delete when unattended), and the
+// hooks return 0 or -1 (the second always 0).
+//
+// Input: a fault (2 bytes); a flags byte (bit 0 unattended, bit 1 the
+// uninstaller removes the product key between the hooks, bit 2 the second
+// hook runs after an abort too, bit 3 the shared control's counter exists);
+// the answers (2 bytes, bit n: the nth dialog is answered Yes); the services
+// (a byte, bit n: the nth product service is installed; a byte, bits 0-4:
+// its dependents run, bits 5-7: queries until it stops, 7 never); four
+// values (InstallationDirectory, ProtectedDatasetDirectory, JournalRoot, the
+// stash), each a type byte (0 missing, 1 REG_SZ, 2 REG_EXPAND_SZ, 3 REG_SZ
+// without its NUL, else that type), a byte that picks a directory of the
+// tree to start from (none past the list) and a text (2-byte length) that
+// follows it; then the tree's items (see FuzzTree::Grow).
+#include "fuzz_machine.h"
+#include "hooks.h"
+
+namespace {
+
+const size_t kMaxItems = 40;
+const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
+const char kStashKey[] = "SOFTWARE\\Velmora Software Uninstall";
+const char kSharedDlls[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char* const kValueNames[] = {"InstallationDirectory", "ProtectedDatasetDirectory", "JournalRoot"};
+const char* const kProductServices[] = {"CVNSvc", "NobleNet Portmapper for TCP", "cvn-jnl", "cvn-fltr",
+                                        "cvn-rec"};
+const char* const kOtherServices[] = {"EventLog", "CVNSvc2", "cvn-jnlx", "NobleNet"};
+const char* const kDriverFiles[] = {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"};
+const char* const kProgramFiles[] = {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll", "cvnmapi.dll"};
+// Registry trees the hooks own.
+const char* const kOwnedKeys[] = {"HKLM\\SOFTWARE\\VELMORA SOFTWARE\\CORVANE",
+                                  "HKLM\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS\\CVNSVC.EXE",
+                                  "HKCU\\SOFTWARE\\VELMORA SOFTWARE\\CORVANE",
+                                  "HKLM\\SOFTWARE\\VELMORA SOFTWARE UNINSTALL"};
+// Where Windows records the file operations left for the next start. Those
+// operations are judged as file changes after the restart, not as a value.
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "HKLM\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER|PENDINGFILERENAMEOPERATIONS";
+
+struct StoredValue {
+  uint8_t type;
+  uint8_t base;
+  std::string text;
+};
+
+StoredValue ReadStoredValue(FuzzInput& input) {
+  StoredValue value;
+  value.type = input.Byte();
+  value.base = input.Byte();
+  value.text = input.LongText();
+  return value;
+}
+
+// Stores the value; returns the text the product reads from it, or nothing
+// when it is no string.
+bool StoreValue(const StoredValue& value, const FuzzTree& tree, const char* key, const char* name,
+                std::string* text) {
+  if (value.type == 0) return false;
+  std::string data = tree.Pick(value.base) + value.text;
+  switch (value.type) {
+    case 1:
+      sim::SetValue(HKEY_LOCAL_MACHINE, key, name, REG_SZ, data);
+      break;
+    case 2:
+      sim::SetValue(HKEY_LOCAL_MACHINE, key, name, REG_EXPAND_SZ, data);
+      break;
+    case 3:
+      sim::SetRawValue(HKEY_LOCAL_MACHINE, key, name, REG_SZ, data);
+      break;
+    default:
+      sim::SetRawValue(HKEY_LOCAL_MACHINE, key, name, value.type, data);
+      return false;
+  }
+  *text = CText(data);
+  return true;
+}
+
+bool KeyWithin(const std::string& entry, const std::string& key) {
+  return entry.compare(0, key.size(), key) == 0 &&
+         (entry.size() == key.size() || entry[key.size()] == '\\' || entry[key.size()] == '|');
+}
+
+void ArrangeMachine() {
+  sim::AddDrive('D');
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kSessionManager);
+  sim::MakeFile("C:\\WINNT\\system32\\drivers\\cvn-rec.sys", "driver");
+  sim::MakeFile("C:\\WINNT\\system32\\drivers\\keep.sys", "driver");
+  sim::MakeFile("C:\\WINNT\\system32\\kernel32.dll", "system");
+  sim::MakeFile("C:\\Users\\keep.rpt", "report");
+  sim::MakeFile("C:\\Users\\Logs\\keep.log", "log");
+  sim::MakeFile("C:\\Program Files\\CorvaneLogs\\keep.log", "log");
+  sim::MakeFile("C:\\Program Files\\Corvane\\cvnunins.mi_", "status");
+  sim::MakeFile("C:\\Program Files\\Corvane\\Logs\\cvn.log", "log");
+  sim::MakeFile("C:\\Program Files\\Corvane\\help.GID", "help");
+  sim::MakeFile("C:\\Program Files\\Corvane\\cvnadmin.exe", "program");
+  sim::MakeFile("C:\\Corvane\\Databases\\jobs.db", "data");
+  sim::MakeFile("C:\\Corvane\\Journals\\1\\j.jnl", "data");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "Type", REG_DWORD, std::string("\1\0\0\0", 4));
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kProductKey) + "\\Jobs\\1");
+  sim::SetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane2", "Keep", 1);
+  sim::SetDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Other", "Keep", 1);
+  sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\cvnsvc.exe", "",
+                REG_SZ, "C:\\Program Files\\Corvane\\cvnsvc.exe");
+  sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\other.exe", "",
+                REG_SZ, "C:\\other.exe");
+  sim::SetDword(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane\\Prefs", "Keep", 1);
+  sim::SetDword(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Keep", "Keep", 1);
+  sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, "C:\\Other\\cvnax.ocx", 3);
+  for (const char* name : kOtherServices) sim::AddService(name);
+}
+
+}  // namespace
+
+void FuzzUninstall(const uint8_t* data, size_t size) {
+  FreshMachine();
+  FuzzInput input(data, size);
+  InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
+                      {"RegQueryValueExA", ERROR_ACCESS_DENIED},
+                      {"RegCreateKeyExA", ERROR_ACCESS_DENIED},
+                      {"RegEnumKeyExA", ERROR_ACCESS_DENIED},
+                      {"FindFirstFileA", ERROR_ACCESS_DENIED},
+                      {"FindNextFileA", ERROR_ACCESS_DENIED},
+                      {"DeleteFileA", ERROR_ACCESS_DENIED},
+                      {"MoveFileExA", ERROR_ACCESS_DENIED},
+                      {"RemoveDirectoryA", ERROR_SHARING_VIOLATION},
+                      {"OpenSCManagerA", ERROR_ACCESS_DENIED},
+                      {"OpenServiceA", ERROR_ACCESS_DENIED},
+                      {"GetSystemDirectoryA", ERROR_ACCESS_DENIED},
+                      {"GetWindowsDirectoryA", ERROR_ACCESS_DENIED},
+                      {"CopyFileA", ERROR_ACCESS_DENIED},
+                      {"malloc", ERROR_NOT_ENOUGH_MEMORY}});
+  uint8_t flags = input.Byte();
+  uint16_t answers = input.Word();
+  uint8_t installed = input.Byte();
+  uint8_t behaviour = input.Byte();
+  StoredValue values[4];
+  for (StoredValue& value : values) value = ReadStoredValue(input);
+
+  ArrangeMachine();
+  FuzzTree tree({"C:\\Program Files\\Corvane\\", "C:\\Corvane\\Databases", "C:\\Corvane\\Journals",
+                 "C:\\Users", "C:\\WINNT", "D:\\"});
+  tree.Grow(input, kMaxItems);
+  for (int i = 0; i < 16; ++i) sim::QueueAnswer(answers >> i & 1 ? IDYES : IDNO);
+  for (int i = 0; i < 5; ++i) {
+    if (!(installed >> i & 1)) continue;
+    sim::ServiceSetup setup;
+    setup.dependentsRunning = behaviour >> i & 1;
+    int queries = behaviour >> 5;
+    setup.stopsAfterQueries = queries == 7 ? sim::kNeverStops : queries;
+    sim::AddService(kProductServices[i], setup);
+  }
+  bool silent = flags & 1;
+  sim::SetCommandLine(silent ? "uninst.exe -a -f\"C:\\WINNT\\cvn.isu\"" : "uninst.exe -f\"C:\\WINNT\\cvn.isu\"");
+
+  // The product's own places: its directories as the values name them, and
+  // its fixed files.
+  FileAllowance allowed;
+  std::string texts[4];
+  std::vector<std::string> installDirectories;
+  for (int i = 0; i < 4; ++i) {
+    bool isString = i < 3 ? StoreValue(values[i], tree, kProductKey, kValueNames[i], &texts[i])
+                          : StoreValue(values[i], tree, kStashKey, kValueNames[0], &texts[i]);
+    if (!isString) continue;
+    // Unattended, the databases and journals stay.
+    bool data = i == 1 || i == 2;
+    if (!data || !silent) allowed.Tree(texts[i]);
+    if (i == 0 || i == 3) installDirectories.push_back(texts[i]);
+  }
+  for (const std::string& directory : installDirectories) {
+    for (const char* name : kProgramFiles) allowed.Entry(directory + "\\" + name);
+    // Its log directory, also where the directory is a drive's root.
+    allowed.Tree(directory + "\\Logs");
+  }
+  for (const char* name : kDriverFiles) allowed.Entry(std::string("C:\\WINNT\\system32\\drivers\\") + name);
+  allowed.Entry("C:\\WINNT\\cvnunins.mi_");
+  allowed.Entry("C:\\WINNT\\cvnunins.mif");
+  std::string sharedControl = UpperText("HKLM\\" + std::string(kSharedDlls) + "|" + texts[0] + "cvnax.ocx");
+  try {
+    if (flags & 8) sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, texts[0] + "cvnax.ocx", 5);
+  } catch (const std::exception&) {  // a name the registry does not take
+  }
+
+  auto files = sim::FileSnapshot();
+  auto registry = RegistrySnapshot();
+  LONG first = UninstInitialize(NULL, NULL, 0);
+  FUZZ_CHECK(first == 0 || first == -1);
+  if (flags & 2) sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
+  if (first == 0 || (flags & 4)) FUZZ_CHECK(UninstUnInitialize(NULL, NULL, 0) == 0);
+
+  CheckFileChanges(files, allowed);
+  CheckRegistryChanges(registry, [&](const std::string& entry) {
+    if (entry == sharedControl || entry == kPendingRenames) return true;
+    for (const char* key : kOwnedKeys)
+      if (KeyWithin(entry, key)) return true;
+    return false;
+  });
+  for (const char* name : kOtherServices) {
+    FUZZ_CHECK(sim::ServiceExists(name) && !sim::ServiceMarkedForDeletion(name));
+    FUZZ_CHECK(sim::StopsAccepted(name) == 0);
+  }
+  CheckReleased();
+  sim::Reboot();
+  CheckFileChanges(files, allowed);
+}
+
+CVN_FUZZ_TARGET(FuzzUninstall)
