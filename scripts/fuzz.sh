@@ -6,10 +6,12 @@
 #   scripts/fuzz.sh [TARGET...]      e.g. scripts/fuzz.sh registry_dump
 #   scripts/fuzz.sh --long [TARGET...]
 #
-# --long is the campaign: each target in turn for FUZZ_SECONDS (default 3600),
-# with FUZZ_JOBS parallel workers (default 1, libFuzzer's fork mode), its
-# figures appended to build/fuzz/campaign.txt (target, executions, seconds,
-# result). Run it under nice on a shared machine:
+# --long is the campaign: each target in turn until FUZZ_RUNS inputs (default
+# 10^7) or FUZZ_SECONDS (default 3600), whichever comes first, with FUZZ_JOBS
+# parallel workers (default 1, libFuzzer's fork mode), its figures appended to
+# build/fuzz/campaign.txt (target, executions, seconds, result). On a machine
+# with two idle cores, run two lists of targets side by side; on a shared one,
+# run it under nice:
 #   nice -n 10 scripts/fuzz.sh --long
 #
 # Inputs that reach new code are kept in build/fuzz/corpus/TARGET; an input
@@ -34,6 +36,8 @@ seed=()
 [[ ${FUZZ_SEED:-0} != 0 ]] && seed=(-seed="$FUZZ_SEED")
 jobs=()
 ((${FUZZ_JOBS:-1} > 1)) && jobs=(-fork="$FUZZ_JOBS")
+limit=()
+((long)) && limit=(-runs="${FUZZ_RUNS:-10000000}")
 # Allocation stacks are not recorded while fuzzing, which nearly doubles the
 # speed of the targets that build whole machines; rerunning a finding without
 # this setting shows them.
@@ -60,7 +64,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$build/corpus/$target"
   # New inputs go to the build's corpus; the committed seeds are only read.
   started=$(date +%s)
-  if "$build/cvn_fuzz_$target" -max_total_time="$seconds" "${seed[@]}" "${jobs[@]}" -timeout=25 \
+  if "$build/cvn_fuzz_$target" -max_total_time="$seconds" "${limit[@]}" "${seed[@]}" "${jobs[@]}" -timeout=25 \
        -print_final_stats=1 -artifact_prefix="$build/findings/$target-" \
        "$build/corpus/$target" "$CVN_ROOT/fuzz/corpus/$target" </dev/null >"$log" 2>&1; then
     result="no finding"
