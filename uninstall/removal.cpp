@@ -77,6 +77,8 @@ static int IsDotEntry(const char* name) {
   return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
 
+static int DeleteTreeAt(const char* directory, const char* pattern);
+
 // One entry after the first of a listing: 1 when it is gone or scheduled.
 static int DeleteEntry(const WIN32_FIND_DATAA* entry, const char* directory, const char* pattern) {
   if (IsDotEntry(entry->cFileName)) return 1;
@@ -89,7 +91,7 @@ static int DeleteEntry(const WIN32_FIND_DATAA* entry, const char* directory, con
     RemoveOrDeferDirectory(child);
     return 1;
   }
-  return DeleteTree(child, pattern);
+  return DeleteTreeAt(child, pattern);
 }
 
 // A junction or mount point given as the tree leads elsewhere, to a whole
@@ -99,7 +101,8 @@ static int IsLink(const char* directory) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-int DeleteTree(const char* directory, const char* pattern) {
+// The walk over one directory, named exactly as its listing spelled it.
+static int DeleteTreeAt(const char* directory, const char* pattern) {
   if (!IsRemovableDirectory(directory) || IsLink(directory)) return 0;
   char search[MAX_PATH];
   if (!JoinPath(search, directory, pattern)) return 0;
@@ -117,6 +120,25 @@ int DeleteTree(const char* directory, const char* pattern) {
   FindClose(find);
   RemoveOrDeferDirectory(directory);
   return result;
+}
+
+// Windows drops the dots and blanks that end a path (not when a separator
+// ends it): "D:\Data." is D:\Data. Paths built below it would keep them and
+// name entries of D:\Data.\, another directory, so the walk starts from
+// the name as Windows reads it. ".." was refused before anything is dropped.
+static int DropTrailingDotsAndBlanks(char* out, const char* directory) {
+  size_t length = strlen(directory);
+  if (length >= MAX_PATH) return 0;
+  while (length > 0 && (directory[length - 1] == '.' || directory[length - 1] == ' ')) --length;
+  memcpy(out, directory, length);
+  out[length] = '\0';
+  return 1;
+}
+
+int DeleteTree(const char* directory, const char* pattern) {
+  char tree[MAX_PATH];
+  if (!IsRemovableDirectory(directory) || !DropTrailingDotsAndBlanks(tree, directory)) return 0;
+  return DeleteTreeAt(tree, pattern);
 }
 
 static LONG DeleteSubkeys(HKEY key, const char* registryPath);
