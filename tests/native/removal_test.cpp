@@ -223,6 +223,15 @@ TEST_F(DeleteTreeTest, SearchThatWouldNotFitIsSkipped) {
   EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
 }
 
+TEST_F(DeleteTreeTest, DirectoryOfAWholePathIsRefusedThoughItsDotWouldGo) {
+  std::string directory = "C:\\" + std::string(128, 'd') + "\\" + std::string(127, 'd');  // 259 characters
+  sim::MakeDirectory(directory);
+  EXPECT_EQ(DeleteTree((directory + ".").c_str(), ""), 0);
+  EXPECT_TRUE(sim::Exists(directory));
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("GetFileAttributesA"), 0);
+}
+
 TEST_F(DeleteTreeTest, FirstMatchThatCannotGoLeavesZeroAndTheRestGoes) {
   sim::MakeFile("C:\\Corvane\\a.rpt");
   sim::MakeFile("C:\\Corvane\\b.rpt");
