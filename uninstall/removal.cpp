@@ -125,11 +125,12 @@ static int DeleteTreeAt(const char* directory, const char* pattern) {
 // Windows drops the dots and blanks that end a path (not when a separator
 // ends it): "D:\Data." is D:\Data. Paths built below it would keep them and
 // name entries of D:\Data.\, another directory, so the walk starts from
-// the name as Windows reads it. ".." was refused before anything is dropped.
+// the name as Windows reads it. ".." was refused before anything is dropped,
+// and the separator after the drive or share always stops the loop.
 static int DropTrailingDotsAndBlanks(char* out, const char* directory) {
   size_t length = strlen(directory);
   if (length >= MAX_PATH) return 0;
-  while (length > 0 && (directory[length - 1] == '.' || directory[length - 1] == ' ')) --length;
+  while (directory[length - 1] == '.' || directory[length - 1] == ' ') --length;
   memcpy(out, directory, length);
   out[length] = '\0';
   return 1;

@@ -191,6 +191,15 @@ TEST_F(DeleteTreeTest, DotEndingNameOfAnEntryInsideIsWalkedAsListed) {
   EXPECT_FALSE(sim::Exists("D:\\Data\\Old\\y.db"));
 }
 
+TEST_F(DeleteTreeTest, EntryNamedOnlyWithDotsIsLeftAlone) {
+  // "..." is a name on disk, but Windows reads D:\\Data\\... as D:\\Data.
+  sim::MakeFile("D:\\Data\\...\\x.db");
+  sim::MakeFile("D:\\Data\\own.db");
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
+  EXPECT_TRUE(sim::Exists("D:\\Data\\...\\x.db"));
+  EXPECT_FALSE(sim::Exists("D:\\Data\\own.db"));
+}
+
 TEST_F(DeleteTreeTest, JunctionIsRemovedNotFollowed) {
   sim::MakeFile("C:\\Elsewhere\\precious.db");
   sim::MakeFile("D:\\Data\\own.db");
@@ -221,6 +230,15 @@ TEST_F(DeleteTreeTest, SearchThatWouldNotFitIsSkipped) {
   EXPECT_EQ(DeleteTree(directory.c_str(), "\\*.*"), 0);
   EXPECT_TRUE(sim::Exists(directory + "\\x"));
   EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+}
+
+TEST_F(DeleteTreeTest, DirectoryOfAWholePathIsRefusedThoughItsDotWouldGo) {
+  std::string directory = "C:\\" + std::string(128, 'd') + "\\" + std::string(127, 'd');  // 259 characters
+  sim::MakeDirectory(directory);
+  EXPECT_EQ(DeleteTree((directory + ".").c_str(), ""), 0);
+  EXPECT_TRUE(sim::Exists(directory));
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("GetFileAttributesA"), 0);
 }
 
 TEST_F(DeleteTreeTest, FirstMatchThatCannotGoLeavesZeroAndTheRestGoes) {
