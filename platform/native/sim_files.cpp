@@ -98,6 +98,10 @@ void AppendComponents(const std::string& text, std::vector<std::string>* parts) 
     if (part == "..") {
       if (!parts->empty()) parts->pop_back();
     } else if (!part.empty() && part != ".") {
+      // A name ending in one dot loses it wherever it stands ("C:\dir.\f" is
+      // C:\dir\f); a longer run of dots stays inside a path, as from Vista
+      // on (NT 4.0 to XP drop one dot of any run).
+      if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.') part.pop_back();
       parts->push_back(part);
     }
     start = end + 1;
@@ -106,7 +110,8 @@ void AppendComponents(const std::string& text, std::vector<std::string>* parts) 
 
 // Resolves a path as Windows does: against the current directory (also
 // for "X:name" on the current drive), both separators, repeated separators,
-// "." and "..", trailing dots and blanks of the last name. UNC paths lead
+// "." and "..", a name's single trailing dot, trailing dots and blanks of
+// the last name. UNC paths lead
 // nowhere in this machine.
 bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
   if (raw.empty()) {

@@ -212,6 +212,21 @@ CASE(kArea, "a directory path with a trailing backslash has the directory attrib
   CHECK_EQ(GetFileAttributesA(Scratch("t\\").c_str()), FILE_ATTRIBUTE_DIRECTORY);
 }
 
+CASE(kArea, "a path's last name loses its trailing dots and blanks") {
+  MakeDir("t");
+  MakeFile("t\\f.txt", "x");
+  CHECK_EQ(GetFileAttributesA(Scratch("t.").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+  CHECK_EQ(GetFileAttributesA(Scratch("t . ..").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+  CHECK_EQ(GetFileAttributesA(Scratch("t\\f.txt. ").c_str()), FILE_ATTRIBUTE_ARCHIVE);
+}
+
+CASE(kArea, "a name inside a path loses a single trailing dot") {
+  MakeDir("t");
+  MakeFile("t\\f.txt", "x");
+  CHECK_EQ(GetFileAttributesA(Scratch("t.\\f.txt").c_str()), FILE_ATTRIBUTE_ARCHIVE);
+  CHECK_EQ(Search(Scratch("t.\\*.txt")), Names{"f.txt"});
+}
+
 CASE(kArea, "attributes of a missing file give 2") {
   SetLastError(0xdeadbeef);
   CHECK_EQ(GetFileAttributesA(Scratch("missing.txt").c_str()), INVALID_FILE_ATTRIBUTES);

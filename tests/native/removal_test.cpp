@@ -170,24 +170,24 @@ TEST_F(DeleteTreeTest, DotsWithinNamesAreNoRefusal) {
 }
 
 TEST_F(DeleteTreeTest, NameEndingInDotsOrBlanksIsTheDirectoryWindowsReadsIt) {
-  // D:\Data. and D:\Data . are D:\Data; D:\Data.\ (made through a path
-  // that keeps the dot) is another directory whose files must stay.
-  for (const char* directory : {"D:\\Data.", "D:\\Data . .", "D:\\Data\\."}) {
+  // D:\Data.. and D:\Data . .. are D:\Data; D:\Data..\ (made through a
+  // path that keeps the dots) is another directory whose files must stay.
+  for (const char* directory : {"D:\\Data..", "D:\\Data . ..", "D:\\Data.", "D:\\Data\\."}) {
     sim::MakeFile("D:\\Data\\own.db");
     sim::MakeFile("D:\\Data\\Journals\\j1.log");
-    sim::MakeFile("D:\\Data.\\other.db");
+    sim::MakeFile("D:\\Data..\\other.db");
     EXPECT_EQ(DeleteTree(directory, "\\*.*"), 1) << directory;
     EXPECT_FALSE(sim::Exists("D:\\Data")) << directory;
-    EXPECT_TRUE(sim::Exists("D:\\Data.\\other.db")) << directory;
+    EXPECT_TRUE(sim::Exists("D:\\Data..\\other.db")) << directory;
     EXPECT_TRUE(sim::PendingOperations().empty()) << directory;
   }
 }
 
 TEST_F(DeleteTreeTest, DotEndingNameOfAnEntryInsideIsWalkedAsListed) {
-  sim::MakeFile("D:\\Data\\Old.\\x.db");
+  sim::MakeFile("D:\\Data\\Old..\\x.db");
   sim::MakeFile("D:\\Data\\Old\\y.db");
   EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 1);
-  EXPECT_FALSE(sim::Exists("D:\\Data\\Old.\\x.db"));
+  EXPECT_FALSE(sim::Exists("D:\\Data\\Old..\\x.db"));
   EXPECT_FALSE(sim::Exists("D:\\Data\\Old\\y.db"));
 }
 
