@@ -16,6 +16,12 @@ enum {
   MSG_VERIFY_NAME_SERVERS = 55012
 };
 
+// The first address of a forward look-up's result, or NULL when its list is
+// missing or empty (a name without an address: a look-up that found no data).
+static inline const char* FirstAddress(const struct hostent* host) {
+  return host->h_addr_list == NULL ? NULL : host->h_addr_list[0];
+}
+
 // Resolves `hostName` (a name or a dotted address; NULL for this host) and
 // sends it one echo: 0 when a reply came, 1 when a look-up, this host's name
 // or the echo failed, 2 when WinSock cannot be started. The lines it adds

@@ -67,8 +67,7 @@ int CheckNetworkNaming(int level) {
   }
   host = gethostbyname(hostName);
   // A result without a name or an address is a look-up that found no data.
-  if (host == NULL || host->h_name == NULL || host->h_addr_list == NULL ||
-      host->h_addr_list[0] == NULL) {
+  if (host == NULL || host->h_name == NULL || FirstAddress(host) == NULL) {
     error = host == NULL ? WSAGetLastError() : WSANO_DATA;
     ReportAdd(LoadMessage(MSG_HOST_NAME_UNRESOLVED), hostName, error);
     ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
@@ -77,7 +76,7 @@ int CheckNetworkNaming(int level) {
     return SEV_WARNING;
   }
   CopyName(fqdn, host->h_name);
-  memcpy(&address, host->h_addr_list[0], sizeof address);
+  memcpy(&address, FirstAddress(host), sizeof address);
   if (level == REPORT_ALL) {
     ReportAdd(LoadMessage(MSG_HOST_NAME), hostName);
     ReportAdd(LoadMessage(MSG_FQDN), fqdn);

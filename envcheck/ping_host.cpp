@@ -44,12 +44,6 @@ static void CopyCut(char* buffer, size_t size, const char* text) {
   buffer[length] = '\0';
 }
 
-// The first address of a look-up's result, or NULL when the list is empty.
-static const char* FirstAddress(const struct hostent* host) {
-  if (host->h_addr_list == NULL) return NULL;
-  return host->h_addr_list[0];
-}
-
 // Sends the fixed echo request to `address` (network order). TRUE with the
 // first reply's time; FALSE with the error when no reply came, the reply is
 // an ICMP error (its status is the error) or no ICMP handle could be had.

@@ -50,10 +50,10 @@ int zrPortExists(int port) {
       result = WSAGetLastError();
     } else if ((host = gethostbyname(hostName)) == NULL) {
       result = WSAGetLastError();
-    } else if (host->h_addr_list == NULL || host->h_addr_list[0] == NULL) {
-      result = WSANO_DATA;  // a name without an address
+    } else if (FirstAddress(host) == NULL) {
+      result = WSANO_DATA;
     } else {
-      memcpy(&address.sin_addr, host->h_addr_list[0], sizeof address.sin_addr);
+      memcpy(&address.sin_addr, FirstAddress(host), sizeof address.sin_addr);
       if (connect(probe, (struct sockaddr*)&address, sizeof address) != 0) result = WSAGetLastError();
     }
     closesocket(probe);
