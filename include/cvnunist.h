@@ -13,7 +13,8 @@
  * export through a declaration of the other convention corrupts the caller's
  * stack: use these declarations.
  *
- * Strings are ANSI. No export is safe to call from two threads at once.
+ * Strings are ANSI. Run one export at a time, on one thread; only
+ * zrPortExists keeps no shared state and may run beside the others.
  */
 #ifndef CVNUNIST_H
 #define CVNUNIST_H

@@ -1,9 +1,10 @@
 # The developer kit as a caller meets it: the examples built from the unpacked
 # release package (never from the tree) with the MinGW compiler, through
 # lib/libcvnunist.a, through lib/cvnunist.lib (linked by LLD, a COFF linker
-# that reads the Microsoft linker's import libraries) and through
-# LoadLibraryA; each binds the plain export names, calls all six exports on a
-# machine of its own (hooks unattended) and keeps the stack pointer.
+# that reads the Microsoft linker's import libraries, also in that linker's
+# own mode) and through LoadLibraryA; each binds the plain export names,
+# calls all six exports on a machine of its own (hooks unattended) and keeps
+# the stack pointer.
 source "$(dirname "$0")/../lib.sh"
 
 kit=$CVN_OUTPUT_DIR/$CVN_SCENARIO
@@ -39,10 +40,30 @@ check "cvnunist.h compiles alone as C++98" \
 check "call_linked.c links through lib/libcvnunist.a" \
   built linked "${cc[@]}" -Iinclude examples/call_linked.c -Llib -lcvnunist -o call_linked.exe
 check "call_linked.c links through lib/cvnunist.lib" \
-  built linked_lib "${cc[@]}" -Iinclude -fuse-ld=lld examples/call_linked.c lib/cvnunist.lib -o call_linked_lib.exe
+  built linked_lib "${cc[@]}" -Iinclude -fuse-ld=lld examples/call_linked.c lib/cvnunist.lib \
+  -o call_linked_lib.exe
 check "call_loaded.c builds without an import library" \
   built loaded "${cc[@]}" -Iinclude examples/call_loaded.c -o call_loaded.exe
 
+# The Microsoft linker's own way: lld-link in its default mode, no C runtime,
+# an object that calls every export (GCC's objects carry no safe exception
+# handler table, hence /safeseh:no).
+cat >msvc_mode.c <<'CALLS'
+#include "cvnunist.h"
+int Start(void)
+{
+    char targets[] = "alpha ";
+    return (int)UninstInitialize(NULL, NULL, 0) + (int)UninstUnInitialize(NULL, NULL, 0) +
+           ValidateEnvironment(0, 0, "v.txt", targets, NULL) + zrHealthLog("h.txt", NULL) +
+           zrPortExists(1) + inEnsureServiceNotRunning("none");
+}
+CALLS
+check "an object calling every export links with lld-link through cvnunist.lib" \
+  built msvc_mode sh -c '"$@" -Iinclude -c msvc_mode.c -o msvc_mode.obj &&
+    lld-link /nologo /nodefaultlib /safeseh:no /entry:Start /subsystem:console /out:msvc_mode.exe \
+      msvc_mode.obj lib/cvnunist.lib' sh "${cc[@]}"
+check_eq "through cvnunist.lib in lld-link's own mode the six plain names are imported" \
+  "$exports" "$(imports msvc_mode.exe)"
 check_eq "through libcvnunist.a the six plain names are imported" "$exports" "$(imports call_linked.exe)"
 check_eq "through cvnunist.lib the six plain names are imported" "$exports" "$(imports call_linked_lib.exe)"
 check_eq "call_loaded.exe imports nothing from CVNUNIST.dll" "" "$(imports call_loaded.exe)"
@@ -64,10 +85,9 @@ expected_lines() {
     zrPortExists 10061 inEnsureServiceNotRunning 0 UninstInitialize 0 UninstUnInitialize 0
 }
 
-# run_example EXE: runs EXE with the hooks unattended in a
-# directory of its own beside a copy of the packed DLL; sets LINES (its
-# lines, without what Wine itself says on standard error) and RUN (the
-# directory).
+# run_example EXE: runs EXE with the hooks unattended, in a directory of its
+# own beside a copy of the packed DLL; sets RUN (that directory) and LINES
+# (its lines on standard error, without what Wine itself says there).
 run_example() {
   RUN=$kit/run.${1%.exe}
   mkdir -p "$RUN"
@@ -81,7 +101,8 @@ for example in call_linked.exe call_linked_lib.exe call_loaded.exe; do
   run_example "$example"
   check_eq "$example exits 0: no call moved the stack pointer" 0 "$(cat "$RUN/rc")"
   severity=$(sed -n 's/^ValidateEnvironment = \([0-2]\), .*/\1/p' <<<"$LINES")
-  check_eq "$example: every call's result, the stack pointer kept" "$(expected_lines "${severity:-?}")" "$LINES"
+  check_eq "$example: every call's result, the stack pointer kept" \
+    "$(expected_lines "${severity:-?}")" "$LINES"
   check_eq "$example: the full report reads its messages from CVNUNIST.dll" \
     "Velmora Software Corvane environment check." "$(head -n 1 "$RUN/health.txt" | tr -d '\r')"
   check "$example: the validation wrote its report" test -f "$RUN/validate.txt"
