@@ -13,7 +13,9 @@
 #include <stdio.h>
 
 #ifdef _MSC_VER
-#define READ_STACK_POINTER(var) __asm mov var, esp
+/* Braces, and __asm on the instruction: inside a macro a bare __asm would
+   run to the end of the macro's one logical line. */
+#define READ_STACK_POINTER(var) __asm { __asm mov var, esp }
 #else
 #define READ_STACK_POINTER(var) __asm__ __volatile__("movl %%esp, %0" : "=g"(var) : : "memory")
 #endif

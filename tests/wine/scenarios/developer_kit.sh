@@ -96,9 +96,14 @@ run_example() {
   LINES=$(tr -d '\r' <"$CVN_OUTPUT_DIR/$CVN_SCENARIO.${1%.exe}.err" | grep -E '^[A-Za-z]+ = ' || true)
 }
 
+# The unattended hooks end by completing the shipped status file.
+status=$WINEPREFIX/drive_c/windows/cvnunins
 first=
 for example in call_linked.exe call_linked_lib.exe call_loaded.exe; do
+  printf '[MIF]\r\n' >"$status.mi_"
+  rm -f "$status.mif"
   run_example "$example"
+  check_file "$example: the hooks ran unattended to the end" $'[MIF]\r\n ' "$status.mif"
   check_eq "$example exits 0: no call moved the stack pointer" 0 "$(cat "$RUN/rc")"
   severity=$(sed -n 's/^ValidateEnvironment = \([0-2]\), .*/\1/p' <<<"$LINES")
   check_eq "$example: every call's result, the stack pointer kept" \
