@@ -5,8 +5,9 @@
 # the developer kit (include/, lib/, examples/) and SHA256SUMS (of every
 # other file). <version> is the file version of resources/version.h
 # (1.5.1.841 for "V1.5.1 Build 841-0"). Prints the package's path.
-#   CVN_PACKAGE_BUILD_DIR  take the binaries from this build directory as they
-#                          are, without building
+#   CVN_PACKAGE_BUILD_DIR  take the binaries and the kit's import libraries
+#                          from this build directory as they are, without
+#                          building
 #   CVN_DIST_DIR           write the package here instead of dist/
 # Every file in the package carries the time of the last commit
 # (SOURCE_DATE_EPOCH when set), so the same binaries give the same zip.
