@@ -11,7 +11,8 @@
  * (__cdecl, the caller removes them). Every export is published under its
  * plain name, without a leading underscore or an "@n" suffix. Calling an
  * export through a declaration of the other convention corrupts the caller's
- * stack: use these declarations.
+ * stack: use these declarations. They name both conventions, so a compiler
+ * whose own default is __stdcall (/Gz) calls them right too.
  *
  * Strings are ANSI. Run one export at a time, on one thread; only
  * zrPortExists keeps no shared state and may run beside the others.
@@ -76,34 +77,35 @@ LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved);
  *   of 128 characters or more counts as a target that cannot be reached.
  * Returns the highest severity found (0, 1 or 2), or -1 when outputFile is
  * NULL or cannot be opened. */
-int ValidateEnvironment(unsigned flags, int level, const char* outputFile, char* targets,
-                        const char* moduleName);
+int __cdecl ValidateEnvironment(unsigned flags, int level, const char* outputFile,
+                                char* targets, const char* moduleName);
 
 /* The full environment report, every section, into outputFile.
  * Always returns 0, whatever the report found. */
-int zrHealthLog(const char* outputFile, const char* moduleName);
+int __cdecl zrHealthLog(const char* outputFile, const char* moduleName);
 
 /* Tries a TCP connection to this host's own address (the first address of
  * its name, not loopback) on port (the low 16 bits). Returns 0 when the
  * connection was accepted (the port is in use), else the WinSock error code
  * (WSAECONNREFUSED when nobody listens, the failure of WSAStartup or of the
  * host look-up). */
-int zrPortExists(int port);
+int __cdecl zrPortExists(int port);
 
 /* Stops the service (its key name, not its display name) and waits up to
  * 65 s for it to stop. Returns 0 when it is
  * stopped, was not running or is not installed; the Win32 error code when
  * opening or stopping it failed; -1 when the Service Control Manager cannot
  * be opened, a status query fails or the service has not stopped in time. */
-int inEnsureServiceNotRunning(const char* serviceName);
+int __cdecl inEnsureServiceNotRunning(const char* serviceName);
 
 /* ---- Pointer types for GetProcAddress -------------------------------------- */
 typedef LONG (WINAPI *CVN_UNINST_HOOK)(HWND dialog, HANDLE instance, LONG reserved);
-typedef int (*CVN_VALIDATE_ENVIRONMENT)(unsigned flags, int level, const char* outputFile,
-                                        char* targets, const char* moduleName);
-typedef int (*CVN_HEALTH_LOG)(const char* outputFile, const char* moduleName);
-typedef int (*CVN_PORT_EXISTS)(int port);
-typedef int (*CVN_ENSURE_SERVICE_NOT_RUNNING)(const char* serviceName);
+typedef int (__cdecl *CVN_VALIDATE_ENVIRONMENT)(unsigned flags, int level,
+                                                const char* outputFile, char* targets,
+                                                const char* moduleName);
+typedef int (__cdecl *CVN_HEALTH_LOG)(const char* outputFile, const char* moduleName);
+typedef int (__cdecl *CVN_PORT_EXISTS)(int port);
+typedef int (__cdecl *CVN_ENSURE_SERVICE_NOT_RUNNING)(const char* serviceName);
 
 #ifdef __cplusplus
 }

@@ -119,7 +119,7 @@ done
 # without WINAPI, and WINAPI added to zrPortExists's.
 mkdir -p wrong
 sed -e 's/^typedef LONG (WINAPI \*CVN_UNINST_HOOK)/typedef LONG (*CVN_UNINST_HOOK)/' \
-    -e 's/^typedef int (\*CVN_PORT_EXISTS)/typedef int (WINAPI *CVN_PORT_EXISTS)/' \
+    -e 's/^typedef int (__cdecl \*CVN_PORT_EXISTS)/typedef int (WINAPI *CVN_PORT_EXISTS)/' \
     include/cvnunist.h >wrong/cvnunist.h
 check "a wrong convention builds" built wrong "${cc[@]}" -Iwrong examples/call_loaded.c -o call_wrong.exe
 run_example call_wrong.exe
