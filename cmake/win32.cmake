@@ -127,5 +127,36 @@ cvn_nt_binary(cvncheck)
 target_link_options(cvncheck PRIVATE -nostartfiles -Wl,-e,_CvnConsoleEntry)
 cvn_warnings(cvncheck)
 
+# ---- Import libraries of the developer kit ------------------------------------------
+# Callers link the exports under their plain names, the WINAPI hooks too: the
+# hooks keep their decorated symbols (_UninstInitialize@12) for the caller's
+# compiler, and --kill-at / -k bind them to the undecorated export. The module
+# definition is the DLL's own with each "Name = Name@n" turned into "Name@n".
+# libcvnunist.a for MinGW (binutils), cvnunist.lib for the Microsoft linker
+# (llvm-dlltool writes the short import members that linker's own tools do).
+# dlltool names symbols after the output path and its temporary files after
+# the process: a bare file name and a fixed prefix keep the MinGW archive the
+# same wherever and whenever it is built.
+find_program(CVN_LLVM_DLLTOOL llvm-dlltool REQUIRED)
+set(CVN_KIT_LIB_DIR ${CMAKE_BINARY_DIR}/kit/lib)
+file(MAKE_DIRECTORY ${CVN_KIT_LIB_DIR})
+set(CVN_KIT_DEF ${CVN_GENERATED}/cvnunist_import.def)
+file(STRINGS ${CMAKE_SOURCE_DIR}/resources/cvnunist.def CVN_DEF_LINES REGEX "^[^;]")
+list(TRANSFORM CVN_DEF_LINES REPLACE "^([A-Za-z_][A-Za-z0-9_]*) = [A-Za-z_][A-Za-z0-9_]*(@[0-9]+)$"
+     "\\1\\2")
+list(JOIN CVN_DEF_LINES "\n" CVN_DEF_TEXT)
+file(CONFIGURE OUTPUT ${CVN_KIT_DEF} CONTENT "${CVN_DEF_TEXT}\n" @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${CMAKE_SOURCE_DIR}/resources/cvnunist.def)
+add_custom_command(
+  OUTPUT ${CVN_KIT_LIB_DIR}/libcvnunist.a ${CVN_KIT_LIB_DIR}/cvnunist.lib
+  COMMAND ${CMAKE_DLLTOOL} --kill-at --temp-prefix cvnunist -d ${CVN_KIT_DEF} -l libcvnunist.a
+  COMMAND ${CVN_LLVM_DLLTOOL} -m i386 -k -d ${CVN_KIT_DEF} -l cvnunist.lib
+  DEPENDS ${CVN_KIT_DEF}
+  WORKING_DIRECTORY ${CVN_KIT_LIB_DIR}
+  COMMENT "Import libraries of CVNUNIST.dll for the developer kit")
+add_custom_target(cvn_kit_implibs ALL DEPENDS ${CVN_KIT_LIB_DIR}/libcvnunist.a
+                                              ${CVN_KIT_LIB_DIR}/cvnunist.lib)
+
 # ---- Wine tests -----------------------------------------------------------------------
 include(cmake/wine_tests.cmake)

@@ -13,6 +13,7 @@ foreach(source ${CVN_WINE_HOSTS})
   get_filename_component(host ${source} NAME_WE)
   add_executable(${host} ${source} ${CVN_HOST_SOURCES_${host}})
   target_include_directories(${host} PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine
+                                             ${CMAKE_SOURCE_DIR}/include
                                              ${CMAKE_SOURCE_DIR}/resources
                                              ${CMAKE_SOURCE_DIR}/uninstall
                                              ${CMAKE_SOURCE_DIR}/envcheck

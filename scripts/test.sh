@@ -149,7 +149,7 @@ timings+=("wine tests $(($(now) - start)) s")
 # ---- Reproducible build ------------------------------------------------------------
 # Two clean builds of this tree, copied to two directories of different names
 # and depths, give bit-identical CVNUNIST.dll and cvncheck.exe, stamped with
-# the time of the last commit.
+# the time of the last commit, and bit-identical import libraries of the kit.
 start=$(now)
 repro=$(mktemp -d)
 epoch=$(git -C "$CVN_ROOT" log -1 --format=%ct 2>/dev/null || echo 0)
@@ -160,11 +160,12 @@ for tree in "${repro_trees[@]}"; do
   tar -C "$CVN_ROOT" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$tree" -xf -
   (cd "$tree" && export SOURCE_DATE_EPOCH=$epoch &&
    cvn_quiet reproducible-configure cmake --preset win32 &&
-   cvn_quiet reproducible-build cmake --build --preset win32 -j "$CVN_JOBS" --target CVNUNIST cvncheck) ||
+   cvn_quiet reproducible-build cmake --build --preset win32 -j "$CVN_JOBS" \
+     --target CVNUNIST cvncheck cvn_kit_implibs) ||
     repro_built=0
 done
 if ((repro_built)); then
-  for file in CVNUNIST.dll cvncheck.exe; do
+  for file in CVNUNIST.dll cvncheck.exe kit/lib/libcvnunist.a kit/lib/cvnunist.lib; do
     if cmp "${repro_trees[0]}/build/win32/$file" "${repro_trees[1]}/build/win32/$file"; then
       passed=$((passed + 1))
     else

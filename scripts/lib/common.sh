@@ -5,7 +5,9 @@ CVN_LOGS=$CVN_ROOT/build/logs
 CVN_JOBS=${CVN_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 CVN_NATIVE_PACKAGES=(cmake make g++ libgtest-dev libbenchmark-dev)
-CVN_WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686)
+# llvm: llvm-dlltool writes the developer kit's import library for the
+# Microsoft linker.
+CVN_WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 llvm)
 # gcovr reads the branch coverage of the native build's product code.
 CVN_COVERAGE_PACKAGES=(gcovr)
 # clang with its sanitizer and libFuzzer runtimes, for scripts/fuzz.sh.
@@ -14,8 +16,9 @@ CVN_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # names do not resolve (rpcbind cannot even bind its port); minimal images
 # lack it.
 CVN_WINE_PACKAGES=(wine wine32:i386 rpcbind netbase)
-# The release package (scripts/package.sh) and its check.
-CVN_PACKAGE_PACKAGES=(zip unzip)
+# The release package (scripts/package.sh) and its check; lld links the
+# developer kit's examples through its import library for the Microsoft linker.
+CVN_PACKAGE_PACKAGES=(zip unzip lld)
 
 export DEBIAN_FRONTEND=noninteractive
 

@@ -9,8 +9,14 @@
 #include <stdlib.h>
 #include <string.h>
 
-typedef int (*HealthLog)(const char*, const char*);
-typedef int (*Validate)(unsigned, int, const char*, char*, const char*);
+// The product's declarations before the developer kit's header: a calling
+// convention the header adds is a conflicting declaration (wine_dll_test.cpp
+// includes them the other way round). The calls go through the header's types.
+#include "entry_points.h"
+#include "hooks.h"
+
+#include "cvnunist.h"
+
 typedef void (*AnyFunction)(void);  // converts to every function pointer type
 
 static const char* Optional(int argc, char** argv, int i) {
@@ -24,11 +30,12 @@ int main(int argc, char** argv) {
     return 100;
   }
   if (strcmp(argv[1], "zrHealthLog") == 0) {
-    HealthLog call = (HealthLog)(AnyFunction)GetProcAddress(dll, "zrHealthLog");
+    CVN_HEALTH_LOG call = (CVN_HEALTH_LOG)(AnyFunction)GetProcAddress(dll, "zrHealthLog");
     return call(argv[2], Optional(argc, argv, 3));
   }
   if (strcmp(argv[1], "ValidateEnvironment") == 0 && argc >= 5) {
-    Validate call = (Validate)(AnyFunction)GetProcAddress(dll, "ValidateEnvironment");
+    CVN_VALIDATE_ENVIRONMENT call =
+        (CVN_VALIDATE_ENVIRONMENT)(AnyFunction)GetProcAddress(dll, "ValidateEnvironment");
     static char targets[1024];
     const char* list = Optional(argc, argv, 5);
     if (list != NULL) strncpy(targets, list, sizeof targets - 1);

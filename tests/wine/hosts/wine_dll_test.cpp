@@ -3,9 +3,27 @@
 // the system's own calls. cvncheck.exe carries the same catalog.
 #include <windows.h>
 
+#include <type_traits>
 #include <vector>
 
+// The developer kit's header before the product's own declarations: a
+// calling convention the header leaves out, or a parameter type it gets
+// wrong, makes a conflicting declaration (call_export.cpp includes them the
+// other way round, which catches a convention the header adds).
+#include "cvnunist.h"
+#include "entry_points.h"
+#include "hooks.h"
+
 #include "check.h"
+
+// The header's pointer types for GetProcAddress are the exports' own types.
+static_assert(std::is_same<decltype(&UninstInitialize), CVN_UNINST_HOOK>::value, "");
+static_assert(std::is_same<decltype(&UninstUnInitialize), CVN_UNINST_HOOK>::value, "");
+static_assert(std::is_same<decltype(&ValidateEnvironment), CVN_VALIDATE_ENVIRONMENT>::value, "");
+static_assert(std::is_same<decltype(&zrHealthLog), CVN_HEALTH_LOG>::value, "");
+static_assert(std::is_same<decltype(&zrPortExists), CVN_PORT_EXISTS>::value, "");
+static_assert(std::is_same<decltype(&inEnsureServiceNotRunning),
+                           CVN_ENSURE_SERVICE_NOT_RUNNING>::value, "");
 
 namespace {
 
