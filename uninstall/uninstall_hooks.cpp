@@ -122,7 +122,7 @@ static void DeleteProgramFiles(void) {
   char* directory = ReadStashedInstallDir();
   if (directory == NULL) return;
   DeleteTree(directory, kInstallerLogPattern);
-  for (size_t i = 0; i < COUNT(kProgramFiles); ++i) DeleteFileOrDefer(kProgramFiles[i], directory);
+  DeleteFilesInDirectory(directory, kProgramFiles, COUNT(kProgramFiles));
   free(directory);
 }
 

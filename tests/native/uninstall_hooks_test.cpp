@@ -356,7 +356,7 @@ TEST_F(UninstInitializeTest, ServiceManagerThatCannotOpenAbortsWithItsSystemText
 TEST_F(UninstInitializeTest, UnknownSystemDirectoryEndsTheHookWithSuccess) {
   Attended();
   InstallProduct();
-  sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED);
+  sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED, 1, 100);
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
   const sim::Dialog& d = OnlyDialog();
   EXPECT_EQ(d.text, "Could not get the Windows NT System directory.\nUnInstall will try to continue.\n");
@@ -490,6 +490,26 @@ TEST_F(UninstUnInitializeTest, StashIsTheOnlySourceOfTheDirectory) {
   // The product key's directory is not touched.
   EXPECT_TRUE(sim::Exists(kInstall + "cvnadmin.exe"));
   EXPECT_TRUE(sim::Exists(kInstall + "DeIsL1.isu"));
+}
+
+TEST_F(UninstUnInitializeTest, InstallationDirectorySwappedForAJunctionBetweenTheHooksDeletesNothingThere) {
+  Attended();
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
+  const std::string stashed = "D:\\Corvane\\";
+  sim::MakeFile(stashed + "cvnbase.dll", "x");
+  sim::MakeFile("C:\\WINNT\\system32\\cvnbase.dll", "system");
+  sim::MakeFile("C:\\WINNT\\system32\\cvnmapi.dll", "system");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, stashed);
+  ASSERT_EQ(sim::MoveAsUser("D:\\Corvane", "D:\\Away"), static_cast<DWORD>(ERROR_SUCCESS));
+  sim::MakeJunction("D:\\Corvane", "C:\\WINNT\\system32");
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\cvnbase.dll"), "system");
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\cvnmapi.dll"), "system");
+  EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
 TEST_F(UninstUnInitializeTest, EmptyStashedDirectoryDeletesNothing) {
@@ -811,7 +831,7 @@ TEST_F(PathEdgeTest, StatusFilePathsOneCharacterTooLongAreLeftAloneByBothHooks) 
   const int moves = sim::CallCount("MoveFileExA");
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(sim::CallCount("MoveFileExA"), moves + 1);  // the installation directory only
-  EXPECT_EQ(sim::CallCount("CreateFileA"), 0);
+  EXPECT_EQ(sim::CallCount("WriteFile"), 0);
   EXPECT_TRUE(sim::DirectoryEntries(windows).empty());
   EXPECT_TRUE(sim::Dialogs().empty());
 }
@@ -835,13 +855,14 @@ TEST_F(PathEdgeTest, WindowsDirectoryOf260CharactersIsUnknownToBothHooks) {
   InstallProduct();
   sim::SetWindowsDirectory("C:\\" + std::string(257, 'w'));
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::CallCount("GetWindowsDirectoryA"), 1);
   EXPECT_EQ(sim::CallCount("CopyFileA"), 0);
+  // Without the Windows directory no tree is walked: it might be inside.
+  EXPECT_TRUE(sim::Exists(kInstall + "help.GID"));
   const int moves = sim::CallCount("MoveFileExA");
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::CallCount("GetWindowsDirectoryA"), 2);
-  EXPECT_EQ(sim::CallCount("MoveFileExA"), moves + 1);  // the installation directory only
-  EXPECT_EQ(sim::CallCount("CreateFileA"), 0);
+  EXPECT_EQ(sim::CallCount("MoveFileExA"), moves);
+  EXPECT_EQ(sim::CallCount("WriteFile"), 0);
+  EXPECT_TRUE(sim::Exists(kInstall + "cvnadmin.exe"));
 }
 
 TEST_F(PathEdgeTest, SystemDirectoryOf260CharactersIsUnknownAnd259LeavesNoRoomForDrivers) {
