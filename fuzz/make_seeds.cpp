@@ -192,6 +192,9 @@ void DeleteTreeSeeds() {
   write("dotted", 0, "\\sub\\..\\..", "\\*.*");
   Seed failing = Seed().Fault(2, 1).Byte(0).ShortText("").ShortText("\\*.*").Byte(0xFF);
   Write("delete_tree", "delete_fails", tree(failing));
+  // Past the faults: "sub" swapped for a junction just before the walk opens it.
+  Seed swapped = Seed().Fault(9, 8).Byte(0).ShortText("").ShortText("\\*.*").Byte(4);
+  Write("delete_tree", "swap_during_walk", tree(swapped));
 }
 
 void UninstallSeeds() {

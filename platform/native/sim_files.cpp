@@ -267,6 +267,35 @@ DWORD ReportedAttributes(const Node& node) {
   return node.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : node.attributes;
 }
 
+// ---- Hard links ----------------------------------------------------------------
+
+// The names of a file share its index; a change made through one name is
+// carried to the others, as they are one file.
+void CollectNames(Node* directory, DWORD index, std::vector<Node*>* names) {
+  for (auto& child : directory->children) {
+    Node* node = child.second.get();
+    if (!node->IsDirectory() && node->index == index) names->push_back(node);
+    if (node->IsDirectory() && node->linkTarget.empty()) CollectNames(node, index, names);
+  }
+}
+
+std::vector<Node*> NamesOf(const Node* file) {
+  std::vector<Node*> names;
+  for (auto& drive : Files().drives) CollectNames(drive.second.get(), file->index, &names);
+  return names;
+}
+
+void ShareChange(const Node* changed) {
+  if (changed->IsDirectory()) return;
+  for (Node* other : NamesOf(changed)) {
+    if (other == changed) continue;
+    other->contents = changed->contents;
+    other->attributes = changed->attributes;
+    other->hasVersion = changed->hasVersion;
+    other->versionBlock = changed->versionBlock;
+  }
+}
+
 // ---- Sharing -----------------------------------------------------------------
 
 bool InUse(const Node* node) {
@@ -496,6 +525,7 @@ Node* OpenEntry(const std::string& raw, DWORD access, DWORD share, DWORD disposi
     node->versionBlock.clear();
   }
   if (disposition == CREATE_ALWAYS) node->attributes = hiddenSystem | requested | FILE_ATTRIBUTE_ARCHIVE;
+  ShareChange(node);
   return node;
 }
 
@@ -675,6 +705,7 @@ void MakeFile(const std::string& path, const std::string& contents, DWORD attrib
   file->contents = contents;
   file->attributes = attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
                                     FILE_ATTRIBUTE_NORMAL);
+  ShareChange(file);
 }
 
 void MakeJunction(const std::string& path, const std::string& target) {
@@ -703,6 +734,17 @@ void HoldOpen(const std::string& path, bool held) {
   Node* node = MustFind(path);
   if (node->IsDirectory()) throw std::invalid_argument("not a file: " + path);
   node->heldOpen = held;
+}
+
+void MakeHardLink(const std::string& path, const std::string& existing) {
+  Node* file = MustFind(existing);
+  if (file->IsDirectory()) throw std::invalid_argument("not a file: " + existing);
+  Path parsed = MustParse(path);
+  Node* directory = EnsureDirectory(parsed, parsed.parts.size() - 1);
+  if (Child(directory, parsed.Name())) throw std::invalid_argument("already there: " + path);
+  Node* link = AddChild(directory, parsed.Name(), file->attributes);
+  link->index = file->index;
+  ShareChange(file);
 }
 
 DWORD MoveAsUser(const std::string& from, const std::string& to) {
@@ -842,6 +884,7 @@ void FileAppend(const std::string& path, const std::string& bytes) {
   if (!node || node->IsDirectory()) return;
   node->contents += bytes;
   node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
+  sim::ShareChange(node);
 }
 
 bool FileVersionResource(const std::string& path, std::string* block, DWORD* error) {
@@ -1098,6 +1141,7 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   copy->hasVersion = source.node->hasVersion;
   copy->versionBlock = source.node->versionBlock;
   copy->attributes = source.node->attributes | FILE_ATTRIBUTE_ARCHIVE;
+  sim::ShareChange(copy);
   return TRUE;
 }
 
@@ -1181,6 +1225,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     std::memcpy(&contents[file->position], lpBuffer, nNumberOfBytesToWrite);
   file->position += nNumberOfBytesToWrite;
   file->node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
+  sim::ShareChange(file->node);
   if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
   return TRUE;
 }
@@ -1212,7 +1257,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATIO
   lpFileInformation->dwFileAttributes = sim::ReportedAttributes(node);
   lpFileInformation->dwVolumeSerialNumber = sim::VolumeSerial(file->drive);
   if (!node.IsDirectory()) lpFileInformation->nFileSizeLow = static_cast<DWORD>(node.contents.size());
-  lpFileInformation->nNumberOfLinks = 1;
+  lpFileInformation->nNumberOfLinks = node.IsDirectory() ? 1 : static_cast<DWORD>(sim::NamesOf(&node).size());
   lpFileInformation->nFileIndexLow = node.index;
   return TRUE;
 }
@@ -1239,6 +1284,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   if (location.path.trailingSeparator && !node->IsDirectory()) return Fail(ERROR_INVALID_NAME, FALSE);
   DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
   node->attributes = kept | (dwFileAttributes & sim::kSettableAttributes);
+  sim::ShareChange(node);
   return TRUE;
 }
 

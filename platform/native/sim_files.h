@@ -34,6 +34,9 @@ DWORD Attributes(const std::string& path);
 // copying or opening it fails with ERROR_SHARING_VIOLATION.
 void HoldOpen(const std::string& path, bool held = true);
 
+// A second name of the file `existing` (a hard link): the two are one file,
+// whatever is written or set through one name the other shows.
+void MakeHardLink(const std::string& path, const std::string& existing);
 // Another process (a user without privileges) renames `from` to `to`, or
 // turns an empty directory into a junction to `target`: what it may do while
 // this process holds handles. 0 or the Win32 error the attempt meets

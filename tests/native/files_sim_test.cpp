@@ -367,6 +367,22 @@ TEST_F(FilesTest, DirectoryHandleTellsALinkFromWhatItLeadsToFromWindows2000On) {
   CloseHandle(held);
 }
 
+TEST_F(FilesTest, HardLinkIsOneFileUnderTwoNamesUntilOneNameGoes) {
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives");
+  sim::MakeHardLink("C:\\WINNT\\cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
+  sim::MakeFile("C:\\mif", "[MIF]");
+  EXPECT_TRUE(CopyFileA("C:\\mif", "C:\\WINNT\\cvnunins.mi_", FALSE));  // written through
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "[MIF]");
+  HANDLE file = CreateFileA("C:\\WINNT\\cvnunins.mi_", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  BY_HANDLE_FILE_INFORMATION info;
+  ASSERT_TRUE(GetFileInformationByHandle(file, &info));
+  EXPECT_EQ(info.nNumberOfLinks, 2u);
+  CloseHandle(file);
+  EXPECT_TRUE(DeleteFileA("C:\\WINNT\\cvnunins.mi_"));
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "[MIF]");
+}
+
 TEST_F(FilesTest, MoveReplacesOnlyWhenAsked) {
   sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "status");
   sim::MakeFile("C:\\WINNT\\cvnunins.mif", "old");

@@ -385,6 +385,26 @@ TEST_F(UninstInitializeTest, UnattendedCopiesTheStatusFileAndKeepsTheData) {
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
 }
 
+TEST_F(UninstInitializeTest, StatusFileCopyReplacesASecondNameInsteadOfWritingThroughIt) {
+  Unattended();
+  InstallProduct();
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives");
+  sim::MakeHardLink("C:\\WINNT\\cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "hives");
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), sim::FileContents(kInstall + "cvnunins.mi_"));
+}
+
+TEST_F(UninstInitializeTest, ShippedStatusFileWithASecondNameIsNotCopied) {
+  Unattended();
+  InstallProduct();
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives");
+  sim::MoveAsUser(kInstall + "cvnunins.mi_", kInstall + "away");
+  sim::MakeHardLink(kInstall + "cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
+}
+
 TEST_F(UninstInitializeTest, WithoutProductKeyOnlyServicesAndDriversGo) {
   Attended();
   InstallFiles();
@@ -613,6 +633,16 @@ TEST_F(UninstUnInitializeTest, UnattendedCompletesTheStatusFileWithoutAsking) {
   EXPECT_EQ(sim::Attributes("C:\\WINNT\\cvnunins.mif") & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
+TEST_F(UninstUnInitializeTest, StatusFileGivenASecondNameBetweenTheHooksIsNeitherChangedNorAppended) {
+  Unattended();
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives", FILE_ATTRIBUTE_READONLY);
+  sim::MakeHardLink("C:\\WINNT\\cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "hives");
+  EXPECT_EQ(sim::Attributes("C:\\WINNT\\system32\\config\\SAM"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(sim::CallCount("WriteFile"), 0);
+}
+
 TEST_F(UninstUnInitializeTest, UnattendedStatusFileThatCannotBeSeekedIsLeftAsItWas) {
   Unattended();
   const std::string shipped = "MIF-CONTENT";
@@ -621,7 +651,7 @@ TEST_F(UninstUnInitializeTest, UnattendedStatusFileThatCannotBeSeekedIsLeftAsItW
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), shipped);
   EXPECT_EQ(sim::CallCount("WriteFile"), 0);
-  EXPECT_EQ(sim::CallCount("CloseHandle"), 1);
+  EXPECT_EQ(sim::CallCount("CloseHandle"), 2);  // the held name, then the opened file
 }
 
 TEST_F(UninstUnInitializeTest, UnattendedStatusFileWhoseWriteFailsIsLeftAsItWas) {
