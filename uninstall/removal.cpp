@@ -225,9 +225,9 @@ static int SameFile(const BY_HANDLE_FILE_INFORMATION* a, const BY_HANDLE_FILE_IN
          a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
 }
 
-// Whether `path` or a directory above it is the top: compared by identity,
+// Whether the top is `path` or a directory above it: compared by identity,
 // as one directory has many spellings (short names, links, case).
-static int IsOrIsBelow(const char* path, const BY_HANDLE_FILE_INFORMATION* top) {
+static int TopHoldsPath(const char* path, const BY_HANDLE_FILE_INFORMATION* top) {
   char prefix[MAX_PATH];
   size_t length = strlen(path);
   for (size_t i = 2; i <= length; ++i) {
@@ -252,7 +252,7 @@ static int HoldsSystemDirectory(const BY_HANDLE_FILE_INFORMATION* top) {
   for (size_t i = 0; i < sizeof kSystemPaths / sizeof kSystemPaths[0]; ++i) {
     char path[MAX_PATH];
     UINT length = kSystemPaths[i](path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || IsOrIsBelow(path, top)) return 1;
+    if (length == 0 || length >= MAX_PATH || TopHoldsPath(path, top)) return 1;
   }
   return 0;
 }
