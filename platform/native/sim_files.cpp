@@ -306,6 +306,16 @@ bool InUse(const Node* node) {
   return false;
 }
 
+// A rename or removal needs delete access, which a handle opened without
+// FILE_SHARE_DELETE (or another process's exclusive hold) refuses.
+bool RefusesDeletion(const Node* node) {
+  if (node->heldOpen) return true;
+  for (const auto& file : Files().files) {
+    if (file.second.node == node && !(file.second.share & FILE_SHARE_DELETE)) return true;
+  }
+  return false;
+}
+
 // Windows refuses to rename a directory while anything below it is open.
 bool HoldsOpenHandle(const Node* directory) {
   for (const auto& file : Files().files) {
@@ -581,7 +591,7 @@ bool MoveEntry(const std::string& from, const std::string& to, DWORD flags, DWOR
     *error = ERROR_ACCESS_DENIED;
     return false;
   }
-  if (InUse(source.node)) {
+  if (RefusesDeletion(source.node)) {
     *error = ERROR_SHARING_VIOLATION;
     return false;
   }
@@ -1101,7 +1111,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (!node->IsDirectory()) return Fail(ERROR_DIRECTORY, FALSE);
   if (!location.parent || node->IsReadOnly()) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  if (sim::InUse(node)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
+  if (sim::RefusesDeletion(node)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
   // A junction goes by itself; what it leads to is untouched.
   if (node->linkTarget.empty()) {
     sim::Path current;

@@ -335,6 +335,11 @@ TEST_F(FilesTest, HeldDirectoryCannotBeRenamedRemovedNorItsParentsRenamed) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   CloseHandle(held);
   EXPECT_EQ(sim::MoveAsUser("C:\\Data", "C:\\Away"), static_cast<DWORD>(ERROR_SUCCESS));
+  // Sharing deletion, a handle lets its directory be renamed.
+  HANDLE shared = CreateFileA("C:\\Away\\User", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  EXPECT_EQ(sim::MoveAsUser("C:\\Away\\User", "C:\\Away\\Other"), static_cast<DWORD>(ERROR_SUCCESS));
+  CloseHandle(shared);
 }
 
 TEST_F(FilesTest, DirectoryHandleTellsALinkFromWhatItLeadsToFromWindows2000On) {
