@@ -168,8 +168,8 @@ static void CompleteStatusFile(void) {
   SetFileAttributesA(status, FILE_ATTRIBUTE_NORMAL);
   HANDLE file = CreateFileA(status, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-  // Without the end to append at, a write would overwrite the first byte.
   if (file != INVALID_HANDLE_VALUE) {
+    // Without the end to append at, a write would overwrite the first byte.
     if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER) {
       DWORD written;
       WriteFile(file, " ", 1, &written, NULL);
