@@ -7,12 +7,28 @@
 // tree's directories (none past the list) and a text appended to it; the
 // pattern (1-byte length, then the bytes); a byte that picks the current
 // directory; then the tree's items (see FuzzTree::Grow).
+//
+// A fault choice just past the faults is a user's swap instead: before that
+// use of one of the walk's calls, the directory the current-directory byte
+// picks (when it is a real directory below the one given) is renamed away
+// and a junction out of the tree takes its name, on Windows 2000. Nothing
+// outside may change now; what was left for the next start by name is not
+// judged then (a name can lead elsewhere by then).
 #include "fuzz_machine.h"
 #include "removal.h"
 
 namespace {
 
 const size_t kMaxItems = 48;
+const char* const kWalkCalls[] = {"GetFileAttributesA", "CreateFileA", "GetFileInformationByHandle",
+                                  "FindFirstFileA",     "FindNextFileA", "DeleteFileA",
+                                  "MoveFileExA",        "CloseHandle",   "RemoveDirectoryA"};
+
+// Renames `victim` away inside its parent and puts a junction out of the
+// tree in its place, as a user who owns it may.
+void SwapForJunction(const std::string& victim) {
+  if (sim::MoveAsUser(victim, victim + "~") == ERROR_SUCCESS) sim::MakeJunction(victim, "C:\\Outside");
+}
 
 }  // namespace
 
@@ -20,12 +36,17 @@ void FuzzDeleteTree(const uint8_t* data, size_t size) {
   FreshMachine();
   sim::AddDrive('D');
   FuzzInput input(data, size);
-  InjectFault(input, {{"FindFirstFileA", ERROR_ACCESS_DENIED},
-                      {"FindNextFileA", ERROR_ACCESS_DENIED},
-                      {"DeleteFileA", ERROR_ACCESS_DENIED},
-                      {"MoveFileExA", ERROR_ACCESS_DENIED},
-                      {"RemoveDirectoryA", ERROR_SHARING_VIOLATION},
-                      {"GetFileAttributesA", ERROR_ACCESS_DENIED}});
+  const size_t kFaults = 8;
+  FuzzFaultChoice fault = InjectFault(input, {{"FindFirstFileA", ERROR_ACCESS_DENIED},
+                                              {"FindNextFileA", ERROR_ACCESS_DENIED},
+                                              {"DeleteFileA", ERROR_ACCESS_DENIED},
+                                              {"MoveFileExA", ERROR_ACCESS_DENIED},
+                                              {"RemoveDirectoryA", ERROR_SHARING_VIOLATION},
+                                              {"GetFileAttributesA", ERROR_ACCESS_DENIED},
+                                              {"CreateFileA", ERROR_SHARING_VIOLATION},
+                                              {"GetFileInformationByHandle", ERROR_ACCESS_DENIED}});
+  const size_t kCalls = sizeof kWalkCalls / sizeof kWalkCalls[0];
+  bool swapChosen = fault.index >= kFaults && fault.index < kFaults + kCalls;
   uint8_t directoryChoice = input.Byte();
   std::string suffix = CText(input.ShortText());
   std::string pattern = CText(input.ShortText());
@@ -36,16 +57,32 @@ void FuzzDeleteTree(const uint8_t* data, size_t size) {
   tree.Grow(input, kMaxItems);
   std::string directory = tree.Pick(directoryChoice) + suffix;
   std::string current = tree.Pick(currentChoice);
-  if (!current.empty() && sim::ResolvePath(current) == sim::ResolvePath(current, false))
+  std::string victim = swapChosen ? current : "";
+  if (!swapChosen && !current.empty() && sim::ResolvePath(current) == sim::ResolvePath(current, false))
     sim::SetCurrentDirectory(current);
 
   FileAllowance allowed;
   allowed.Tree(directory);
+  // Only a real directory strictly below the one given, so that the swap
+  // itself changes nothing outside.
+  std::string top = sim::ResolvePath(directory);
+  std::string physical = victim.empty() ? "" : sim::ResolvePath(victim);
+  bool swapped = !top.empty() && physical == sim::ResolvePath(victim, false) &&
+                 physical.size() > top.size() + 1 && physical.compare(0, top.size(), top) == 0 &&
+                 physical[top.size()] == '\\' && sim::IsDirectory(victim);
+  if (swapped) {
+    // Users make junctions from Windows 2000 on.
+    sim::OsVersion windows2000;
+    windows2000.major = 5;
+    sim::SetOsVersion(windows2000);
+    sim::BeforeCall(kWalkCalls[fault.index - kFaults], fault.nth, [victim] { SwapForJunction(victim); });
+  }
   auto before = sim::FileSnapshot();
   int result = DeleteTree(directory.c_str(), pattern.c_str());
   FUZZ_CHECK(result == 0 || result == 1);
-  CheckFileChanges(before, allowed);
+  CheckFileChanges(before, allowed, !swapped);
   CheckReleased();
+  if (swapped) return;
   sim::Reboot();
   CheckFileChanges(before, allowed);
 }

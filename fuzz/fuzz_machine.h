@@ -65,10 +65,10 @@ class FileAllowance {
 };
 
 // Every entry added, removed or altered between the snapshots, and every
-// deletion left for the next start, is allowed; the run renames nothing at
-// the next start.
+// deletion left for the next start (unless `withPending` is false), is
+// allowed; the run renames nothing at the next start.
 inline void CheckFileChanges(const std::map<std::string, sim::EntryState>& before,
-                             const FileAllowance& allowed) {
+                             const FileAllowance& allowed, bool withPending = true) {
   std::map<std::string, sim::EntryState> after = sim::FileSnapshot();
   for (const auto& entry : before) {
     auto now = after.find(entry.first);
@@ -78,6 +78,7 @@ inline void CheckFileChanges(const std::map<std::string, sim::EntryState>& befor
   for (const auto& entry : after)
     if (!before.count(entry.first) && !allowed.Allows(entry.first))
       throw FuzzFailure("made outside: " + entry.first);
+  if (!withPending) return;
   for (const sim::PendingOperation& operation : sim::PendingOperations()) {
     FUZZ_CHECK(operation.target.empty());
     std::string resolved = sim::ResolvePath(operation.source, false);

@@ -192,12 +192,15 @@ void DeleteTreeSeeds() {
   write("dotted", 0, "\\sub\\..\\..", "\\*.*");
   Seed failing = Seed().Fault(2, 1).Byte(0).ShortText("").ShortText("\\*.*").Byte(0xFF);
   Write("delete_tree", "delete_fails", tree(failing));
+  // Past the faults: "sub" swapped for a junction just before the walk opens it.
+  Seed swapped = Seed().Fault(9, 8).Byte(0).ShortText("").ShortText("\\*.*").Byte(4);
+  Write("delete_tree", "swap_during_walk", tree(swapped));
 }
 
 void UninstallSeeds() {
   // Directories: 0 the installation directory, 1 databases, 2 journals,
   // 3 C:\Users, 4 C:\WINNT, 5 D:\, then those the items make.
-  const uint8_t kSilent = 1, kKeyRemoved = 2, kAfterAbort = 4, kSharedControl = 8;
+  const uint8_t kSilent = 1, kKeyRemoved = 2, kAfterAbort = 4, kSharedControl = 8, kSwapped = 16;
   auto value = [](Seed& seed, uint8_t type, uint8_t base, const std::string& text) {
     seed.Byte(type).Byte(base).LongText(text);
   };
@@ -229,6 +232,7 @@ void UninstallSeeds() {
   write("attended_yes", 0, 0xFFFF, 0x1F, 0, {{0, ""}, {1, ""}, {2, ""}});
   write("attended_no", kKeyRemoved, 0, 0x1F, 0x1F, {{0, ""}, {1, ""}, {2, ""}});
   write("silent", kSilent | kKeyRemoved | kSharedControl, 0, 0x1F, 0x20, {{0, ""}, {1, ""}, {2, ""}});
+  write("swap_between_hooks", kSilent | kKeyRemoved | kSwapped, 0, 0x1F, 0x20, {{0, ""}, {1, ""}, {2, ""}});
   write("never_stops", kAfterAbort, 0x0001, 0x01, 0xE0, {{0, ""}});
   write("no_backslash", kSharedControl, 0xFFFF, 0, 0, {{0xFF, "C:\\Program Files\\Corvane"}, {1, ""}});
   write("roots", 0, 0xFFFF, 0, 0, {{0xFF, "C:\\"}, {0xFF, "C:\\"}, {0xFF, "D:\\"}, {0xFF, "C:"}});

@@ -5,11 +5,14 @@
 // any answers. Nothing outside the product's own directories, files, keys and
 // services is deleted or left for deletion at the next start (the data
 // directories are not the product's to delete when unattended), and the
-// hooks return 0 or -1 (the second always 0).
+// hooks return 0 or -1 (the second always 0). After a swap, what was left
+// for the next start by name is not judged (a name can lead elsewhere).
 //
 // Input: a fault (2 bytes); a flags byte (bit 0 unattended, bit 1 the
 // uninstaller removes the product key between the hooks, bit 2 the second
-// hook runs after an abort too, bit 3 the shared control's counter exists);
+// hook runs after an abort too, bit 3 the shared control's counter exists,
+// bit 4 a user swaps the stashed installation directory for a junction to
+// the system directory between the hooks, on Windows 2000);
 // the answers (2 bytes, bit n: the nth dialog is answered Yes); the services
 // (a byte, bit n: the nth product service is installed; a byte, bits 0-4:
 // its dependents run, bits 5-7: queries until it stops, 7 never); four
@@ -92,6 +95,7 @@ void ArrangeMachine() {
   sim::MakeFile("C:\\WINNT\\system32\\drivers\\cvn-rec.sys", "driver");
   sim::MakeFile("C:\\WINNT\\system32\\drivers\\keep.sys", "driver");
   sim::MakeFile("C:\\WINNT\\system32\\kernel32.dll", "system");
+  sim::MakeFile("C:\\WINNT\\system32\\cvnbase.dll", "system");
   sim::MakeFile("C:\\Users\\keep.rpt", "report");
   sim::MakeFile("C:\\Users\\Logs\\keep.log", "log");
   sim::MakeFile("C:\\Program Files\\CorvaneLogs\\keep.log", "log");
@@ -113,6 +117,26 @@ void ArrangeMachine() {
   sim::SetDword(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Keep", "Keep", 1);
   sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, "C:\\Other\\cvnax.ocx", 3);
   for (const char* name : kOtherServices) sim::AddService(name);
+}
+
+// A user renames the stashed installation directory away (when it is a real
+// directory of its own path) and puts a junction to C:\WINNT\system32 in its
+// place.
+// The swap's own changes are allowed: they are inside the product's place.
+bool SwapStashedDirectory(FileAllowance* allowed) {
+  std::string directory = sim::GetString(HKEY_LOCAL_MACHINE, kStashKey, kValueNames[0]);
+  while (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) directory.pop_back();
+  std::string physical = directory.empty() ? "" : sim::ResolvePath(directory);
+  if (physical.size() <= 3 || physical != sim::ResolvePath(directory, false) || !sim::IsDirectory(directory) ||
+      !allowed->Allows(physical))
+    return false;
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
+  if (sim::MoveAsUser(directory, directory + "~") != ERROR_SUCCESS) return false;
+  sim::MakeJunction(directory, "C:\\WINNT\\system32");
+  allowed->Tree(directory + "~");
+  return true;
 }
 
 }  // namespace
@@ -191,9 +215,10 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   LONG first = UninstInitialize(NULL, NULL, 0);
   FUZZ_CHECK(first == 0 || first == -1);
   if (flags & 2) sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
+  bool swapped = (flags & 16) && SwapStashedDirectory(&allowed);
   if (first == 0 || (flags & 4)) FUZZ_CHECK(UninstUnInitialize(NULL, NULL, 0) == 0);
 
-  CheckFileChanges(files, allowed);
+  CheckFileChanges(files, allowed, !swapped);
   CheckRegistryChanges(registry, [&](const std::string& entry) {
     if (entry == sharedControl || entry == kPendingRenames) return true;
     for (const char* key : kOwnedKeys)
@@ -205,6 +230,7 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
     FUZZ_CHECK(sim::StopsAccepted(name) == 0);
   }
   CheckReleased();
+  if (swapped) return;
   sim::Reboot();
   CheckFileChanges(files, allowed);
 }

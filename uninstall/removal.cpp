@@ -77,23 +77,6 @@ static int IsDotEntry(const char* name) {
   return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
 
-static int DeleteTreeAt(const char* directory, const char* pattern);
-
-// One entry after the first of a listing: 1 when it is gone or scheduled.
-static int DeleteEntry(const WIN32_FIND_DATAA* entry, const char* directory, const char* pattern) {
-  if (IsDotEntry(entry->cFileName)) return 1;
-  if (!(entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return DeleteFileOrDefer(entry->cFileName, directory);
-  char child[MAX_PATH];
-  if (!ChildPath(child, directory, entry->cFileName)) return 0;
-  if (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    // A junction or mount point leads outside this tree: remove the link only.
-    RemoveOrDeferDirectory(child);
-    return 1;
-  }
-  return DeleteTreeAt(child, pattern);
-}
-
 // A junction or mount point given as the tree leads elsewhere, to a whole
 // drive as easily as to a directory: refused like a root.
 static int IsLink(const char* directory) {
@@ -101,25 +84,195 @@ static int IsLink(const char* directory) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// The walk over one directory, named exactly as its listing spelled it.
-static int DeleteTreeAt(const char* directory, const char* pattern) {
-  if (!IsRemovableDirectory(directory) || IsLink(directory)) return 0;
-  char search[MAX_PATH];
-  if (!JoinPath(search, directory, pattern)) return 0;
+// A walk holds each directory while it works in it: others may read it but
+// not rename, delete or replace it, nor rename a directory above it, so
+// every path the walk builds below a held directory names what was checked.
+static const DWORD kHoldAccess = GENERIC_READ;
+static const DWORD kHoldSharing = FILE_SHARE_READ;
+// The link itself, not what it leads to; systems before Windows 2000 know
+// no links and refuse the flag.
+static const DWORD kHoldFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+static const DWORD kHoldFlagsWithoutLinks = FILE_FLAG_BACKUP_SEMANTICS;
+
+typedef struct {
+  const char* mask;  // the pattern below the top, without its separator
+  DWORD holdFlags;
+  DWORD volume;      // the walk never leaves the top's volume
+} TreeWalk;
+
+static HANDLE OpenDirectory(const char* directory, DWORD flags, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE handle = CreateFileA(directory, kHoldAccess, kHoldSharing, NULL, OPEN_EXISTING, flags, NULL);
+  if (handle != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(handle, info)) {
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
+}
+
+// Still a real directory of the walk's volume: an empty directory can be
+// made a link in place even while held.
+static int IsPlainDirectory(const BY_HANDLE_FILE_INFORMATION* info, const TreeWalk* walk) {
+  return (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         info->dwVolumeSerialNumber == walk->volume;
+}
+
+static int StillPlain(HANDLE held, const TreeWalk* walk) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileInformationByHandle(held, &info) && IsPlainDirectory(&info, walk);
+}
+
+// A file of the held directory, deleted only while that is still no link.
+static int DeleteHeldFile(HANDLE held, const TreeWalk* walk, const char* name, const char* directory) {
+  return StillPlain(held, walk) && DeleteFileOrDefer(name, directory);
+}
+
+static int DeleteTreeAt(const TreeWalk* walk, const char* directory);
+
+// One entry after the first of a listing: 1 when it is gone or scheduled.
+static int DeleteEntry(const TreeWalk* walk, HANDLE held, const WIN32_FIND_DATAA* entry,
+                       const char* directory) {
+  if (IsDotEntry(entry->cFileName)) return 1;
+  if (!(entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return DeleteHeldFile(held, walk, entry->cFileName, directory);
+  char child[MAX_PATH];
+  if (!ChildPath(child, directory, entry->cFileName)) return 0;
+  if (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // A junction or mount point leads outside this tree: remove the link only.
+    RemoveOrDeferDirectory(child);
+    return 1;
+  }
+  return DeleteTreeAt(walk, child);
+}
+
+// Deletes what `search` lists in the held `directory`: 1 when every match
+// went, 0 when one did not, -1 when the search found nothing.
+static int DeleteListed(const TreeWalk* walk, HANDLE held, const char* directory, const char* search) {
   WIN32_FIND_DATAA entry;
   HANDLE find = FindFirstFileA(search, &entry);
-  if (find == INVALID_HANDLE_VALUE) return 0;
+  if (find == INVALID_HANDLE_VALUE) return -1;
   int result = 1;
   // A directory in first place (normally ".") is passed over.
   if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      !DeleteFileOrDefer(entry.cFileName, directory))
+      !DeleteHeldFile(held, walk, entry.cFileName, directory))
     result = 0;
   while (FindNextFileA(find, &entry)) {
-    if (!DeleteEntry(&entry, directory, pattern)) result = 0;
+    if (!DeleteEntry(walk, held, &entry, directory)) result = 0;
   }
   FindClose(find);
+  return result;
+}
+
+// The walk in a held directory; the directory itself goes once released.
+static int DeleteHeldTree(const TreeWalk* walk, HANDLE held, const char* directory, const char* search) {
+  int result = DeleteListed(walk, held, directory, search);
+  CloseHandle(held);
+  if (result < 0) return 0;
   RemoveOrDeferDirectory(directory);
   return result;
+}
+
+// A directory below the top, searched as directory\mask: the pattern is
+// not appended to its name, which would search its parent for names that
+// begin with it.
+static int DeleteTreeAt(const TreeWalk* walk, const char* directory) {
+  char search[MAX_PATH];
+  char opened[MAX_PATH];
+  // Opened with its separator, as searched: "Old..\" keeps its dots.
+  if (!IsRemovableDirectory(directory) || IsLink(directory) ||
+      !ChildPath(search, directory, walk->mask) || !JoinPath(opened, directory, "\\"))
+    return 0;
+  BY_HANDLE_FILE_INFORMATION info;
+  HANDLE held = OpenDirectory(opened, walk->holdFlags, &info);
+  if (held == INVALID_HANDLE_VALUE) return 0;
+  if (!IsPlainDirectory(&info, walk)) {
+    CloseHandle(held);
+    return 0;
+  }
+  return DeleteHeldTree(walk, held, directory, search);
+}
+
+// A link above the tree is accepted only where it mounts a volume, which
+// takes an administrator; a junction there could lead anywhere.
+static int IsMountPoint(const char* directory) {
+  char root[MAX_PATH];
+  return JoinPath(root, directory, "\\") &&
+         GetVolumeInformationA(root, NULL, 0, NULL, NULL, NULL, NULL, 0);
+}
+
+// Checked once the top is held: no directory above it can change then.
+static int AncestorsAreSound(const char* tree) {
+  // Below the drive's root; a share's server name is no directory.
+  size_t start = 3;
+  if (IsSeparator(tree[0])) start = strcspn(tree + 2, "\\/") + 3;
+  for (size_t i = start; i < strlen(tree); ++i) {
+    if (!IsSeparator(tree[i])) continue;
+    char ancestor[MAX_PATH];
+    memcpy(ancestor, tree, i);
+    ancestor[i] = '\0';
+    DWORD attributes = GetFileAttributesA(ancestor);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !IsMountPoint(ancestor)) return 0;
+  }
+  return 1;
+}
+
+typedef UINT(WINAPI* SystemPathQuery)(LPSTR, UINT);
+static const SystemPathQuery kSystemPaths[] = {GetWindowsDirectoryA, GetSystemDirectoryA};
+
+static int SameFile(const BY_HANDLE_FILE_INFORMATION* a, const BY_HANDLE_FILE_INFORMATION* b) {
+  return a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
+         a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
+}
+
+// Whether the top is `path` or a directory above it: compared by identity,
+// as one directory has many spellings (short names, links, case).
+static int TopHoldsPath(const char* path, const BY_HANDLE_FILE_INFORMATION* top) {
+  char prefix[MAX_PATH];
+  size_t length = strlen(path);
+  for (size_t i = 2; i <= length; ++i) {
+    if (i < length && !IsSeparator(path[i])) continue;
+    // The root keeps its separator.
+    size_t cut = i == 2 ? 3 : i;
+    if (cut > length) break;
+    memcpy(prefix, path, cut);
+    prefix[cut] = '\0';
+    BY_HANDLE_FILE_INFORMATION info;
+    HANDLE handle = OpenDirectory(prefix, FILE_FLAG_BACKUP_SEMANTICS, &info);
+    if (handle == INVALID_HANDLE_VALUE) return 1;
+    CloseHandle(handle);
+    if (SameFile(&info, top)) return 1;
+  }
+  return 0;
+}
+
+// The Windows and system directories and every directory holding them,
+// drive roots among them, are never walked; unknown, they count as held.
+static int HoldsSystemDirectory(const BY_HANDLE_FILE_INFORMATION* top) {
+  for (size_t i = 0; i < sizeof kSystemPaths / sizeof kSystemPaths[0]; ++i) {
+    char path[MAX_PATH];
+    UINT length = kSystemPaths[i](path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || TopHoldsPath(path, top)) return 1;
+  }
+  return 0;
+}
+
+// Holds the top, learning how this system opens a directory as itself.
+static HANDLE HoldTop(const char* tree, TreeWalk* walk) {
+  BY_HANDLE_FILE_INFORMATION info;
+  walk->holdFlags = kHoldFlags;
+  HANDLE held = OpenDirectory(tree, kHoldFlags, &info);
+  if (held == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+    walk->holdFlags = kHoldFlagsWithoutLinks;
+    held = OpenDirectory(tree, kHoldFlagsWithoutLinks, &info);
+  }
+  if (held == INVALID_HANDLE_VALUE) return held;
+  walk->volume = info.dwVolumeSerialNumber;
+  if (!IsPlainDirectory(&info, walk) || !AncestorsAreSound(tree) || HoldsSystemDirectory(&info)) {
+    CloseHandle(held);
+    return INVALID_HANDLE_VALUE;
+  }
+  return held;
 }
 
 // Windows drops the dots and blanks that end a path (not when a separator
@@ -138,8 +291,30 @@ static int DropTrailingDotsAndBlanks(char* out, const char* directory) {
 
 int DeleteTree(const char* directory, const char* pattern) {
   char tree[MAX_PATH];
-  if (!IsRemovableDirectory(directory) || !DropTrailingDotsAndBlanks(tree, directory)) return 0;
-  return DeleteTreeAt(tree, pattern);
+  char search[MAX_PATH];
+  if (!IsRemovableDirectory(directory) || !DropTrailingDotsAndBlanks(tree, directory) ||
+      IsLink(tree) || !JoinPath(search, tree, pattern))
+    return 0;
+  TreeWalk walk;
+  walk.mask = pattern + strspn(pattern, "\\/");
+  HANDLE held = HoldTop(tree, &walk);
+  if (held == INVALID_HANDLE_VALUE) return 0;
+  return DeleteHeldTree(&walk, held, tree, search);
+}
+
+int DeleteFilesInDirectory(const char* directory, const char* const* names, size_t count) {
+  char tree[MAX_PATH];
+  if (!IsRemovableDirectory(directory) || !DropTrailingDotsAndBlanks(tree, directory) || IsLink(tree))
+    return 0;
+  TreeWalk walk;
+  HANDLE held = HoldTop(tree, &walk);
+  if (held == INVALID_HANDLE_VALUE) return 0;
+  int result = 1;
+  for (size_t i = 0; i < count; ++i) {
+    if (!DeleteHeldFile(held, &walk, names[i], directory)) result = 0;
+  }
+  CloseHandle(held);
+  return result;
 }
 
 static LONG DeleteSubkeys(HKEY key, const char* registryPath);

@@ -9,13 +9,21 @@
 // for an empty directory or a path that would not fit.
 int DeleteFileOrDefer(const char* fileName, const char* directory);
 // Deletes the files matching pattern (searched as directory + pattern, so one
-// of them carries the separator) at every depth, then removes the directory
-// or schedules its removal at the next start. 1 when every match went, 0
-// otherwise or when the search finds nothing. Refuses (0, touching nothing)
-// an empty, relative or drive-root directory and one that is itself a
-// junction or mount point, and never follows a junction or mount point below
-// it.
+// of them carries the separator; each directory below as subdirectory\pattern)
+// at every depth, then removes the directory or schedules its removal at the
+// next start. 1 when every match went, 0 otherwise or when the search finds
+// nothing. Refuses (0, touching nothing) an empty, relative or drive-root
+// directory, one that is itself a junction or mount point, one below a
+// junction (a mounted volume is accepted), and the Windows or system
+// directory or one holding them. Never follows a junction or mount point
+// below it nor leaves its volume: each directory is held open while it is
+// worked in, so it cannot be renamed or replaced meanwhile.
 int DeleteTree(const char* directory, const char* pattern);
+// Deletes directory + "\" + each of the `count` names (DeleteFileOrDefer),
+// holding the directory meanwhile with the checks DeleteTree makes of its
+// top. 1 when each went or was scheduled; 0 when one did not or the
+// directory was refused (then nothing is touched).
+int DeleteFilesInDirectory(const char* directory, const char* const* names, size_t count);
 // Deletes the key registryPath under rootKey with all its subkeys, deepest
 // first. 0 when done or when the key does not exist, else a registry error.
 LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath);

@@ -89,6 +89,30 @@ static int GetWindowsDirectoryInto(char* directory) {
   return length != 0 && length < MAX_PATH;
 }
 
+// Opens a file that has one name only, for `access`, not sharing deletion:
+// while held it cannot be renamed, deleted or replaced. A file with a second
+// name (a hard link, which any user may make) could be anyone's file.
+static HANDLE OpenSingleNamedFile(const char* path, DWORD access, DWORD sharing) {
+  HANDLE file = CreateFileA(path, access, sharing, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file != INVALID_HANDLE_VALUE &&
+      (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1)) {
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+// The copy replaces the target's name instead of writing over it: a second
+// name there would carry the text into the file it also names.
+static void CopySingleNamedFile(const char* source, const char* target) {
+  HANDLE held = OpenSingleNamedFile(source, GENERIC_READ, FILE_SHARE_READ);
+  if (held == INVALID_HANDLE_VALUE) return;
+  DeleteFileA(target);
+  CopyFileA(source, target, TRUE);
+  CloseHandle(held);
+}
+
 // Unattended: the status file goes to the Windows directory now, before the
 // uninstaller deletes the installation directory's contents.
 static void CopyStatusFile(void) {
@@ -100,7 +124,7 @@ static void CopyStatusFile(void) {
   char target[MAX_PATH];
   if (JoinPath(source, installDirectory, kShippedStatusFile) &&
       JoinPath(target, windowsDirectory, kShippedStatusPath))
-    CopyFileA(source, target, FALSE);
+    CopySingleNamedFile(source, target);
   free(installDirectory);
 }
 
@@ -122,7 +146,7 @@ static void DeleteProgramFiles(void) {
   char* directory = ReadStashedInstallDir();
   if (directory == NULL) return;
   DeleteTree(directory, kInstallerLogPattern);
-  for (size_t i = 0; i < COUNT(kProgramFiles); ++i) DeleteFileOrDefer(kProgramFiles[i], directory);
+  DeleteFilesInDirectory(directory, kProgramFiles, COUNT(kProgramFiles));
   free(directory);
 }
 
@@ -137,16 +161,22 @@ static void CompleteStatusFile(void) {
       !JoinPath(status, windowsDirectory, kStatusPath))
     return;
   MoveFileExA(shipped, status, MOVEFILE_REPLACE_EXISTING);
+  // Checked again: a second name may have been planted since the copy. Held,
+  // the name stays this file's while its attributes change.
+  HANDLE held = OpenSingleNamedFile(status, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (held == INVALID_HANDLE_VALUE) return;
   SetFileAttributesA(status, FILE_ATTRIBUTE_NORMAL);
-  HANDLE file = CreateFileA(status, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, NULL);
-  if (file == INVALID_HANDLE_VALUE) return;
-  // Without the end to append at, a write would overwrite the first byte.
-  if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER) {
-    DWORD written;
-    WriteFile(file, " ", 1, &written, NULL);
+  HANDLE file = CreateFileA(status, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file != INVALID_HANDLE_VALUE) {
+    // Without the end to append at, a write would overwrite the first byte.
+    if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER) {
+      DWORD written;
+      WriteFile(file, " ", 1, &written, NULL);
+    }
+    CloseHandle(file);
   }
-  CloseHandle(file);
+  CloseHandle(held);
 }
 
 static void EnableShutdownPrivilege(void) {

@@ -28,6 +28,7 @@ struct Node {
   std::string versionBlock;
   std::string linkTarget;  // junctions: the full path they lead to
   bool heldOpen = false;   // by another process, without sharing
+  DWORD index = 0;         // file index: unique on the machine, kept across renames
   std::map<std::string, std::unique_ptr<Node>> children;  // keyed by upper-case name
 
   bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
@@ -40,6 +41,7 @@ struct OpenFile {
   bool write;
   DWORD share;
   uint64_t position;
+  char drive = 0;  // the volume the handle was opened on
 };
 
 struct Search {
@@ -55,6 +57,7 @@ struct FileState {
   std::map<uintptr_t, OpenFile> files;
   std::map<uintptr_t, Search> searches;
   std::vector<PendingOperation> pending;
+  DWORD lastIndex = 0;
 };
 
 FileState& Files() {
@@ -232,6 +235,7 @@ Node* AddChild(Node* directory, const std::string& name, DWORD attributes) {
   auto node = std::make_unique<Node>();
   node->name = name;
   node->attributes = attributes;
+  node->index = ++Files().lastIndex;
   Node* added = node.get();
   directory->children[Upper(name)] = std::move(node);
   return added;
@@ -263,12 +267,60 @@ DWORD ReportedAttributes(const Node& node) {
   return node.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : node.attributes;
 }
 
+// ---- Hard links ----------------------------------------------------------------
+
+// The names of a file share its index; a change made through one name is
+// carried to the others, as they are one file.
+void CollectNames(Node* directory, DWORD index, std::vector<Node*>* names) {
+  for (auto& child : directory->children) {
+    Node* node = child.second.get();
+    if (!node->IsDirectory() && node->index == index) names->push_back(node);
+    if (node->IsDirectory() && node->linkTarget.empty()) CollectNames(node, index, names);
+  }
+}
+
+std::vector<Node*> NamesOf(const Node* file) {
+  std::vector<Node*> names;
+  for (auto& drive : Files().drives) CollectNames(drive.second.get(), file->index, &names);
+  return names;
+}
+
+void ShareChange(const Node* changed) {
+  if (changed->IsDirectory()) return;
+  for (Node* other : NamesOf(changed)) {
+    if (other == changed) continue;
+    other->contents = changed->contents;
+    other->attributes = changed->attributes;
+    other->hasVersion = changed->hasVersion;
+    other->versionBlock = changed->versionBlock;
+  }
+}
+
 // ---- Sharing -----------------------------------------------------------------
 
 bool InUse(const Node* node) {
   if (node->heldOpen) return true;
   for (const auto& file : Files().files) {
     if (file.second.node == node) return true;
+  }
+  return false;
+}
+
+// A rename or removal needs delete access, which a handle opened without
+// FILE_SHARE_DELETE (or another process's exclusive hold) refuses.
+bool RefusesDeletion(const Node* node) {
+  if (node->heldOpen) return true;
+  for (const auto& file : Files().files) {
+    if (file.second.node == node && !(file.second.share & FILE_SHARE_DELETE)) return true;
+  }
+  return false;
+}
+
+// Windows refuses to rename a directory while anything below it is open.
+bool HoldsOpenHandle(const Node* directory) {
+  for (const auto& file : Files().files) {
+    if (file.second.node && file.second.node != directory && Contains(directory, file.second.node))
+      return true;
   }
   return false;
 }
@@ -483,6 +535,42 @@ Node* OpenEntry(const std::string& raw, DWORD access, DWORD share, DWORD disposi
     node->versionBlock.clear();
   }
   if (disposition == CREATE_ALWAYS) node->attributes = hiddenSystem | requested | FILE_ATTRIBUTE_ARCHIVE;
+  ShareChange(node);
+  return node;
+}
+
+// ---- Directory handles ------------------------------------------------------
+
+// The serial GetFileInformationByHandle reports: C:'s is the default volume's
+// of the drive list; every further drive has its own.
+constexpr DWORD kVolumeSerialC = 0x1C2D3E4F;
+
+char DriveOf(const Node* node) {
+  for (const auto& drive : Files().drives) {
+    if (Contains(drive.second.get(), node)) return drive.first;
+  }
+  return 0;
+}
+
+DWORD VolumeSerial(char drive) { return kVolumeSerialC + static_cast<DWORD>(drive - 'C') * 0x01010101u; }
+
+// A directory opened for a handle (backup semantics): a junction leads on
+// unless the reparse point itself is asked for.
+Node* OpenDirectory(const Location& location, DWORD access, DWORD share, DWORD disposition,
+                    DWORD flags, DWORD* error) {
+  if (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS) {
+    *error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  Node* node = location.node;
+  if (!(flags & FILE_FLAG_OPEN_REPARSE_POINT)) node = Follow(node, 0, error);
+  if (!node) return nullptr;
+  bool read = access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA);
+  bool write = access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA);
+  if (!Shareable(node, read, write, share)) {
+    *error = ERROR_SHARING_VIOLATION;
+    return nullptr;
+  }
   return node;
 }
 
@@ -503,8 +591,12 @@ bool MoveEntry(const std::string& from, const std::string& to, DWORD flags, DWOR
     *error = ERROR_ACCESS_DENIED;
     return false;
   }
-  if (InUse(source.node)) {
+  if (RefusesDeletion(source.node)) {
     *error = ERROR_SHARING_VIOLATION;
+    return false;
+  }
+  if (source.node->IsDirectory() && HoldsOpenHandle(source.node)) {
+    *error = ERROR_ACCESS_DENIED;
     return false;
   }
   if (source.path.drive != target.path.drive &&
@@ -583,6 +675,7 @@ Node* MustFind(const std::string& raw) {
 void MakeDrive(char letter) {
   auto root = std::make_unique<Node>();
   root->attributes = FILE_ATTRIBUTE_DIRECTORY;
+  root->index = ++Files().lastIndex;
   Files().drives[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = std::move(root);
 }
 
@@ -622,6 +715,7 @@ void MakeFile(const std::string& path, const std::string& contents, DWORD attrib
   file->contents = contents;
   file->attributes = attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
                                     FILE_ATTRIBUTE_NORMAL);
+  ShareChange(file);
 }
 
 void MakeJunction(const std::string& path, const std::string& target) {
@@ -650,6 +744,35 @@ void HoldOpen(const std::string& path, bool held) {
   Node* node = MustFind(path);
   if (node->IsDirectory()) throw std::invalid_argument("not a file: " + path);
   node->heldOpen = held;
+}
+
+void MakeHardLink(const std::string& path, const std::string& existing) {
+  Node* file = MustFind(existing);
+  if (file->IsDirectory()) throw std::invalid_argument("not a file: " + existing);
+  Path parsed = MustParse(path);
+  Node* directory = EnsureDirectory(parsed, parsed.parts.size() - 1);
+  if (Child(directory, parsed.Name())) throw std::invalid_argument("already there: " + path);
+  Node* link = AddChild(directory, parsed.Name(), file->attributes);
+  link->index = file->index;
+  ShareChange(file);
+}
+
+DWORD MoveAsUser(const std::string& from, const std::string& to) {
+  DWORD error;
+  return MoveEntry(from, to, 0, &error) ? ERROR_SUCCESS : error;
+}
+
+DWORD TurnIntoJunction(const std::string& path, const std::string& target) {
+  Node* node = MustFind(path);
+  if (!node->IsDirectory() || !node->linkTarget.empty()) throw std::invalid_argument("not a directory: " + path);
+  // Setting a reparse point needs write-attributes access, which no sharing
+  // mode restricts: only an empty directory is refused.
+  if (!node->children.empty()) return ERROR_DIR_NOT_EMPTY;
+  Path to = MustParse(target);
+  to.trailingSeparator = false;
+  node->linkTarget = to.Full();
+  node->attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return ERROR_SUCCESS;
 }
 
 bool Exists(const std::string& path) { return Find(path) != nullptr; }
@@ -771,6 +894,7 @@ void FileAppend(const std::string& path, const std::string& bytes) {
   if (!node || node->IsDirectory()) return;
   node->contents += bytes;
   node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
+  sim::ShareChange(node);
 }
 
 bool FileVersionResource(const std::string& path, std::string* block, DWORD* error) {
@@ -987,6 +1111,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (!node->IsDirectory()) return Fail(ERROR_DIRECTORY, FALSE);
   if (!location.parent || node->IsReadOnly()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (sim::RefusesDeletion(node)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
   // A junction goes by itself; what it leads to is untouched.
   if (node->linkTarget.empty()) {
     sim::Path current;
@@ -1026,6 +1151,7 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   copy->hasVersion = source.node->hasVersion;
   copy->versionBlock = source.node->versionBlock;
   copy->attributes = source.node->attributes | FILE_ATTRIBUTE_ARCHIVE;
+  sim::ShareChange(copy);
   return TRUE;
 }
 
@@ -1034,14 +1160,27 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
   DWORD error;
   if (detail::ShouldFail("CreateFileA", &error)) return Fail(error, INVALID_HANDLE_VALUE);
+  // Windows before 2000 knows no reparse points and refuses the flag.
+  if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) && !detail::KnowsReparsePoints())
+    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   bool existed = false;
-  sim::Node* node = sim::OpenEntry(lpFileName ? lpFileName : "", dwDesiredAccess, dwShareMode,
-                                   dwCreationDisposition, dwFlagsAndAttributes, &existed, &error);
+  sim::Node* node;
+  sim::Location location;
+  const char* name = lpFileName ? lpFileName : "";
+  if ((dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) && sim::Locate(name, &location, &error) &&
+      location.node && location.node->IsDirectory()) {
+    existed = true;
+    node = sim::OpenDirectory(location, dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                              dwFlagsAndAttributes, &error);
+  } else {
+    node = sim::OpenEntry(name, dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                          dwFlagsAndAttributes, &existed, &error);
+  }
   if (!node) return Fail(error, INVALID_HANDLE_VALUE);
   uintptr_t handle = detail::NewHandle(sim::HandleKind::File);
   bool read = dwDesiredAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA);
   bool write = dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA);
-  Files().files[handle] = sim::OpenFile{node, read, write, dwShareMode, 0};
+  Files().files[handle] = sim::OpenFile{node, read, write, dwShareMode, 0, sim::DriveOf(node)};
   bool reported = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
   SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return reinterpret_cast<HANDLE>(handle);
@@ -1096,6 +1235,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     std::memcpy(&contents[file->position], lpBuffer, nNumberOfBytesToWrite);
   file->position += nNumberOfBytesToWrite;
   file->node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
+  sim::ShareChange(file->node);
   if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
   return TRUE;
 }
@@ -1114,6 +1254,21 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
   if (count) std::memcpy(lpBuffer, contents.data() + file->position, count);
   file->position += count;
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = count;
+  return TRUE;
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+  DWORD error;
+  if (detail::ShouldFail("GetFileInformationByHandle", &error)) return Fail(error, FALSE);
+  sim::OpenFile* file = sim::HandleFile(hFile);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  const sim::Node& node = *file->node;
+  std::memset(lpFileInformation, 0, sizeof *lpFileInformation);
+  lpFileInformation->dwFileAttributes = sim::ReportedAttributes(node);
+  lpFileInformation->dwVolumeSerialNumber = sim::VolumeSerial(file->drive);
+  if (!node.IsDirectory()) lpFileInformation->nFileSizeLow = static_cast<DWORD>(node.contents.size());
+  lpFileInformation->nNumberOfLinks = node.IsDirectory() ? 1 : static_cast<DWORD>(sim::NamesOf(&node).size());
+  lpFileInformation->nFileIndexLow = node.index;
   return TRUE;
 }
 
@@ -1139,6 +1294,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   if (location.path.trailingSeparator && !node->IsDirectory()) return Fail(ERROR_INVALID_NAME, FALSE);
   DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
   node->attributes = kept | (dwFileAttributes & sim::kSettableAttributes);
+  sim::ShareChange(node);
   return TRUE;
 }
 

@@ -34,6 +34,18 @@ DWORD Attributes(const std::string& path);
 // copying or opening it fails with ERROR_SHARING_VIOLATION.
 void HoldOpen(const std::string& path, bool held = true);
 
+// A second name of the file `existing` (a hard link): the two are one file,
+// whatever is written or set through one name the other shows.
+void MakeHardLink(const std::string& path, const std::string& existing);
+// Another process (a user without privileges) renames `from` to `to`, or
+// turns an empty directory into a junction to `target`: what it may do while
+// this process holds handles. 0 or the Win32 error the attempt meets
+// (renaming an open directory: ERROR_SHARING_VIOLATION; one that holds an
+// open directory or file: ERROR_ACCESS_DENIED; a directory that is not
+// empty cannot become a junction: ERROR_DIR_NOT_EMPTY, held or not).
+DWORD MoveAsUser(const std::string& from, const std::string& to);
+DWORD TurnIntoJunction(const std::string& path, const std::string& target);
+
 bool Exists(const std::string& path);
 bool IsDirectory(const std::string& path);
 // Contents of a file ("" when missing).
@@ -42,6 +54,13 @@ std::string FileContents(const std::string& path);
 std::vector<std::string> DirectoryEntries(const std::string& path);
 
 void SetCurrentDirectory(const std::string& path);
+
+// Handles of directories (CreateFileA with FILE_FLAG_BACKUP_SEMANTICS) follow
+// a junction unless FILE_FLAG_OPEN_REPARSE_POINT asks for the link itself;
+// before Windows 2000 (sim::SetOsVersion) that flag is refused with
+// ERROR_INVALID_PARAMETER. GetFileInformationByHandle reports a file index
+// unique on the machine and the volume serial of the drive the entry is on:
+// C:'s is 0x1C2D3E4F, each further drive's differs.
 
 // Every entry of every drive as stored, junctions not followed, keyed by its
 // full path in upper case: what a run may not have touched can be compared

@@ -45,6 +45,9 @@ void* CountedAlloc(size_t size);
 bool CountedFree(void* block);
 size_t CountedSize(void* block);
 
+// Whether the simulated Windows version knows reparse points (2000 and later).
+bool KnowsReparsePoints();
+
 // Case-insensitive ASCII comparison, as Windows compares names.
 bool EqualsNoCase(const std::string& a, const std::string& b);
 std::string Lower(std::string text);

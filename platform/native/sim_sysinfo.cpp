@@ -40,6 +40,16 @@ Drive* DriveOfRoot(LPCSTR root, bool backslashRequired) {
   if (root) {
     size_t length = std::strlen(root);
     bool shaped = (length == 3 && root[2] == '\\') || (length == 2 && !backslashRequired);
+    // From Windows 2000 on, a volume mounted in a directory answers there too.
+    std::string mounted;
+    if (!shaped && backslashRequired && length > 3 && root[length - 1] == '\\' &&
+        detail::KnowsReparsePoints()) {
+      mounted = ResolvePath(root);
+      if (mounted.size() == 3) {
+        root = mounted.c_str();
+        shaped = true;
+      }
+    }
     if (!shaped || root[1] != ':' || !std::isalpha(static_cast<unsigned char>(root[0]))) return nullptr;
     letter = DriveLetter(root[0]);
   }
@@ -62,6 +72,8 @@ void ResetSysinfo() {
 }  // namespace detail
 
 void SetOsVersion(const OsVersion& version) { Sysinfo().version = version; }
+
+bool detail::KnowsReparsePoints() { return Sysinfo().version.major >= 5; }
 void SetProcessors(const Processors& processors) { Sysinfo().processors = processors; }
 void SetMemory(const Memory& memory) { Sysinfo().memory = memory; }
 void SetDrive(char letter, const Drive& drive) { Sysinfo().drives[DriveLetter(letter)] = drive; }

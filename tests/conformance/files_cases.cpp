@@ -412,6 +412,45 @@ CASE(kArea, "writing through a read handle gives 5") {
   CloseHandle(file);
 }
 
+HANDLE HoldDirectory(const std::string& name) {
+  return CreateFileA(Scratch(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+CASE(kArea, "a directory held without delete sharing cannot be renamed: 32") {
+  MakeDir("held");
+  HANDLE held = HoldDirectory("held");
+  REQUIRE(held != INVALID_HANDLE_VALUE);
+  CHECK_EQ(ErrorOf(MoveFileExA(Scratch("held").c_str(), Scratch("away").c_str(), 0)),
+           ERROR_SHARING_VIOLATION);
+  CloseHandle(held);
+  CHECK(MoveFileExA(Scratch("held").c_str(), Scratch("away").c_str(), 0));
+}
+
+CASE(kArea, "a directory's handle gives its attributes, one link and an index of its own") {
+  MakeDir("one");
+  MakeDir("two");
+  HANDLE one = HoldDirectory("one");
+  HANDLE two = HoldDirectory("two");
+  HANDLE again = CreateFileA(Scratch("one").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  REQUIRE(one != INVALID_HANDLE_VALUE && two != INVALID_HANDLE_VALUE && again != INVALID_HANDLE_VALUE);
+  BY_HANDLE_FILE_INFORMATION first, second, third;
+  CHECK(GetFileInformationByHandle(one, &first));
+  CHECK(GetFileInformationByHandle(two, &second));
+  CHECK(GetFileInformationByHandle(again, &third));
+  CHECK_EQ(first.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+           FILE_ATTRIBUTE_DIRECTORY);
+  CHECK_EQ(first.nNumberOfLinks, 1);
+  CHECK_EQ(first.dwVolumeSerialNumber, second.dwVolumeSerialNumber);
+  CHECK(first.nFileIndexLow != second.nFileIndexLow || first.nFileIndexHigh != second.nFileIndexHigh);
+  CHECK_EQ(first.nFileIndexLow, third.nFileIndexLow);
+  CHECK_EQ(first.nFileIndexHigh, third.nFileIndexHigh);
+  CloseHandle(one);
+  CloseHandle(two);
+  CloseHandle(again);
+}
+
 CASE(kArea, "a byte appended at the end lengthens the file") {
   MakeFile("status.mif", "[Status]");
   HANDLE file = Open("status.mif", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);

@@ -71,6 +71,7 @@ inline const std::vector<ApiFailure>& Failures() {
       {"CreateDirectoryA", ERROR_ACCESS_DENIED},
       {"CopyFileA", ERROR_DISK_FULL},
       {"CreateFileA", ERROR_SHARING_VIOLATION},
+      {"GetFileInformationByHandle", ERROR_ACCESS_DENIED},
       {"SetFilePointer", ERROR_INVALID_PARAMETER},
       {"ReadFile", ERROR_HANDLE_EOF},
       {"WriteFile", ERROR_DISK_FULL},

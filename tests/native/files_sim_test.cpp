@@ -318,6 +318,76 @@ TEST_F(FilesTest, JunctionLeadsToItsTargetAndGoesAloneWhenRemoved) {
 
 // ---- Moving and copying ----------------------------------------------------------
 
+HANDLE OpenDirectoryHandle(const char* path, DWORD flags) {
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+TEST_F(FilesTest, HeldDirectoryCannotBeRenamedRemovedNorItsParentsRenamed) {
+  sim::MakeDirectory("C:\\Data\\User\\Sub");
+  EXPECT_EQ(OpenDirectoryHandle("C:\\Data\\User", 0), INVALID_HANDLE_VALUE);  // no backup semantics
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  HANDLE held = OpenDirectoryHandle("C:\\Data\\User", FILE_FLAG_BACKUP_SEMANTICS);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(sim::MoveAsUser("C:\\Data\\User", "C:\\Away"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(sim::MoveAsUser("C:\\Data", "C:\\Away"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(sim::MoveAsUser("C:\\Data\\User\\Sub", "C:\\Data\\User\\Moved"), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_FALSE(RemoveDirectoryA("C:\\Data\\User"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(held);
+  EXPECT_EQ(sim::MoveAsUser("C:\\Data", "C:\\Away"), static_cast<DWORD>(ERROR_SUCCESS));
+  // Sharing deletion, a handle lets its directory be renamed.
+  HANDLE shared = CreateFileA("C:\\Away\\User", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  EXPECT_EQ(sim::MoveAsUser("C:\\Away\\User", "C:\\Away\\Other"), static_cast<DWORD>(ERROR_SUCCESS));
+  CloseHandle(shared);
+}
+
+TEST_F(FilesTest, DirectoryHandleTellsALinkFromWhatItLeadsToFromWindows2000On) {
+  sim::AddDrive('D');
+  sim::MakeDirectory("D:\\Target");
+  sim::MakeJunction("C:\\Link", "D:\\Target");
+  const DWORD asLink = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+  EXPECT_EQ(OpenDirectoryHandle("C:\\Link", asLink), INVALID_HANDLE_VALUE);  // NT 4.0
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
+  HANDLE link = OpenDirectoryHandle("C:\\Link", asLink);
+  HANDLE target = OpenDirectoryHandle("C:\\Link", FILE_FLAG_BACKUP_SEMANTICS);
+  BY_HANDLE_FILE_INFORMATION linkInfo, targetInfo;
+  ASSERT_TRUE(GetFileInformationByHandle(link, &linkInfo));
+  ASSERT_TRUE(GetFileInformationByHandle(target, &targetInfo));
+  EXPECT_TRUE(linkInfo.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  EXPECT_EQ(linkInfo.dwVolumeSerialNumber, 0x1C2D3E4Fu);
+  EXPECT_EQ(targetInfo.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_NE(targetInfo.dwVolumeSerialNumber, linkInfo.dwVolumeSerialNumber);
+  EXPECT_NE(targetInfo.nFileIndexLow, linkInfo.nFileIndexLow);
+  EXPECT_EQ(targetInfo.nNumberOfLinks, 1u);
+  CloseHandle(link);
+  CloseHandle(target);
+  // An emptied directory may become a link even while held.
+  sim::MakeDirectory("C:\\Empty");
+  HANDLE held = OpenDirectoryHandle("C:\\Empty", FILE_FLAG_BACKUP_SEMANTICS);
+  EXPECT_EQ(sim::TurnIntoJunction("C:\\Empty", "C:\\WINNT"), static_cast<DWORD>(ERROR_SUCCESS));
+  CloseHandle(held);
+}
+
+TEST_F(FilesTest, HardLinkIsOneFileUnderTwoNamesUntilOneNameGoes) {
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives");
+  sim::MakeHardLink("C:\\WINNT\\cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
+  sim::MakeFile("C:\\mif", "[MIF]");
+  EXPECT_TRUE(CopyFileA("C:\\mif", "C:\\WINNT\\cvnunins.mi_", FALSE));  // written through
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "[MIF]");
+  HANDLE file = CreateFileA("C:\\WINNT\\cvnunins.mi_", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  BY_HANDLE_FILE_INFORMATION info;
+  ASSERT_TRUE(GetFileInformationByHandle(file, &info));
+  EXPECT_EQ(info.nNumberOfLinks, 2u);
+  CloseHandle(file);
+  EXPECT_TRUE(DeleteFileA("C:\\WINNT\\cvnunins.mi_"));
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "[MIF]");
+}
+
 TEST_F(FilesTest, MoveReplacesOnlyWhenAsked) {
   sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "status");
   sim::MakeFile("C:\\WINNT\\cvnunins.mif", "old");

@@ -1,5 +1,6 @@
 // Removal primitives: one file, a directory tree, a registry tree; the
 // refusals that keep a recursive delete inside what the product owns.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,135 @@ TEST_F(DeleteTreeTest, EntryWhosePathWouldNotFitIsLeftAndCounted) {
   EXPECT_TRUE(sim::Exists(directory + longName.substr(0, 54) + "f"));
   EXPECT_FALSE(sim::Exists(directory + "short.txt"));
   EXPECT_TRUE(sim::DeletionPending(directory));
+}
+
+TEST_F(DeleteTreeTest, SubdirectoryIsSearchedInsideNotAsANamePrefixOfItsParent) {
+  sim::MakeFile("C:\\Corvane\\Logs\\k\\inside.log");
+  sim::MakeFile("C:\\Corvane\\Logs\\k.log");
+  sim::MakeFile("C:\\Corvane\\x.rpt\\a.rpt");
+  sim::MakeFile("C:\\Corvane\\x.rpt\\keep.txt");
+  sim::MakeFile("C:\\Corvane\\x.rpt.rpt");
+  sim::MakeFile("C:\\Corvane\\a.rpt");  // listed first: a directory there is passed over
+  EXPECT_EQ(DeleteTree("C:\\Corvane\\Logs\\", "*.*"), 1);
+  EXPECT_FALSE(sim::Exists("C:\\Corvane\\Logs"));
+  EXPECT_EQ(DeleteTree("C:\\Corvane\\", "*.rpt"), 1);
+  EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane\\x.rpt"), std::vector<std::string>{"keep.txt"});
+}
+
+// ---- DeleteTree against a user who changes the tree during the walk ---------------
+
+// Windows 2000: junctions exist and a user may make them in folders of their own.
+class DeleteTreeAttackTest : public RemovalTest {
+ protected:
+  void SetUp() override {
+    RemovalTest::SetUp();
+    Arrange();
+  }
+
+ public:
+  static void Arrange() {
+    sim::AddDrive('D');
+    sim::OsVersion windows2000;
+    windows2000.major = 5;
+    windows2000.build = 2195;
+    sim::SetOsVersion(windows2000);
+    sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives");
+    sim::MakeFile("C:\\WINNT\\system32\\config\\a.db", "system");
+    sim::MakeFile("D:\\Data\\own.db");
+    sim::MakeFile("D:\\Data\\User\\a.db");
+    sim::MakeFile("D:\\Data\\User\\SAM");
+  }
+  static std::map<std::string, sim::EntryState> DriveC() {
+    std::map<std::string, sim::EntryState> c;
+    for (const auto& entry : sim::FileSnapshot())
+      if (entry.first.rfind("C:", 0) == 0) c.insert(entry);
+    return c;
+  }
+};
+
+// The user's folder renamed away and a junction of its name put in its place.
+void SwapFolderForJunction() {
+  if (sim::MoveAsUser("D:\\Data\\User", "D:\\Away") == ERROR_SUCCESS)
+    sim::MakeJunction("D:\\Data\\User", "C:\\WINNT\\system32\\config");
+}
+
+// The user's folder emptied by its owner and turned into a junction in place.
+void TurnFolderIntoJunction() {
+  sim::MakeDirectory("D:\\Away");
+  for (const std::string& name : sim::DirectoryEntries("D:\\Data\\User"))
+    sim::MoveAsUser("D:\\Data\\User\\" + name, "D:\\Away\\" + name);
+  if (sim::IsDirectory("D:\\Data\\User")) sim::TurnIntoJunction("D:\\Data\\User", "C:\\WINNT\\system32\\config");
+}
+
+// Each use of each call of the walk, with the change just before it.
+void ExpectNothingOutsideTheTreeChanges(void (*change)(), const std::vector<const char*>& calls) {
+  for (const char* api : calls) {
+    for (int nth = 1; nth <= 12; ++nth) {
+      sim::Reset();
+      DeleteTreeAttackTest::Arrange();
+      const auto before = DeleteTreeAttackTest::DriveC();
+      sim::BeforeCall(api, nth, change);
+      DeleteTree("D:\\Data", "\\*.*");
+      EXPECT_EQ(DeleteTreeAttackTest::DriveC(), before) << api << " " << nth;
+      EXPECT_EQ(sim::OpenHandles(), 0) << api << " " << nth;
+    }
+  }
+}
+
+TEST_F(DeleteTreeAttackTest, FolderSwappedBeforeAnyCallOfTheWalkLeadsNowhereOutsideTheTree) {
+  ExpectNothingOutsideTheTreeChanges(SwapFolderForJunction,
+                                     {"GetFileAttributesA", "CreateFileA", "GetFileInformationByHandle",
+                                      "FindFirstFileA", "FindNextFileA", "DeleteFileA", "FindClose",
+                                      "CloseHandle", "RemoveDirectoryA"});
+}
+
+// Between the check of a held directory and one deletion by name (the calls
+// of DeleteFileOrDefer) an emptied directory can still become a link: not
+// closable without deletion relative to a handle.
+TEST_F(DeleteTreeAttackTest, FolderTurnedIntoAJunctionInPlaceIsSeenBeforeTheNextDeletion) {
+  ExpectNothingOutsideTheTreeChanges(TurnFolderIntoJunction,
+                                     {"CreateFileA", "GetFileInformationByHandle", "FindFirstFileA",
+                                      "FindNextFileA", "FindClose", "CloseHandle", "RemoveDirectoryA"});
+}
+
+TEST_F(DeleteTreeAttackTest, HeldDirectoryCannotBeRenamedNorItsParent) {
+  sim::BeforeCall("DeleteFileA", 1, [] {
+    EXPECT_EQ(sim::MoveAsUser("D:\\Data\\User", "D:\\Away"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(sim::MoveAsUser("D:\\Data", "D:\\Away"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  });
+  EXPECT_EQ(DeleteTree("D:\\Data\\User", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("D:\\Data\\User"));
+}
+
+TEST_F(DeleteTreeAttackTest, JunctionAboveTheTreeIsRefusedTouchingNothing) {
+  sim::MakeJunction("D:\\Shared", "C:\\WINNT\\system32");
+  EXPECT_EQ(DeleteTree("D:\\Shared\\config", "\\*.*"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_TRUE(sim::Exists("C:\\WINNT\\system32\\config\\SAM"));
+}
+
+TEST_F(DeleteTreeAttackTest, MountedVolumeAboveTheTreeIsAccepted) {
+  sim::AddDrive('E');
+  sim::SetDrive('E', sim::Drive{});
+  sim::MakeFile("E:\\Data\\jobs.db");
+  sim::MakeJunction("C:\\Volumes\\E", "E:\\");
+  EXPECT_EQ(DeleteTree("C:\\Volumes\\E\\Data", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("E:\\Data"));
+}
+
+TEST_F(DeleteTreeAttackTest, SystemDirectoriesAndTheirParentsAreRefusedInAnySpelling) {
+  sim::MakeFile("D:\\Sys\\WINNT\\win.ini");
+  sim::SetWindowsDirectory("D:\\Sys\\WINNT");
+  for (const char* directory : {"C:\\winnt\\SYSTEM32\\", "c:\\WINNT\\system32.", "D:\\Sys", "d:\\sys\\winnt\\"})
+    EXPECT_EQ(DeleteTree(directory, "\\*.*"), 0) << directory;
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_TRUE(sim::Exists("D:\\Sys\\WINNT\\win.ini"));
+}
+
+TEST_F(DeleteTreeAttackTest, WindowsNt4RefusesTheLinkFlagAndTheWalkGoesOnWithoutIt) {
+  sim::SetOsVersion(sim::OsVersion{});
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("D:\\Data"));
 }
 
 // ---- DeleteRegistryTree -----------------------------------------------------------

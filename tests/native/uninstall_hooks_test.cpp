@@ -356,7 +356,7 @@ TEST_F(UninstInitializeTest, ServiceManagerThatCannotOpenAbortsWithItsSystemText
 TEST_F(UninstInitializeTest, UnknownSystemDirectoryEndsTheHookWithSuccess) {
   Attended();
   InstallProduct();
-  sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED);
+  sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED, 1, 100);
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
   const sim::Dialog& d = OnlyDialog();
   EXPECT_EQ(d.text, "Could not get the Windows NT System directory.\nUnInstall will try to continue.\n");
@@ -383,6 +383,26 @@ TEST_F(UninstInitializeTest, UnattendedCopiesTheStatusFileAndKeepsTheData) {
   EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
   EXPECT_TRUE(NoServiceLeft());
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+}
+
+TEST_F(UninstInitializeTest, StatusFileCopyReplacesASecondNameInsteadOfWritingThroughIt) {
+  Unattended();
+  InstallProduct();
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives");
+  sim::MakeHardLink("C:\\WINNT\\cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "hives");
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), sim::FileContents(kInstall + "cvnunins.mi_"));
+}
+
+TEST_F(UninstInitializeTest, ShippedStatusFileWithASecondNameIsNotCopied) {
+  Unattended();
+  InstallProduct();
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives");
+  sim::MoveAsUser(kInstall + "cvnunins.mi_", kInstall + "away");
+  sim::MakeHardLink(kInstall + "cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
 }
 
 TEST_F(UninstInitializeTest, WithoutProductKeyOnlyServicesAndDriversGo) {
@@ -492,6 +512,26 @@ TEST_F(UninstUnInitializeTest, StashIsTheOnlySourceOfTheDirectory) {
   EXPECT_TRUE(sim::Exists(kInstall + "DeIsL1.isu"));
 }
 
+TEST_F(UninstUnInitializeTest, InstallationDirectorySwappedForAJunctionBetweenTheHooksDeletesNothingThere) {
+  Attended();
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
+  const std::string stashed = "D:\\Corvane\\";
+  sim::MakeFile(stashed + "cvnbase.dll", "x");
+  sim::MakeFile("C:\\WINNT\\system32\\cvnbase.dll", "system");
+  sim::MakeFile("C:\\WINNT\\system32\\cvnmapi.dll", "system");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, stashed);
+  ASSERT_EQ(sim::MoveAsUser("D:\\Corvane", "D:\\Away"), static_cast<DWORD>(ERROR_SUCCESS));
+  sim::MakeJunction("D:\\Corvane", "C:\\WINNT\\system32");
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\cvnbase.dll"), "system");
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\cvnmapi.dll"), "system");
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
 TEST_F(UninstUnInitializeTest, EmptyStashedDirectoryDeletesNothing) {
   Attended();
   sim::MakeFile("C:\\cvnadmin.exe", "x");
@@ -593,6 +633,16 @@ TEST_F(UninstUnInitializeTest, UnattendedCompletesTheStatusFileWithoutAsking) {
   EXPECT_EQ(sim::Attributes("C:\\WINNT\\cvnunins.mif") & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
+TEST_F(UninstUnInitializeTest, StatusFileGivenASecondNameBetweenTheHooksIsNeitherChangedNorAppended) {
+  Unattended();
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives", FILE_ATTRIBUTE_READONLY);
+  sim::MakeHardLink("C:\\WINNT\\cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "hives");
+  EXPECT_EQ(sim::Attributes("C:\\WINNT\\system32\\config\\SAM"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(sim::CallCount("WriteFile"), 0);
+}
+
 TEST_F(UninstUnInitializeTest, UnattendedStatusFileThatCannotBeSeekedIsLeftAsItWas) {
   Unattended();
   const std::string shipped = "MIF-CONTENT";
@@ -601,7 +651,7 @@ TEST_F(UninstUnInitializeTest, UnattendedStatusFileThatCannotBeSeekedIsLeftAsItW
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), shipped);
   EXPECT_EQ(sim::CallCount("WriteFile"), 0);
-  EXPECT_EQ(sim::CallCount("CloseHandle"), 1);
+  EXPECT_EQ(sim::CallCount("CloseHandle"), 2);  // the held name, then the opened file
 }
 
 TEST_F(UninstUnInitializeTest, UnattendedStatusFileWhoseWriteFailsIsLeftAsItWas) {
@@ -811,7 +861,7 @@ TEST_F(PathEdgeTest, StatusFilePathsOneCharacterTooLongAreLeftAloneByBothHooks) 
   const int moves = sim::CallCount("MoveFileExA");
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(sim::CallCount("MoveFileExA"), moves + 1);  // the installation directory only
-  EXPECT_EQ(sim::CallCount("CreateFileA"), 0);
+  EXPECT_EQ(sim::CallCount("WriteFile"), 0);
   EXPECT_TRUE(sim::DirectoryEntries(windows).empty());
   EXPECT_TRUE(sim::Dialogs().empty());
 }
@@ -835,13 +885,14 @@ TEST_F(PathEdgeTest, WindowsDirectoryOf260CharactersIsUnknownToBothHooks) {
   InstallProduct();
   sim::SetWindowsDirectory("C:\\" + std::string(257, 'w'));
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::CallCount("GetWindowsDirectoryA"), 1);
   EXPECT_EQ(sim::CallCount("CopyFileA"), 0);
+  // Without the Windows directory no tree is walked: it might be inside.
+  EXPECT_TRUE(sim::Exists(kInstall + "help.GID"));
   const int moves = sim::CallCount("MoveFileExA");
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::CallCount("GetWindowsDirectoryA"), 2);
-  EXPECT_EQ(sim::CallCount("MoveFileExA"), moves + 1);  // the installation directory only
-  EXPECT_EQ(sim::CallCount("CreateFileA"), 0);
+  EXPECT_EQ(sim::CallCount("MoveFileExA"), moves);
+  EXPECT_EQ(sim::CallCount("WriteFile"), 0);
+  EXPECT_TRUE(sim::Exists(kInstall + "cvnadmin.exe"));
 }
 
 TEST_F(PathEdgeTest, SystemDirectoryOf260CharactersIsUnknownAnd259LeavesNoRoomForDrivers) {

@@ -102,6 +102,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, GetDiskFreeSpaceA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)                  \
   X(kernel32, GetDriveTypeA, NO_ERROR_CODE, DRIVE_NO_ROOT_DIR, 0, PASS)                     \
   X(kernel32, GetFileAttributesA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, PASS)                \
+  X(kernel32, GetFileInformationByHandle, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)     \
   X(kernel32, GetLastError, COUNT_ONLY, 0, 0, PASS)                                         \
   X(kernel32, GetLocalTime, COUNT_ONLY, 0, 0, PASS)                                         \
   X(kernel32, GetLogicalDriveStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)        \

@@ -8,7 +8,14 @@ wine_use_pristine
 at_exit stop_test_services
 
 run_host uninstall_e2e.exe install
+# A user's file given the status file's name in the Windows directory as a
+# second name (a hard link): the copy must replace the name, not write the
+# shipped text into the user's file.
+printf 'precious' >"$WINEPREFIX/drive_c/victim.txt"
+ln -f "$WINEPREFIX/drive_c/victim.txt" "$WINEPREFIX/drive_c/windows/cvnunins.mi_"
 run_host uninstall_e2e.exe uninstall -a -f"C:\\Program Files\\Corvane\\DeIsL1.isu"
+check_eq "a hard-linked status file's other name keeps its text" precious \
+  "$(cat "$WINEPREFIX/drive_c/victim.txt")"
 wine_reboot
 run_host uninstall_e2e.exe rebooted
 run_host uninstall_e2e.exe ensure
