@@ -18,6 +18,7 @@ const size_t kMaxItems = 48;
 
 void FuzzDeleteTree(const uint8_t* data, size_t size) {
   FreshMachine();
+  ChooseCodePage(data, size);
   sim::AddDrive('D');
   FuzzInput input(data, size);
   InjectFault(input, {{"FindFirstFileA", ERROR_ACCESS_DENIED},

@@ -119,6 +119,7 @@ void ArrangeMachine() {
 
 void FuzzUninstall(const uint8_t* data, size_t size) {
   FreshMachine();
+  ChooseCodePage(data, size);
   FuzzInput input(data, size);
   InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegQueryValueExA", ERROR_ACCESS_DENIED},
