@@ -480,6 +480,28 @@ TEST_F(UninstInitializeTest, LastCharacterEndingInTheBackslashByteIsNoSeparator)
   }
 }
 
+TEST_F(UninstInitializeTest, DoubleByteDirectoryIsStashedPinnedAndScheduledByteForByte) {
+  sim::SetCodePage(932);
+  Unattended();
+  InstallServices();
+  const std::string directory = std::string("C:\\Program Files\\") + kBackslashEndings[0].name + "\\";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+  sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, directory + "cvnax.ocx", 3);
+  for (const char* name : {"cvnadmin.exe", "help.GID", "Logs\\svc.log"}) sim::MakeFile(directory + name, "x");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  auto count = sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, directory + "cvnax.ocx");
+  ASSERT_TRUE(count.has_value());
+  EXPECT_EQ(count->data, std::string("\x01\x00\x00\x00", 4));
+  auto stash = sim::GetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory");
+  ASSERT_TRUE(stash.has_value());
+  EXPECT_EQ(stash->data, directory + std::string(1, '\0'));
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists(directory + "cvnadmin.exe"));
+  EXPECT_FALSE(sim::Exists(directory + "Logs"));
+  EXPECT_TRUE(sim::DeletionPending(directory));
+}
+
 TEST_F(UninstInitializeTest, DirectoryEndingInALoneFirstByteIsLeftAlone) {
   sim::SetCodePage(932);
   Unattended();
