@@ -386,23 +386,31 @@ bool IsShortName(const std::string& name) {
 }
 
 // The 8.3 alias Windows gives a name that is not a short name itself: its
-// first six characters without dots and blanks, "~1", and the first three
-// characters of its extension, in capitals ("backup.exel" is BACKUP~1.EXE).
+// first six bytes without dots and blanks, "~1", and the first three bytes
+// of its extension, in capitals ("backup.exel" is BACKUP~1.EXE). A
+// character of two bytes that would not fit whole ends the part.
 // The numeric tail of a second alias of the same stem is not modelled.
 std::string ShortAlias(const std::string& name) {
   size_t lastDot = name.rfind('.');
   if (lastDot == 0) lastDot = std::string::npos;  // ".profile" is PROFIL~1
   std::string stem, extension;
-  for (size_t i = 0; i < name.size(); ++i) {
-    char c = name[i];
-    if (c == ' ' || (c == '.' && i != lastDot)) continue;
-    if (std::strchr(kNotInShortNames, c)) c = '_';
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (lastDot != std::string::npos && i > lastDot) {
-      if (extension.size() < 3) extension += c;
-    } else if (i != lastDot && stem.size() < 6) {
-      stem += c;
+  bool stemFull = false, extensionFull = false;
+  for (size_t i = 0; i < name.size(); i = detail::NextCharacter(name, i)) {
+    std::string c = name.substr(i, detail::NextCharacter(name, i) - i);
+    if (c.size() == 1) {
+      if (c[0] == ' ' || (c[0] == '.' && i != lastDot)) continue;
+      if (std::strchr(kNotInShortNames, c[0])) c[0] = '_';
+      c[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(c[0])));
     }
+    bool inExtension = lastDot != std::string::npos && i > lastDot;
+    std::string& part = inExtension ? extension : stem;
+    bool& full = inExtension ? extensionFull : stemFull;
+    if (i == lastDot || full) continue;
+    if (part.size() + c.size() > (inExtension ? 3u : 6u)) {
+      full = true;
+      continue;
+    }
+    part += c;
   }
   return stem + "~1" + (extension.empty() ? "" : "." + extension);
 }
