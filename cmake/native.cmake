@@ -86,3 +86,7 @@ target_include_directories(cvn_conformance PRIVATE ${CMAKE_SOURCE_DIR}/tests/con
 target_link_libraries(cvn_conformance PRIVATE cvn_sim)
 cvn_warnings(cvn_conformance)
 add_test(NAME sim_conformance COMMAND cvn_conformance)
+# The same cases on machines whose ANSI code page has characters of two bytes.
+foreach(code_page 932 936 949 950)
+  add_test(NAME sim_conformance_cp${code_page} COMMAND cvn_conformance code-page ${code_page})
+endforeach()

@@ -6,7 +6,8 @@
 find_program(CVN_BASH bash REQUIRED)
 
 # Product sources a host tests directly, beyond what the DLL exports.
-set(CVN_HOST_SOURCES_version_reader_test ${CMAKE_SOURCE_DIR}/envcheck/version_reader.cpp)
+set(CVN_HOST_SOURCES_version_reader_test ${CMAKE_SOURCE_DIR}/envcheck/version_reader.cpp
+                                         ${CMAKE_SOURCE_DIR}/uninstall/code_page.cpp)
 
 file(GLOB CVN_WINE_HOSTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/hosts/*.cpp)
 foreach(source ${CVN_WINE_HOSTS})

@@ -3,6 +3,8 @@
 #include "network_checks.h"
 #include "report.h"
 
+#include "code_page.h"
+
 enum {
   MSG_COMPUTER_NAME = 50035,
   MSG_HOST_NAME = 50036,
@@ -19,14 +21,21 @@ enum { NAME_SIZE = 256 };
 
 static void CopyName(char* buffer, const char* name) {
   size_t length = strlen(name);
-  if (length >= NAME_SIZE) length = NAME_SIZE - 1;
+  if (length >= NAME_SIZE) length = WholeCharacters(name, NAME_SIZE - 1);
   memcpy(buffer, name, length);
   buffer[length] = '\0';
 }
 
 // Host names compare without regard to letter case (ASCII, as DNS does).
+// Only characters of one byte are letters: the second byte of a character
+// of two bytes compares exactly.
 static int SameName(const char* a, const char* b) {
   while (*a != '\0' && toupper((unsigned char)*a) == toupper((unsigned char)*b)) {
+    if (IsDBCSLeadByte((BYTE)*a) && a[1] != '\0') {
+      if (a[1] != b[1]) return 0;
+      ++a;
+      ++b;
+    }
     ++a;
     ++b;
   }

@@ -1,5 +1,7 @@
 // One resolved echo to a host, with every failure explained in the report.
 #include "network_checks.h"
+
+#include "code_page.h"
 #include "report.h"
 
 enum {
@@ -39,7 +41,7 @@ static UINT LookupFailureMessage(int code, int missCode, UINT missMessage) {
 // Copies `text` into `buffer` of `size` characters, cut to fit.
 static void CopyCut(char* buffer, size_t size, const char* text) {
   size_t length = strlen(text);
-  if (length >= size) length = size - 1;
+  if (length >= size) length = WholeCharacters(text, size - 1);
   memcpy(buffer, text, length);
   buffer[length] = '\0';
 }

@@ -1,6 +1,7 @@
 // The configuration registry section: the trees that shape how the product
 // runs, listed value by value and printed key by key as the dump goes.
 #include "configuration_checks.h"
+#include "code_page.h"
 #include "readers.h"
 #include "report.h"
 
@@ -31,18 +32,25 @@ const UINT kUnsupportedLine = 50017;
 const UINT kLargeSystemCacheNote = 52013;
 
 // The strings of a multi-string list, each after one blank, up to the first
-// empty string or the end of the data, whichever comes first.
+// empty string or the end of the data, whichever comes first; a cut keeps
+// whole characters.
 void JoinMultiString(const BYTE* data, DWORD size, char* text, size_t textSize) {
   size_t used = 0;
+  bool cut = false;
   DWORD at = 0;
   text[used++] = ' ';
   while (at < size && data[at] != '\0') {
     if (at > 0 && used < textSize - 1) text[used++] = ' ';
     for (; at < size && data[at] != '\0'; ++at) {
-      if (used < textSize - 1) text[used++] = static_cast<char>(data[at]);
+      if (used < textSize - 1) {
+        text[used++] = static_cast<char>(data[at]);
+      } else {
+        cut = true;
+      }
     }
     ++at;  // past the string's terminator
   }
+  if (cut) used = WholeCharacters(text, used);
   text[used] = '\0';
 }
 

@@ -3,6 +3,8 @@
 // Keys are opened for reading only and closed before returning, on every path.
 #include "readers.h"
 
+#include "code_page.h"
+
 namespace {
 
 // Copies valuePath into keyPath (MAX_PATH characters) and cuts the copy at
@@ -16,9 +18,9 @@ int SplitValuePath(const char* valuePath, char* keyPath, const char** valueName)
     ++length;
   }
   memcpy(keyPath, valuePath, length + 1);
-  char* split = strrchr(keyPath, '\\');
+  const char* split = LastBackslash(keyPath);
   if (split == NULL) return -1;
-  *split = '\0';
+  keyPath[split - keyPath] = '\0';
   *valueName = split + 1;
   return 0;
 }

@@ -6,6 +6,8 @@
 // grows geometrically: a long report costs linear time.
 #include "report.h"
 
+#include "code_page.h"
+
 unsigned WarningCount = 0;
 unsigned ErrorCount = 0;
 
@@ -48,8 +50,13 @@ int ReportAdd(const char* format, ...) {
   wvsprintfA(FormatBuffer, format, args);
   va_end(args);
 
-  // An empty entry would end the list early.
+  // An empty entry would end the list early. A text cut at the buffer's end
+  // may end in half a character, which would join the next entry's first byte.
   size_t length = strlen(FormatBuffer);
+  if (length == sizeof FormatBuffer - 1) {
+    length = WholeCharacters(FormatBuffer, length);
+    FormatBuffer[length] = '\0';
+  }
   if (length == 0) return 0;
 
   // The entry, its terminator and the list's extra NUL.

@@ -2,6 +2,8 @@
 // FileVersion text of its first translation.
 #include "readers.h"
 
+#include "code_page.h"
+
 // A failure that comes without an error code must not read as success.
 static LONG FailureCode(DWORD error) { return error != 0 ? (LONG)error : -1; }
 
@@ -35,6 +37,8 @@ static LONG ReadVersionBlock(LPCVOID block, char* versionText, WORD* major, WORD
     versionText[copied] = text[copied];
     ++copied;
   }
+  // A cut keeps whole characters.
+  if (copied < length && text[copied] != '\0') copied = WholeCharacters(versionText, copied);
   versionText[copied] = '\0';
   *major = HIWORD(fixed.dwFileVersionMS);
   *minor = LOWORD(fixed.dwFileVersionMS);

@@ -34,6 +34,7 @@ void SwapForJunction(const std::string& victim) {
 
 void FuzzDeleteTree(const uint8_t* data, size_t size) {
   FreshMachine();
+  ChooseCodePage(data, size);
   sim::AddDrive('D');
   FuzzInput input(data, size);
   const size_t kFaults = 8;

@@ -111,6 +111,14 @@ inline void FreshMachine() {
   ErrorCount = 0;
 }
 
+// The machine's ANSI code page, chosen by the input's last byte: names the
+// input spells then hold characters of two bytes, and first bytes alone at
+// their ends.
+inline void ChooseCodePage(const uint8_t* data, size_t size) {
+  static const UINT kCodePages[] = {1252, 932, 936, 949, 950};
+  sim::SetCodePage(kCodePages[size ? data[size - 1] % 5 : 0]);
+}
+
 // The entries of the pending report, in order.
 inline std::vector<std::string> ReportEntries() {
   std::vector<std::string> entries;

@@ -58,6 +58,7 @@ void CheckDump(const std::string& text) {
 
 void FuzzRegistryDump(const uint8_t* data, size_t size) {
   FreshMachine();
+  ChooseCodePage(data, size);
   FuzzInput input(data, size);
   InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegEnumKeyExA", ERROR_ACCESS_DENIED},
@@ -69,8 +70,13 @@ void FuzzRegistryDump(const uint8_t* data, size_t size) {
     const std::string parent = keys[(choice >> 1) % keys.size()];
     std::string name = Name(input);
     if (choice & 1) {
-      // A key name is never empty and never holds a backslash.
+      // A key name is never empty and never holds a backslash, nor ends in
+      // a lone first byte, which would take the next separator into a
+      // character.
       name = Without(name, '\\', '/');
+      const char* last = name.c_str();
+      for (const char* at = last; *at != '\0'; at = CharNextA(at)) last = at;
+      if (!name.empty() && last[1] == '\0' && IsDBCSLeadByte(static_cast<BYTE>(*last))) name.pop_back();
       if (name.empty()) name = "k";
       keys.push_back(parent + "\\" + name);
       sim::CreateKey(HKEY_LOCAL_MACHINE, keys.back());

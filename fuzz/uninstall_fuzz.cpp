@@ -143,6 +143,7 @@ bool SwapStashedDirectory(FileAllowance* allowed) {
 
 void FuzzUninstall(const uint8_t* data, size_t size) {
   FreshMachine();
+  ChooseCodePage(data, size);
   FuzzInput input(data, size);
   InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegQueryValueExA", ERROR_ACCESS_DENIED},

@@ -60,6 +60,7 @@ size_t Count(const std::string& text, const std::string& line) {
 
 void FuzzValidateTargets(const uint8_t* data, size_t size) {
   FreshMachine();
+  ChooseCodePage(data, size);
   FuzzInput input(data, size);
   FuzzFaultChoice fault = InjectFault(input, {{"freopen", ERROR_ACCESS_DENIED}, {"printf", ERROR_ACCESS_DENIED}, {"malloc", ERROR_NOT_ENOUGH_MEMORY},
                       {"realloc", ERROR_NOT_ENOUGH_MEMORY}});

@@ -19,6 +19,7 @@ const WORD kUnsetNumber = 0xBEEF;
 
 void FuzzVersionInfo(const uint8_t* data, size_t size) {
   FreshMachine();
+  ChooseCodePage(data, size);
   FuzzInput input(data, size);
   InjectFault(input, {{"malloc", ERROR_NOT_ENOUGH_MEMORY},
                       {"GetFileVersionInfoSizeA", ERROR_FILE_NOT_FOUND},

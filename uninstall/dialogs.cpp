@@ -3,13 +3,15 @@
 // that is left rather than written past the end.
 #include "dialogs.h"
 
+#include "code_page.h"
+
 const char kUninstallCaption[] = "Corvane UnInstallation";
 const char kContinueQuestion[] = "\nDo you wish to continue Uninstalling?\n";
 
-// Appends at most `room` characters of piece at text[*length].
+// Appends at most `room` bytes of piece, whole characters, at text[*length].
 static void AppendCut(char* text, size_t* length, const char* piece, size_t room) {
   size_t n = strlen(piece);
-  if (n > room) n = room;
+  if (n > room) n = WholeCharacters(piece, room);
   memcpy(text + *length, piece, n);
   *length += n;
   text[*length] = '\0';
@@ -42,7 +44,7 @@ void FormatNamedLine(char* line, const char* format, const char* name) {
   // The format loses its two-character %s; the rest must fit with the name.
   size_t room = DIALOG_TEXT_SIZE - 1 - (strlen(format) - 2);
   size_t n = strlen(name);
-  if (n > room) n = room;
+  if (n > room) n = WholeCharacters(name, room);
   memcpy(shortName, name, n);
   shortName[n] = '\0';
   wsprintfA(line, format, shortName);

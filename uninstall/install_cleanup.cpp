@@ -1,4 +1,5 @@
 // Clean-up in the installation directory before the uninstaller's own removal.
+#include "code_page.h"
 #include "removal.h"
 #include "uninstall_steps.h"
 
@@ -31,13 +32,15 @@ void PinSharedControl(void) {
 // ends with a backslash; without one, Logs appended directly would name a
 // sibling directory (C:\CorvaneLogs for C:\Corvane), whose files are not the
 // product's. A directory ending in a drive's colon stays as it is: drive-
-// relative, so the purge refuses it.
+// relative, so the purge refuses it. Only a last character of one byte can
+// be a separator: a character of two bytes may end in the backslash's byte.
 static int LogsPath(char* logs, const char* directory) {
-  size_t length = strlen(directory);
-  char last = length > 0 ? directory[length - 1] : '\\';
+  if (EndsInLeadByte(directory)) return 0;
+  const char* last = LastCharacter(directory);
+  int separated = last[0] == '\0' || (last[1] == '\0' && (last[0] == '\\' || last[0] == '/' ||
+                                                          last[0] == ':'));
   char withSeparator[MAX_PATH];
-  if (!JoinPath(withSeparator, directory, last == '\\' || last == '/' || last == ':' ? "" : "\\"))
-    return 0;
+  if (!JoinPath(withSeparator, directory, separated ? "" : "\\")) return 0;
   return JoinPath(logs, withSeparator, kLogsDirectory);
 }
 

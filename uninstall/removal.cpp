@@ -2,6 +2,8 @@
 // left alone rather than cut, since a cut path names some other file.
 #include "removal.h"
 
+#include "code_page.h"
+
 int JoinPath(char* out, const char* first, const char* second) {
   size_t firstLength = strlen(first);
   size_t secondLength = strlen(second);
@@ -20,8 +22,10 @@ static int ChildPath(char* out, const char* directory, const char* name) {
 
 int DeleteFileOrDefer(const char* fileName, const char* directory) {
   char path[MAX_PATH];
-  // No directory would make "\name", a file in the root of the current drive.
-  if (directory[0] == '\0' || !ChildPath(path, directory, fileName)) return 0;
+  // No directory would make "\name", a file in the root of the current drive;
+  // a first byte alone at its end would take the separator into a character.
+  if (directory[0] == '\0' || EndsInLeadByte(directory) || !ChildPath(path, directory, fileName))
+    return 0;
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
   if (DeleteFileA(path)) return 1;
   return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
@@ -31,16 +35,18 @@ static int IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Only a full path below a drive root or a network share may be emptied: an
 // empty or relative path would reach the current directory, a root (also
-// one reached through "..") the whole drive or share.
+// one reached through "..") the whole drive or share. Names are read a
+// character at a time: the second byte of a character is never a separator.
 static int IsRemovableDirectory(const char* directory) {
   const char* rest;
+  if (EndsInLeadByte(directory)) return 0;
   if (isalpha((unsigned char)directory[0]) && directory[1] == ':' && IsSeparator(directory[2])) {
     rest = directory + 3;
   } else if (IsSeparator(directory[0]) && IsSeparator(directory[1])) {
     // \\server\share\...: skip the server and share names.
     rest = directory + 2;
     for (int part = 0; part < 2; ++part) {
-      while (*rest && !IsSeparator(*rest)) ++rest;
+      while (*rest && !IsSeparator(*rest)) rest = CharNextA(rest);
       if (!*rest) return 0;
       ++rest;
     }
@@ -53,7 +59,7 @@ static int IsRemovableDirectory(const char* directory) {
   while (*rest) {
     int dots = 0;
     int other = 0;
-    for (; *rest && !IsSeparator(*rest); ++rest) {
+    for (; *rest && !IsSeparator(*rest); rest = CharNextA(rest)) {
       if (*rest == '.') {
         ++dots;
       } else if (*rest != ' ') {
@@ -200,13 +206,23 @@ static int IsMountPoint(const char* directory) {
          GetVolumeInformationA(root, NULL, 0, NULL, NULL, NULL, NULL, 0);
 }
 
+// The first separator from `at` on, or the end: read a character at a time,
+// as the second byte of a character may be a backslash.
+static const char* NextSeparator(const char* at) {
+  while (*at && !IsSeparator(*at)) at = CharNextA(at);
+  return at;
+}
+
 // Checked once the top is held: no directory above it can change then.
 static int AncestorsAreSound(const char* tree) {
   // Below the drive's root; a share's server name is no directory.
-  size_t start = 3;
-  if (IsSeparator(tree[0])) start = strcspn(tree + 2, "\\/") + 3;
-  for (size_t i = start; i < strlen(tree); ++i) {
-    if (!IsSeparator(tree[i])) continue;
+  const char* at = tree + 3;
+  if (IsSeparator(tree[0])) {
+    at = NextSeparator(tree + 2);
+    if (*at) ++at;
+  }
+  for (at = NextSeparator(at); *at; at = NextSeparator(at + 1)) {
+    size_t i = (size_t)(at - tree);
     char ancestor[MAX_PATH];
     memcpy(ancestor, tree, i);
     ancestor[i] = '\0';
@@ -230,8 +246,9 @@ static int SameFile(const BY_HANDLE_FILE_INFORMATION* a, const BY_HANDLE_FILE_IN
 static int TopHoldsPath(const char* path, const BY_HANDLE_FILE_INFORMATION* top) {
   char prefix[MAX_PATH];
   size_t length = strlen(path);
-  for (size_t i = 2; i <= length; ++i) {
-    if (i < length && !IsSeparator(path[i])) continue;
+  if (length < 2) return 0;
+  for (const char* at = NextSeparator(path + 2);; at = NextSeparator(at + 1)) {
+    size_t i = (size_t)(at - path);
     // The root keeps its separator.
     size_t cut = i == 2 ? 3 : i;
     if (cut > length) break;
@@ -242,6 +259,7 @@ static int TopHoldsPath(const char* path, const BY_HANDLE_FILE_INFORMATION* top)
     if (handle == INVALID_HANDLE_VALUE) return 1;
     CloseHandle(handle);
     if (SameFile(&info, top)) return 1;
+    if (!*at) break;
   }
   return 0;
 }
@@ -363,7 +381,7 @@ LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
   if (status != ERROR_SUCCESS || missing) return status;
 
   char parentPath[MAX_PATH];
-  const char* leaf = strrchr(registryPath, '\\');
+  const char* leaf = LastBackslash(registryPath);
   HKEY parent = rootKey;
   if (leaf == NULL) {
     leaf = registryPath;

@@ -102,3 +102,4 @@ HWND FocusWindow();
 #include "sim_eventlog.h"
 #include "sim_registry.h"
 #include "sim_net.h"
+#include "sim_codepage.h"

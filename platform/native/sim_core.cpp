@@ -176,12 +176,7 @@ size_t CountedSize(void* block) {
 }
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
+  return a.size() == b.size() && FoldCase(a, std::tolower) == FoldCase(b, std::tolower);
 }
 
 std::string Lower(std::string text) {
@@ -205,6 +200,7 @@ void Reset() {
   detail::ResetSysinfo();
   detail::ResetEventLog();
   detail::ResetNetwork();
+  detail::ResetCodePage();
 }
 
 void Reboot() {

@@ -65,12 +65,10 @@ FileState& Files() {
   return state;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
+std::string Upper(const std::string& text) { return detail::FoldCase(text, std::toupper); }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+constexpr char kSeparators[] = "\\/";
 
 // ---- Paths -------------------------------------------------------------------
 
@@ -95,8 +93,8 @@ struct Path {
 void AppendComponents(const std::string& text, std::vector<std::string>* parts) {
   size_t start = 0;
   while (start <= text.size()) {
-    size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end])) ++end;
+    size_t end = detail::FindSeparator(text, start, kSeparators);
+    if (end == std::string::npos) end = text.size();
     std::string part = text.substr(start, end - start);
     if (part == "..") {
       if (!parts->empty()) parts->pop_back();
@@ -147,7 +145,9 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
       return false;
     }
   }
-  path.trailingSeparator = IsSeparator(raw.back()) && !path.parts.empty();
+  size_t lastSeparator = detail::FindLastSeparator(raw, kSeparators);
+  path.trailingSeparator = lastSeparator != std::string::npos && lastSeparator + 1 == raw.size() &&
+                           !path.parts.empty();
   // The last name loses its trailing dots and blanks ("C:\\dir." is C:\\dir).
   if (!path.trailingSeparator && !path.parts.empty()) {
     std::string& last = path.parts.back();
@@ -161,7 +161,9 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
 // Names that can be created: no wildcards, no reserved characters.
 bool ValidName(const Path& path) {
   for (const std::string& part : path.parts) {
-    for (char c : part) {
+    for (size_t at = 0; at < part.size(); at = detail::NextCharacter(part, at)) {
+      char c = part[at];
+      if (detail::CharacterSize(part.c_str() + at) > 1) continue;
       if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"|?*", c)) return false;
     }
   }
@@ -363,17 +365,31 @@ std::string TranslateMask(const std::string& mask) {
   return out;
 }
 
-bool SameChar(char a, char b) {
-  return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+// Names are matched a character at a time: one of two bytes is one unit
+// (first byte * 256 + second), and only units of one byte are letters.
+std::u16string Characters(const std::string& text) {
+  std::u16string units;
+  for (size_t at = 0; at < text.size(); at = detail::NextCharacter(text, at)) {
+    char16_t unit = static_cast<unsigned char>(text[at]);
+    if (detail::CharacterSize(text.c_str() + at) == 2)
+      unit = static_cast<char16_t>(unit << 8 | static_cast<unsigned char>(text[at + 1]));
+    units += unit;
+  }
+  return units;
+}
+
+bool SameChar(char16_t a, char16_t b) {
+  if (a > 0xFF || b > 0xFF) return a == b;
+  return std::toupper(a) == std::toupper(b);
 }
 
 // `failed` remembers the (mask, name) positions from which a star's tries
 // already failed, so that masks of many stars take polynomial time, as the
 // system's matcher does, not exponential.
-bool MatchFrom(const std::string& mask, size_t m, const std::string& name, size_t n,
+bool MatchFrom(const std::u16string& mask, size_t m, const std::u16string& name, size_t n,
                size_t lastDot, std::vector<bool>* failed) {
   while (m < mask.size()) {
-    char c = mask[m];
+    char16_t c = mask[m];
     if (c == '*' || c == kDosStar) {
       size_t seen = m * (name.size() + 1) + n;
       if ((*failed)[seen]) return false;
@@ -422,23 +438,31 @@ bool IsShortName(const std::string& name) {
 }
 
 // The 8.3 alias Windows gives a name that is not a short name itself: its
-// first six characters without dots and blanks, "~1", and the first three
-// characters of its extension, in capitals ("backup.exel" is BACKUP~1.EXE).
+// first six bytes without dots and blanks, "~1", and the first three bytes
+// of its extension, in capitals ("backup.exel" is BACKUP~1.EXE). A
+// character of two bytes that would not fit whole ends the part.
 // The numeric tail of a second alias of the same stem is not modelled.
 std::string ShortAlias(const std::string& name) {
   size_t lastDot = name.rfind('.');
   if (lastDot == 0) lastDot = std::string::npos;  // ".profile" is PROFIL~1
   std::string stem, extension;
-  for (size_t i = 0; i < name.size(); ++i) {
-    char c = name[i];
-    if (c == ' ' || (c == '.' && i != lastDot)) continue;
-    if (std::strchr(kNotInShortNames, c)) c = '_';
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (lastDot != std::string::npos && i > lastDot) {
-      if (extension.size() < 3) extension += c;
-    } else if (i != lastDot && stem.size() < 6) {
-      stem += c;
+  bool stemFull = false, extensionFull = false;
+  for (size_t i = 0; i < name.size(); i = detail::NextCharacter(name, i)) {
+    std::string c = name.substr(i, detail::NextCharacter(name, i) - i);
+    if (c.size() == 1) {
+      if (c[0] == ' ' || (c[0] == '.' && i != lastDot)) continue;
+      if (std::strchr(kNotInShortNames, c[0])) c[0] = '_';
+      c[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(c[0])));
     }
+    bool inExtension = lastDot != std::string::npos && i > lastDot;
+    std::string& part = inExtension ? extension : stem;
+    bool& full = inExtension ? extensionFull : stemFull;
+    if (i == lastDot || full) continue;
+    if (part.size() + c.size() > (inExtension ? 3u : 6u)) {
+      full = true;
+      continue;
+    }
+    part += c;
   }
   return stem + "~1" + (extension.empty() ? "" : "." + extension);
 }
@@ -452,8 +476,10 @@ bool NameMatches(const std::string& mask, const std::string& name) {
       plain.pop_back();
     return detail::EqualsNoCase(plain, name);
   }
-  std::vector<bool> failed(mask.size() * (name.size() + 1), false);
-  return MatchFrom(TranslateMask(mask), 0, name, 0, name.rfind('.'), &failed);
+  std::u16string maskUnits = Characters(TranslateMask(mask));
+  std::u16string nameUnits = Characters(name);
+  std::vector<bool> failed(maskUnits.size() * (nameUnits.size() + 1), false);
+  return MatchFrom(maskUnits, 0, nameUnits, 0, nameUnits.rfind(u'.'), &failed);
 }
 
 // A search matches a name or its short alias, as Windows searches both: so
@@ -995,7 +1021,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   DWORD error;
   if (detail::ShouldFail("FindFirstFileA", &error)) return Fail(error, INVALID_HANDLE_VALUE);
   std::string searchPath = lpFileName ? lpFileName : "";
-  size_t cut = searchPath.find_last_of("\\/");
+  size_t cut = sim::detail::FindLastSeparator(searchPath, sim::kSeparators);
   std::string directoryPart;
   std::string mask;
   if (cut != std::string::npos) {

@@ -26,6 +26,7 @@ void ResetPrivileges();
 void ResetSysinfo();
 void ResetEventLog();
 void ResetNetwork();
+void ResetCodePage();
 
 // What each area does at a simulated restart; sim::Reboot calls them all.
 void RebootRegistry();
@@ -47,6 +48,19 @@ size_t CountedSize(void* block);
 
 // Whether the simulated Windows version knows reparse points (2000 and later).
 bool KnowsReparsePoints();
+
+// Does this byte start a character of two bytes in the code page in force?
+bool IsLeadByte(unsigned char c);
+// Bytes of the character at text: 2, 1, or 0 at the NUL.
+size_t CharacterSize(const char* text);
+// The offset of the character after the one at `at` (never past the end).
+size_t NextCharacter(const std::string& text, size_t at);
+// The first (from `start`) or last character of text that is one of
+// `separators`, or npos; the second byte of a character is never one.
+size_t FindSeparator(const std::string& text, size_t start, const char* separators);
+size_t FindLastSeparator(const std::string& text, const char* separators);
+// Letters of one byte folded by `fold`; characters of two bytes stay.
+std::string FoldCase(std::string text, int (*fold)(int));
 
 // Case-insensitive ASCII comparison, as Windows compares names.
 bool EqualsNoCase(const std::string& a, const std::string& b);

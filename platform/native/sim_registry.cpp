@@ -53,12 +53,19 @@ RegistryState& Registry() {
 constexpr DWORD kMaxKeyName = 255;  // characters in one key name
 
 // Windows orders subkeys by their upper-cased names.
+// The second byte of a character of two bytes is no letter.
 bool NameLess(const std::string& a, const std::string& b) {
   size_t common = std::min(a.size(), b.size());
+  bool second = false;
   for (size_t i = 0; i < common; ++i) {
-    int ca = std::toupper(static_cast<unsigned char>(a[i]));
-    int cb = std::toupper(static_cast<unsigned char>(b[i]));
+    int ca = static_cast<unsigned char>(a[i]);
+    int cb = static_cast<unsigned char>(b[i]);
+    if (!second) {
+      ca = std::toupper(ca);
+      cb = std::toupper(cb);
+    }
     if (ca != cb) return ca < cb;
+    second = !second && detail::IsLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size();
   }
   return a.size() < b.size();
 }
@@ -123,11 +130,15 @@ void StoreValue(Key& key, const std::string& name, DWORD type, std::string data)
 LONG SplitPath(const std::string& path, std::vector<std::string>* names) {
   names->clear();
   std::string text = path;
-  while (!text.empty() && text.back() == '\\') text.pop_back();
+  size_t last = detail::FindLastSeparator(text, "\\");
+  while (last != std::string::npos && last + 1 == text.size()) {
+    text.pop_back();
+    last = detail::FindLastSeparator(text, "\\");
+  }
   if (text.empty()) return ERROR_SUCCESS;
   size_t start = 0;
   for (;;) {
-    size_t end = text.find('\\', start);
+    size_t end = detail::FindSeparator(text, start, "\\");
     std::string name = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (name.empty()) return ERROR_BAD_PATHNAME;
     names->push_back(name);

@@ -21,6 +21,9 @@ void WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI GetTickCount(void);
 
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
+
+UINT WINAPI GetACP(void);
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 #define DATE_SHORTDATE 0x00000001
 #define DATE_LONGDATE 0x00000002
 int WINAPI GetDateFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCSTR lpFormat,

@@ -34,6 +34,9 @@ HWND WINAPI GetFocus(void);
 
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
 
+LPSTR WINAPI CharNextA(LPCSTR lpsz);
+LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent);
+
 int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
 int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist);
 

@@ -15,7 +15,7 @@ CVN_FUZZ_PACKAGES=(clang libclang-rt-dev)
 # netbase: /etc/services and the protocol table, without which service
 # names do not resolve (rpcbind cannot even bind its port); minimal images
 # lack it.
-CVN_WINE_PACKAGES=(wine wine32:i386 rpcbind netbase)
+CVN_WINE_PACKAGES=(wine wine32:i386 rpcbind netbase locales)
 # The release package (scripts/package.sh) and its check; lld links the
 # developer kit's examples through its import library for the Microsoft linker.
 CVN_PACKAGE_PACKAGES=(zip unzip lld)

@@ -12,6 +12,7 @@
 // second parts.
 #include "conformance.h"
 
+#include <cstdlib>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -61,9 +62,16 @@ void MakeEmpty(const char* key, const char* directory) {
   if (!CreateDirectoryA(directory, nullptr)) failures.push_back(std::string(directory) + " could not be made");
 }
 
+// The machine's ANSI code page on the simulation ("code-page N"); under Wine
+// the locale decides it.
+UINT simulatedCodePage = 1252;
+// Only the cases of this area ("area NAME"), or all.
+std::string onlyArea;
+
 void PrepareScratch() {
 #ifdef CVN_SIM
   sim::Reset();
+  sim::SetCodePage(simulatedCodePage);
 #endif
   MakeEmpty(kScratchKey, kScratchDir);
 }
@@ -207,6 +215,17 @@ HKEY OpenScratch(const std::string& sub, REGSAM access) {
   return key;
 }
 
+const char* DoubleByteCharacter() {
+  static const struct {
+    UINT codePage;
+    const char* character;
+  } kCharacters[] = {{932, "\x95\x5c"}, {936, "\x81\x5c"}, {949, "\xc7\xd1"}, {950, "\xa5\x5c"}};
+  for (const auto& row : kCharacters) {
+    if (row.codePage == GetACP()) return row.character;
+  }
+  return nullptr;
+}
+
 }  // namespace conformance
 
 int main(int argc, char** argv) {
@@ -218,11 +237,15 @@ int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
 #endif
   const bool afterRestart = !native && argc > 1 && std::strcmp(argv[1], "after-restart") == 0;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "code-page") == 0) simulatedCodePage = static_cast<UINT>(std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "area") == 0) onlyArea = argv[i + 1];
+  }
   std::map<std::string, int> passed, failed;
   int countedFailures = 0;
   if (afterRestart) {
     for (const Case& c : Cases()) {
-      if (!c.afterRestart) continue;
+      if (!c.afterRestart || (!onlyArea.empty() && c.area != onlyArea)) continue;
       failures.clear();
       RunPart(c.afterRestart);
       if (!Report(c, native, &passed, &failed)) ++countedFailures;
@@ -231,6 +254,7 @@ int main(int argc, char** argv) {
   } else {
     bool restartPrepared = false;
     for (const Case& c : Cases()) {
+      if (!onlyArea.empty() && c.area != onlyArea) continue;
       if (!native && c.afterRestart) {
         // The first part only; its second part reports the case.
         failures.clear();

@@ -106,6 +106,10 @@ void DeleteKeyTree(HKEY parent, const std::string& name);
 void DeleteDirectoryTree(const std::string& path);
 // kScratchDir + "\\" + name.
 std::string Scratch(const std::string& name);
+// A character of two bytes of the machine's ANSI code page (in 932, 936 and
+// 950 one whose second byte is the backslash's), or null on a page of one
+// byte a character.
+const char* DoubleByteCharacter();
 // Writes a file through CreateFileA/WriteFile.
 bool WriteWholeFile(const std::string& path, const std::string& contents);
 // Opens kScratchKey (+ "\\" + sub) with the access asked for.

@@ -101,6 +101,13 @@ TEST_F(FilesTest, SearchesAlsoMatchTheShortNamesOfLongNames) {
   EXPECT_TRUE(Search("C:\\s\\setup~1.exe").empty());
 }
 
+TEST_F(FilesTest, ShortNameKeepsWholeCharactersOfTwoBytes) {
+  sim::SetCodePage(932);
+  sim::MakeFile("C:\\s\\a\x88\xea\x97\x97\x95\x5c.text");  // a一覧表.text: A一覧~1.TEX
+  EXPECT_EQ(Search("C:\\s\\a\x88\xea\x97\x97~1.tex"), (Names{"a\x88\xea\x97\x97\x95\x5c.text"}));
+  EXPECT_TRUE(Search("C:\\s\\a\x88\xea\x97\x97\x95~1.tex").empty());
+}
+
 TEST_F(FilesTest, MaskOfManyStarsIsMatchedWithoutBacktrackingForever) {
   std::string name(200, 'a');
   sim::MakeFile("C:\\w\\" + name);

@@ -134,6 +134,16 @@ TEST_F(RegistryDumpTest, MultiStringSeparatorAtTheEndOfTheLineIsDropped) {
                              Line("Before", " " + std::string(257, 'a') + " "));
 }
 
+TEST_F(RegistryDumpTest, MultiStringCutKeepsWholeCharacters) {
+  sim::SetCodePage(950);
+  std::string characters;
+  for (int i = 0; i < 130; ++i) characters += "\xa5\x5c";  // 功
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Odd", REG_MULTI_SZ, "m" + characters.substr(0, 258));
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Even", REG_MULTI_SZ, characters);
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Odd", " m" + characters.substr(0, 256)) +
+                             Line("Even", " " + characters.substr(0, 258)));
+}
+
 TEST_F(RegistryDumpTest, SubkeyPathsTooLongAreSkippedNotCut) {
   std::string longKey = std::string(kRoot) + "\\" + std::string(200, 'k');
   std::string tooDeep = longKey + "\\" + std::string(60, 'z');  // 286 characters

@@ -46,6 +46,13 @@ TEST_F(RegistryReadersTest, TrailingBackslashReadsTheDefaultValue) {
   EXPECT_EQ(ReadString(std::string(kKey) + "\\", 8), "default");
 }
 
+TEST_F(RegistryReadersTest, ValueNameEndingInTheBackslashByteIsReadWhole) {
+  sim::SetCodePage(950);
+  const std::string name = "\xb3\x5c\xa5\x5c";  // 許功
+  sim::SetValue(HKEY_LOCAL_MACHINE, kKey, name, REG_SZ, "D:\\Journals");
+  EXPECT_EQ(ReadString(Path(name.c_str()), 12), "D:\\Journals");
+}
+
 TEST_F(RegistryReadersTest, StringStoredWithoutItsNulGetsOneAdded) {
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kKey, "Raw", REG_SZ, "abc");
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kKey, "Empty", REG_SZ, "");

@@ -184,6 +184,20 @@ TEST_F(DeleteTreeTest, NameEndingInDotsOrBlanksIsTheDirectoryWindowsReadsIt) {
   }
 }
 
+TEST_F(DeleteTreeTest, CharacterEndingInTheBackslashByteIsNoSeparatorAtAnyDepth) {
+  // 表 is 95 5C and ソ 83 5C in code page 932: "D:\Data\表.." is one name,
+  // which Windows reads as D:\Data\表, not a ".." climbing out of it.
+  sim::SetCodePage(932);
+  const std::string table = "D:\\Data\\\x95\x5c";
+  sim::MakeFile(table + "\\\x83\x5c\\x.db");
+  sim::MakeFile(table + "\\\x83\x5c.db");
+  sim::MakeFile("D:\\Data\\keep.db");
+  EXPECT_EQ(DeleteTree((table + "..").c_str(), "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists(table));
+  EXPECT_TRUE(sim::Exists("D:\\Data\\keep.db"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
 TEST_F(DeleteTreeTest, DotEndingNameOfAnEntryInsideIsWalkedAsListed) {
   sim::MakeFile("D:\\Data\\Old..\\x.db");
   sim::MakeFile("D:\\Data\\Old\\y.db");
@@ -420,6 +434,15 @@ TEST_F(DeleteRegistryTreeTest, ThreeLevelsGoAndTheKeyItselfLast) {
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software"));
   EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 6);
+}
+
+TEST_F(DeleteRegistryTreeTest, KeyNameEndingInTheBackslashByteIsDeletedWhole) {
+  sim::SetCodePage(936);
+  const std::string key = std::string(kCorvane) + "\\\x81\x5c";  // 乗
+  sim::CreateKey(HKEY_LOCAL_MACHINE, key + "\\Jobs");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, key.c_str()), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
 }
 
 TEST_F(DeleteRegistryTreeTest, DeepestKeyIsDeletedFirst) {

@@ -112,6 +112,16 @@ TEST_F(ReportTest, FormattedEntryIsCutAt1023Characters) {
   EXPECT_EQ(ListBytes(), std::string(1023, 'w') + '\0' + "next" + '\0' + '\0');
 }
 
+TEST_F(ReportTest, EntryCutInsideACharacterOfTwoBytesEndsBeforeIt) {
+  sim::SetCodePage(932);
+  const std::string character = "\x95\x5c";  // 表
+  ReportAdd("%s", (std::string(1022, 'w') + character + "Recommendation").c_str());
+  ReportAdd("%s", (std::string(1021, 'w') + character + "Recommendation").c_str());
+  ReportAdd("Recommendation");
+  EXPECT_EQ(ListBytes(), std::string(1022, 'w') + '\0' + std::string(1021, 'w') + character + '\0' +
+                             "Recommendation" + '\0' + '\0');
+}
+
 TEST_F(ReportTest, GrowthIsGeometricNotOneReallocPerEntry) {
   for (int i = 0; i < 10000; ++i) ReportAdd("line %d of a long report\n", i);
   EXPECT_LT(sim::CallCount("realloc"), 20);

@@ -270,6 +270,19 @@ TEST(DialogTextTest, NameIsCutOnlyWhenTheFirstLineWouldNotFitItsBuffer) {
   EXPECT_EQ(std::string(line), "Error Opening CVNSvc service\n\n");
 }
 
+TEST(DialogTextTest, NameIsCutBeforeACharacterOfTwoBytesThatWouldNotFit) {
+  sim::SetCodePage(932);
+  const char format[] = "Error Opening %s service\n\n";  // room for 235 bytes of the name
+  std::string name;
+  for (int i = 0; i < 200; ++i) name += "\x83\x5c";  // ソ
+  char line[DIALOG_TEXT_SIZE];
+  FormatNamedLine(line, format, name.c_str());
+  EXPECT_EQ(std::string(line), "Error Opening " + name.substr(0, 234) + " service\n\n");
+  ComposeDialogText(line, "first\n", name.c_str(), "??");  // room for 251 bytes of the name
+  EXPECT_EQ(std::string(line), "first\n" + name.substr(0, 250) + "??");
+  sim::Reset();
+}
+
 TEST(DialogTextTest, QuestionLongerThanTheBufferIsAllThatIsShown) {
   const std::string question(300, 'q');
   char text[DIALOG_TEXT_SIZE + 1];

@@ -467,6 +467,77 @@ TEST_F(UninstInitializeTest, InstallationDirectoryWithoutItsBackslashPurgesItsOw
   EXPECT_FALSE(sim::DeletionPending("C:\\Program Files\\CorvaneLogs"));
 }
 
+// Directories whose last character has the backslash's byte as its second
+// byte, in each double-byte code page that has such characters.
+struct DoubleByteDirectory {
+  UINT codePage;
+  const char* name;
+};
+const DoubleByteDirectory kBackslashEndings[] = {
+    {932, "\x88\xea\x97\x97\x95\x5c"},  // 一覧表
+    {936, "\xd2\xbb\xc0\xc0\x81\x5c"},  // 一览乗
+    {950, "\xb3\x5c\xa5\x5c"},          // 許功
+};
+
+TEST_F(UninstInitializeTest, LastCharacterEndingInTheBackslashByteIsNoSeparator) {
+  for (const DoubleByteDirectory& page : kBackslashEndings) {
+    SCOPED_TRACE(page.codePage);
+    sim::Reset();
+    sim::SetCodePage(page.codePage);
+    Unattended();
+    InstallServices();
+    const std::string directory = std::string("C:\\Program Files\\") + page.name;
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+    sim::MakeFile(directory + "\\Logs\\svc.log", "x");
+    sim::MakeFile(directory + "Logs\\other.log", "x");
+    sim::MakeFile(directory + "Logs\\sub\\other.log", "x");
+    EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_FALSE(sim::Exists(directory + "\\Logs\\svc.log"));
+    EXPECT_TRUE(sim::Exists(directory + "Logs\\other.log"));
+    EXPECT_TRUE(sim::Exists(directory + "Logs\\sub\\other.log"));
+    EXPECT_FALSE(sim::DeletionPending(directory + "Logs"));
+    EXPECT_FALSE(sim::DeletionPending(directory + "Logs\\sub"));
+  }
+}
+
+TEST_F(UninstInitializeTest, DoubleByteDirectoryIsStashedPinnedAndScheduledByteForByte) {
+  sim::SetCodePage(932);
+  Unattended();
+  InstallServices();
+  const std::string directory = std::string("C:\\Program Files\\") + kBackslashEndings[0].name + "\\";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+  sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, directory + "cvnax.ocx", 3);
+  for (const char* name : {"cvnadmin.exe", "help.GID", "Logs\\svc.log"}) sim::MakeFile(directory + name, "x");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  auto count = sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, directory + "cvnax.ocx");
+  ASSERT_TRUE(count.has_value());
+  EXPECT_EQ(count->data, std::string("\x01\x00\x00\x00", 4));
+  auto stash = sim::GetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory");
+  ASSERT_TRUE(stash.has_value());
+  EXPECT_EQ(stash->data, directory + std::string(1, '\0'));
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists(directory + "cvnadmin.exe"));
+  EXPECT_FALSE(sim::Exists(directory + "Logs"));
+  EXPECT_TRUE(sim::DeletionPending(directory));
+}
+
+TEST_F(UninstInitializeTest, DirectoryEndingInALoneFirstByteIsLeftAlone) {
+  sim::SetCodePage(932);
+  Unattended();
+  InstallServices();
+  const std::string directory = "C:\\Program Files\\\x88\xea\x95";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+  // Anything appended would become the character's second byte: "\Logs"
+  // would name the sibling below.
+  sim::MakeFile("C:\\Program Files\\\x88\xea\x95\\Logs\\other.log", "x");
+  sim::MakeFile("C:\\Program Files\\\x88\xea\x95\\keep.GID", "x");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(sim::Exists("C:\\Program Files\\\x88\xea\x95\\Logs\\other.log"));
+  EXPECT_TRUE(sim::Exists("C:\\Program Files\\\x88\xea\x95\\keep.GID"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
 TEST_F(UninstInitializeTest, DriveRelativeInstallationDirectoryPurgesNoLogs) {
   Attended();
   InstallServices();

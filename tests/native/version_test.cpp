@@ -272,6 +272,18 @@ TEST_F(VersionReaderTest, LongFileVersionIsCutTo79Characters) {
   }
 }
 
+TEST_F(VersionReaderTest, LongFileVersionIsCutBeforeAHalfCharacter) {
+  sim::SetCodePage(936);
+  const std::string character = "\x81\x5c";  // 乗
+  for (size_t ascii : {size_t{77}, size_t{78}}) {
+    VersionFields fields;
+    fields.strings = {{"FileVersion", std::string(ascii, 'v') + character + "x"}};
+    Install(fields);
+    EXPECT_EQ(ReadStrings(), 0);
+    EXPECT_EQ(Text(), std::string(ascii, 'v') + (ascii == 77 ? character : "")) << ascii;
+  }
+}
+
 TEST_F(VersionReaderTest, FileVersionWithoutItsNulEndsAtItsLength) {
   // The FileVersion node's value length is cut to 4 characters: "4.21"
   // without a terminator, followed by more text in the block.

@@ -116,6 +116,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, GetWindowsDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)           \
   X(kernel32, GlobalMemoryStatus, COUNT_ONLY, 0, 0, PASS)                                   \
   X(kernel32, InitializeCriticalSection, COUNT_ONLY, 0, 0, PASS)                            \
+  X(kernel32, IsDBCSLeadByte, COUNT_ONLY, 0, 0, PASS)                                       \
   X(kernel32, LeaveCriticalSection, COUNT_ONLY, 0, 0, PASS)                                 \
   X(kernel32, LoadLibraryA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, OWN)                        \
   X(kernel32, LocalFree, LAST_ERROR, 0, ERROR_INVALID_HANDLE, OWN)                          \
@@ -139,6 +140,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(msvcrt, realloc, ERRNO, 0, ENOMEM, OWN)                                                 \
   X(msvcrt, vfprintf, ERRNO, -1, ENOSPC, OWN)                                               \
   X(msvcrt, wprintf, ERRNO, -1, ENOSPC, OWN)                                                \
+  X(user32, CharNextA, COUNT_ONLY, 0, 0, PASS)                                              \
   X(user32, GetFocus, COUNT_ONLY, 0, 0, OWN)                                                \
   X(user32, LoadStringA, LAST_ERROR, 0, ERROR_RESOURCE_NAME_NOT_FOUND, PASS)                \
   X(user32, MessageBoxA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, OWN)                       \

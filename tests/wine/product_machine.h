@@ -62,10 +62,12 @@ inline bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Every missing directory of a path, then the file.
+// Every missing directory of a path, then the file. Separators are found a
+// character at a time: a second byte may be the backslash's.
 inline bool MakeFile(const std::string& path, const std::string& text = "x") {
-  for (size_t at = 3; (at = path.find('\\', at)) != std::string::npos; ++at)
-    CreateDirectoryA(path.substr(0, at).c_str(), NULL);
+  for (const char* at = path.c_str() + 3; *at != '\0'; at = CharNextA(at)) {
+    if (*at == '\\') CreateDirectoryA(path.substr(0, at - path.c_str()).c_str(), NULL);
+  }
   return WriteFileText(path, text);
 }
 

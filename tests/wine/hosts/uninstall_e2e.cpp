@@ -6,6 +6,8 @@
 //                    uninstall unattended
 //   rebooted         what is left after the restart
 //   ensure           inEnsureServiceNotRunning on a running and a missing service
+//   double-byte ...  both hooks with an installation directory named in the
+//                    machine's code page, the product's services absent
 #include <windows.h>
 
 #include <string>
@@ -145,6 +147,66 @@ int Ensure() {
   return check::Summary();
 }
 
+// A directory name in the machine's code page: in 932, 936 and 950 its last
+// character has the backslash's byte as its second byte.
+std::string DoubleByteDirectory() {
+  static const struct {
+    UINT codePage;
+    const char* name;
+  } kNames[] = {{932, "\x88\xea\x97\x97\x95\x5c"},  // 一覧表
+                {936, "\xd2\xbb\xc0\xc0\x81\x5c"},  // 一览乗
+                {949, "\xc7\xd1\xb1\xdb"},          // 한글
+                {950, "\xb3\x5c\xa5\x5c"}};         // 許功
+  for (const auto& row : kNames) {
+    if (row.codePage == GetACP()) return std::string("C:\\Program Files\\") + row.name;
+  }
+  return "C:\\Program Files\\Pr\xfc" "fung";  // Prüfung
+}
+
+LONG RunHook(const char* name) {
+  HMODULE dll = LoadLibraryA("CVNUNIST.dll");
+  Hook hook = dll ? Export<Hook>(dll, name) : NULL;
+  LONG result = hook ? hook(NULL, NULL, 0) : -2;
+  if (dll) FreeLibrary(dll);
+  return result;
+}
+
+// Without the closing backslash the product's own Logs goes and a folder of
+// the same name followed by "Logs" stays; with it, the stash, the shared
+// control's count and the deferred removal name the directory byte for byte.
+int DoubleByte() {
+  const std::string open = DoubleByteDirectory();
+  printf("code page %u, directory %s\n", GetACP(), open.c_str());
+  CHECK(SetString(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", open));
+  CHECK(MakeFile(open + "\\Logs\\svc.log"));
+  CHECK(MakeFile(open + "Logs\\other.log"));
+  CHECK(MakeFile(open + "Logs\\sub\\other.log"));
+  CHECK_EQ(0L, RunHook("UninstInitialize"));
+  CHECK(!Exists(open + "\\Logs"));
+  CHECK(Exists(open + "Logs\\other.log"));
+  CHECK(Exists(open + "Logs\\sub\\other.log"));
+
+  const std::string closed = open + "\\";
+  CHECK(SetString(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", closed));
+  CHECK(SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, (closed + "cvnax.ocx").c_str(), 3));
+  for (const char* name : kProgramFiles) CHECK(MakeFile(closed + name));
+  CHECK(MakeFile(closed + "Logs\\svc.log"));
+  CHECK_EQ(0L, RunHook("UninstInitialize"));
+  CHECK(!Exists(closed + "Logs"));
+  CHECK(Exists(open + "Logs\\other.log"));
+  CHECK_STR(closed.c_str(), GetValue(HKEY_LOCAL_MACHINE, kStashKey, "InstallationDirectory").c_str());
+  std::string count = GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, (closed + "cvnax.ocx").c_str());
+  CHECK(count == std::string("\x01\0\0\0", 4));
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane\\1.5");
+  CHECK_EQ(0L, RunHook("UninstUnInitialize"));
+  for (const char* name : kProgramFiles) CHECK_THAT(!Exists(closed + name), "%s not deleted", name);
+  std::string pending = GetValue(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                 "PendingFileRenameOperations");
+  CHECK_THAT(pending.find(open) != std::string::npos, "%s not scheduled", open.c_str());
+  CHECK_THAT(pending.find(open + "Logs") == std::string::npos, "the sibling is scheduled");
+  return check::Summary();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,6 +215,7 @@ int main(int argc, char** argv) {
   if (step == "uninstall") return Uninstall();
   if (step == "rebooted") return Rebooted();
   if (step == "ensure") return Ensure();
+  if (step == "double-byte") return DoubleByte();
   printf("usage: uninstall_e2e install | uninstall -a ... | rebooted | ensure\n");
   return 2;
 }
