@@ -142,50 +142,69 @@ int DeleteTree(const char* directory, const char* pattern) {
   return DeleteTreeAt(tree, pattern);
 }
 
-static LONG DeleteSubkeys(HKEY key, const char* registryPath);
+static LONG DeleteSubkeys(HKEY key, const char* registryPath, int* keptAny);
+
+// What a name in the registry stands for. A registry link is opened as
+// itself and never entered: deleting it by name would delete its target,
+// which may lie anywhere, so it stays, and with it the keys above it.
+enum KeyFound { KEY_PRESENT, KEY_MISSING, KEY_KEPT };
+static const char kLinkValue[] = "SymbolicLinkValue";
 
 // Deletes every subkey of the key `name` below the open `base` (full path
-// `registryPath`); *missing tells that there is no such key.
-static LONG EmptyKey(HKEY base, const char* name, const char* registryPath, int* missing) {
+// `registryPath`); *found tells what the name stands for.
+static LONG EmptyKey(HKEY base, const char* name, const char* registryPath, int* found) {
   HKEY key;
-  LONG status = RegOpenKeyExA(base, name, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+  LONG status = RegOpenKeyExA(base, name, REG_OPTION_OPEN_LINK,
+                              KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &key);
   // Only a missing key means nothing to delete; any other failure would
   // leave the parent finding this subkey first again and again.
-  *missing = status == ERROR_FILE_NOT_FOUND;
-  if (status != ERROR_SUCCESS) return *missing ? ERROR_SUCCESS : status;
-  status = DeleteSubkeys(key, registryPath);
+  *found = status == ERROR_FILE_NOT_FOUND ? KEY_MISSING : KEY_PRESENT;
+  if (status != ERROR_SUCCESS) return *found == KEY_MISSING ? ERROR_SUCCESS : status;
+  DWORD type;
+  int keptAny = 1;
+  if (RegQueryValueExA(key, kLinkValue, NULL, &type, NULL, NULL) != ERROR_SUCCESS ||
+      type != REG_LINK)
+    status = DeleteSubkeys(key, registryPath, &keptAny);
+  if (keptAny) *found = KEY_KEPT;
   RegCloseKey(key);
   return status;
 }
 
 // Deletes every subkey of the open `key` with everything below it, always the
-// first remaining one, so index 0 names the next one after each deletion. The
-// walk keeps one open key per level and opens and deletes each child through
-// its parent's handle (a delete needs no access to the parent itself) instead
-// of reopening keys by path for every child.
-static LONG DeleteSubkeys(HKEY key, const char* registryPath) {
+// first remaining one after those kept, so that index names the next one
+// after each deletion. The walk keeps one open key per level and opens and
+// deletes each child through its parent's handle (a delete needs no access to
+// the parent itself) instead of reopening keys by path for every child.
+static LONG DeleteSubkeys(HKEY key, const char* registryPath, int* keptAny) {
+  DWORD kept = 0;
+  *keptAny = 0;
   for (;;) {
     char subkey[MAX_PATH];
     DWORD length = sizeof subkey;
-    LONG status = RegEnumKeyExA(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
+    LONG status = RegEnumKeyExA(key, kept, subkey, &length, NULL, NULL, NULL, NULL);
     if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS) return status;
     // The full path is kept only to refuse a tree deeper than a path holds.
     char child[MAX_PATH];
     if (!ChildPath(child, registryPath, subkey)) return ERROR_FILENAME_EXCED_RANGE;
-    int missing;
-    status = EmptyKey(key, subkey, child, &missing);
-    // One gone since it was listed needs no deletion. Index 0 names a
+    int found;
+    status = EmptyKey(key, subkey, child, &found);
+    // One gone since it was listed needs no deletion. The index names a
     // remaining subkey only while each one really goes.
-    if (status == ERROR_SUCCESS && !missing) status = RegDeleteKeyA(key, subkey);
+    if (status == ERROR_SUCCESS && found == KEY_PRESENT) status = RegDeleteKeyA(key, subkey);
     if (status != ERROR_SUCCESS) return status;
+    if (found == KEY_KEPT) {
+      ++kept;
+      *keptAny = 1;
+    }
   }
 }
 
 LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
-  int missing;
-  LONG status = EmptyKey(rootKey, registryPath, registryPath, &missing);
-  if (status != ERROR_SUCCESS || missing) return status;
+  int found;
+  LONG status = EmptyKey(rootKey, registryPath, registryPath, &found);
+  if (status != ERROR_SUCCESS || found == KEY_MISSING) return status;
+  if (found == KEY_KEPT) return ERROR_ACCESS_DENIED;
 
   char parentPath[MAX_PATH];
   const char* leaf = strrchr(registryPath, '\\');

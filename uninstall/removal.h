@@ -18,6 +18,8 @@ int DeleteFileOrDefer(const char* fileName, const char* directory);
 int DeleteTree(const char* directory, const char* pattern);
 // Deletes the key registryPath under rootKey with all its subkeys, deepest
 // first. 0 when done or when the key does not exist, else a registry error.
+// A registry link, the key itself or one below it, is left in place and its
+// target untouched (then the keys above it stay too).
 LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath);
 
 // Joins first and second into out (MAX_PATH characters). 0 when the whole

@@ -201,6 +201,7 @@ void Attended() { AttendedAnswering(IDYES); }
 // the product key gone with the uninstaller's own removal.
 void BetweenHooks() {
   sim::CreateKey(HKEY_LOCAL_MACHINE, kStashKey, true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStashKey, sim::AdministratorsOnly());
   sim::SetValue(HKEY_LOCAL_MACHINE, kStashKey, "InstallationDirectory", REG_SZ, kInstall);
   sim::MakeFile(kShippedStatus, kStatusContents);
   sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
@@ -244,8 +245,9 @@ std::string DialogsWellFormed(const sweep::ApiFailure*) {
 std::vector<EntryPoint> EntryPoints() {
   auto uninstallResult = [](int result, DWORD) { return result == 0 || result == -1; };
   auto zero = [](int result, DWORD) { return result == 0; };
-  auto zeroOrInjected = [](int result, DWORD injected) {
-    return result == 0 || result == static_cast<int>(injected);
+  // A WinSock library or call that cannot be had is WinSock not ready.
+  auto portResult = [](int result, DWORD injected) {
+    return result == 0 || result == static_cast<int>(injected) || result == WSASYSNOTREADY;
   };
   auto serviceResult = [](int result, DWORD injected) {
     return result == 0 || result == -1 || result == static_cast<int>(injected);
@@ -268,7 +270,7 @@ std::vector<EntryPoint> EntryPoints() {
       {"UninstUnInitialize attended", [] { Attended(); BetweenHooks(); },
        [] { return static_cast<int>(UninstUnInitialize(nullptr, nullptr, 0)); }, zero, false,
        DialogsWellFormed},
-      {"zrPortExists", [] {}, [] { return zrPortExists(111); }, zeroOrInjected, false, Nothing},
+      {"zrPortExists", [] {}, [] { return zrPortExists(111); }, portResult, false, Nothing},
       {"inEnsureServiceNotRunning", [] {}, [] { return inEnsureServiceNotRunning("CVNSvc"); }, serviceResult,
        false, Nothing},
   };

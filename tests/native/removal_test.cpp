@@ -408,6 +408,29 @@ TEST_F(DeleteRegistryTreeTest, ParentThatCannotBeOpenedForWritingIsReported) {
   EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
 }
 
+TEST_F(DeleteRegistryTreeTest, RegistryLinkInTheTreeStaysAndItsTargetIsUntouched) {
+  MakeThreeLevels();
+  // Deleting the link by its name would delete this key, which has no subkeys.
+  const std::string victim = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+  sim::SetValue(HKEY_LOCAL_MACHINE, victim, "Shell", REG_SZ, "explorer.exe");
+  sim::MakeRegistryLink(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Link", HKEY_LOCAL_MACHINE,
+                        victim);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, victim, "Shell"), "explorer.exe");
+  // The rest goes; the link and the keys above it stay.
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs"),
+            std::vector<std::string>{"Link"});
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), std::vector<std::string>{"1.5"});
+}
+
+TEST_F(DeleteRegistryTreeTest, TreeThatIsItselfALinkIsRefusedAndItsTargetUntouched) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile", "", REG_SZ, "Text Document");
+  sim::MakeRegistryLink(HKEY_CURRENT_USER, kCorvane, HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile", ""), "Text Document");
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+}
+
 TEST_F(DeleteRegistryTreeTest, RefusedDeletionIsReportedNotSuccess) {
   sim::CreateKey(HKEY_CURRENT_USER, kCorvane);
   sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
