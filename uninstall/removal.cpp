@@ -18,13 +18,33 @@ static int ChildPath(char* out, const char* directory, const char* name) {
   return JoinPath(withSeparator, directory, "\\") && JoinPath(out, withSeparator, name);
 }
 
+// A file that cannot go now is renamed in its own directory to its name and
+// this suffix, and the deletion of that name is left for the next start.
+// Deferred by its own name, a user who may change the directory could put a
+// junction in its place before then and have the start delete the file of
+// that name in the junction's target (a system file, for a name of their
+// choosing); deferred by a name of ours, the start reaches in the target
+// only what they made themselves.
+static const char kDeferredSuffix[] = ".cvn-deleted";
+
+// Renames the file at `path`, then leaves the new name for the next start;
+// when that cannot be done either, the file keeps its name.
+static int DeferRenamed(const char* path) {
+  char renamed[MAX_PATH];
+  // No replacing: a file of that name that is there already is not ours.
+  if (!JoinPath(renamed, path, kDeferredSuffix) || !MoveFileExA(path, renamed, 0)) return 0;
+  if (MoveFileExA(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
+  MoveFileExA(renamed, path, 0);
+  return 0;
+}
+
 int DeleteFileOrDefer(const char* fileName, const char* directory) {
   char path[MAX_PATH];
   // No directory would make "\name", a file in the root of the current drive.
   if (directory[0] == '\0' || !ChildPath(path, directory, fileName)) return 0;
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
   if (DeleteFileA(path)) return 1;
-  return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
+  return DeferRenamed(path);
 }
 
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }

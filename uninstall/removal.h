@@ -4,9 +4,11 @@
 
 #include "platform.h"
 
-// Deletes directory + "\" + fileName, or has Windows delete it at the next
-// start when it is in use. 1 when deleted, scheduled or already missing; 0
-// for an empty directory or a path that would not fit.
+// Deletes directory + "\" + fileName, or, when it is in use, renames it to
+// its name + ".cvn-deleted" and has Windows delete that at the next start.
+// 1 when deleted, scheduled or already missing; 0 for an empty directory, a
+// path that would not fit, or a file that can be neither deleted nor renamed
+// (held open without sharing its deletion), which then stays as it was.
 int DeleteFileOrDefer(const char* fileName, const char* directory);
 // Deletes the files matching pattern (searched as directory + pattern, so one
 // of them carries the separator) at every depth, then removes the directory

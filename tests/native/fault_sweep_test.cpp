@@ -147,8 +147,11 @@ sweep::ProductScope Scope() {
   sweep::ProductScope scope;
   scope.pathPrefixes = {Lower(kInstall), Lower(kDatabases), Lower(kJournals), Lower(kShippedStatus),
                         Lower(kStatus), Lower(kReportFile)};
-  for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"})
+  // Each also under the name a file in use is renamed to until the restart.
+  for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"}) {
     scope.pathPrefixes.push_back(Lower(std::string(kDrivers) + name));
+    scope.pathPrefixes.push_back(Lower(std::string(kDrivers) + name + ".cvn-deleted"));
+  }
   scope.keyPrefixes = {"hklm\\software\\velmora software\\corvane", Lower(std::string("hklm\\") + kStashKey),
                        Lower(std::string("hklm\\") + kAppPath),
                        "hkcu\\software\\velmora software\\corvane"};
