@@ -842,6 +842,63 @@ TEST_F(InstallDirTest, StashIsBelievedOnlyWhenVolatileAndOnlyAdministratorsMayCh
   }
 }
 
+TEST_F(InstallDirTest, StashWhoseSecurityCannotBeReadWhollyIsNotBelieved) {
+  const std::string admins = sim::AdministratorsSid();
+  std::string list = *sim::AdministratorsOnly().dacl;
+  auto withWord = [](std::string bytes, size_t at, WORD value) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+    return bytes;
+  };
+  std::string objectEntry = list;
+  objectEntry[sizeof(ACL)] = 5;  // an allow entry for an object type
+  std::vector<std::pair<std::string, DWORD>> many(60, {sim::AdministratorsSid(), KEY_READ});
+  const struct {
+    const char* what;
+    sim::KeySecurity security;
+  } cases[] = {
+      {"a list longer than the descriptor", {admins, withWord(list, 2, 0x400)}},
+      {"more entries than the list holds", {admins, withWord(list, 4, 3)}},
+      {"an entry shorter than its header", {admins, withWord(list, sizeof(ACL) + 2, 4)}},
+      {"an entry past the list's end", {admins, withWord(list, sizeof(ACL) + 2, 0x200)}},
+      {"an entry of a kind not known here", {admins, objectEntry}},
+      {"more than the buffer holds", {admins, sim::AllowList(many)}},
+      {"no owner", {"", list}},
+  };
+  for (const auto& c : cases) {
+    sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+    sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, c.security);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, kInstall);
+    EXPECT_EQ(ReadStashedInstallDir(), nullptr) << c.what;
+  }
+}
+
+TEST_F(InstallDirTest, StashOwnerIsCheckedAgainstATokenThatCannotBeReadAsNoMatch) {
+  std::string ownAccount = sim::UserSid();
+  ownAccount[24] = '\xf4';
+  ownAccount[25] = '\x01';
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, {ownAccount, sim::AdministratorsOnly().dacl});
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, kInstall);
+  sim::SetTokenOwner(ownAccount);
+  sim::FailCall("OpenProcessToken", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+  sim::FailCall("GetTokenInformation", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+  // An owner of more sub-authorities than a SID may have does not fit.
+  sim::SetTokenOwner(ownAccount + std::string(48, '\x01'));
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+}
+
+TEST_F(InstallDirTest, StashWithASubkeyOfTheProbesNameIsNotBelievedAndKeepsIt) {
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kStash) + "\\Probe", true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, kInstall);
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kStash), std::vector<std::string>{"Probe"});
+}
+
 TEST_F(InstallDirTest, WithoutTheValuePinAndPurgeOpenNothingElseAndTouchNothing) {
   Attended();
   sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "JournalRoot", REG_SZ, kJournals);
