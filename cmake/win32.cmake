@@ -70,8 +70,9 @@ target_compile_options(cvn_product PRIVATE ${CVN_NT_COMPILE_OPTIONS})
 
 # Linking the object library puts every product object into the binary.
 # What a product binary may import: the libraries of Windows NT 3.51/4.0, with
-# libgcc linked in statically (nothing needs libstdc++ or libgcc_eh). Linked
-# stripped (-s), and without auto-import: every import is declared as one, so
+# libgcc linked in statically (nothing needs libstdc++ or libgcc_eh). WinSock
+# and the ICMP library are not among them: the product loads those by their
+# full path when a check needs them. Linked stripped (-s), and without auto-import: every import is declared as one, so
 # no pseudo relocation waits for start-up code the binaries do not run.
 set(CVN_NT_LINK_OPTIONS
     -static -nodefaultlibs -Os -flto -s -Wl,--gc-sections -Wl,--disable-auto-import
@@ -80,7 +81,7 @@ set(CVN_NT_LINK_OPTIONS
 set(CVN_NT_LIBRARIES
     -Wl,--start-group
     -lmingw32 -lgcc -lmingwex -lmoldname -lmsvcrt
-    -lkernel32 -ladvapi32 -luser32 -lwsock32 ${CVN_ICMP_IMPLIB} -lversion
+    -lkernel32 -ladvapi32 -luser32 -lversion
     -Wl,--end-group)
 
 # Reproducible binaries: the linker stamps the PE header and the exports with
@@ -105,7 +106,6 @@ function(cvn_nt_binary target)
   set_target_properties(${target} PROPERTIES CXX_LINKER_LAUNCHER
     "${CMAKE_COMMAND};-E;env;SOURCE_DATE_EPOCH=${CVN_SOURCE_DATE_EPOCH}")
   target_link_libraries(${target} PRIVATE cvn_product ${CVN_NT_LIBRARIES})
-  add_dependencies(${target} cvn_icmp_implib)
 endfunction()
 
 # The DLL starts at its own entry point (platform/win32/dll_entry.cpp), without

@@ -2,11 +2,7 @@
 // naming comparison) and the TCP/IP port section.
 #pragma once
 
-#include "platform.h"
-
-// Every routine that resolves names or probes a port starts WinSock 1.1 for
-// itself and ends it before returning.
-#define WINSOCK_VERSION_1_1 0x0101
+#include "network_library.h"
 
 // Catalog messages shared by the routines of the network section.
 enum {

@@ -61,26 +61,26 @@ int CheckNetworkNaming(int level) {
   }
   if (level == REPORT_ALL) ReportAdd(LoadMessage(MSG_COMPUTER_NAME), computerName);
 
-  if (WSAStartup(WINSOCK_VERSION_1_1, &wsaData) != 0) {
+  if (StartWinSock(&wsaData) != 0) {
     ReportAdd(LoadMessage(MSG_WINSOCK_MISSING));
     ReportAdd(LoadMessage(MSG_VERIFY_TCPIP_INSTALLED));
     ++ErrorCount;
     return SEV_ERROR;
   }
-  if (gethostname(hostName, sizeof hostName) != 0) {
+  if (WinSock.gethostname(hostName, sizeof hostName) != 0) {
     ReportAdd(LoadMessage(MSG_NETWORK_DOWN));
     ReportAdd(LoadMessage(MSG_VERIFY_TCPIP_INSTALLED));
-    WSACleanup();
+    StopWinSock();
     ++WarningCount;
     return SEV_WARNING;
   }
-  host = gethostbyname(hostName);
+  host = WinSock.gethostbyname(hostName);
   // A result without a name or an address is a look-up that found no data.
   if (host == NULL || host->h_name == NULL || FirstAddress(host) == NULL) {
-    error = host == NULL ? WSAGetLastError() : WSANO_DATA;
+    error = host == NULL ? WinSock.WSAGetLastError() : WSANO_DATA;
     ReportAdd(LoadMessage(MSG_HOST_NAME_UNRESOLVED), hostName, error);
     ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
-    WSACleanup();
+    StopWinSock();
     ++WarningCount;
     return SEV_WARNING;
   }
@@ -91,12 +91,12 @@ int CheckNetworkNaming(int level) {
     ReportAdd(LoadMessage(MSG_FQDN), fqdn);
   }
 
-  host = gethostbyaddr((const char*)&address, sizeof address, AF_INET);
+  host = WinSock.gethostbyaddr((const char*)&address, sizeof address, AF_INET);
   if (host == NULL || host->h_name == NULL) {
-    error = host == NULL ? WSAGetLastError() : WSANO_DATA;
+    error = host == NULL ? WinSock.WSAGetLastError() : WSANO_DATA;
     ReportAdd(LoadMessage(MSG_ADDRESS_UNRESOLVED), error);
     ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
-    WSACleanup();
+    StopWinSock();
     ++WarningCount;
     return SEV_WARNING;
   }
@@ -108,6 +108,6 @@ int CheckNetworkNaming(int level) {
     ReportAdd(LoadMessage(MSG_NAME_MISMATCH), hostName, fqdn, networkName);
     ReportAdd(LoadMessage(MSG_VERIFY_NAME_SERVERS));
   }
-  WSACleanup();
+  StopWinSock();
   return SEV_INFORMATION;
 }

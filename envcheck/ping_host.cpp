@@ -48,7 +48,8 @@ static void CopyCut(char* buffer, size_t size, const char* text) {
 
 // Sends the fixed echo request to `address` (network order). TRUE with the
 // first reply's time; FALSE with the error when no reply came, the reply is
-// an ICMP error (its status is the error) or no ICMP handle could be had.
+// an ICMP error (its status is the error) or no ICMP handle could be had
+// (nor the library that gives one).
 static BOOL SendEcho(ULONG address, DWORD* roundTripMs, DWORD* error) {
   BYTE payload[ECHO_PAYLOAD_SIZE];
   IP_OPTION_INFORMATION options;
@@ -65,15 +66,12 @@ static BOOL SendEcho(ULONG address, DWORD* roundTripMs, DWORD* error) {
   options.Ttl = ECHO_TTL;
   memset(&reply, 0, sizeof reply);
 
-  icmp = IcmpCreateFile();
-  if (icmp == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    return FALSE;
-  }
-  replies = IcmpSendEcho(icmp, address, payload, sizeof payload, &options, &reply, sizeof reply,
-                         ECHO_TIMEOUT_MS);
+  icmp = OpenEcho(error);
+  if (icmp == INVALID_HANDLE_VALUE) return FALSE;
+  replies = Icmp.IcmpSendEcho(icmp, address, payload, sizeof payload, &options, &reply,
+                              sizeof reply, ECHO_TIMEOUT_MS);
   *error = GetLastError();  // before the close can change it
-  IcmpCloseHandle(icmp);
+  CloseEcho(icmp);
   if (replies == 0) return FALSE;
   // "Unreachable" or "TTL expired" from a router also arrives as a reply.
   if (reply.first.Status != IP_SUCCESS) {
@@ -98,7 +96,7 @@ unsigned PingHost(const char* hostName, int quiet) {
   DWORD roundTripMs = 0;
   DWORD echoError = 0;
 
-  if (WSAStartup(WINSOCK_VERSION_1_1, &wsaData) != 0) {
+  if (StartWinSock(&wsaData) != 0) {
     ReportAdd(LoadMessage(MSG_WINSOCK_MISSING));
     ReportAdd(LoadMessage(MSG_VERIFY_TCPIP_INSTALLED));
     return 2;
@@ -107,24 +105,24 @@ unsigned PingHost(const char* hostName, int quiet) {
   // A name passed in is used where it is, whatever its length.
   target = hostName;
   if (target == NULL) {
-    if (gethostname(ownTarget, sizeof ownTarget) != 0) {
+    if (WinSock.gethostname(ownTarget, sizeof ownTarget) != 0) {
       ReportAdd(LoadMessage(MSG_NETWORK_DOWN));
       ReportAdd(LoadMessage(MSG_VERIFY_TCPIP_INSTALLED));
-      WSACleanup();
+      StopWinSock();
       return 1;
     }
     target = ownTarget;
   }
 
-  address.s_addr = inet_addr(target);
+  address.s_addr = WinSock.inet_addr(target);
   if (address.s_addr == INADDR_NONE) {
-    host = gethostbyname(target);
+    host = WinSock.gethostbyname(target);
     // A name without an address is a look-up that found no data.
     if (host == NULL || FirstAddress(host) == NULL) {
-      int error = host == NULL ? WSAGetLastError() : WSANO_DATA;
+      int error = host == NULL ? WinSock.WSAGetLastError() : WSANO_DATA;
       ReportAdd(LoadMessage(LookupFailureMessage(error, WSAHOST_NOT_FOUND, MSG_UNKNOWN_NAME)),
                 target);
-      WSACleanup();
+      StopWinSock();
       return 1;
     }
     memcpy(&address, FirstAddress(host), sizeof address);
@@ -132,11 +130,11 @@ unsigned PingHost(const char* hostName, int quiet) {
   } else {
     // A dotted address is shown by its name, so one without a reverse
     // record is not pinged at all.
-    host = gethostbyaddr((const char*)&address, sizeof address, AF_INET);
+    host = WinSock.gethostbyaddr((const char*)&address, sizeof address, AF_INET);
     if (host == NULL || host->h_name == NULL) {
-      int error = host == NULL ? WSAGetLastError() : WSANO_DATA;
+      int error = host == NULL ? WinSock.WSAGetLastError() : WSANO_DATA;
       ReportAdd(LoadMessage(LookupFailureMessage(error, WSANO_DATA, MSG_NO_DATA_RECORD)), target);
-      WSACleanup();
+      StopWinSock();
       return 1;
     }
     // The next look-up reuses WinSock's record.
@@ -144,26 +142,26 @@ unsigned PingHost(const char* hostName, int quiet) {
     displayName = reverseName;
   }
 
-  if (gethostname(ownName, sizeof ownName) != 0) {
+  if (WinSock.gethostname(ownName, sizeof ownName) != 0) {
     ReportAdd(LoadMessage(MSG_NETWORK_DOWN));
-    WSACleanup();
+    StopWinSock();
     return 1;
   }
-  host = gethostbyname(ownName);
+  host = WinSock.gethostbyname(ownName);
   if (host == NULL || host->h_name == NULL) {
     ReportAdd(LoadMessage(MSG_NO_FQDN), ownName);
-    WSACleanup();
+    StopWinSock();
     return 1;
   }
-  dottedText = inet_ntoa(address);
+  dottedText = WinSock.inet_ntoa(address);
   if (dottedText == NULL) {
     ReportAdd(LoadMessage(MSG_BAD_ADDRESS), target);
-    WSACleanup();
+    StopWinSock();
     return 1;
   }
   CopyCut(dotted, sizeof dotted, dottedText);
   ReportAdd(LoadMessage(MSG_PINGING), dotted, displayName, host->h_name, ECHO_PAYLOAD_SIZE);
-  WSACleanup();
+  StopWinSock();
 
   // The echo service needs no WinSock.
   if (!SendEcho(address.s_addr, &roundTripMs, &echoError)) {

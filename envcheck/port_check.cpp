@@ -34,31 +34,32 @@ int zrPortExists(int port) {
   int error;
   int result = 0;
 
-  error = WSAStartup(WINSOCK_VERSION_1_1, &wsaData);
+  error = StartWinSock(&wsaData);
   if (error != 0) return error;
 
-  probe = socket(AF_INET, SOCK_STREAM, 0);
+  probe = WinSock.socket(AF_INET, SOCK_STREAM, 0);
   if (probe == INVALID_SOCKET) {
-    result = WSAGetLastError();
+    result = WinSock.WSAGetLastError();
   } else {
     // This host's own address, never loopback: a program that listens on
     // loopback alone cannot serve the other machines.
     memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
-    address.sin_port = htons((u_short)port);
-    if (gethostname(hostName, sizeof hostName) != 0) {
-      result = WSAGetLastError();
-    } else if ((host = gethostbyname(hostName)) == NULL) {
-      result = WSAGetLastError();
+    address.sin_port = WinSock.htons((u_short)port);
+    if (WinSock.gethostname(hostName, sizeof hostName) != 0) {
+      result = WinSock.WSAGetLastError();
+    } else if ((host = WinSock.gethostbyname(hostName)) == NULL) {
+      result = WinSock.WSAGetLastError();
     } else if (FirstAddress(host) == NULL) {
       result = WSANO_DATA;
     } else {
       memcpy(&address.sin_addr, FirstAddress(host), sizeof address.sin_addr);
-      if (connect(probe, (struct sockaddr*)&address, sizeof address) != 0) result = WSAGetLastError();
+      if (WinSock.connect(probe, (struct sockaddr*)&address, sizeof address) != 0)
+        result = WinSock.WSAGetLastError();
     }
-    closesocket(probe);
+    WinSock.closesocket(probe);
   }
-  WSACleanup();
+  StopWinSock();
   return result;
 }
 

@@ -36,10 +36,13 @@ inline bool IsBelow(const std::string& path, const std::string& directory) {
 // directories with everything physically below them.
 class FileAllowance {
  public:
-  // The entry `path` names itself (a junction as the link, not its target).
+  // The entry `path` names itself (a junction as the link, not its target),
+  // and the name a file in use is renamed to until the next start.
   void Entry(const std::string& path) {
     std::string resolved = sim::ResolvePath(path, false);
-    if (!resolved.empty()) entries_.push_back(resolved);
+    if (resolved.empty()) return;
+    entries_.push_back(resolved);
+    entries_.push_back(resolved + ".CVN-DELETED");
   }
   // The directory `path` leads to (through junctions) with all below it,
   // and the entry `path` names. Below that entry too, for a junction: what

@@ -8,11 +8,16 @@
 // hooks return 0 or -1 (the second always 0). After a swap, what was left
 // for the next start by name is not judged (a name can lead elsewhere).
 //
+// After the hooks, before the restart, a user may swap a directory of the
+// tree for a junction to a directory of the system's that holds an entry of
+// each name the swapped one held: the restart deletes nothing there.
+//
 // Input: a fault (2 bytes); a flags byte (bit 0 unattended, bit 1 the
 // uninstaller removes the product key between the hooks, bit 2 the second
 // hook runs after an abort too, bit 3 the shared control's counter exists,
 // bit 4 a user swaps the stashed installation directory for a junction to
-// the system directory between the hooks, on Windows 2000);
+// the system directory between the hooks, on Windows 2000; bits 5-7 the
+// directory of the tree swapped after the hooks, 0 none);
 // the answers (2 bytes, bit n: the nth dialog is answered Yes); the services
 // (a byte, bit n: the nth product service is installed; a byte, bits 0-4:
 // its dependents run, bits 5-7: queries until it stops, 7 never); four
@@ -82,6 +87,39 @@ bool StoreValue(const StoredValue& value, const FuzzTree& tree, const char* key,
   }
   *text = CText(data);
   return true;
+}
+
+// Where a swap leads: the system's, outside every tree the hooks may touch.
+const char kSystemFiles[] = "C:\\System Files";
+
+// Renames `directory` away and puts a junction to kSystemFiles in its place,
+// kSystemFiles then holding a file, or a directory that is not empty, of each
+// name the directory held. False when the rename fails (an injected fault).
+bool SwapForJunction(std::string directory) {
+  while (directory.size() > 3 && directory.back() == '\\') directory.pop_back();
+  if (directory.size() <= 3 || !sim::IsDirectory(directory)) return false;
+  std::vector<std::string> names = sim::DirectoryEntries(directory);
+  std::string moved = directory + ".old";
+  if (sim::Exists(moved) || !MoveFileExA(directory.c_str(), moved.c_str(), 0)) return false;
+  sim::MakeDirectory(kSystemFiles);
+  for (const std::string& name : names) {
+    std::string victim = std::string(kSystemFiles) + "\\" + name;
+    try {
+      sim::MakeFile(sim::IsDirectory(moved + "\\" + name) ? victim + "\\system.dat" : victim, "system");
+    } catch (const std::invalid_argument&) {  // a path too long
+    }
+  }
+  sim::MakeJunction(directory, kSystemFiles);
+  return true;
+}
+
+// Every entry below kSystemFiles.
+std::map<std::string, sim::EntryState> SystemFiles() {
+  std::map<std::string, sim::EntryState> entries;
+  std::string prefix = UpperText(kSystemFiles) + "\\";
+  for (const auto& entry : sim::FileSnapshot())
+    if (entry.first.compare(0, prefix.size(), prefix) == 0) entries.insert(entry);
+  return entries;
 }
 
 bool KeyWithin(const std::string& entry, const std::string& key) {
@@ -232,6 +270,13 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   }
   CheckReleased();
   if (swapped) return;
+  if ((flags >> 5) != 0 && SwapForJunction(tree.Pick(static_cast<uint8_t>((flags >> 5) - 1)))) {
+    // What the hooks did was judged above; now only the swap's target counts.
+    auto systemFiles = SystemFiles();
+    sim::Reboot();
+    FUZZ_CHECK(SystemFiles() == systemFiles);
+    return;
+  }
   sim::Reboot();
   CheckFileChanges(files, allowed);
 }

@@ -1,14 +1,9 @@
-// Where the product is installed: read from the product key, and stashed in a
-// volatile key for the second hook, which runs after the uninstaller has
-// removed the product key.
+// Where the product is installed: read from the product key, which the
+// uninstaller removes between the two hooks (the second reads the stash).
 #include "uninstall_steps.h"
 
 const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 const char kInstallDirValue[] = "InstallationDirectory";
-const char kStashParentKey[] = "SOFTWARE";
-const char kStashKeyName[] = "Velmora Software Uninstall";
-const char kStashKey[] = "SOFTWARE\\Velmora Software Uninstall";
-
 static int IsString(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
 LONG ReadStringValue(HKEY key, const char* valueName, char** value) {
@@ -55,23 +50,3 @@ int ReadInstallDirInto(char* path) {
 
 char* ReadInstallDir(void) { return ReadMachineString(kProductKey, kInstallDirValue); }
 
-char* ReadStashedInstallDir(void) { return ReadMachineString(kStashKey, kInstallDirValue); }
-
-void StashInstallDir(void) {
-  char* directory = ReadInstallDir();
-  if (directory == NULL) return;
-  HKEY software;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStashParentKey, 0, KEY_CREATE_SUB_KEY, &software) ==
-      ERROR_SUCCESS) {
-    HKEY stash;
-    DWORD disposition;
-    if (RegCreateKeyExA(software, kStashKeyName, 0, NULL, REG_OPTION_VOLATILE, KEY_SET_VALUE, NULL,
-                        &stash, &disposition) == ERROR_SUCCESS) {
-      RegSetValueExA(stash, kInstallDirValue, 0, REG_SZ, (const BYTE*)directory,
-                     (DWORD)strlen(directory) + 1);
-      RegCloseKey(stash);
-    }
-    RegCloseKey(software);
-  }
-  free(directory);
-}

@@ -20,6 +20,26 @@ static int ChildPath(char* out, const char* directory, const char* name) {
   return JoinPath(withSeparator, directory, "\\") && JoinPath(out, withSeparator, name);
 }
 
+// A file that cannot go now is renamed in its own directory to its name and
+// this suffix, and the deletion of that name is left for the next start.
+// Deferred by its own name, a user who may change the directory could put a
+// junction in its place before then and have the start delete the file of
+// that name in the junction's target (a system file, for a name of their
+// choosing); deferred by a name of ours, the start reaches in the target
+// only what they made themselves.
+static const char kDeferredSuffix[] = ".cvn-deleted";
+
+// Renames the file at `path`, then leaves the new name for the next start;
+// when that cannot be done either, the file keeps its name.
+static int DeferRenamed(const char* path) {
+  char renamed[MAX_PATH];
+  // No replacing: a file of that name that is there already is not ours.
+  if (!JoinPath(renamed, path, kDeferredSuffix) || !MoveFileExA(path, renamed, 0)) return 0;
+  if (MoveFileExA(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
+  MoveFileExA(renamed, path, 0);
+  return 0;
+}
+
 int DeleteFileOrDefer(const char* fileName, const char* directory) {
   char path[MAX_PATH];
   // No directory would make "\name", a file in the root of the current drive;
@@ -28,7 +48,7 @@ int DeleteFileOrDefer(const char* fileName, const char* directory) {
     return 0;
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
   if (DeleteFileA(path)) return 1;
-  return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
+  return DeferRenamed(path);
 }
 
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -335,50 +355,69 @@ int DeleteFilesInDirectory(const char* directory, const char* const* names, size
   return result;
 }
 
-static LONG DeleteSubkeys(HKEY key, const char* registryPath);
+static LONG DeleteSubkeys(HKEY key, const char* registryPath, int* keptAny);
+
+// What a name in the registry stands for. A registry link is opened as
+// itself and never entered: deleting it by name would delete its target,
+// which may lie anywhere, so it stays, and with it the keys above it.
+enum KeyFound { KEY_PRESENT, KEY_MISSING, KEY_KEPT };
+static const char kLinkValue[] = "SymbolicLinkValue";
 
 // Deletes every subkey of the key `name` below the open `base` (full path
-// `registryPath`); *missing tells that there is no such key.
-static LONG EmptyKey(HKEY base, const char* name, const char* registryPath, int* missing) {
+// `registryPath`); *found tells what the name stands for.
+static LONG EmptyKey(HKEY base, const char* name, const char* registryPath, int* found) {
   HKEY key;
-  LONG status = RegOpenKeyExA(base, name, 0, KEY_ENUMERATE_SUB_KEYS, &key);
+  LONG status = RegOpenKeyExA(base, name, REG_OPTION_OPEN_LINK,
+                              KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &key);
   // Only a missing key means nothing to delete; any other failure would
   // leave the parent finding this subkey first again and again.
-  *missing = status == ERROR_FILE_NOT_FOUND;
-  if (status != ERROR_SUCCESS) return *missing ? ERROR_SUCCESS : status;
-  status = DeleteSubkeys(key, registryPath);
+  *found = status == ERROR_FILE_NOT_FOUND ? KEY_MISSING : KEY_PRESENT;
+  if (status != ERROR_SUCCESS) return *found == KEY_MISSING ? ERROR_SUCCESS : status;
+  DWORD type;
+  int keptAny = 1;
+  if (RegQueryValueExA(key, kLinkValue, NULL, &type, NULL, NULL) != ERROR_SUCCESS ||
+      type != REG_LINK)
+    status = DeleteSubkeys(key, registryPath, &keptAny);
+  if (keptAny) *found = KEY_KEPT;
   RegCloseKey(key);
   return status;
 }
 
 // Deletes every subkey of the open `key` with everything below it, always the
-// first remaining one, so index 0 names the next one after each deletion. The
-// walk keeps one open key per level and opens and deletes each child through
-// its parent's handle (a delete needs no access to the parent itself) instead
-// of reopening keys by path for every child.
-static LONG DeleteSubkeys(HKEY key, const char* registryPath) {
+// first remaining one after those kept, so that index names the next one
+// after each deletion. The walk keeps one open key per level and opens and
+// deletes each child through its parent's handle (a delete needs no access to
+// the parent itself) instead of reopening keys by path for every child.
+static LONG DeleteSubkeys(HKEY key, const char* registryPath, int* keptAny) {
+  DWORD kept = 0;
+  *keptAny = 0;
   for (;;) {
     char subkey[MAX_PATH];
     DWORD length = sizeof subkey;
-    LONG status = RegEnumKeyExA(key, 0, subkey, &length, NULL, NULL, NULL, NULL);
+    LONG status = RegEnumKeyExA(key, kept, subkey, &length, NULL, NULL, NULL, NULL);
     if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
     if (status != ERROR_SUCCESS) return status;
     // The full path is kept only to refuse a tree deeper than a path holds.
     char child[MAX_PATH];
     if (!ChildPath(child, registryPath, subkey)) return ERROR_FILENAME_EXCED_RANGE;
-    int missing;
-    status = EmptyKey(key, subkey, child, &missing);
-    // One gone since it was listed needs no deletion. Index 0 names a
+    int found;
+    status = EmptyKey(key, subkey, child, &found);
+    // One gone since it was listed needs no deletion. The index names a
     // remaining subkey only while each one really goes.
-    if (status == ERROR_SUCCESS && !missing) status = RegDeleteKeyA(key, subkey);
+    if (status == ERROR_SUCCESS && found == KEY_PRESENT) status = RegDeleteKeyA(key, subkey);
     if (status != ERROR_SUCCESS) return status;
+    if (found == KEY_KEPT) {
+      ++kept;
+      *keptAny = 1;
+    }
   }
 }
 
 LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
-  int missing;
-  LONG status = EmptyKey(rootKey, registryPath, registryPath, &missing);
-  if (status != ERROR_SUCCESS || missing) return status;
+  int found;
+  LONG status = EmptyKey(rootKey, registryPath, registryPath, &found);
+  if (status != ERROR_SUCCESS || found == KEY_MISSING) return status;
+  if (found == KEY_KEPT) return ERROR_ACCESS_DENIED;
 
   char parentPath[MAX_PATH];
   const char* leaf = LastBackslash(registryPath);

@@ -4,9 +4,11 @@
 
 #include "platform.h"
 
-// Deletes directory + "\" + fileName, or has Windows delete it at the next
-// start when it is in use. 1 when deleted, scheduled or already missing; 0
-// for an empty directory or a path that would not fit.
+// Deletes directory + "\" + fileName, or, when it is in use, renames it to
+// its name + ".cvn-deleted" and has Windows delete that at the next start.
+// 1 when deleted, scheduled or already missing; 0 for an empty directory, a
+// path that would not fit, or a file that can be neither deleted nor renamed
+// (held open without sharing its deletion), which then stays as it was.
 int DeleteFileOrDefer(const char* fileName, const char* directory);
 // Deletes the files matching pattern (searched as directory + pattern, so one
 // of them carries the separator; each directory below as subdirectory\pattern)
@@ -26,6 +28,8 @@ int DeleteTree(const char* directory, const char* pattern);
 int DeleteFilesInDirectory(const char* directory, const char* const* names, size_t count);
 // Deletes the key registryPath under rootKey with all its subkeys, deepest
 // first. 0 when done or when the key does not exist, else a registry error.
+// A registry link, the key itself or one below it, is left in place and its
+// target untouched (then the keys above it stay too).
 LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath);
 
 // Joins first and second into out (MAX_PATH characters). 0 when the whole

@@ -7,7 +7,8 @@
 extern const char kProductKey[];
 extern const char kInstallDirValue[];
 // Carries the installation directory from the first hook to the second; a
-// volatile key, so it is gone after the next restart.
+// volatile key that only administrators and the system may change, so it is
+// gone after the next restart and no user can steer the second hook.
 extern const char kStashParentKey[];
 extern const char kStashKeyName[];
 extern const char kStashKey[];
@@ -20,9 +21,12 @@ int IsSilentMode(void);
 int ReadInstallDirInto(char* path);
 // The same as a new heap string sized to the value (caller frees), or NULL.
 char* ReadInstallDir(void);
-// Copies the installation directory into the volatile stash key.
+// Deletes any stash key there is, then copies the installation directory
+// into a new one.
 void StashInstallDir(void);
-// The stashed installation directory as a new heap string, or NULL.
+// The stashed installation directory as a new heap string; NULL when there
+// is none, or the key is not volatile or others than the administrators and
+// the system may change it.
 char* ReadStashedInstallDir(void);
 // Reads a string value of an open key into a new heap string (*value, NULL
 // on failure); returns the registry error.

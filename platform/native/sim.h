@@ -43,7 +43,9 @@ int CallCount(const std::string& api);
 std::map<std::string, int> CallCounts();
 
 // ---- Accounting --------------------------------------------------------------
-enum class HandleKind { Key, Find, ScManager, Service, File, EventLog, Token, Icmp, Socket };
+// Library: the references LoadLibraryA handed out and FreeLibrary has not
+// given back.
+enum class HandleKind { Key, Find, ScManager, Service, File, EventLog, Token, Icmp, Socket, Library };
 // Handles of a kind, or of every kind, that are open right now.
 int OpenHandles(HandleKind kind);
 int OpenHandles();
@@ -103,3 +105,5 @@ HWND FocusWindow();
 #include "sim_registry.h"
 #include "sim_net.h"
 #include "sim_codepage.h"
+#include "sim_modules.h"
+#include "sim_security.h"

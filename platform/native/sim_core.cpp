@@ -68,6 +68,8 @@ const std::map<DWORD, std::string>& DefaultSystemTexts() {
       {32, "The process cannot access the file because it is being used by another process.\r\n"},
       {87, "The parameter is incorrect.\r\n"},
       {122, "The data area passed to a system call is too small.\r\n"},
+      {126, "The specified module could not be found.\r\n"},
+      {127, "The specified procedure could not be found.\r\n"},
       {145, "The directory is not empty.\r\n"},
       {234, "More data is available.\r\n"},
       {259, "No more data is available.\r\n"},
@@ -193,6 +195,7 @@ void Reset() {
   ResetCore();
   ResetStdio();
   ResetDialogs();
+  detail::ResetSecurity();
   detail::ResetRegistry();
   detail::ResetFiles();
   detail::ResetServices();
@@ -201,6 +204,7 @@ void Reset() {
   detail::ResetEventLog();
   detail::ResetNetwork();
   detail::ResetCodePage();
+  detail::ResetModules();
 }
 
 void Reboot() {
@@ -225,11 +229,14 @@ int CallCount(const std::string& api) {
 }
 
 int OpenHandles(HandleKind kind) {
+  if (kind == HandleKind::Library) return detail::LibraryReferences();
   return static_cast<int>(std::count_if(State().handles.begin(), State().handles.end(),
                                         [kind](const auto& h) { return h.second == kind; }));
 }
 
-int OpenHandles() { return static_cast<int>(State().handles.size()); }
+int OpenHandles() {
+  return static_cast<int>(State().handles.size()) + detail::LibraryReferences();
+}
 
 int HeapBlocks() { return static_cast<int>(State().heap.size()); }
 

@@ -898,6 +898,8 @@ void SetSystemDirectory(const std::string& path) { Files().systemDirectory = pat
 
 namespace detail {
 
+const std::string& SystemDirectoryPath() { return Files().systemDirectory; }
+
 void ResetFiles() {
   Files() = FileState{};
   MakeDrive('C');

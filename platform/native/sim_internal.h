@@ -4,6 +4,7 @@
 
 #include "sim.h"
 
+#include <optional>
 #include <string>
 
 namespace sim::detail {
@@ -27,11 +28,27 @@ void ResetSysinfo();
 void ResetEventLog();
 void ResetNetwork();
 void ResetCodePage();
+void ResetModules();
+void ResetSecurity();
 
 // What each area does at a simulated restart; sim::Reboot calls them all.
 void RebootRegistry();
 void RebootServices();
 void RebootFiles();
+
+// References that loaded libraries hold, for the handle accounting.
+int LibraryReferences();
+// What GetSystemDirectoryA reports, for the areas that place system files.
+const std::string& SystemDirectoryPath();
+
+// Security of keys, for the registry area: the token's default owner, the
+// access list of a key made without a descriptor, the access list a
+// descriptor carries (false when it carries none; a null list is nullopt),
+// and a key's security in the form RegGetKeySecurity returns.
+const std::string& TokenOwnerSid();
+std::string NewKeyAccessList();
+bool CapturedAccessList(const SECURITY_ATTRIBUTES* attributes, std::optional<std::string>* dacl);
+std::string SelfRelative(const KeySecurity& security, SECURITY_INFORMATION wanted);
 
 // Removes a value, for areas that keep records in the registry (no-op when
 // the key or value is missing).

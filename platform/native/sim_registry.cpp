@@ -1,8 +1,9 @@
 // The simulated registry: two hives of keys whose names compare without
 // regard to case, subkeys kept in the order Windows enumerates them (sorted
 // on the upper-cased name), values in creation order with their bytes exactly
-// as stored, volatile keys that a reboot drops, and deleted keys whose open
-// handles answer ERROR_KEY_DELETED.
+// as stored, volatile keys that a reboot drops, deleted keys whose open
+// handles answer ERROR_KEY_DELETED, each key's owner and access list, and
+// registry links.
 #include "sim_internal.h"
 
 #include <algorithm>
@@ -32,6 +33,10 @@ struct Key {
   Key* parent = nullptr;        // null for a hive root and for deleted keys
   std::vector<KeyPtr> subkeys;  // in enumeration order
   std::vector<Value> values;    // in creation order
+  std::string owner = detail::TokenOwnerSid();
+  std::optional<std::string> dacl = detail::NewKeyAccessList();
+  HKEY linkRoot = nullptr;  // a registry link leads to linkTarget below it
+  std::string linkTarget;
 };
 
 struct OpenKey {
@@ -189,10 +194,30 @@ HKEY NewKeyHandle(const KeyPtr& key, REGSAM desired) {
   return reinterpret_cast<HKEY>(value);
 }
 
-LONG Walk(KeyPtr key, const std::vector<std::string>& names, KeyPtr* found) {
-  for (const std::string& name : names) {
-    key = FindChild(*key, name);
+// Links lead on to links at most this deep; a longer chain is not found.
+constexpr int kMaxLinkDepth = 8;
+
+LONG Walk(KeyPtr key, const std::vector<std::string>& names, KeyPtr* found, bool openLastLink = false,
+          int depth = 0);
+
+// Where a registry link leads.
+LONG FollowLink(const KeyPtr& link, KeyPtr* target, int depth) {
+  std::vector<std::string> names;
+  if (depth >= kMaxLinkDepth || SplitPath(link->linkTarget, &names) != ERROR_SUCCESS)
+    return ERROR_FILE_NOT_FOUND;
+  return Walk(PredefinedKey(link->linkRoot), names, target, false, depth + 1);
+}
+
+// Every link on the way is followed, the last name's too unless
+// openLastLink (REG_OPTION_OPEN_LINK) asks for the link itself.
+LONG Walk(KeyPtr key, const std::vector<std::string>& names, KeyPtr* found, bool openLastLink, int depth) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    key = FindChild(*key, names[i]);
     if (!key) return ERROR_FILE_NOT_FOUND;
+    if (key->linkRoot && !(openLastLink && i + 1 == names.size())) {
+      LONG result = FollowLink(key, &key, depth);
+      if (result != ERROR_SUCCESS) return result;
+    }
   }
   *found = key;
   return ERROR_SUCCESS;
@@ -233,7 +258,7 @@ std::vector<std::string> ControlPath(const std::string& path) {
 
 KeyPtr ControlFind(HKEY root, const std::string& path) {
   KeyPtr key;
-  return Walk(ControlRoot(root), ControlPath(path), &key) == ERROR_SUCCESS ? key : nullptr;
+  return Walk(ControlRoot(root), ControlPath(path), &key, true) == ERROR_SUCCESS ? key : nullptr;
 }
 
 // Creates missing keys; `isVolatile` null means "like the nearest ancestor".
@@ -356,6 +381,33 @@ void DenyKeyAccess(HKEY root, const std::string& path, bool deny) {
   key->denied = deny;
 }
 
+KeySecurity GetKeySecurity(HKEY root, const std::string& path) {
+  KeyPtr key = ControlFind(root, path);
+  if (!key) throw std::invalid_argument("sim registry: no key \"" + path + "\"");
+  return KeySecurity{key->owner, key->dacl};
+}
+
+void SetKeySecurity(HKEY root, const std::string& path, const KeySecurity& security) {
+  KeyPtr key = ControlFind(root, path);
+  if (!key) throw std::invalid_argument("sim registry: no key \"" + path + "\"");
+  key->owner = security.owner;
+  key->dacl = security.dacl;
+}
+
+void MakeRegistryLink(HKEY root, const std::string& path, HKEY targetRoot, const std::string& target) {
+  ControlRoot(targetRoot);
+  KeyPtr link = ControlEnsure(root, path, nullptr);
+  link->linkRoot = targetRoot;
+  link->linkTarget = target;
+  // The value Windows keeps: the target's native name in UTF-16.
+  std::string name = std::string(PredefinedKey(targetRoot) == Registry().machine ? "\\Registry\\Machine\\"
+                                                                                  : "\\Registry\\User\\") +
+                     target;
+  std::string wide;
+  for (char c : name) wide += std::string{c, '\0'};
+  StoreValue(*link, "SymbolicLinkValue", REG_LINK, wide);
+}
+
 }  // namespace sim
 
 // ---- Win32 entry points --------------------------------------------------------
@@ -385,7 +437,7 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
   std::vector<std::string> names;
   KeyPtr key;
   result = SplitPath(lpSubKey ? lpSubKey : "", &names);
-  if (result == ERROR_SUCCESS) result = Walk(base, names, &key);
+  if (result == ERROR_SUCCESS) result = Walk(base, names, &key, (ulOptions & REG_OPTION_OPEN_LINK) != 0);
   if (result == ERROR_SUCCESS && key->denied) result = ERROR_ACCESS_DENIED;
   if (result != ERROR_SUCCESS) {
     *phkResult = nullptr;
@@ -419,6 +471,10 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
   DWORD disposition = REG_OPENED_EXISTING_KEY;
   for (const std::string& name : names) {
     KeyPtr child = FindChild(*key, name);
+    if (child && child->linkRoot && FollowLink(child, &child, 0) != ERROR_SUCCESS) {
+      *phkResult = nullptr;
+      return ERROR_FILE_NOT_FOUND;
+    }
     if (!child) {
       if (name.size() > kMaxKeyName) result = ERROR_INVALID_PARAMETER;
       else if (key->isVolatile && !makeVolatile) result = ERROR_CHILD_MUST_BE_VOLATILE;
@@ -427,6 +483,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
         return result;
       }
       child = AddChild(*key, name, makeVolatile);
+      detail::CapturedAccessList(lpSecurityAttributes, &child->dacl);
       disposition = REG_CREATED_NEW_KEY;
     }
     key = child;
@@ -543,6 +600,22 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   // A hive root, a key shut to the user, or a key with subkeys stays.
   if (!key->parent || key->denied || !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
   Detach(key);
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                              PSECURITY_DESCRIPTOR pSecurityDescriptor, LPDWORD lpcbSecurityDescriptor) {
+  DWORD error;
+  if (detail::ShouldFail("RegGetKeySecurity", &error)) return static_cast<LONG>(error);
+  if (!lpcbSecurityDescriptor) return ERROR_INVALID_PARAMETER;
+  KeyPtr key;
+  LONG result = UseKey(hKey, READ_CONTROL, &key);
+  if (result != ERROR_SUCCESS) return result;
+  std::string bytes = detail::SelfRelative(KeySecurity{key->owner, key->dacl}, SecurityInformation);
+  DWORD room = *lpcbSecurityDescriptor;
+  *lpcbSecurityDescriptor = static_cast<DWORD>(bytes.size());
+  if (room < bytes.size()) return ERROR_INSUFFICIENT_BUFFER;
+  std::memcpy(pSecurityDescriptor, bytes.data(), bytes.size());
   return ERROR_SUCCESS;
 }
 

@@ -11,6 +11,7 @@
 #include "win_privileges.h"
 #include "win_sysinfo.h"
 #include "win_eventlog.h"
+#include "win_security.h"
 #include "win_registry.h"
 #include "win_winsock.h"
 #include "win_icmp.h"

@@ -1,4 +1,4 @@
-// Kernel services: last error, modules, command line, virtual clock, local
+// Kernel services: last error, modules and libraries, command line, virtual clock, local
 // time and its formatting, system message texts and local memory.
 #pragma once
 
@@ -14,6 +14,11 @@ DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+// A library loaded once more (one more reference) and its exported calls.
+typedef intptr_t(WINAPI* FARPROC)(void);
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 LPSTR WINAPI GetCommandLineA(void);
 
 DWORD WINAPI SleepEx(DWORD dwMilliseconds, BOOL bAlertable);

@@ -605,6 +605,15 @@ struct PendingRenamesKept {
 };
 
 
+CASE(kArea, "a rename onto a name that is taken fails with 183 and leaves both files") {
+  MakeFile("cvnsvc.exe", "mine");
+  MakeFile("cvnsvc.exe.cvn-deleted", "theirs");
+  CHECK_EQ(ErrorOf(MoveFileExA(Scratch("cvnsvc.exe").c_str(), Scratch("cvnsvc.exe.cvn-deleted").c_str(), 0)),
+           ERROR_ALREADY_EXISTS);
+  CHECK_EQ(GetFileAttributesA(Scratch("cvnsvc.exe").c_str()), FILE_ATTRIBUTE_ARCHIVE);
+  CHECK_EQ(GetFileAttributesA(Scratch("cvnsvc.exe.cvn-deleted").c_str()), FILE_ATTRIBUTE_ARCHIVE);
+}
+
 CASE(kArea, "a deletion deferred until restart succeeds and leaves the file") {
   PendingRenamesKept kept;
   MakeFile("busy.dll", "x");
@@ -686,6 +695,19 @@ const bool kDeferredAcrossRestart[] = {
         [] {
           CHECK(GetFileAttributesA(RestartScratch("locked.sys").c_str()) != INVALID_FILE_ATTRIBUTES);
           SetFileAttributesA(RestartScratch("locked.sys").c_str(), FILE_ATTRIBUTE_NORMAL);
+        }),
+    conformance::AddAroundRestart(
+        kArea, "a file renamed, then its new name's deletion deferred, is gone after the restart",
+        [] {
+          REQUIRE(WriteWholeFile(RestartScratch("cvnbase.dll"), "x"));
+          CHECK(MoveFileExA(RestartScratch("cvnbase.dll").c_str(), RestartScratch("cvnbase.dll.cvn-deleted").c_str(),
+                            0));
+          CHECK(Defer(RestartScratch("cvnbase.dll.cvn-deleted")));
+          CHECK_EQ(GetFileAttributesA(RestartScratch("cvnbase.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+        },
+        [] {
+          CHECK_EQ(GetFileAttributesA(RestartScratch("cvnbase.dll.cvn-deleted").c_str()), INVALID_FILE_ATTRIBUTES);
+          CHECK_EQ(GetFileAttributesA(RestartScratch("cvnbase.dll").c_str()), INVALID_FILE_ATTRIBUTES);
         }),
     conformance::AddAroundRestart(
         kArea, "the record of deferred operations is gone after the restart",

@@ -285,4 +285,53 @@ NATIVE_CASE(kIcmp, "an echo nobody answers times out after the whole wait with 1
 }
 #endif
 
+// ---- The libraries, loaded by their full path ----------------------------------------
+
+const char kLibraries[] = "libraries";
+
+std::string SystemLibrary(const char* name) {
+  char system[MAX_PATH];
+  UINT length = GetSystemDirectoryA(system, sizeof system);
+  return length == 0 || length >= sizeof system ? std::string() : std::string(system) + "\\" + name;
+}
+
+CASE(kLibraries, "wsock32.dll and icmp.dll load from the system directory and give their calls") {
+  const struct {
+    const char* library;
+    std::vector<const char*> calls;
+  } libraries[] = {{"wsock32.dll",
+                    {"WSAStartup", "WSACleanup", "WSAGetLastError", "socket", "connect", "closesocket",
+                     "gethostname", "gethostbyname", "gethostbyaddr", "inet_addr", "inet_ntoa", "htons"}},
+                   {"icmp.dll", {"IcmpCreateFile", "IcmpCloseHandle", "IcmpSendEcho"}}};
+  for (const auto& entry : libraries) {
+    HMODULE module = LoadLibraryA(SystemLibrary(entry.library).c_str());
+    REQUIRE(module != NULL);
+    for (const char* call : entry.calls) CHECK(GetProcAddress(module, call) != NULL);
+    CHECK(FreeLibrary(module));
+  }
+}
+
+CASE(kLibraries, "a call the library does not export is not found with 127") {
+  HMODULE module = LoadLibraryA(SystemLibrary("wsock32.dll").c_str());
+  REQUIRE(module != NULL);
+  CHECK(GetProcAddress(module, "NoSuchCall") == NULL);
+  CHECK_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  CHECK(FreeLibrary(module));
+}
+
+CASE(kLibraries, "a library path with no file behind it is not found with 126") {
+  CHECK(LoadLibraryA((std::string(conformance::kScratchDir) + "\\wsock32.dll").c_str()) == NULL);
+  CHECK_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+}
+
+CASE(kLibraries, "a library loaded twice is one module, released once per load") {
+  std::string path = SystemLibrary("icmp.dll");
+  HMODULE first = LoadLibraryA(path.c_str());
+  HMODULE second = LoadLibraryA(path.c_str());
+  REQUIRE(first != NULL);
+  CHECK_EQ(second, first);
+  CHECK(FreeLibrary(first));
+  CHECK(FreeLibrary(second));
+}
+
 }  // namespace

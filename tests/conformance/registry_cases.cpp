@@ -676,6 +676,84 @@ const bool kVolatileTreeAcrossRestart = conformance::AddAroundRestart(
 
 // ---- Only the simulation can script these --------------------------------------------------
 
+// ---- Key security ---------------------------------------------------------------------
+
+// Administrators (S-1-5-32-544) and the system (S-1-5-18) in the SID layout.
+const DWORD kAdministrators[] = {0x00000201, 0x05000000, 32, 544};
+const DWORD kSystem[] = {0x00000101, 0x05000000, 18};
+
+// A descriptor whose access list gives Administrators and the system full
+// control; `acl` holds the list.
+void AdministratorsOnly(SECURITY_DESCRIPTOR* descriptor, DWORD* acl, DWORD aclSize) {
+  REQUIRE(InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION));
+  REQUIRE(InitializeAcl(reinterpret_cast<ACL*>(acl), aclSize, ACL_REVISION));
+  REQUIRE(AddAccessAllowedAce(reinterpret_cast<ACL*>(acl), ACL_REVISION, KEY_ALL_ACCESS, (PSID)kAdministrators));
+  REQUIRE(AddAccessAllowedAce(reinterpret_cast<ACL*>(acl), ACL_REVISION, KEY_ALL_ACCESS, (PSID)kSystem));
+  REQUIRE(SetSecurityDescriptorDacl(descriptor, TRUE, reinterpret_cast<ACL*>(acl), FALSE));
+}
+
+WINE_DIFFERS(kArea, "a key made with an access list reports it and the token's default owner",
+             "Wine gives every new key its own default security (owner Administrators, full control for "
+             "Administrators, read for Users on subkeys) whatever descriptor RegCreateKeyExA is given, and "
+             "its token's default owner is another SID") {
+  SECURITY_DESCRIPTOR descriptor;
+  DWORD acl[16];
+  AdministratorsOnly(&descriptor, acl, sizeof acl);
+  SECURITY_ATTRIBUTES security = {sizeof security, &descriptor, FALSE};
+  HKEY scratch = OpenScratch();
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  REQUIRE(RegCreateKeyExA(scratch, "Stash", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, &security, &key,
+                          &disposition) == ERROR_SUCCESS);
+  CHECK_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  DWORD buffer[256];
+  DWORD size = sizeof buffer;
+  CHECK_EQ(RegGetKeySecurity(key, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, buffer, &size),
+           ERROR_SUCCESS);
+  const auto* header = reinterpret_cast<const SECURITY_DESCRIPTOR_RELATIVE*>(buffer);
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(buffer);
+  CHECK((header->Control & (SE_SELF_RELATIVE | SE_DACL_PRESENT)) == (SE_SELF_RELATIVE | SE_DACL_PRESENT));
+  REQUIRE(header->Dacl != 0 && header->Owner != 0 && header->Dacl < size && header->Owner < size);
+  const ACL* list = reinterpret_cast<const ACL*>(bytes + header->Dacl);
+  CHECK_EQ(list->AceCount, 2);
+  CHECK(std::memcmp(bytes + header->Dacl + sizeof(ACL), reinterpret_cast<const BYTE*>(acl) + sizeof(ACL),
+                    2 * 8 + sizeof kAdministrators + sizeof kSystem) == 0);
+  // The owner is the one the token gives new objects.
+  HANDLE token = nullptr;
+  REQUIRE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  DWORD owner[32];
+  DWORD length = 0;
+  CHECK(GetTokenInformation(token, TokenOwner, owner, sizeof owner, &length));
+  TOKEN_OWNER pointer;
+  std::memcpy(&pointer, owner, sizeof pointer);
+  const BYTE* own = static_cast<const BYTE*>(pointer.Owner);
+  CHECK(std::memcmp(bytes + header->Owner, own, 8 + 4 * own[1]) == 0);
+  CloseHandle(token);
+  RegCloseKey(key);
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "a key's security into too small a buffer gives 122 and the size needed") {
+  HKEY scratch = OpenScratch();
+  DWORD buffer[2];
+  DWORD size = sizeof buffer;
+  CHECK_EQ(RegGetKeySecurity(scratch, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, buffer, &size),
+           ERROR_INSUFFICIENT_BUFFER);
+  CHECK(size > sizeof buffer);
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "an entry beyond the access list's size is refused with 1344") {
+  DWORD acl[8];
+  REQUIRE(InitializeAcl(reinterpret_cast<ACL*>(acl), sizeof(ACL) + 8 + sizeof kAdministrators, ACL_REVISION));
+  CHECK(AddAccessAllowedAce(reinterpret_cast<ACL*>(acl), ACL_REVISION, KEY_READ, (PSID)kAdministrators));
+  CHECK(!AddAccessAllowedAce(reinterpret_cast<ACL*>(acl), ACL_REVISION, KEY_READ, (PSID)kSystem));
+  CHECK_EQ(GetLastError(), 1344u);
+  ACL header;
+  std::memcpy(&header, acl, sizeof header);
+  CHECK_EQ(header.AceCount, 1);
+}
+
 #ifdef CVN_SIM
 NATIVE_CASE(kArea, "volatile keys vanish at a restart, others stay") {
   HKEY scratch = OpenScratch();

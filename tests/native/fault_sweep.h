@@ -13,11 +13,12 @@
 namespace sweep {
 
 // Errors Windows gives that the platform headers do not name.
-constexpr DWORD kModNotFound = 126;               // ERROR_MOD_NOT_FOUND
 constexpr DWORD kResourceNameNotFound = 1814;     // ERROR_RESOURCE_NAME_NOT_FOUND
 constexpr DWORD kEventLogFileCorrupt = 1500;      // ERROR_EVENTLOG_FILE_CORRUPT
 constexpr DWORD kUnexpectedNetworkError = 59;     // ERROR_UNEXP_NET_ERR
 constexpr DWORD kNoFailureCode = 0;               // the call reports none
+constexpr DWORD kAllottedSpaceExceeded = 1344;    // ERROR_ALLOTTED_SPACE_EXCEEDED
+constexpr DWORD kInvalidSecurityDescriptor = 1338;  // ERROR_INVALID_SECURITY_DESCR
 
 // What a failed call may leave behind: a failed close keeps the handle it
 // was to close, a failed WSACleanup the WinSock start it was to end.
@@ -48,6 +49,13 @@ inline const std::vector<ApiFailure>& Failures() {
       {"RegSetValueExA", ERROR_ACCESS_DENIED},
       {"RegDeleteKeyA", ERROR_ACCESS_DENIED},
       {"RegCloseKey", ERROR_INVALID_HANDLE, Leaves::OneHandle},
+      {"RegGetKeySecurity", ERROR_ACCESS_DENIED},
+      // Security descriptors and the token
+      {"InitializeSecurityDescriptor", ERROR_INVALID_PARAMETER},
+      {"InitializeAcl", ERROR_INVALID_PARAMETER},
+      {"AddAccessAllowedAce", kAllottedSpaceExceeded},
+      {"SetSecurityDescriptorDacl", kInvalidSecurityDescriptor},
+      {"GetTokenInformation", ERROR_ACCESS_DENIED},
       // Service Control Manager
       {"OpenSCManagerA", ERROR_ACCESS_DENIED},
       {"OpenServiceA", ERROR_ACCESS_DENIED},
@@ -98,7 +106,10 @@ inline const std::vector<ApiFailure>& Failures() {
       {"InitiateSystemShutdownA", ERROR_PRIVILEGE_NOT_HELD},
       // Process, texts and dialogs
       {"GetCommandLineA", kNoFailureCode},
-      {"GetModuleHandleA", kModNotFound},
+      {"GetModuleHandleA", ERROR_MOD_NOT_FOUND},
+      {"LoadLibraryA", ERROR_MOD_NOT_FOUND},
+      {"GetProcAddress", ERROR_PROC_NOT_FOUND},
+      {"FreeLibrary", ERROR_INVALID_HANDLE, Leaves::OneHandle},
       {"GetDateFormatA", ERROR_INVALID_PARAMETER},
       {"GetTimeFormatA", ERROR_INVALID_PARAMETER},
       {"FormatMessageA", ERROR_MR_MID_NOT_FOUND},

@@ -147,8 +147,11 @@ sweep::ProductScope Scope() {
   sweep::ProductScope scope;
   scope.pathPrefixes = {Lower(kInstall), Lower(kDatabases), Lower(kJournals), Lower(kShippedStatus),
                         Lower(kStatus), Lower(kReportFile)};
-  for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"})
+  // Each also under the name a file in use is renamed to until the restart.
+  for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"}) {
     scope.pathPrefixes.push_back(Lower(std::string(kDrivers) + name));
+    scope.pathPrefixes.push_back(Lower(std::string(kDrivers) + name + ".cvn-deleted"));
+  }
   scope.keyPrefixes = {"hklm\\software\\velmora software\\corvane", Lower(std::string("hklm\\") + kStashKey),
                        Lower(std::string("hklm\\") + kAppPath),
                        "hkcu\\software\\velmora software\\corvane"};
@@ -201,6 +204,7 @@ void Attended() { AttendedAnswering(IDYES); }
 // the product key gone with the uninstaller's own removal.
 void BetweenHooks() {
   sim::CreateKey(HKEY_LOCAL_MACHINE, kStashKey, true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStashKey, sim::AdministratorsOnly());
   sim::SetValue(HKEY_LOCAL_MACHINE, kStashKey, "InstallationDirectory", REG_SZ, kInstall);
   sim::MakeFile(kShippedStatus, kStatusContents);
   sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
@@ -244,8 +248,9 @@ std::string DialogsWellFormed(const sweep::ApiFailure*) {
 std::vector<EntryPoint> EntryPoints() {
   auto uninstallResult = [](int result, DWORD) { return result == 0 || result == -1; };
   auto zero = [](int result, DWORD) { return result == 0; };
-  auto zeroOrInjected = [](int result, DWORD injected) {
-    return result == 0 || result == static_cast<int>(injected);
+  // A WinSock library or call that cannot be had is WinSock not ready.
+  auto portResult = [](int result, DWORD injected) {
+    return result == 0 || result == static_cast<int>(injected) || result == WSASYSNOTREADY;
   };
   auto serviceResult = [](int result, DWORD injected) {
     return result == 0 || result == -1 || result == static_cast<int>(injected);
@@ -268,7 +273,7 @@ std::vector<EntryPoint> EntryPoints() {
       {"UninstUnInitialize attended", [] { Attended(); BetweenHooks(); },
        [] { return static_cast<int>(UninstUnInitialize(nullptr, nullptr, 0)); }, zero, false,
        DialogsWellFormed},
-      {"zrPortExists", [] {}, [] { return zrPortExists(111); }, zeroOrInjected, false, Nothing},
+      {"zrPortExists", [] {}, [] { return zrPortExists(111); }, portResult, false, Nothing},
       {"inEnsureServiceNotRunning", [] {}, [] { return inEnsureServiceNotRunning("CVNSvc"); }, serviceResult,
        false, Nothing},
   };

@@ -504,6 +504,32 @@ TEST_F(PingHostTest, MissingWinsockIsTwoWithAdvice) {
   EXPECT_EQ(sim::CallCount("WSACleanup"), 0);
 }
 
+TEST_F(PingHostTest, NetworkLibrariesLoadFromTheSystemDirectoryNotBesideTheCaller) {
+  // Copies where a library named alone would be looked for first.
+  for (const char* planted : {"C:\\WINNT\\wsock32.dll", "C:\\WINNT\\icmp.dll", "C:\\wsock32.dll"})
+    sim::MakeFile(planted, "MZ");
+  EXPECT_EQ(PingHost(nullptr, 1), 0u);
+  EXPECT_EQ(sim::LibraryLoads(),
+            (Lines{"C:\\WINNT\\system32\\wsock32.dll", "C:\\WINNT\\system32\\icmp.dll"}));
+  EXPECT_EQ(sim::CallCount("FreeLibrary"), 2);
+}
+
+TEST_F(PingHostTest, WinsockLibraryThatCannotBeLoadedIsMissingWinsock) {
+  sim::FailCall("LoadLibraryA", ERROR_MOD_NOT_FOUND);
+  EXPECT_EQ(PingHost("cvnhost", 1), 2u);
+  EXPECT_EQ(Entries(), (Lines{kWinsockMissing, kVerifyInstalled}));
+  EXPECT_EQ(sim::CallCount("WSAStartup"), 0);
+}
+
+TEST_F(PingHostTest, IcmpLibraryWithoutItsCallIsAFailedEchoWithThatError) {
+  // The twelve WinSock calls, then the ICMP library's first.
+  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND, 13);
+  EXPECT_EQ(PingHost(nullptr, 1), 1u);
+  EXPECT_EQ(Entries(), (Lines{Pinging("10.20.30.40", "cvnhost"), " SendEcho to 10.20.30.40 (cvnhost) failed.\n",
+                              " Error (0x7f): The specified procedure could not be found.\r\n\n"}));
+  EXPECT_EQ(sim::CallCount("IcmpCreateFile"), 0);
+}
+
 TEST_F(PingHostTest, NoIcmpHandleCountsAsAFailedEcho) {
   sim::FailCall("IcmpCreateFile", ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(PingHost(nullptr, 1), 1u);

@@ -183,6 +183,20 @@ TEST_F(PortCheckTest, ProbeFailuresReturnTheFailingStepsCode) {
   EXPECT_EQ(sim::CallCount("closesocket"), 3);
 }
 
+TEST_F(PortCheckTest, WinsockLibraryThatCannotBeHadIsTheStartFailureAndIsReleased) {
+  sim::FailCall("LoadLibraryA", ERROR_MOD_NOT_FOUND);
+  EXPECT_EQ(zrPortExists(111), WSASYSNOTREADY);
+  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND, 4);
+  EXPECT_EQ(zrPortExists(111), WSASYSNOTREADY);
+  // A system directory that leaves no room for the library's name.
+  sim::SetSystemDirectory("C:\\" + std::string(245, 's'));
+  EXPECT_EQ(zrPortExists(111), WSASYSNOTREADY);
+  EXPECT_EQ(sim::CallCount("LoadLibraryA"), 2);
+  EXPECT_EQ(sim::CallCount("WSAStartup"), 0);
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Library), 0);
+  EXPECT_EQ(sim::CallCount("FreeLibrary"), 1);
+}
+
 TEST_F(PortCheckTest, OwnNameWithAnEmptyAddressListIsNoDataAndConnectsNowhere) {
   sim::HandOutIncompleteRecords(false, true);
   EXPECT_EQ(zrPortExists(111), WSANO_DATA);

@@ -29,14 +29,56 @@ TEST_F(DeleteFileOrDeferTest, FileIsDeletedAtOnce) {
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
-TEST_F(DeleteFileOrDeferTest, FileInUseIsLeftToTheNextStart) {
+TEST_F(DeleteFileOrDeferTest, FileInUseIsRenamedAndItsNewNameLeftToTheNextStart) {
   sim::MakeFile("C:\\WINNT\\system32\\drivers\\cvn-rec.sys");
-  sim::HoldOpen("C:\\WINNT\\system32\\drivers\\cvn-rec.sys");
+  // A running program's image: no deletion, but a rename.
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteFileOrDefer("cvn-rec.sys", "C:\\WINNT\\system32\\drivers"), 1);
-  EXPECT_TRUE(sim::Exists("C:\\WINNT\\system32\\drivers\\cvn-rec.sys"));
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\system32\\drivers\\cvn-rec.sys"));
+  EXPECT_TRUE(sim::Exists("C:\\WINNT\\system32\\drivers\\cvn-rec.sys.cvn-deleted"));
   ASSERT_EQ(sim::PendingOperations().size(), 1u);
-  EXPECT_EQ(sim::PendingOperations()[0].source, "C:\\WINNT\\system32\\drivers\\cvn-rec.sys");
+  EXPECT_EQ(sim::PendingOperations()[0].source, "C:\\WINNT\\system32\\drivers\\cvn-rec.sys.cvn-deleted");
   EXPECT_EQ(sim::PendingOperations()[0].target, "");
+  sim::Reboot();
+  EXPECT_TRUE(sim::DirectoryEntries("C:\\WINNT\\system32\\drivers").empty());
+}
+
+TEST_F(DeleteFileOrDeferTest, FileHeldOpenWithoutSharingStaysAndNothingIsScheduled) {
+  sim::MakeFile("C:\\Corvane\\Logs\\svc.log", "log");
+  sim::HoldOpen("C:\\Corvane\\Logs\\svc.log");
+  EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 0);
+  EXPECT_EQ(sim::FileContents("C:\\Corvane\\Logs\\svc.log"), "log");
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteFileOrDeferTest, DeferredFileWhoseFolderBecomesAJunctionBeforeTheRestartReachesNothingThere) {
+  sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "accounts");
+  sim::MakeFile("C:\\Corvane\\Logs\\SAM", "theirs");
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteFileOrDefer("SAM", "C:\\Corvane\\Logs"), 1);
+  // After the uninstall the user swaps their folder for a junction.
+  ASSERT_TRUE(MoveFileExA("C:\\Corvane\\Logs", "C:\\Corvane\\Old", 0));
+  sim::MakeJunction("C:\\Corvane\\Logs", "C:\\WINNT\\system32\\config");
+  sim::Reboot();
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\system32\\config\\SAM"), "accounts");
+}
+
+TEST_F(DeleteFileOrDeferTest, FileOfTheDeferredNameAlreadyThereIsNotReplaced) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe.cvn-deleted", "other");
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
+  EXPECT_EQ(sim::FileContents("C:\\Corvane\\cvnsvc.exe.cvn-deleted"), "other");
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteFileOrDeferTest, RenamedFileThatCannotBeScheduledGetsItsNameBack) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 2);
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
+  EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane"), std::vector<std::string>{"cvnsvc.exe"});
+  EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
 TEST_F(DeleteFileOrDeferTest, FailedHandOverIsTheOnlyFailure) {
@@ -83,15 +125,14 @@ TEST_F(DeleteTreeTest, AllFilesPatternEmptiesAndRemovesANestedTree) {
 TEST_F(DeleteTreeTest, FilesInUseAreScheduledWithTheirDirectoriesAfterThem) {
   sim::MakeFile("D:\\CVN\\Journals\\j1\\open.jnl");
   sim::MakeFile("D:\\CVN\\Journals\\j1\\closed.jnl");
-  sim::HoldOpen("D:\\CVN\\Journals\\j1\\open.jnl");
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 2);  // open.jnl, listed second
   EXPECT_EQ(DeleteTree("D:\\CVN\\Journals", "\\*.*"), 1);
   EXPECT_FALSE(sim::Exists("D:\\CVN\\Journals\\j1\\closed.jnl"));
   const auto& pending = sim::PendingOperations();
   ASSERT_EQ(pending.size(), 3u);
-  EXPECT_EQ(pending[0].source, "D:\\CVN\\Journals\\j1\\open.jnl");
+  EXPECT_EQ(pending[0].source, "D:\\CVN\\Journals\\j1\\open.jnl.cvn-deleted");
   EXPECT_EQ(pending[1].source, "D:\\CVN\\Journals\\j1");
   EXPECT_EQ(pending[2].source, "D:\\CVN\\Journals");
-  sim::HoldOpen("D:\\CVN\\Journals\\j1\\open.jnl", false);
   sim::Reboot();
   EXPECT_FALSE(sim::Exists("D:\\CVN\\Journals"));
 }
@@ -558,6 +599,29 @@ TEST_F(DeleteRegistryTreeTest, ParentThatCannotBeOpenedForWritingIsReported) {
   sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);  // the parent's open
   EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+}
+
+TEST_F(DeleteRegistryTreeTest, RegistryLinkInTheTreeStaysAndItsTargetIsUntouched) {
+  MakeThreeLevels();
+  // Deleting the link by its name would delete this key, which has no subkeys.
+  const std::string victim = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+  sim::SetValue(HKEY_LOCAL_MACHINE, victim, "Shell", REG_SZ, "explorer.exe");
+  sim::MakeRegistryLink(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Link", HKEY_LOCAL_MACHINE,
+                        victim);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, victim, "Shell"), "explorer.exe");
+  // The rest goes; the link and the keys above it stay.
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs"),
+            std::vector<std::string>{"Link"});
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), std::vector<std::string>{"1.5"});
+}
+
+TEST_F(DeleteRegistryTreeTest, TreeThatIsItselfALinkIsRefusedAndItsTargetUntouched) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile", "", REG_SZ, "Text Document");
+  sim::MakeRegistryLink(HKEY_CURRENT_USER, kCorvane, HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile", ""), "Text Document");
   EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
 }
 

@@ -573,6 +573,7 @@ TEST_F(UninstUnInitializeTest, StashIsTheOnlySourceOfTheDirectory) {
                            "b.ISU", "keep.txt"})
     sim::MakeFile(stashed + name, "x");
   sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
   sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, stashed);
   sim::QueueAnswer(IDNO);
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
@@ -603,11 +604,30 @@ TEST_F(UninstUnInitializeTest, InstallationDirectorySwappedForAJunctionBetweenTh
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
+TEST_F(UninstUnInitializeTest, StashAUserMadeBeforeTheUninstallCannotSteerTheSecondHook) {
+  Attended();
+  InstallProduct();
+  sim::MakeFile("C:\\WINNT\\system32\\cvnadmin.exe", "not ours");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, {sim::UserSid(), sim::AllowList({{sim::EveryoneSid(), KEY_ALL_ACCESS}})});
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  // Between the hooks the user rewrites whatever they still may.
+  if (sim::UserMayChange(HKEY_LOCAL_MACHINE, kStash))
+    sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, "C:\\WINNT\\system32");
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_TRUE(sim::Exists("C:\\WINNT\\system32\\cvnadmin.exe"));
+  EXPECT_FALSE(sim::Exists(kInstall + "cvnadmin.exe"));
+}
+
 TEST_F(UninstUnInitializeTest, EmptyStashedDirectoryDeletesNothing) {
   Attended();
   sim::MakeFile("C:\\cvnadmin.exe", "x");
   sim::MakeFile("C:\\setup.isu", "x");
   sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
   sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, "");
   sim::QueueAnswer(IDNO);
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
@@ -845,18 +865,159 @@ TEST_F(InstallDirTest, StashThatCannotBeCreatedIsLeftOutQuietly) {
   EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
   // A stash left from before whose security shuts the user out.
   sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
   sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, kStash);
   StashInstallDir();
   EXPECT_EQ(sim::CallCount("RegCreateKeyExA"), 2);
   EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
   sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, kStash, false);
   sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);
-  // SOFTWARE itself cannot be opened for the stash (the product key's open
-  // comes first).
-  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);
+  // SOFTWARE itself cannot be opened for the stash (the look for an old
+  // stash and the product key's open come first).
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 3);
   StashInstallDir();
   EXPECT_EQ(sim::CallCount("RegCreateKeyExA"), 2);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
+}
+
+TEST_F(InstallDirTest, StashIsVolatileAndOnlyAdministratorsMayChangeIt) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  StashInstallDir();
+  EXPECT_TRUE(sim::IsVolatileKey(HKEY_LOCAL_MACHINE, kStash));
+  sim::KeySecurity security = sim::GetKeySecurity(HKEY_LOCAL_MACHINE, kStash);
+  EXPECT_EQ(security.owner, sim::AdministratorsSid());
+  EXPECT_EQ(security.dacl, sim::AdministratorsOnly().dacl);
+  EXPECT_FALSE(sim::UserMayChange(HKEY_LOCAL_MACHINE, kStash));
+  char* stashed = ReadStashedInstallDir();
+  ASSERT_NE(stashed, nullptr);
+  EXPECT_EQ(std::string(stashed), kInstall);
+  free(stashed);
+  // The check for volatility leaves nothing behind.
+  EXPECT_TRUE(sim::Subkeys(HKEY_LOCAL_MACHINE, kStash).empty());
+}
+
+TEST_F(InstallDirTest, StashAUserMadeBeforehandIsReplacedByOneTheyCannotChange) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  sim::SetValue(HKEY_LOCAL_MACHINE, std::string(kStash) + "\\Theirs", "x", REG_SZ, "y");
+  for (const char* key : {kStash, "SOFTWARE\\Velmora Software Uninstall\\Theirs"})
+    sim::SetKeySecurity(HKEY_LOCAL_MACHINE, key,
+                        {sim::UserSid(), sim::AllowList({{sim::EveryoneSid(), KEY_ALL_ACCESS}})});
+  StashInstallDir();
+  EXPECT_TRUE(sim::IsVolatileKey(HKEY_LOCAL_MACHINE, kStash));
+  EXPECT_FALSE(sim::UserMayChange(HKEY_LOCAL_MACHINE, kStash));
+  EXPECT_TRUE(sim::Subkeys(HKEY_LOCAL_MACHINE, kStash).empty());
+  EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory"), kInstall);
+}
+
+TEST_F(InstallDirTest, StashThatCannotBeReplacedIsNeitherWrittenNorBelieved) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, {sim::UserSid(), sim::AdministratorsOnly().dacl});
+  sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+  StashInstallDir();
+  EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
+  // Their own key: they may write what they like into it.
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, "C:\\WINNT\\system32");
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+}
+
+TEST_F(InstallDirTest, StashIsBelievedOnlyWhenVolatileAndOnlyAdministratorsMayChangeIt) {
+  // The administrator's own account, S-1-5-21-1-2-3-500.
+  std::string ownAccount = sim::UserSid();
+  ownAccount[24] = '\xf4';
+  ownAccount[25] = '\x01';
+  const std::string everyone = sim::EveryoneSid();
+  std::string inheritOnly = sim::AllowList({{sim::AdministratorsSid(), KEY_ALL_ACCESS}, {everyone, KEY_ALL_ACCESS}});
+  inheritOnly[sizeof(ACL) + 8 + 16 + 1] = INHERIT_ONLY_ACE | CONTAINER_INHERIT_ACE;
+  const struct {
+    const char* what;
+    bool isVolatile;
+    sim::KeySecurity security;
+    std::string tokenOwner;
+    bool believed;
+  } cases[] = {
+      {"as the first hook makes it", true, sim::AdministratorsOnly(), sim::AdministratorsSid(), true},
+      {"not volatile", false, sim::AdministratorsOnly(), sim::AdministratorsSid(), false},
+      {"owned by a user", true, {sim::UserSid(), sim::AdministratorsOnly().dacl}, sim::AdministratorsSid(), false},
+      {"owned by the account this process makes keys for", true, {ownAccount, sim::AdministratorsOnly().dacl},
+       ownAccount, true},
+      {"everyone may set values", true,
+       {sim::AdministratorsSid(), sim::AllowList({{sim::AdministratorsSid(), KEY_ALL_ACCESS}, {everyone, KEY_SET_VALUE}})},
+       sim::AdministratorsSid(), false},
+      {"everyone may read", true,
+       {sim::AdministratorsSid(), sim::AllowList({{sim::AdministratorsSid(), KEY_ALL_ACCESS}, {everyone, KEY_READ}})},
+       sim::AdministratorsSid(), true},
+      {"an entry only for subkeys", true, {sim::AdministratorsSid(), inheritOnly}, sim::AdministratorsSid(), true},
+      {"no access list", true, {sim::AdministratorsSid(), std::nullopt}, sim::AdministratorsSid(), false},
+  };
+  for (const auto& c : cases) {
+    sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, c.isVolatile);
+    sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, c.security);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, kInstall);
+    sim::SetTokenOwner(c.tokenOwner);
+    char* stashed = ReadStashedInstallDir();
+    EXPECT_EQ(stashed != nullptr, c.believed) << c.what;
+    free(stashed);
+    EXPECT_TRUE(sim::Subkeys(HKEY_LOCAL_MACHINE, kStash).empty()) << c.what;
+  }
+}
+
+TEST_F(InstallDirTest, StashWhoseSecurityCannotBeReadWhollyIsNotBelieved) {
+  const std::string admins = sim::AdministratorsSid();
+  std::string list = *sim::AdministratorsOnly().dacl;
+  auto withWord = [](std::string bytes, size_t at, WORD value) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+    return bytes;
+  };
+  std::string objectEntry = list;
+  objectEntry[sizeof(ACL)] = 5;  // an allow entry for an object type
+  std::vector<std::pair<std::string, DWORD>> many(60, {sim::AdministratorsSid(), KEY_READ});
+  const struct {
+    const char* what;
+    sim::KeySecurity security;
+  } cases[] = {
+      {"a list longer than the descriptor", {admins, withWord(list, 2, 0x400)}},
+      {"more entries than the list holds", {admins, withWord(list, 4, 3)}},
+      {"an entry shorter than its header", {admins, withWord(list, sizeof(ACL) + 2, 4)}},
+      {"an entry past the list's end", {admins, withWord(list, sizeof(ACL) + 2, 0x200)}},
+      {"an entry of a kind not known here", {admins, objectEntry}},
+      {"more than the buffer holds", {admins, sim::AllowList(many)}},
+      {"no owner", {"", list}},
+  };
+  for (const auto& c : cases) {
+    sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+    sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, c.security);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, kInstall);
+    EXPECT_EQ(ReadStashedInstallDir(), nullptr) << c.what;
+  }
+}
+
+TEST_F(InstallDirTest, StashOwnerIsCheckedAgainstATokenThatCannotBeReadAsNoMatch) {
+  std::string ownAccount = sim::UserSid();
+  ownAccount[24] = '\xf4';
+  ownAccount[25] = '\x01';
+  sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, {ownAccount, sim::AdministratorsOnly().dacl});
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, kInstall);
+  sim::SetTokenOwner(ownAccount);
+  sim::FailCall("OpenProcessToken", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+  sim::FailCall("GetTokenInformation", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+  // An owner of more sub-authorities than a SID may have does not fit.
+  sim::SetTokenOwner(ownAccount + std::string(48, '\x01'));
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+}
+
+TEST_F(InstallDirTest, StashWithASubkeyOfTheProbesNameIsNotBelievedAndKeepsIt) {
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kStash) + "\\Probe", true);
+  sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
+  sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, kInstall);
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kStash), std::vector<std::string>{"Probe"});
 }
 
 TEST_F(InstallDirTest, WithoutTheValuePinAndPurgeOpenNothingElseAndTouchNothing) {

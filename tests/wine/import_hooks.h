@@ -1,6 +1,7 @@
 // Counting wrappers for the imports of a loaded DLL. `HookImports` walks the
 // module's import descriptors and points each slot of its import address table
-// that `kImports` names at a wrapper; the wrapper counts the call, passes it on,
+// that `kImports` names at a wrapper (WinSock's and the ICMP library's calls,
+// which the DLL loads at run time, through the wrapper of GetProcAddress); the wrapper counts the call, passes it on,
 // and keeps the books of what the call opened or allocated. When the sweep asks
 // for it (`FailAt`), the Nth call of one import does not reach the system: the
 // wrapper returns that function's failure value and leaves the table's error
@@ -62,12 +63,16 @@ inline const char* const kResourceNames[RES_COUNT] = {
 // DLL, function, how its error is given, failure value, error code, wrapper
 // (PASS: counted and failed, else passed on; OWN: W_<function> below).
 #define CVN_IMPORTS(X)                                                                      \
+  X(advapi32, AddAccessAllowedAce, LAST_ERROR, FALSE, ERROR_ALLOTTED_SPACE_EXCEEDED, PASS)  \
   X(advapi32, AdjustTokenPrivileges, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)          \
   X(advapi32, CloseEventLog, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                  \
   X(advapi32, CloseServiceHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)             \
   X(advapi32, ControlService, LAST_ERROR, FALSE, ERROR_SERVICE_REQUEST_TIMEOUT, PASS)       \
   X(advapi32, DeleteService, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                  \
   X(advapi32, GetNumberOfEventLogRecords, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, PASS)    \
+  X(advapi32, GetTokenInformation, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)            \
+  X(advapi32, InitializeAcl, LAST_ERROR, FALSE, ERROR_INVALID_PARAMETER, PASS)              \
+  X(advapi32, InitializeSecurityDescriptor, LAST_ERROR, FALSE, ERROR_INVALID_PARAMETER, PASS) \
   X(advapi32, InitiateSystemShutdownA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, OWN)         \
   X(advapi32, LookupPrivilegeValueA, LAST_ERROR, FALSE, ERROR_NO_SUCH_PRIVILEGE, PASS)      \
   X(advapi32, OpenEventLogA, LAST_ERROR, 0, ERROR_ACCESS_DENIED, OWN)                       \
@@ -81,9 +86,11 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(advapi32, RegDeleteKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)      \
   X(advapi32, RegEnumKeyExA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
   X(advapi32, RegEnumValueA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
+  X(advapi32, RegGetKeySecurity, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)  \
   X(advapi32, RegOpenKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)       \
   X(advapi32, RegQueryValueExA, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, PASS) \
   X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)     \
+  X(advapi32, SetSecurityDescriptorDacl, LAST_ERROR, FALSE, ERROR_INVALID_SECURITY_DESCR, PASS) \
   X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
   X(kernel32, CopyFileA, LAST_ERROR, FALSE, ERROR_DISK_FULL, PASS)                          \
   X(kernel32, CreateFileA, LAST_ERROR, -1, ERROR_SHARING_VIOLATION, OWN)                    \
@@ -107,7 +114,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, GetLocalTime, COUNT_ONLY, 0, 0, PASS)                                         \
   X(kernel32, GetLogicalDriveStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)        \
   X(kernel32, GetModuleHandleA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, PASS)                   \
-  X(kernel32, GetProcAddress, LAST_ERROR, 0, ERROR_PROC_NOT_FOUND, PASS)                    \
+  X(kernel32, GetProcAddress, LAST_ERROR, 0, ERROR_PROC_NOT_FOUND, OWN)                     \
   X(kernel32, GetSystemDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)            \
   X(kernel32, GetSystemInfo, COUNT_ONLY, 0, 0, PASS)                                        \
   X(kernel32, GetTimeFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)               \
@@ -425,6 +432,23 @@ inline BOOL WINAPI W_FreeLibrary(HMODULE handle) {
 inline LPSTR WINAPI W_GetCommandLineA(void) {
   Fail(ID_GetCommandLineA);
   return (LPSTR)CommandLine;
+}
+// WinSock and the ICMP library are loaded at run time, not imported: for
+// one of their calls GetProcAddress gives that call's wrapper (and the
+// wrapper the system's function), so they are counted and failed as imports.
+inline FARPROC WINAPI W_GetProcAddress(HMODULE module, LPCSTR name) {
+  CVN_FAIL(GetProcAddress, FARPROC);
+  FARPROC call = CVN_REAL(GetProcAddress)(module, name);
+  if (call == NULL || IS_INTRESOURCE(name)) return call;
+  Import* table = Table();
+  for (int i = 0; i < IMPORT_COUNT; ++i) {
+    bool loadedLater = strcmp(table[i].dll, "wsock32") == 0 || strcmp(table[i].dll, "icmp") == 0;
+    if (loadedLater && strcmp(table[i].name, name) == 0) {
+      table[i].real = reinterpret_cast<void*>(call);
+      return reinterpret_cast<FARPROC>(table[i].wrapper);
+    }
+  }
+  return call;
 }
 inline HMODULE WINAPI W_LoadLibraryA(LPCSTR name) {
   return Open(ID_LoadLibraryA, RES_MODULE, (HMODULE)NULL, name);

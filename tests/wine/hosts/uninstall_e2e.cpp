@@ -65,6 +65,40 @@ void CheckServicesGone() {
   CloseServiceHandle(scm);
 }
 
+// The stash is volatile (a lasting child is refused with 1021) and its
+// access list lets nobody but Administrators and the system change it (Wine
+// gives new keys its own list, which does not).
+void CheckStashShutToOthers() {
+  HKEY stash, child;
+  DWORD disposition;
+  if (!CHECK(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStashKey, 0, KEY_ALL_ACCESS, &stash) == ERROR_SUCCESS)) return;
+  CHECK_EQ((LONG)ERROR_CHILD_MUST_BE_VOLATILE,
+           RegCreateKeyExA(stash, "Lasting", 0, NULL, REG_OPTION_NON_VOLATILE, KEY_READ, NULL, &child,
+                           &disposition));
+  DWORD buffer[256];
+  DWORD size = sizeof buffer;
+  if (CHECK(RegGetKeySecurity(stash, DACL_SECURITY_INFORMATION, buffer, &size) == ERROR_SUCCESS)) {
+    static const BYTE kAdministrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+    static const BYTE kSystem[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+    const BYTE* bytes = (const BYTE*)buffer;
+    DWORD at = ((const SECURITY_DESCRIPTOR_RELATIVE*)buffer)->Dacl;
+    CHECK(at != 0);
+    const ACL* acl = (const ACL*)(bytes + at);
+    const BYTE* entry = bytes + at + sizeof(ACL);
+    for (int i = 0; at != 0 && i < acl->AceCount; ++i, entry += ((const ACE_HEADER*)entry)->AceSize) {
+      const ACE_HEADER* header = (const ACE_HEADER*)entry;
+      DWORD mask = *(const DWORD*)(entry + 4);
+      bool changes = header->AceType == ACCESS_ALLOWED_ACE_TYPE && !(header->AceFlags & INHERIT_ONLY_ACE) &&
+                     (mask & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                              GENERIC_ALL));
+      CHECK_THAT(!changes || memcmp(entry + 8, kAdministrators, sizeof kAdministrators) == 0 ||
+                     memcmp(entry + 8, kSystem, sizeof kSystem) == 0,
+                 "stash entry %d lets another change it", i);
+    }
+  }
+  RegCloseKey(stash);
+}
+
 int Uninstall() {
   std::string install = kInstallDir;
   std::string windows = Directory(GetWindowsDirectoryA);
@@ -77,6 +111,8 @@ int Uninstall() {
   Hook uninitialize = Export<Hook>(dll, "UninstUnInitialize");
   if (!CHECK(initialize && uninitialize)) return check::Summary();
 
+  // A stash someone made beforehand, lasting and open to all: replaced.
+  CHECK(SetString(HKEY_LOCAL_MACHINE, kStashKey, "InstallationDirectory", system));
   DWORD started = GetTickCount();
   CHECK_EQ(0L, initialize(NULL, NULL, 0));
   CHECK_THAT(GetTickCount() - started < 70000, "first hook took %lu ms", GetTickCount() - started);
@@ -87,6 +123,7 @@ int Uninstall() {
   CHECK(!Exists(install + "Logs"));
   CHECK_STR(kShippedStatus, ReadFileText(windows + "\\cvnunins.mi_").c_str());
   CHECK_STR(kInstallDir, GetValue(HKEY_LOCAL_MACHINE, kStashKey, "InstallationDirectory").c_str());
+  CheckStashShutToOthers();
   CHECK_STR("x", ReadFileText(std::string(kDatabases) + "\\jobs.db").c_str());
   CHECK_STR("x", ReadFileText(std::string(kJournals) + "\\job1\\0001.jnl").c_str());
   // The shared control's count pinned at 1.

@@ -26,7 +26,8 @@ own=$(tr -d '\r' <"$WINE_OUT" | sed -n 's/^this host: \(.*\) at \([0-9.]*\)$/\2 
 outside_product() {
   (cd "$WINEPREFIX/drive_c" && find . \( -path './Program Files/Corvane' -o -path ./CVN/Databases \
     -o -path ./CVN/Journals -o -path ./sweep -o -path ./windows/temp -o -name 'cvn-*.sys' \
-    -o -name cvnmapi.log -o -name 'cvnunins.mi?' -o -name cvn_test_service.pid \) -prune -o \
+    -o -name cvnmapi.log -o -name 'cvn-*.sys.cvn-deleted' -o -name cvnmapi.log.cvn-deleted \
+    -o -name 'cvnunins.mi?' -o -name cvn_test_service.pid \) -prune -o \
     -type f -printf '%p %s\n' -o -printf '%p\n' | sort)
 }
 

@@ -1,0 +1,155 @@
+// Libraries: LoadLibraryA, GetProcAddress and FreeLibrary over the system's
+// own libraries and the files of the simulated tree.
+#include "sim_internal.h"
+
+#include <map>
+
+namespace sim {
+namespace {
+
+struct Export {
+  const char* name;
+  FARPROC call;
+};
+
+// Every export as the one pointer type GetProcAddress returns; a function
+// pointer converts through void (*)(void) without a warning.
+template <typename F>
+FARPROC Call(F* function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(function));
+}
+
+struct SystemLibrary {
+  const char* name;  // lower case, in the system directory
+  std::vector<Export> exports;
+};
+
+const std::vector<SystemLibrary>& SystemLibraries() {
+  static const std::vector<SystemLibrary> libraries = {
+      {"wsock32.dll",
+       {{"WSAStartup", Call(&WSAStartup)},
+        {"WSACleanup", Call(&WSACleanup)},
+        {"WSAGetLastError", Call(&WSAGetLastError)},
+        {"socket", Call(&socket)},
+        {"connect", Call(&connect)},
+        {"closesocket", Call(&closesocket)},
+        {"gethostname", Call(&gethostname)},
+        {"gethostbyname", Call(&gethostbyname)},
+        {"gethostbyaddr", Call(&gethostbyaddr)},
+        {"inet_addr", Call(&inet_addr)},
+        {"inet_ntoa", Call(&inet_ntoa)},
+        {"htons", Call(&htons)}}},
+      {"icmp.dll",
+       {{"IcmpCreateFile", Call(&IcmpCreateFile)},
+        {"IcmpCloseHandle", Call(&IcmpCloseHandle)},
+        {"IcmpSendEcho", Call(&IcmpSendEcho)}}},
+  };
+  return libraries;
+}
+
+struct Loaded {
+  const SystemLibrary* library;  // null for a file of the tree
+  int references;
+};
+
+struct ModuleState {
+  std::vector<std::string> loads;
+  // By the full path in upper case; the handle is the path's slot.
+  std::map<std::string, uintptr_t> handles;
+  std::map<uintptr_t, Loaded> loaded;
+  uintptr_t nextModule = 0x70000000;
+};
+
+ModuleState& Modules() {
+  static ModuleState state;
+  return state;
+}
+
+const SystemLibrary* SystemLibraryAt(const std::string& resolved) {
+  for (const SystemLibrary& library : SystemLibraries()) {
+    std::string path = ResolvePath(detail::SystemDirectoryPath() + "\\" + library.name);
+    if (!path.empty() && path == resolved) return &library;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const std::vector<std::string>& LibraryLoads() { return Modules().loads; }
+
+namespace detail {
+
+void ResetModules() { Modules() = ModuleState{}; }
+
+int LibraryReferences() {
+  int references = 0;
+  for (const auto& module : Modules().loaded) references += module.second.references;
+  return references;
+}
+
+}  // namespace detail
+}  // namespace sim
+
+namespace detail = sim::detail;
+
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+  DWORD error;
+  if (detail::ShouldFail("LoadLibraryA", &error)) {
+    SetLastError(error);
+    return nullptr;
+  }
+  sim::ModuleState& s = sim::Modules();
+  s.loads.push_back(lpLibFileName);
+  std::string resolved = sim::ResolvePath(lpLibFileName);
+  const sim::SystemLibrary* library = sim::SystemLibraryAt(resolved);
+  if (!library && (resolved.empty() || !sim::Exists(resolved) || sim::IsDirectory(resolved))) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  auto found = s.handles.find(resolved);
+  uintptr_t module;
+  if (found != s.handles.end()) {
+    module = found->second;
+  } else {
+    module = s.nextModule;
+    s.nextModule += 0x10000;
+    s.handles[resolved] = module;
+    s.loaded[module] = sim::Loaded{library, 0};
+  }
+  ++s.loaded[module].references;
+  return reinterpret_cast<HMODULE>(module);
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  DWORD error;
+  if (detail::ShouldFail("GetProcAddress", &error)) {
+    SetLastError(error);
+    return nullptr;
+  }
+  auto it = sim::Modules().loaded.find(reinterpret_cast<uintptr_t>(hModule));
+  if (it == sim::Modules().loaded.end() || it->second.references == 0) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  if (it->second.library) {
+    for (const sim::Export& entry : it->second.library->exports)
+      if (std::string(entry.name) == lpProcName) return entry.call;
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+  DWORD error;
+  if (detail::ShouldFail("FreeLibrary", &error)) {
+    SetLastError(error);
+    return FALSE;
+  }
+  auto it = sim::Modules().loaded.find(reinterpret_cast<uintptr_t>(hLibModule));
+  if (it == sim::Modules().loaded.end() || it->second.references == 0) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+  }
+  --it->second.references;
+  return TRUE;
+}
