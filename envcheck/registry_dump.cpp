@@ -30,6 +30,9 @@ const UINT kDwordLine = 50016;
 const UINT kUnsupportedLine = 50017;
 const UINT kLargeSystemCacheNote = 52013;
 
+// A list whose length was not given: enumerated until the system says it ends.
+const DWORD kUnknownCount = 0xFFFFFFFF;
+
 // The strings of a multi-string list, each after one blank, up to the first
 // empty string or the end of the data, whichever comes first.
 void JoinMultiString(const BYTE* data, DWORD size, char* text, size_t textSize) {
@@ -73,10 +76,11 @@ void AddValueLine(const char* name, DWORD type, BYTE* data, DWORD size) {
   }
 }
 
-// Adds one line per value of `key`; true when any line was added.
-bool AddValueLines(HKEY key) {
+// Adds one line per value of `key`, of the first `count`; true when any line
+// was added.
+bool AddValueLines(HKEY key, DWORD count) {
   bool added = false;
-  for (DWORD index = 0;; ++index) {
+  for (DWORD index = 0; index < count; ++index) {
     char name[MAX_PATH];
     BYTE data[MAX_PATH + 1];
     DWORD nameSize = sizeof name;
@@ -98,8 +102,18 @@ LONG DumpRegistryKey(HKEY root, const char* path) {
   LONG rc = RegOpenKeyExA(root, path, 0, KEY_READ, &key);
   if (rc != ERROR_SUCCESS) return rc;
 
+  // The counts spare each list the enumeration that would only find its end.
+  // Without them both lists are enumerated until they end, as they may be.
+  DWORD subkeys = kUnknownCount;
+  DWORD values = kUnknownCount;
+  if (RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL) !=
+      ERROR_SUCCESS) {
+    subkeys = kUnknownCount;
+    values = kUnknownCount;
+  }
+
   size_t pathLength = strlen(path);
-  for (DWORD index = 0;; ++index) {
+  for (DWORD index = 0; index < subkeys; ++index) {
     char name[MAX_PATH];
     DWORD nameSize = sizeof name;
     if (RegEnumKeyExA(key, index, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
@@ -114,7 +128,7 @@ LONG DumpRegistryKey(HKEY root, const char* path) {
   }
 
   ReportAdd(LoadMessage(kValuesHeading), path);
-  if (!AddValueLines(key)) ReportDropLast();
+  if (!AddValueLines(key, values)) ReportDropLast();
   RegCloseKey(key);
 
   ReportFlush();

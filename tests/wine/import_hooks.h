@@ -82,6 +82,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(advapi32, RegEnumKeyExA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
   X(advapi32, RegEnumValueA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
   X(advapi32, RegOpenKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)       \
+  X(advapi32, RegQueryInfoKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)   \
   X(advapi32, RegQueryValueExA, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, PASS) \
   X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)     \
   X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
