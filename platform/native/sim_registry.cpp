@@ -277,8 +277,7 @@ void CreateKey(HKEY root, const std::string& path, bool isVolatile) {
 
 void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
               const std::string& data) {
-  bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-  SetRawValue(root, path, name, type, isString ? data + std::string(1, '\0') : data);
+  SetRawValue(root, path, name, type, IsStringType(type) ? data + std::string(1, '\0') : data);
 }
 
 void SetRawValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
