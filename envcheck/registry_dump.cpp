@@ -102,8 +102,8 @@ LONG DumpRegistryKey(HKEY root, const char* path) {
   LONG rc = RegOpenKeyExA(root, path, 0, KEY_READ, &key);
   if (rc != ERROR_SUCCESS) return rc;
 
-  // The counts spare each list the enumeration that would only find its end.
-  // Without them both lists are enumerated until they end, as they may be.
+  // One query gives both counts, so neither list is read past its end; when
+  // they cannot be had, both lists are read until the system says they end.
   DWORD subkeys = kUnknownCount;
   DWORD values = kUnknownCount;
   if (RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL) !=
