@@ -31,6 +31,9 @@ const UINT kDwordLine = 50016;
 const UINT kUnsupportedLine = 50017;
 const UINT kLargeSystemCacheNote = 52013;
 
+// A list whose length was not given: enumerated until the system says it ends.
+const DWORD kUnknownCount = 0xFFFFFFFF;
+
 // The strings of a multi-string list, each after one blank, up to the first
 // empty string or the end of the data, whichever comes first; a cut keeps
 // whole characters.
@@ -81,10 +84,11 @@ void AddValueLine(const char* name, DWORD type, BYTE* data, DWORD size) {
   }
 }
 
-// Adds one line per value of `key`; true when any line was added.
-bool AddValueLines(HKEY key) {
+// Adds one line per value of `key`, of the first `count`; true when any line
+// was added.
+bool AddValueLines(HKEY key, DWORD count) {
   bool added = false;
-  for (DWORD index = 0;; ++index) {
+  for (DWORD index = 0; index < count; ++index) {
     char name[MAX_PATH];
     BYTE data[MAX_PATH + 1];
     DWORD nameSize = sizeof name;
@@ -106,8 +110,18 @@ LONG DumpRegistryKey(HKEY root, const char* path) {
   LONG rc = RegOpenKeyExA(root, path, 0, KEY_READ, &key);
   if (rc != ERROR_SUCCESS) return rc;
 
+  // One query gives both counts, so neither list is read past its end; when
+  // they cannot be had, both lists are read until the system says they end.
+  DWORD subkeys = kUnknownCount;
+  DWORD values = kUnknownCount;
+  if (RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL) !=
+      ERROR_SUCCESS) {
+    subkeys = kUnknownCount;
+    values = kUnknownCount;
+  }
+
   size_t pathLength = strlen(path);
-  for (DWORD index = 0;; ++index) {
+  for (DWORD index = 0; index < subkeys; ++index) {
     char name[MAX_PATH];
     DWORD nameSize = sizeof name;
     if (RegEnumKeyExA(key, index, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
@@ -122,7 +136,7 @@ LONG DumpRegistryKey(HKEY root, const char* path) {
   }
 
   ReportAdd(LoadMessage(kValuesHeading), path);
-  if (!AddValueLines(key)) ReportDropLast();
+  if (!AddValueLines(key, values)) ReportDropLast();
   RegCloseKey(key);
 
   ReportFlush();

@@ -62,7 +62,8 @@ void FuzzRegistryDump(const uint8_t* data, size_t size) {
   FuzzInput input(data, size);
   InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegEnumKeyExA", ERROR_ACCESS_DENIED},
-                      {"RegEnumValueA", ERROR_ACCESS_DENIED}});
+                      {"RegEnumValueA", ERROR_ACCESS_DENIED},
+                      {"RegQueryInfoKeyA", ERROR_ACCESS_DENIED}});
   std::vector<std::string> keys = {kTree};
   sim::CreateKey(HKEY_LOCAL_MACHINE, kTree);
   for (size_t item = 0; item < kMaxItems && !input.Empty(); ++item) {

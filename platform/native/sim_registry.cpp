@@ -113,6 +113,8 @@ void Detach(const KeyPtr& key) {
   MarkDeleted(*hold);
 }
 
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
 Value* FindValue(Key& key, const char* name) {
   std::string wanted = name ? name : "";
   for (Value& value : key.values) {
@@ -311,8 +313,7 @@ void CreateKey(HKEY root, const std::string& path, bool isVolatile) {
 
 void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
               const std::string& data) {
-  bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-  SetRawValue(root, path, name, type, isString ? data + std::string(1, '\0') : data);
+  SetRawValue(root, path, name, type, IsStringType(type) ? data + std::string(1, '\0') : data);
 }
 
 void SetRawValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
@@ -531,8 +532,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
   DWORD count = cbData;
   // Windows NT counts a string's terminating NUL that the caller left out
   // when it follows the data.
-  bool isString = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
-  if (isString && count && lpData[count - 1] != '\0' && lpData[count] == '\0') ++count;
+  if (IsStringType(dwType) && count && lpData[count - 1] != '\0' && lpData[count] == '\0') ++count;
   std::string data = count ? std::string(reinterpret_cast<const char*>(lpData), count) : "";
   StoreValue(*key, lpValueName ? lpValueName : "", dwType, std::move(data));
   return ERROR_SUCCESS;
@@ -583,6 +583,44 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
   std::memcpy(lpValueName, value.name.c_str(), value.name.size() + 1);
   *lpcchValueName = static_cast<DWORD>(value.name.size());
   if (lpData) std::memcpy(lpData, value.data.data(), size);
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                             LPDWORD lpcSubKeys, LPDWORD lpcchMaxSubKeyLen, LPDWORD lpcchMaxClassLen,
+                             LPDWORD lpcValues, LPDWORD lpcchMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                             LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
+  DWORD error;
+  if (detail::ShouldFail("RegQueryInfoKeyA", &error)) return static_cast<LONG>(error);
+  if (lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
+  KeyPtr key;
+  LONG result = UseKey(hKey, KEY_QUERY_VALUE, &key);
+  if (result != ERROR_SUCCESS) return result;
+  // Keys carry no class here: an empty one, which needs room for its NUL.
+  if (lpClass && *lpcchClass < 1) return ERROR_MORE_DATA;
+  if (lpClass) lpClass[0] = '\0';
+  if (lpcchClass) *lpcchClass = 0;
+  DWORD longestSubkey = 0;
+  for (const KeyPtr& subkey : key->subkeys)
+    longestSubkey = std::max(longestSubkey, static_cast<DWORD>(subkey->name.size()));
+  DWORD longestName = 0;
+  DWORD longestData = 0;
+  for (const Value& value : key->values) {
+    longestName = std::max(longestName, static_cast<DWORD>(value.name.size()));
+    // Windows keeps strings in UTF-16 and reports the size it keeps: two
+    // bytes for each character of the ANSI data.
+    DWORD stored = static_cast<DWORD>(value.data.size()) * (IsStringType(value.type) ? 2 : 1);
+    longestData = std::max(longestData, stored);
+  }
+  // Name lengths are in characters without the NUL, data sizes in bytes.
+  if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key->subkeys.size());
+  if (lpcchMaxSubKeyLen) *lpcchMaxSubKeyLen = longestSubkey;
+  if (lpcchMaxClassLen) *lpcchMaxClassLen = 0;
+  if (lpcValues) *lpcValues = static_cast<DWORD>(key->values.size());
+  if (lpcchMaxValueNameLen) *lpcchMaxValueNameLen = longestName;
+  if (lpcbMaxValueLen) *lpcbMaxValueLen = longestData;
+  if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;  // no security descriptors kept
+  if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
   return ERROR_SUCCESS;
 }
 

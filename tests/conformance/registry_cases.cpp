@@ -265,6 +265,85 @@ CASE(kArea, "enumerating past the last value gives no more items") {
   RegCloseKey(key);
 }
 
+// ---- Key information --------------------------------------------------------------------------
+
+// RegQueryInfoKeyA of a key with every count and size asked for.
+struct KeyInfo {
+  LONG result;
+  char keyClass[8] = "xxxxxxx";
+  DWORD classSize = sizeof keyClass;
+  DWORD subkeys = 1234, longestSubkey = 1234, longestClass = 1234;
+  DWORD values = 1234, longestValueName = 1234, longestData = 1234;
+
+  explicit KeyInfo(HKEY key) {
+    result = RegQueryInfoKeyA(key, keyClass, &classSize, nullptr, &subkeys, &longestSubkey, &longestClass,
+                              &values, &longestValueName, &longestData, nullptr, nullptr);
+  }
+  // The counts and sizes as one text, to compare at once.
+  std::string Figures() const {
+    return std::to_string(subkeys) + " subkeys (longest " + std::to_string(longestSubkey) + ", class " +
+           std::to_string(longestClass) + "), " + std::to_string(values) + " values (longest name " +
+           std::to_string(longestValueName) + ", data " + std::to_string(longestData) + ")";
+  }
+};
+
+CASE(kArea, "key information counts subkeys and values, names in characters without the terminator") {
+  MakeKeys({"A", "Longer", "Longer\\Deeper than the others"});
+  HKEY key = OpenScratch();
+  SetString(key, "x", "1234567");
+  SetString(key, "Longest name", "1");
+  const BYTE blob[10] = {1, 2, 3};
+  RegSetValueExA(key, "Blob", 0, REG_BINARY, blob, sizeof blob);
+  KeyInfo info(key);
+  CHECK_EQ(info.result, ERROR_SUCCESS);
+  // Strings are kept in UTF-16: the 8 bytes of "1234567" take 16.
+  CHECK_STR(info.Figures(), "2 subkeys (longest 6, class 0), 3 values (longest name 12, data 16)");
+  CHECK_EQ(info.classSize, 0);
+  CHECK_STR(info.keyClass, "");
+  RegCloseKey(key);
+}
+
+CASE(kArea, "key information of an empty key is all zero") {
+  HKEY key = OpenScratch("", KEY_READ);
+  KeyInfo info(key);
+  CHECK_EQ(info.result, ERROR_SUCCESS);
+  CHECK_STR(info.Figures(), "0 subkeys (longest 0, class 0), 0 values (longest name 0, data 0)");
+  RegCloseKey(key);
+}
+
+CASE(kArea, "key information counts a deleted subkey no more") {
+  MakeKeys({"a", "b"});
+  HKEY key = OpenScratch();
+  CHECK_EQ(RegDeleteKeyA(key, "b"), ERROR_SUCCESS);
+  CHECK_EQ(KeyInfo(key).subkeys, 1);
+  RegCloseKey(key);
+}
+
+CASE(kArea, "key information fills only what is asked for; a class needs its size") {
+  MakeKeys({"Sub"});
+  HKEY key = OpenScratch("", KEY_READ);
+  CHECK_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr),
+           ERROR_SUCCESS);
+  DWORD subkeys = 0;
+  CHECK_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr),
+           ERROR_SUCCESS);
+  CHECK_EQ(subkeys, 1);
+  char keyClass[8];
+  CHECK_EQ(RegQueryInfoKeyA(key, keyClass, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr),
+           ERROR_INVALID_PARAMETER);
+  RegCloseKey(key);
+}
+
+WINE_DIFFERS(kArea, "key information needs the right to query values",
+             "Wine answers a handle without KEY_QUERY_VALUE; Windows refuses it with 5") {
+  HKEY key = OpenScratch("", KEY_ENUMERATE_SUB_KEYS);
+  CHECK_EQ(KeyInfo(key).result, ERROR_ACCESS_DENIED);
+  RegCloseKey(key);
+}
+
 // ---- Types and sizes -------------------------------------------------------------------------
 
 CASE(kArea, "a size query without a buffer gives type and size") {
@@ -609,6 +688,7 @@ CASE(kArea, "a handle to a deleted key answers key deleted") {
   char name[MAX_PATH];
   size = sizeof name;
   CHECK_EQ(RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+  CHECK_EQ(KeyInfo(key).result, ERROR_KEY_DELETED);
   CHECK_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 

@@ -46,6 +46,8 @@ inline const std::vector<ApiFailure>& Failures() {
       {"RegEnumKeyExA", ERROR_MORE_DATA},
       {"RegEnumValueA", ERROR_ACCESS_DENIED},
       {"RegEnumValueA", ERROR_MORE_DATA},
+      {"RegQueryInfoKeyA", ERROR_ACCESS_DENIED},
+      {"RegQueryInfoKeyA", ERROR_KEY_DELETED},
       {"RegSetValueExA", ERROR_ACCESS_DENIED},
       {"RegDeleteKeyA", ERROR_ACCESS_DENIED},
       {"RegCloseKey", ERROR_INVALID_HANDLE, Leaves::OneHandle},

@@ -176,6 +176,43 @@ TEST_F(RegistryDumpTest, EnumerationThatKeepsFailingEndsTheKeysValues) {
   EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Own", "o"));
 }
 
+TEST_F(RegistryDumpTest, EachKeyIsCountedOnceAndNoListIsReadPastItsEnd) {
+  Set(kRoot, "Own", REG_SZ, "o");
+  Set(kRoot + std::string("\\A"), "First", REG_SZ, "1");
+  Set(kRoot + std::string("\\A"), "Second", REG_SZ, "2");
+  Set(kRoot + std::string("\\B\\C"), "Deep", REG_SZ, "d");
+  Dump(kRoot);
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 4);
+  EXPECT_EQ(sim::CallCount("RegQueryInfoKeyA"), 4);
+  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), 3);  // each key once, by its parent
+  EXPECT_EQ(sim::CallCount("RegEnumValueA"), 4);
+  EXPECT_EQ(sim::CallCount("RegCloseKey"), 4);
+}
+
+TEST_F(RegistryDumpTest, KeyWhoseCountsCannotBeHadIsListedAllTheSame) {
+  Set(kRoot, "Own", REG_SZ, "o");
+  Set(kRoot + std::string("\\A"), "Value", REG_SZ, "v");
+  std::string whole = Dump(kRoot);
+  sim::FailCall("RegQueryInfoKeyA", ERROR_ACCESS_DENIED, 1, 2);
+  EXPECT_EQ(Dump(kRoot), whole);
+}
+
+TEST_F(RegistryDumpTest, ChangesAfterTheCountsAreListedWithinTheBuffersOrNextTime) {
+  std::string sub = std::string(kRoot) + "\\Sub";
+  Set(sub, "Value", REG_SZ, "v");
+  Set(kRoot, "A", REG_SZ, "1");
+  Set(kRoot, "B", REG_SZ, "2");
+  Set(kRoot, "C", REG_SZ, "3");
+  // The root's counts are taken: then a subkey and a value are added and B
+  // grows past the data buffer.
+  sim::BeforeCall("RegEnumKeyExA", 1, [] {
+    Set(std::string(kRoot) + "\\Zeta", "Late", REG_SZ, "z");
+    Set(kRoot, "B", REG_SZ, std::string(300, 'b'));
+    Set(kRoot, "D", REG_SZ, "4");
+  });
+  EXPECT_EQ(Dump(kRoot), Heading(sub) + Line("Value", "v") + Heading(kRoot) + Line("A", "1") + Line("C", "3"));
+}
+
 TEST_F(RegistryDumpTest, SectionWithoutTreesPrintsNothingAndEmptyTreesOnlyTheHeading) {
   EXPECT_EQ(Section(), "");
   // The first key that opens prints the heading, even when it has no values.

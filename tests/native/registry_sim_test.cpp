@@ -365,7 +365,8 @@ TEST_F(RegistrySimTest, EveryCallCanBeMadeToFail) {
   sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\T", "V", REG_SZ, "x");
   HKEY key = Open("SOFTWARE\\T", KEY_ALL_ACCESS);
   const char* apis[] = {"RegOpenKeyExA", "RegCreateKeyExA", "RegQueryValueExA", "RegSetValueExA",
-                        "RegEnumKeyExA",  "RegEnumValueA",   "RegDeleteKeyA",    "RegCloseKey"};
+                        "RegEnumKeyExA", "RegEnumValueA",   "RegQueryInfoKeyA", "RegDeleteKeyA",
+                        "RegCloseKey"};
   for (const char* api : apis) sim::FailCall(api, 1234);
   HKEY other = reinterpret_cast<HKEY>(0xdeadbeef);
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_READ, &other), 1234);
@@ -379,6 +380,9 @@ TEST_F(RegistrySimTest, EveryCallCanBeMadeToFail) {
   EXPECT_EQ(RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), 1234);
   size = sizeof name;
   EXPECT_EQ(RegEnumValueA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr), 1234);
+  EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &size, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr),
+            1234);
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\T"), 1234);
   EXPECT_EQ(RegCloseKey(key), 1234);
   EXPECT_EQ(sim::OpenHandles(), 1);  // a failed close leaves the handle open
