@@ -261,17 +261,15 @@ static int SameFile(const BY_HANDLE_FILE_INFORMATION* a, const BY_HANDLE_FILE_IN
          a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
 }
 
-// Whether the top is `path` or a directory above it: compared by identity,
-// as one directory has many spellings (short names, links, case).
+// Whether the top is `path` (at least as long as a root, "C:\") or a
+// directory above it: compared by identity, as one directory has many
+// spellings (short names, links, case).
 static int TopHoldsPath(const char* path, const BY_HANDLE_FILE_INFORMATION* top) {
   char prefix[MAX_PATH];
-  size_t length = strlen(path);
-  if (length < 2) return 0;
   for (const char* at = NextSeparator(path + 2);; at = NextSeparator(at + 1)) {
     size_t i = (size_t)(at - path);
     // The root keeps its separator.
     size_t cut = i == 2 ? 3 : i;
-    if (cut > length) break;
     memcpy(prefix, path, cut);
     prefix[cut] = '\0';
     BY_HANDLE_FILE_INFORMATION info;
@@ -290,7 +288,8 @@ static int HoldsSystemDirectory(const BY_HANDLE_FILE_INFORMATION* top) {
   for (size_t i = 0; i < sizeof kSystemPaths / sizeof kSystemPaths[0]; ++i) {
     char path[MAX_PATH];
     UINT length = kSystemPaths[i](path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || TopHoldsPath(path, top)) return 1;
+    // Shorter than a root, the path says nothing.
+    if (length < 3 || length >= MAX_PATH || TopHoldsPath(path, top)) return 1;
   }
   return 0;
 }

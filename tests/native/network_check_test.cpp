@@ -111,6 +111,20 @@ TEST_F(NetworkCheckTest, NamesDifferingOnlyInCaseMatch) {
   EXPECT_EQ(PendingReport, nullptr);
 }
 
+TEST_F(NetworkCheckTest, SecondByteOfADoubleByteCharacterComparesExactly) {
+  sim::SetCodePage(932);
+  // 0x83 0x41 is one character; 0x83 0x61 another, not its lower case.
+  sim::SetHostName("\x83\x41host");
+  sim::AddHost("\x83\x41host.velmora.test", {sim::kScriptedAddress}, {"\x83\x41host"});
+  sim::AddReverse(sim::kScriptedAddress, "\x83\x41HOST.velmora.test");
+  EXPECT_EQ(CheckNetworkConnectivity(2), SEV_INFORMATION);
+  EXPECT_EQ(PendingReport, nullptr);
+  sim::AddReverse(sim::kScriptedAddress, "\x83\x61host.velmora.test");
+  EXPECT_EQ(CheckNetworkConnectivity(2), SEV_INFORMATION);
+  ASSERT_FALSE(Entries().empty());
+  EXPECT_NE(Entries()[0].find("resolves back to \"\x83\x61host.velmora.test\""), std::string::npos);
+}
+
 TEST_F(NetworkCheckTest, NamesOfWhichOneIsAPrefixOfTheOtherDoNotMatch) {
   const std::string fqdn = sim::kScriptedFqdn;
   for (const std::string& reverse : {std::string("cvnhost"), fqdn + ".example"}) {
