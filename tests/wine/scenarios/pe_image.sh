@@ -27,6 +27,10 @@ check_image() {
   msvcrt_imports=$(sed -n '/^\tDLL Name: msvcrt.dll/,/^$/p' <<<"$headers" | awk 'NF == 3 { print $3 }')
   check "$file prints with msvcrt's printf" grep -qx printf <<<"$msvcrt_imports"
   check "$file prints with msvcrt's wprintf" grep -qx wprintf <<<"$msvcrt_imports"
+  # Standard output is msvcrt's own stream table, not MinGW's shim around it,
+  # whose data and unwind sections cost a kilobyte of file.
+  check "$file reaches stdout through msvcrt's _iob" grep -qx _iob <<<"$msvcrt_imports"
+  check "$file has no unwind frame section" bash -c '! grep -q "\.eh_fram" <<<"$1"' _ "$("$objdump" -h "$CVN_BUILD_DIR/$file")"
   local dll
   for dll in $(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z'); do
     check "$file imports $dll, which Windows NT 4.0 does not have or we do not allow" \
