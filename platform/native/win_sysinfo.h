@@ -28,7 +28,7 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 // The record RtlGetVersion (ntdll, Windows 2000 and later) fills: 276 bytes.
 // The CSD text is UTF-16; WCHAR is wider here, so its units are WORDs.
 typedef struct _OSVERSIONINFOW {
-  DWORD dwOSVersionInfoSize;  // 276, or 284 for the extended record
+  DWORD dwOSVersionInfoSize;  // 276; the extended record (284) has more fields
   DWORD dwMajorVersion;
   DWORD dwMinorVersion;
   DWORD dwBuildNumber;
