@@ -251,6 +251,19 @@ TEST_F(SystemInfoTest, FailedSixtyFourBitFiguresFallBackToTheThirtyTwoBitOnes) {
   EXPECT_EQ(sim::CallCount("GlobalMemoryStatus"), 2);
 }
 
+TEST_F(SystemInfoTest, MemoryFiguresStopAtTheLargestTheReportPrints) {
+  // 2^31 - 1 Mb of 1,048,567 bytes is the largest; 2^64 - 1 bytes is far beyond.
+  sim::Memory memory;
+  memory.totalPhys = ~0ull;
+  memory.availPhys = 2147483647ull * 1048567;
+  memory.totalPageFile = 2147483648ull * 1048567;
+  memory.availPageFile = 2147483647ull * 1048567 - 1;
+  sim::SetMemory(memory);
+  SetVersion(k10.major, k10.minor, k10.build);
+  CheckSystemInfo(REPORT_ALL);
+  EXPECT_EQ(MemoryShown(Entries()), MemoryLines(2147483647, 2147483647, 2147483647, 2147483646));
+}
+
 class DrivesTest : public CheckTest {
  protected:
   void SetUp() override {
@@ -464,6 +477,16 @@ TEST_F(DrivesTest, FailedByteCountsFallBackToTheClusterCounts) {
   sim::FailCall("GetDiskFreeSpaceExA", ERROR_NOT_READY);
   EXPECT_EQ(CheckDrives(REPORT_ALL), SEV_ERROR);
   EXPECT_EQ(Entries(), (Strings{kDriveHeader, DriveLine("G:\\", 40, 40, "NTFS"), TooLittleSpace(40)}));
+}
+
+TEST_F(DrivesTest, ClusterSizesNotAPowerOfTwoKeepTheClusterCounts) {
+  // 1536-byte clusters: unit 48; a cluster size of 0 shows 0.
+  SetVersion(kXp.major, kXp.minor, kXp.build);
+  sim::SetDrive('C', Fixed("NTFS", 512, 3, 65536, 65536));
+  sim::SetDrive('E', Fixed("NTFS", 0, 8, 65536, 65536));
+  CheckDrives(REPORT_ALL);
+  EXPECT_EQ(Entries(), (Strings{kDriveHeader, DriveLine("C:\\", 96, 96, "NTFS"), DriveLine("E:\\", 0, 0, "NTFS")}));
+  EXPECT_EQ(sim::CallCount("GetDiskFreeSpaceExA"), 0);
 }
 
 TEST_F(DrivesTest, AbsurdClusterSizesStopAtTheLargestFigure) {
