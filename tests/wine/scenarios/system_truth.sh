@@ -1,6 +1,7 @@
 # The report of this very machine against independent sources: the Windows
 # version against `wine cmd /c ver` with Wine posing as Windows 10 (which
-# tells a program without a manifest that it runs on Windows 8), the total
+# tells a program without a manifest that it runs on Windows 8) and as a
+# domain controller, the processor against the host's CPU family, the total
 # memory against `free -b`, drive C: against statvfs of the prefix's drive_c,
 # and a tmpfs of 17 TiB (never filled, so it costs no memory) mapped to E:
 # through the prefix's dosdevices, far beyond what 32-bit figures hold.
@@ -26,6 +27,9 @@ fi
 
 wine_run winecfg winecfg /v win10
 check_eq "the machine poses as Windows 10" 0 "$WINE_RC"
+# A domain controller.
+wine_run product_type reg add 'HKLM\SYSTEM\CurrentControlSet\Control\ProductOptions' /v ProductType /d LanmanNT /f
+check_eq "the machine is a domain controller" 0 "$WINE_RC"
 
 rm -f health.txt
 wine_run health "$CVN_BUILD_DIR/call_export.exe" zrHealthLog health.txt CVNUNIST.dll
@@ -37,8 +41,15 @@ wine_run ver cmd /c ver
 # "Microsoft Windows 10.0.19045" (Wine may add more after the numbers).
 read -r major minor build < <(tr -d '\r' <"$WINE_OUT" | grep -oE '[0-9]+\.[0-9]+\.[0-9]+' | head -n 1 | tr . ' ') || true
 check "ver names a version" test -n "$build"
-check "the version line names the version ver names, not Windows 8's 6.2" \
-  grep -qE "^       Windows NT (Workstation|Server) version $major\\.$minor \\($build\\)" <<<"$report"
+check "the version line names the domain controller a server and the version ver names, not Windows 8's 6.2" \
+  grep -qE "^       Windows NT Server version $major\\.$minor \\($build\\)" <<<"$report"
+
+# ---- The processor: Wine gives the host's CPU family as the level ---------------------------
+family=$(awk -F': *' '$1 ~ /^cpu family/ { print $2; exit }' /proc/cpuinfo)
+if (( ${family:-0} > 6 )); then
+  check "CPU family $family is a later generation, not an unknown processor" \
+    grep -qx '               Type of processor(s): Pentium Pro' <<<"$report"
+fi
 
 # ---- Memory: the report divides by 1,048,567 ---------------------------------------------
 total_bytes=$(free -b | awk '$1 == "Mem:" { print $2 }')
