@@ -1,5 +1,6 @@
 // Does the host run a Windows NT version and service-pack level the product
 // supports, and are its system files as new as that service pack ships them?
+#include "optional_calls.h"
 #include "readers.h"
 #include "report.h"
 #include "system_checks.h"
@@ -41,8 +42,9 @@ static int Fail(UINT message, UINT recommendation) {
   return SEV_ERROR;
 }
 
-// "Server" when the product type names a server in any letter case, else
-// "Workstation" (also when the type cannot be read).
+// "Server" when the product type names a server in any letter case or is a
+// domain controller's ("LanmanNT", a server too), else "Workstation" (also
+// when the type cannot be read).
 static void ReadProductLabel(char* label) {
   char* type;
   char* p;
@@ -51,7 +53,7 @@ static void ReadProductLabel(char* label) {
   type = ReadRegistryString(HKEY_LOCAL_MACHINE, kProductTypePath);
   if (type == NULL) return;
   for (p = type; *p != '\0'; ++p) *p = (char)tolower((unsigned char)*p);
-  if (strstr(type, "server") != NULL) strcpy(label, "Server");
+  if (strstr(type, "server") != NULL || strcmp(type, "lanmannt") == 0) strcpy(label, "Server");
   free(type);
 }
 
@@ -162,6 +164,9 @@ int CheckOsVersion(int level) {
   memset(&version, 0, sizeof version);
   version.dwOSVersionInfoSize = sizeof version;
   if (!GetVersionExA(&version)) return Fail(MSG_NO_OS_VERSION, 0);
+  // From Windows 8.1 on the record names Windows 8 to a program without a
+  // compatibility manifest; the true numbers replace it where the system has them.
+  ReadTrueVersion(&version.dwMajorVersion, &version.dwMinorVersion, &version.dwBuildNumber);
 
   if (version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
       (version.dwMajorVersion == 3 && version.dwMinorVersion != 51)) {

@@ -1,5 +1,6 @@
 // The processor, memory and drive sections of the report. Neither check
 // looks at the report level: the driver prints their whole section or none.
+#include "optional_calls.h"
 #include "report.h"
 #include "system_checks.h"
 
@@ -34,7 +35,9 @@ static const DWORD kMemoryDivisor = 1048567;
 static const int MinimumFreeSpaceMb = 50;
 static const char kNtfs[] = "NTFS";
 
-// Processor generations by processor level; any other level is unknown.
+// Processor generations by processor level. Levels above 6 (15 for the
+// Pentium 4, 23 and 25 for today's AMD processors) are later generations of
+// the same line and take the newest name; any other level is unknown.
 static const struct {
   WORD level;
   UINT message;
@@ -49,10 +52,11 @@ static const struct {
 // Continues the processor line with the generation's name, counting an
 // unsupported or unknown one.
 static int AddProcessorName(WORD processorLevel) {
+  const WORD newestLevel = 6;
   size_t i;
 
   for (i = 0; i < sizeof kProcessorNames / sizeof kProcessorNames[0]; ++i) {
-    if (kProcessorNames[i].level != processorLevel) continue;
+    if (kProcessorNames[i].level != (processorLevel > newestLevel ? newestLevel : processorLevel)) continue;
     ReportAdd(LoadMessage(kProcessorNames[i].message));
     if (kProcessorNames[i].severity == SEV_ERROR) ++ErrorCount;
     return kProcessorNames[i].severity;
@@ -62,9 +66,41 @@ static int AddProcessorName(WORD processorLevel) {
   return SEV_WARNING;
 }
 
+// Mb of a memory figure, within what the catalog's %d prints. The library
+// links without the compiler's 64-bit division, so the figure is divided a
+// byte at a time in 32 bits (the remainder stays below the divisor, 2^20).
+static int MemoryMb(ULONGLONG bytes) {
+  DWORD quotient = 0;
+  DWORD remainder = 0;
+  int shift;
+
+  for (shift = 56; shift >= 0; shift -= 8) {
+    if (quotient >= 0x800000) return 0x7FFFFFFF;  // another byte would pass 2^31
+    remainder = (remainder << 8) | (DWORD)((bytes >> shift) & 0xFF);
+    quotient = (quotient << 8) | (remainder / kMemoryDivisor);
+    remainder %= kMemoryDivisor;
+  }
+  return (int)quotient;
+}
+
+// The memory figures in 64 bits where the system has them; else the 32-bit
+// ones, which stop at 2 Gb or lose what lies beyond 4 Gb.
+static void ReadMemory(MEMORYSTATUSEX* memory) {
+  MEMORYSTATUS legacy;
+
+  if (ReadMemoryStatus(memory)) return;
+  memset(&legacy, 0, sizeof legacy);
+  legacy.dwLength = sizeof legacy;
+  GlobalMemoryStatus(&legacy);
+  memory->ullTotalPhys = legacy.dwTotalPhys;
+  memory->ullAvailPhys = legacy.dwAvailPhys;
+  memory->ullTotalPageFile = legacy.dwTotalPageFile;
+  memory->ullAvailPageFile = legacy.dwAvailPageFile;
+}
+
 int CheckSystemInfo(int level) {
   SYSTEM_INFO system;
-  MEMORYSTATUS memory;
+  MEMORYSTATUSEX memory;
   int severity;
 
   memset(&system, 0, sizeof system);
@@ -89,13 +125,11 @@ int CheckSystemInfo(int level) {
     if (severity < SEV_WARNING) severity = SEV_WARNING;
   }
 
-  memset(&memory, 0, sizeof memory);
-  memory.dwLength = sizeof memory;
-  GlobalMemoryStatus(&memory);
-  ReportAdd(LoadMessage(MSG_TOTAL_PHYSICAL), (int)(memory.dwTotalPhys / kMemoryDivisor));
-  ReportAdd(LoadMessage(MSG_FREE_PHYSICAL), (int)(memory.dwAvailPhys / kMemoryDivisor));
-  ReportAdd(LoadMessage(MSG_TOTAL_PAGE_FILE), (int)(memory.dwTotalPageFile / kMemoryDivisor));
-  ReportAdd(LoadMessage(MSG_FREE_PAGE_FILE), (int)(memory.dwAvailPageFile / kMemoryDivisor));
+  ReadMemory(&memory);
+  ReportAdd(LoadMessage(MSG_TOTAL_PHYSICAL), MemoryMb(memory.ullTotalPhys));
+  ReportAdd(LoadMessage(MSG_FREE_PHYSICAL), MemoryMb(memory.ullAvailPhys));
+  ReportAdd(LoadMessage(MSG_TOTAL_PAGE_FILE), MemoryMb(memory.ullTotalPageFile));
+  ReportAdd(LoadMessage(MSG_FREE_PAGE_FILE), MemoryMb(memory.ullAvailPageFile));
   return severity;
 }
 
@@ -103,7 +137,7 @@ int CheckSystemInfo(int level) {
 // count and the cluster size are divided first, as the figures always were,
 // so every volume below 2 Tb shows what 32-bit figures show; the product is
 // taken in 64 bits so that larger volumes keep their true size.
-static int ClustersToMb(DWORD clusters, ULONGLONG unit) {
+static int ClustersToMb(ULONGLONG clusters, ULONGLONG unit) {
   const ULONGLONG largest = 0x7FFFFFFF;
   ULONGLONG groups = clusters / 32;
   ULONGLONG mb;
@@ -111,6 +145,15 @@ static int ClustersToMb(DWORD clusters, ULONGLONG unit) {
   if (unit != 0 && groups > ~(ULONGLONG)0 / unit) return (int)largest;
   mb = groups * unit / 1024;
   return (int)(mb > largest ? largest : mb);
+}
+
+// Cluster sizes are powers of two (any other is left to the cluster counts):
+// a shift divides by one, and the library links without 64-bit division.
+static int IsPowerOfTwo(ULONGLONG value) { return value != 0 && (value & (value - 1)) == 0; }
+
+static ULONGLONG ClustersIn(ULONGLONG bytes, ULONGLONG clusterBytes) {
+  for (; clusterBytes > 1; clusterBytes >>= 1) bytes >>= 1;
+  return bytes;
 }
 
 static int DriveListUnavailable(void) {
@@ -143,7 +186,8 @@ int CheckDrives(int level) {
   for (root = drives; *root != '\0'; root += strlen(root) + 1) {
     char fileSystem[MAX_PATH];
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
-    ULONGLONG unit;
+    ULONGLONG unit, clusterBytes, freeBytes, totalBytes;
+    ULONGLONG freeCount, totalCount;
     int freeMb, totalMb;
 
     // Removable, network, CD-ROM and RAM drives count for nothing.
@@ -155,9 +199,21 @@ int CheckDrives(int level) {
     if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
       continue;
     }
-    unit = (ULONGLONG)bytesPerSector * sectorsPerCluster / 32;
-    freeMb = ClustersToMb(freeClusters, unit);
-    totalMb = ClustersToMb(totalClusters, unit);
+    // Beyond 2^32 clusters the counts above are the low 32 bits of the true
+    // ones; the byte counts, where the system has them, give them whole. The
+    // 32-bit counts are never more than the truth, so the larger one counts.
+    clusterBytes = (ULONGLONG)bytesPerSector * sectorsPerCluster;
+    freeCount = freeClusters;
+    totalCount = totalClusters;
+    if (IsPowerOfTwo(clusterBytes) && ReadDiskBytes(root, &freeBytes, &totalBytes)) {
+      freeBytes = ClustersIn(freeBytes, clusterBytes);
+      totalBytes = ClustersIn(totalBytes, clusterBytes);
+      if (freeBytes > freeCount) freeCount = freeBytes;
+      if (totalBytes > totalCount) totalCount = totalBytes;
+    }
+    unit = clusterBytes / 32;
+    freeMb = ClustersToMb(freeCount, unit);
+    totalMb = ClustersToMb(totalCount, unit);
     if (freeMb > largestFreeMb) largestFreeMb = freeMb;
     ReportAdd(LoadMessage(MSG_DRIVE_LINE), root, totalMb, freeMb, fileSystem);
   }

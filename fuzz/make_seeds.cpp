@@ -314,6 +314,8 @@ void OsVersionSeeds() {
   write("long_windows", Seed().NoFault(), 2, 4, 0, 1381, 4, 0xFF, "", "Service Pack 3");
   write("version_fails", Seed().Fault(0, 1), 2, 4, 0, 1381, 0, 0, "", "Service Pack 3");
   write("windows_fails", Seed().Fault(1, 1), 2, 3, 51, 1057, 0, 0, "", "Service Pack 4");
+  write("windows10", Seed().NoFault(), 2, 10, 0, 19045, 0, 0, "LanmanNT", "");
+  write("windows81_truth_fails", Seed().Fault(6, 1), 2, 6, 3, 9600, 0, 0, "WinNT", "");
 }
 
 void ConfiguredValuesSeeds() {

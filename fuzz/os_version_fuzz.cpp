@@ -1,7 +1,8 @@
 // The operating-system check over any version numbers, any CSD text, any
 // product type value and any Windows directory: the verdict is the one the
 // documented rules give for them, with the counter it names and its
-// messages, and never anything else.
+// messages, and never anything else; the version line names the true
+// version, not the one a program without a manifest is told.
 //
 // Input: a fault (2 bytes); the platform id (1 byte), major and minor
 // version (1 byte each), build (2 bytes); the report level (1 byte, modulo
@@ -68,7 +69,9 @@ void FuzzOsVersion(const uint8_t* data, size_t size) {
                       {"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegQueryValueExA", ERROR_ACCESS_DENIED},
                       {"malloc", ERROR_NOT_ENOUGH_MEMORY},
-                      {"realloc", ERROR_NOT_ENOUGH_MEMORY}});
+                      {"realloc", ERROR_NOT_ENOUGH_MEMORY},
+                      {"RtlGetVersion", 0},
+                      {"GetProcAddress", ERROR_PROC_NOT_FOUND}});
   sim::OsVersion version;
   version.platformId = input.Byte() % 4;
   version.major = input.Byte();
@@ -92,6 +95,19 @@ void FuzzOsVersion(const uint8_t* data, size_t size) {
   FUZZ_CHECK(WarningCount == expected.warnings && ErrorCount == expected.errors);
   // A failed allocation may cost the report entries, never the verdict.
   if (!fault.Is(4) && !fault.Is(5) && expected.message) FUZZ_CHECK(ReportHolds(expected.message));
+  // At level 0 the version line names the true version; without it (the call
+  // failed) GetVersionExA's, which says Windows 8 from 8.1 on.
+  bool nt = version.platformId == VER_PLATFORM_WIN32_NT && !(version.major == 3 && version.minor != 51);
+  if (level == 0 && !fault.Is(0, 1) && !fault.Is(4) && !fault.Is(5) && nt) {
+    bool shimmed = version.major > 6 || (version.major == 6 && version.minor > 2);
+    bool truthLost = fault.Is(6, 1) || fault.Is(7, 1);
+    std::string shown = truthLost && shimmed ? "6.2 (9200)"
+                                             : std::to_string(version.major) + "." +
+                                                   std::to_string(version.minor) + " (" +
+                                                   std::to_string(version.build) + ")";
+    std::vector<std::string> entries = ReportEntries();
+    FUZZ_CHECK(!entries.empty() && entries[0].find(" version " + shown) != std::string::npos);
+  }
   CheckReleased();
 }
 

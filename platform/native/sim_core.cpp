@@ -99,18 +99,28 @@ const std::map<DWORD, std::string>& DefaultSystemTexts() {
 
 constexpr uintptr_t kHostModule = 0x400000;
 constexpr uintptr_t kLibraryModule = 0x10000000;
+// Loaded in every process: the product looks up the calls of later versions there.
+constexpr uintptr_t kNtdllModule = 0x77F00000;
+constexpr uintptr_t kKernel32Module = 0x77E00000;
 
 void ResetCore() {
   CoreState& s = State();
   s = CoreState{};
   s.modules[kHostModule] = Module{"", true};
   s.modules[kLibraryModule] = Module{"cvnunist.dll", true};
+  s.modules[kNtdllModule] = Module{"ntdll.dll", false};
+  s.modules[kKernel32Module] = Module{"kernel32.dll", false};
   s.systemTexts = DefaultSystemTexts();
 }
 
 }  // namespace
 
 namespace detail {
+
+std::string ModuleName(HMODULE module) {
+  auto it = State().modules.find(reinterpret_cast<uintptr_t>(module));
+  return it == State().modules.end() ? std::string() : it->second.name;
+}
 
 bool ShouldFail(const char* api, DWORD* error) {
   CoreState& s = State();

@@ -65,6 +65,11 @@ size_t CountedSize(void* block);
 
 // Whether the simulated Windows version knows reparse points (2000 and later).
 bool KnowsReparsePoints();
+// Whether the simulated system is Windows NT major.minor or later.
+bool VersionAtLeast(DWORD major, DWORD minor);
+// The lower-case name of a module GetModuleHandleA hands out ("kernel32.dll"),
+// empty for the host or an unknown handle.
+std::string ModuleName(HMODULE module);
 
 // Does this byte start a character of two bytes in the code page in force?
 bool IsLeadByte(unsigned char c);

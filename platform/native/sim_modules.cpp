@@ -47,6 +47,25 @@ const std::vector<SystemLibrary>& SystemLibraries() {
   return libraries;
 }
 
+// Calls of later Windows versions in the libraries every process has loaded,
+// offered from the version that brought them; GetProcAddress finds nothing
+// else there.
+struct LaterCall {
+  const char* module;
+  const char* name;
+  FARPROC call;
+  DWORD major, minor;
+};
+
+const std::vector<LaterCall>& LaterCalls() {
+  static const std::vector<LaterCall> calls = {
+      {"kernel32.dll", "GetDiskFreeSpaceExA", Call(&GetDiskFreeSpaceExA), 4, 0},
+      {"kernel32.dll", "GlobalMemoryStatusEx", Call(&GlobalMemoryStatusEx), 5, 0},
+      {"ntdll.dll", "RtlGetVersion", Call(&RtlGetVersion), 5, 0},
+  };
+  return calls;
+}
+
 struct Loaded {
   const SystemLibrary* library;  // null for a file of the tree
   int references;
@@ -124,6 +143,16 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   DWORD error;
   if (detail::ShouldFail("GetProcAddress", &error)) {
     SetLastError(error);
+    return nullptr;
+  }
+  std::string loadedName = detail::ModuleName(hModule);
+  if (loadedName == "kernel32.dll" || loadedName == "ntdll.dll") {
+    for (const sim::LaterCall& entry : sim::LaterCalls()) {
+      if (loadedName == entry.module && std::string(entry.name) == lpProcName &&
+          detail::VersionAtLeast(entry.major, entry.minor))
+        return entry.call;
+    }
+    SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
   auto it = sim::Modules().loaded.find(reinterpret_cast<uintptr_t>(hModule));

@@ -74,6 +74,10 @@ void ResetSysinfo() {
 void SetOsVersion(const OsVersion& version) { Sysinfo().version = version; }
 
 bool detail::KnowsReparsePoints() { return Sysinfo().version.major >= 5; }
+bool detail::VersionAtLeast(DWORD major, DWORD minor) {
+  const OsVersion& v = Sysinfo().version;
+  return v.platformId == VER_PLATFORM_WIN32_NT && (v.major > major || (v.major == major && v.minor >= minor));
+}
 void SetProcessors(const Processors& processors) { Sysinfo().processors = processors; }
 void SetMemory(const Memory& memory) { Sysinfo().memory = memory; }
 void SetDrive(char letter, const Drive& drive) { Sysinfo().drives[DriveLetter(letter)] = drive; }
@@ -110,9 +114,11 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
     return FALSE;
   }
   const sim::OsVersion& v = sim::Sysinfo().version;
-  lpVersionInformation->dwMajorVersion = v.major;
-  lpVersionInformation->dwMinorVersion = v.minor;
-  lpVersionInformation->dwBuildNumber = v.build;
+  // Windows 8.1 and later pose as Windows 8 to a program without a manifest.
+  bool shimmed = v.platformId == VER_PLATFORM_WIN32_NT && (v.major > 6 || (v.major == 6 && v.minor > 2));
+  lpVersionInformation->dwMajorVersion = shimmed ? 6 : v.major;
+  lpVersionInformation->dwMinorVersion = shimmed ? 2 : v.minor;
+  lpVersionInformation->dwBuildNumber = shimmed ? 9200 : v.build;
   lpVersionInformation->dwPlatformId = v.platformId;
   size_t length = v.csd.size() < sizeof lpVersionInformation->szCSDVersion
                       ? v.csd.size()
@@ -120,6 +126,23 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
   std::memcpy(lpVersionInformation->szCSDVersion, v.csd.data(), length);
   lpVersionInformation->szCSDVersion[length] = '\0';
   return TRUE;
+}
+
+LONG WINAPI RtlGetVersion(LPOSVERSIONINFOW lpVersionInformation) {
+  DWORD error;
+  // Documented to succeed always; a scripted failure stands for a system that does not.
+  if (detail::ShouldFail("RtlGetVersion", &error)) return STATUS_INVALID_PARAMETER;
+  const sim::OsVersion& v = sim::Sysinfo().version;
+  lpVersionInformation->dwMajorVersion = v.major;
+  lpVersionInformation->dwMinorVersion = v.minor;
+  lpVersionInformation->dwBuildNumber = v.build;
+  lpVersionInformation->dwPlatformId = v.platformId;
+  size_t length = v.csd.size() < 127 ? v.csd.size() : 127;
+  for (size_t i = 0; i < length; ++i) {
+    lpVersionInformation->szCSDVersion[i] = static_cast<unsigned char>(v.csd[i]);
+  }
+  lpVersionInformation->szCSDVersion[length] = 0;
+  return STATUS_SUCCESS;
 }
 
 // A void call: a scripted failure leaves the record as it was.
@@ -153,15 +176,43 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer) {
     return;
   }
   const sim::Memory& m = sim::Sysinfo().memory;
+  // NT 3.51 and 4.0 keep the low 32 bits; later versions stop at 2 Gb for a
+  // program that is not large-address-aware (MSDN, GlobalMemoryStatus).
+  bool capped = detail::VersionAtLeast(5, 0);
+  auto figure = [capped](ULONGLONG bytes) {
+    if (capped) return static_cast<DWORD>(bytes > 0x7FFFFFFFu ? 0x7FFFFFFFu : bytes);
+    return static_cast<DWORD>(bytes);
+  };
   lpBuffer->dwLength = sizeof(MEMORYSTATUS);
-  lpBuffer->dwMemoryLoad =
-      m.totalPhys == 0 ? 0 : static_cast<DWORD>(100 - uint64_t{m.availPhys} * 100 / m.totalPhys);
-  lpBuffer->dwTotalPhys = m.totalPhys;
-  lpBuffer->dwAvailPhys = m.availPhys;
-  lpBuffer->dwTotalPageFile = m.totalPageFile;
-  lpBuffer->dwAvailPageFile = m.availPageFile;
-  lpBuffer->dwTotalVirtual = m.totalVirtual;
-  lpBuffer->dwAvailVirtual = m.availVirtual;
+  lpBuffer->dwMemoryLoad = m.totalPhys == 0 ? 0 : static_cast<DWORD>(100 - m.availPhys * 100 / m.totalPhys);
+  lpBuffer->dwTotalPhys = figure(m.totalPhys);
+  lpBuffer->dwAvailPhys = figure(m.availPhys);
+  lpBuffer->dwTotalPageFile = figure(m.totalPageFile);
+  lpBuffer->dwAvailPageFile = figure(m.availPageFile);
+  lpBuffer->dwTotalVirtual = figure(m.totalVirtual);
+  lpBuffer->dwAvailVirtual = figure(m.availVirtual);
+}
+
+BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX lpBuffer) {
+  DWORD error;
+  if (detail::ShouldFail("GlobalMemoryStatusEx", &error)) {
+    SetLastError(error);
+    return FALSE;
+  }
+  if (lpBuffer->dwLength != sizeof(MEMORYSTATUSEX)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const sim::Memory& m = sim::Sysinfo().memory;
+  lpBuffer->dwMemoryLoad = m.totalPhys == 0 ? 0 : static_cast<DWORD>(100 - m.availPhys * 100 / m.totalPhys);
+  lpBuffer->ullTotalPhys = m.totalPhys;
+  lpBuffer->ullAvailPhys = m.availPhys;
+  lpBuffer->ullTotalPageFile = m.totalPageFile;
+  lpBuffer->ullAvailPageFile = m.availPageFile;
+  lpBuffer->ullTotalVirtual = m.totalVirtual;
+  lpBuffer->ullAvailVirtual = m.availVirtual;
+  lpBuffer->ullAvailExtendedVirtual = 0;
+  return TRUE;
 }
 
 // "A:\<NUL>C:\<NUL><NUL>": the length without the final NUL, or, when the
@@ -254,8 +305,23 @@ BOOL WINAPI GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerCluster
   if (!drive) return FALSE;
   if (lpSectorsPerCluster) *lpSectorsPerCluster = drive->sectorsPerCluster;
   if (lpBytesPerSector) *lpBytesPerSector = drive->bytesPerSector;
-  if (lpNumberOfFreeClusters) *lpNumberOfFreeClusters = drive->freeClusters;
-  if (lpTotalNumberOfClusters) *lpTotalNumberOfClusters = drive->totalClusters;
+  // 32 bits of a count: the low ones.
+  if (lpNumberOfFreeClusters) *lpNumberOfFreeClusters = static_cast<DWORD>(drive->freeClusters);
+  if (lpTotalNumberOfClusters) *lpTotalNumberOfClusters = static_cast<DWORD>(drive->totalClusters);
+  return TRUE;
+}
+
+// Of a root, like GetDiskFreeSpaceA (Windows takes any directory). No quotas:
+// the caller may use every free byte.
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
+                                PULARGE_INTEGER lpTotalNumberOfBytes,
+                                PULARGE_INTEGER lpTotalNumberOfFreeBytes) {
+  const sim::Drive* drive = ReadyVolume("GetDiskFreeSpaceExA", lpDirectoryName, &sim::Drive::spaceError);
+  if (!drive) return FALSE;
+  ULONGLONG cluster = ULONGLONG{drive->sectorsPerCluster} * drive->bytesPerSector;
+  if (lpFreeBytesAvailableToCaller) lpFreeBytesAvailableToCaller->QuadPart = drive->freeClusters * cluster;
+  if (lpTotalNumberOfBytes) lpTotalNumberOfBytes->QuadPart = drive->totalClusters * cluster;
+  if (lpTotalNumberOfFreeBytes) lpTotalNumberOfFreeBytes->QuadPart = drive->freeClusters * cluster;
   return TRUE;
 }
 

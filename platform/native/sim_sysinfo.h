@@ -8,7 +8,10 @@
 
 namespace sim {
 
-// A fresh machine is Windows NT 4.0 build 1381 "Service Pack 3".
+// A fresh machine is Windows NT 4.0 build 1381 "Service Pack 3". From
+// Windows 8.1 (6.3) on GetVersionExA tells a program without a compatibility
+// manifest, as every host here is, that it runs on Windows 8 (6.2 build
+// 9200); RtlGetVersion tells the truth.
 struct OsVersion {
   DWORD platformId = VER_PLATFORM_WIN32_NT;
   DWORD major = 4;
@@ -27,20 +30,25 @@ struct Processors {
 };
 void SetProcessors(const Processors& processors);
 
-// Byte counts GlobalMemoryStatus reports. A fresh machine has 64 Mb of memory.
+// The machine's byte counts, as GlobalMemoryStatusEx reports them. A fresh
+// machine has 64 Mb of memory. GlobalMemoryStatus has 32 bits for each:
+// Windows NT 3.51 and 4.0 give the low 32 bits of a larger figure, Windows
+// 2000 and later at most 2 Gb to a program that is not large-address-aware.
 struct Memory {
-  DWORD totalPhys = 64u << 20;
-  DWORD availPhys = 20u << 20;
-  DWORD totalPageFile = 100u << 20;
-  DWORD availPageFile = 70u << 20;
-  DWORD totalVirtual = 0x7FFE0000u;
-  DWORD availVirtual = 0x7FA00000u;
+  ULONGLONG totalPhys = 64u << 20;
+  ULONGLONG availPhys = 20u << 20;
+  ULONGLONG totalPageFile = 100u << 20;
+  ULONGLONG availPageFile = 70u << 20;
+  ULONGLONG totalVirtual = 0x7FFE0000u;
+  ULONGLONG availVirtual = 0x7FA00000u;
 };
 void SetMemory(const Memory& memory);
 
 // One logical drive. GetVolumeInformationA fails with volumeError when it is
 // not 0 (ERROR_NOT_READY for an empty floppy or CD-ROM drive), and
-// GetDiskFreeSpaceA fails with spaceError likewise.
+// GetDiskFreeSpaceA fails with spaceError likewise. Cluster counts beyond
+// 32 bits reach GetDiskFreeSpaceA as their low 32 bits; GetDiskFreeSpaceExA
+// gives the true byte counts.
 struct Drive {
   UINT type = DRIVE_FIXED;
   std::string fileSystem = "NTFS";
@@ -49,8 +57,8 @@ struct Drive {
   DWORD volumeError = 0;
   DWORD sectorsPerCluster = 8;
   DWORD bytesPerSector = 512;
-  DWORD freeClusters = 131072;
-  DWORD totalClusters = 262144;
+  ULONGLONG freeClusters = 131072;
+  ULONGLONG totalClusters = 262144;
   DWORD spaceError = 0;
 };
 // A fresh machine has A: (removable, no disk in it), C: (fixed, NTFS, 1 Gb

@@ -25,6 +25,24 @@ typedef OSVERSIONINFOA OSVERSIONINFO;
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 
+// The record RtlGetVersion (ntdll, Windows 2000 and later) fills: 276 bytes.
+// The CSD text is UTF-16; WCHAR is wider here, so its units are WORDs.
+typedef struct _OSVERSIONINFOW {
+  DWORD dwOSVersionInfoSize;  // 276; the extended record (284) has more fields
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  WORD szCSDVersion[128];
+} OSVERSIONINFOW, *POSVERSIONINFOW, *LPOSVERSIONINFOW;
+
+#define STATUS_SUCCESS 0L
+#define STATUS_INVALID_PARAMETER ((LONG)0xC000000DL)
+
+// The true version: not shimmed for programs without a compatibility
+// manifest, as GetVersionExA is from Windows 8.1 on.
+LONG WINAPI RtlGetVersion(LPOSVERSIONINFOW lpVersionInformation);
+
 // ---- Processor ------------------------------------------------------------------
 #define PROCESSOR_ARCHITECTURE_INTEL 0
 #define PROCESSOR_ARCHITECTURE_MIPS 1
@@ -73,6 +91,21 @@ typedef struct _MEMORYSTATUS {
 
 void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS lpBuffer);
 
+// Windows 2000 and later: the figures in 64 bits. The record is 64 bytes.
+typedef struct _MEMORYSTATUSEX {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  ULONGLONG ullTotalPhys;
+  ULONGLONG ullAvailPhys;
+  ULONGLONG ullTotalPageFile;
+  ULONGLONG ullAvailPageFile;
+  ULONGLONG ullTotalVirtual;
+  ULONGLONG ullAvailVirtual;
+  ULONGLONG ullAvailExtendedVirtual;
+} MEMORYSTATUSEX, *LPMEMORYSTATUSEX;
+
+BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX lpBuffer);
+
 // ---- Drives and volumes -----------------------------------------------------------
 #define DRIVE_UNKNOWN 0
 #define DRIVE_NO_ROOT_DIR 1
@@ -96,6 +129,19 @@ BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffe
 BOOL WINAPI GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerCluster,
                               LPDWORD lpBytesPerSector, LPDWORD lpNumberOfFreeClusters,
                               LPDWORD lpTotalNumberOfClusters);
+
+typedef union _ULARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    DWORD HighPart;
+  };
+  ULONGLONG QuadPart;
+} ULARGE_INTEGER, *PULARGE_INTEGER;
+
+// Windows NT 4.0 and later: byte counts in 64 bits.
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName, PULARGE_INTEGER lpFreeBytesAvailableToCaller,
+                                PULARGE_INTEGER lpTotalNumberOfBytes,
+                                PULARGE_INTEGER lpTotalNumberOfFreeBytes);
 
 #ifdef __cplusplus
 }

@@ -218,3 +218,137 @@ NATIVE_CASE(kArea, "a drive without a disk is not ready") {
 #endif
 
 }  // namespace
+
+// ---- Calls of later versions, looked up at run time ---------------------------
+
+namespace {
+
+typedef LONG(WINAPI* TrueVersionCall)(OSVERSIONINFOW*);
+
+// The true version from ntdll (Windows 2000 on); false where there is none.
+bool TrueVersion(OSVERSIONINFOW* version) {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  FARPROC found = ntdll ? GetProcAddress(ntdll, "RtlGetVersion") : nullptr;
+  if (!found) return false;
+  TrueVersionCall call;
+  std::memcpy(&call, &found, sizeof call);
+  std::memset(version, 0, sizeof *version);
+  version->dwOSVersionInfoSize = sizeof *version;
+  return call(version) == 0;
+}
+
+CASE(kArea, "the true version from 2000 on is the version record's, which says 6.2 build 9200 from 8.1 on") {
+  // MSDN, GetVersionEx: a program without a manifest for Windows 8.1 or 10 is told Windows 8.
+  OSVERSIONINFOA info;
+  info.dwOSVersionInfoSize = sizeof info;
+  REQUIRE(GetVersionExA(&info));
+  OSVERSIONINFOW truth;
+  CHECK_EQ(sizeof truth, 276);
+  if (!TrueVersion(&truth)) {
+    CHECK(info.dwMajorVersion < 5);  // Windows NT 3.51 and 4.0 have none
+    return;
+  }
+  CHECK_EQ(truth.dwPlatformId, info.dwPlatformId);
+  bool shimmed = truth.dwMajorVersion > 6 || (truth.dwMajorVersion == 6 && truth.dwMinorVersion > 2);
+  CHECK_EQ(info.dwMajorVersion, shimmed ? 6u : truth.dwMajorVersion);
+  CHECK_EQ(info.dwMinorVersion, shimmed ? 2u : truth.dwMinorVersion);
+  CHECK_EQ(info.dwBuildNumber, shimmed ? 9200u : truth.dwBuildNumber);
+}
+
+CASE(kArea, "the 64-bit memory status wants its own record length, else 87") {
+  MEMORYSTATUSEX status;
+  std::memset(&status, 0xcc, sizeof status);
+  status.dwLength = sizeof status;
+  REQUIRE(GlobalMemoryStatusEx(&status));
+  CHECK_EQ(sizeof status, 64);
+  CHECK(status.ullTotalPhys > 0);
+  CHECK(status.ullAvailPhys <= status.ullTotalPhys);
+  CHECK(status.dwMemoryLoad <= 100);
+  status.dwLength = sizeof(MEMORYSTATUS);
+  SetLastError(0xdeadbeef);
+  CHECK(!GlobalMemoryStatusEx(&status));
+  CHECK_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+CASE(kArea, "the byte counts of C are its cluster counts times the cluster size") {
+  DWORD sectors = 0, bytes = 0, freeClusters = 0, total = 0;
+  REQUIRE(GetDiskFreeSpaceA("C:\\", &sectors, &bytes, &freeClusters, &total));
+  ULARGE_INTEGER available, totalBytes, totalFree;
+  REQUIRE(GetDiskFreeSpaceExA("C:\\", &available, &totalBytes, &totalFree));
+  ULONGLONG cluster = ULONGLONG{sectors} * bytes;
+  // Below 2^32 clusters; the other engineers' files may change the free space.
+  CHECK_EQ(totalBytes.QuadPart / cluster, total);
+  CHECK(available.QuadPart <= totalBytes.QuadPart);
+  CHECK(totalFree.QuadPart <= totalBytes.QuadPart);
+}
+
+CASE(kArea, "the byte counts of a letter without a drive give 3") {
+  ULARGE_INTEGER available, totalBytes, totalFree;
+  SetLastError(0xdeadbeef);
+  CHECK(!GetDiskFreeSpaceExA("Q:\\", &available, &totalBytes, &totalFree));
+  CHECK_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kArea, "calls of later versions are found from the version that brought them, else 127") {
+  struct Posture {
+    DWORD major, minor;
+    bool diskBytes, memory, trueVersion;
+  };
+  const Posture postures[] = {{3, 51, false, false, false}, {4, 0, true, false, false},
+                              {5, 0, true, true, true},     {10, 0, true, true, true}};
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  REQUIRE(kernel32 != nullptr && ntdll != nullptr);
+  for (const Posture& posture : postures) {
+    sim::OsVersion version;
+    version.major = posture.major;
+    version.minor = posture.minor;
+    sim::SetOsVersion(version);
+    const std::pair<FARPROC, bool> found[] = {
+        {GetProcAddress(kernel32, "GetDiskFreeSpaceExA"), posture.diskBytes},
+        {GetProcAddress(kernel32, "GlobalMemoryStatusEx"), posture.memory},
+        {GetProcAddress(ntdll, "RtlGetVersion"), posture.trueVersion}};
+    for (const auto& call : found) CHECK_EQ(call.first != nullptr, call.second);
+    SetLastError(0);
+    CHECK(GetProcAddress(ntdll, "GlobalMemoryStatusEx") == nullptr);
+    CHECK_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  }
+}
+
+NATIVE_CASE(kArea, "the 32-bit memory figures keep NT 4.0's low 32 bits and stop at 2 Gb from 2000 on") {
+  // MSDN, GlobalMemoryStatus: 2 Gb for a program that is not large-address-aware.
+  sim::Memory memory;
+  memory.totalPhys = 5ull << 30;
+  memory.availPhys = 3ull << 30;
+  sim::SetMemory(memory);
+  MEMORYSTATUS status;
+  status.dwLength = sizeof status;
+  GlobalMemoryStatus(&status);
+  CHECK_EQ(status.dwTotalPhys, 1u << 30);
+  CHECK_EQ(status.dwAvailPhys, 3u << 30);
+  sim::OsVersion version;
+  version.major = 5;
+  sim::SetOsVersion(version);
+  GlobalMemoryStatus(&status);
+  CHECK_EQ(status.dwTotalPhys, 0x7FFFFFFFu);
+  CHECK_EQ(status.dwAvailPhys, 0x7FFFFFFFu);
+}
+
+NATIVE_CASE(kArea, "a drive beyond 2^32 clusters gives the low 32 bits of its counts and its whole bytes") {
+  sim::Drive drive;
+  drive.totalClusters = (1ull << 32) + 10240;
+  drive.freeClusters = 1ull << 32;
+  sim::SetDrive('G', drive);
+  DWORD sectors = 0, bytes = 0, freeClusters = 0, total = 0;
+  REQUIRE(GetDiskFreeSpaceA("G:\\", &sectors, &bytes, &freeClusters, &total));
+  CHECK_EQ(total, 10240u);
+  CHECK_EQ(freeClusters, 0u);
+  ULARGE_INTEGER available, totalBytes, totalFree;
+  REQUIRE(GetDiskFreeSpaceExA("G:\\", &available, &totalBytes, &totalFree));
+  CHECK_EQ(totalBytes.QuadPart, ((1ull << 32) + 10240) * 4096);
+  CHECK_EQ(available.QuadPart, (1ull << 32) * 4096);
+}
+#endif
+
+}  // namespace

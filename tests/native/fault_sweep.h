@@ -92,6 +92,9 @@ inline const std::vector<ApiFailure>& Failures() {
       {"GetDriveTypeA", ERROR_NOT_READY},
       {"GetVolumeInformationA", ERROR_NOT_READY},
       {"GetDiskFreeSpaceA", ERROR_NOT_READY},
+      {"GetDiskFreeSpaceExA", ERROR_NOT_READY},
+      {"GlobalMemoryStatusEx", ERROR_INVALID_PARAMETER},
+      {"RtlGetVersion", kNoFailureCode},  // its NTSTATUS result says it
       {"GetComputerNameA", ERROR_BUFFER_OVERFLOW},
       {"GetWindowsDirectoryA", ERROR_NOT_ENOUGH_MEMORY},
       {"GetSystemDirectoryA", ERROR_NOT_ENOUGH_MEMORY},

@@ -193,6 +193,25 @@ std::function<int()> Validate(int level) {
   };
 }
 
+// A machine of today: Windows 10, whose calls of later versions the report
+// looks up, with 24 Gb of memory and a 17 Tb drive.
+void Windows10() {
+  sim::OsVersion version;
+  version.major = 10;
+  version.minor = 0;
+  version.build = 19045;
+  version.csd = "";
+  sim::SetOsVersion(version);
+  sim::Memory memory;
+  memory.totalPhys = 24ull << 30;
+  memory.availPhys = 20ull << 30;
+  sim::SetMemory(memory);
+  sim::Drive large;
+  large.totalClusters = 17ull << 28;
+  large.freeClusters = 1ull << 28;
+  sim::SetDrive('E', large);
+}
+
 void Silent() { sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -a -f\"C:\\x\\DeIsL1.isu\""); }
 void AttendedAnswering(int answer) {
   sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -f\"C:\\x\\DeIsL1.isu\"");
@@ -257,6 +276,7 @@ std::vector<EntryPoint> EntryPoints() {
   };
   return {
       {"full report -eventlogs", [] {}, FullReport, Severity, true, Nothing},
+      {"full report on Windows 10", Windows10, FullReport, Severity, true, Nothing},
       {"ValidateEnvironment level 0", [] {}, Validate(0), Severity, true, Nothing},
       {"ValidateEnvironment level 1", [] {}, Validate(1), Severity, true, Nothing},
       {"ValidateEnvironment level 2", [] {}, Validate(2), Severity, true, Nothing},

@@ -144,10 +144,11 @@ TEST_F(OsVersionTest, AboveLevel0OnlyOlderFilesUnderTheWarningHeading) {
   EXPECT_EQ(WarningCount, 1u);
 }
 
-TEST_F(OsVersionTest, ProductLabelIsServerOnlyWhenTheTypeSaysServer) {
+TEST_F(OsVersionTest, ProductLabelIsServerOnlyWhenTheTypeSaysServerOrDomainController) {
   const std::pair<const char*, const char*> types[] = {
       {"ServerNT", "Server"},   {"SERVERNT", "Server"},           {"LargeServer", "Server"},
-      {"WinNT", "Workstation"}, {"LanmanNT", "Workstation"},      {"", "Workstation"},
+      {"WinNT", "Workstation"}, {"LanmanNT", "Server"},           {"LANMANNT", "Server"},
+      {"LanmanNT2", "Workstation"}, {"", "Workstation"},
       {"Serve", "Workstation"}, {"S e r v e r", "Workstation"},
   };
   for (const auto& type : types) {
@@ -255,6 +256,37 @@ TEST_F(OsVersionTest, LaterMajorVersionsPassWithoutComparison) {
   EXPECT_EQ(CheckOsVersion(REPORT_ALL), SEV_INFORMATION);
   EXPECT_EQ(Entries(), (Strings{VersionLine("Workstation", "6.1", 7601), Csd("Service Pack 1")}));
   EXPECT_STREQ(WindowsDirectory, "C:\\WINNT");
+}
+
+TEST_F(OsVersionTest, Windows81And10ShowTheirTrueVersionNotTheOneGivenWithoutAManifest) {
+  const std::pair<DWORD, DWORD> versions[] = {{6, 3}, {10, 0}};
+  for (const auto& version : versions) {
+    ReportDiscard();
+    SetVersion(version.first, version.second, 19045, "");
+    EXPECT_EQ(CheckOsVersion(REPORT_ALL), SEV_INFORMATION);
+    EXPECT_EQ(Entries(), (Strings{VersionLine("Workstation",
+                                              std::to_string(version.first) + "." +
+                                                  std::to_string(version.second),
+                                              19045),
+                                  "\n"}));
+  }
+  // Without the true version the shimmed one is all there is.
+  ReportDiscard();
+  sim::FailCall("RtlGetVersion", 0);
+  CheckOsVersion(REPORT_ALL);
+  EXPECT_EQ(Entries().at(0), VersionLine("Workstation", "6.2", 9200));
+  ExpectNothingHeld();
+}
+
+TEST_F(OsVersionTest, TrueVersionIsAskedFromWindows2000OnAndDecidesAsBefore) {
+  SetVersion(4, 0, 1381, "Service Pack 6");
+  CheckOsVersion(REPORT_ALL);
+  EXPECT_EQ(sim::CallCount("RtlGetVersion"), 0);
+  SetVersion(5, 1, 2600, "Service Pack 3");
+  EXPECT_EQ(CheckOsVersion(REPORT_WARNINGS), SEV_ERROR);
+  SetVersion(5, 0, 2195, "");
+  EXPECT_EQ(CheckOsVersion(REPORT_WARNINGS), SEV_ERROR);
+  EXPECT_EQ(sim::CallCount("RtlGetVersion"), 2);
 }
 
 TEST_F(OsVersionTest, Nt351WithoutWindowsDirectoryWarnsBeforeItsServicePackIsJudged) {

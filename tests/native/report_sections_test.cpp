@@ -97,11 +97,11 @@ TEST_F(SystemSectionsTest, QuietLevelPrintsTheProcessorSectionAloneWithoutTheHea
   // An unknown processor is a warning of the second section; the first one,
   // which holds the heading, found nothing and is discarded.
   sim::Processors processors;
-  processors.level = 15;
+  processors.level = 2;
   sim::SetProcessors(processors);
   std::string body = Report({"-warnings"});
   EXPECT_TRUE(StartsWith(body, std::string(kProcessorLines) +
-                                   "Unknown.\n     Unknown Processor type \"15\" may not supported.\n"
+                                   "Unknown.\n     Unknown Processor type \"2\" may not supported.\n"
                                    "      Contact Velmora Software for updated status.\n" +
                                    kDirectoryAndMemory))
       << body;

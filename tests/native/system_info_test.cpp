@@ -88,7 +88,7 @@ TEST_F(SystemInfoTest, An80386CountsOneErrorAndTheSectionGoesOn) {
 }
 
 TEST_F(SystemInfoTest, UnknownLevelsContinueTheLineWithAWarning) {
-  for (WORD level : {15, 0, 2, 7}) {
+  for (WORD level : {0, 2}) {
     ReportDiscard();
     SetProcessorLevel(level);
     EXPECT_EQ(CheckSystemInfo(REPORT_WARNINGS), SEV_WARNING) << level;
@@ -97,8 +97,19 @@ TEST_F(SystemInfoTest, UnknownLevelsContinueTheLineWithAWarning) {
                                    "updated status.");
     EXPECT_EQ(Entries()[4], "\n");
   }
-  EXPECT_EQ(WarningCount, 4u);
+  EXPECT_EQ(WarningCount, 2u);
   EXPECT_EQ(ErrorCount, 0u);
+}
+
+TEST_F(SystemInfoTest, LevelsAboveSixAreLaterGenerationsNamedLikeTheNewest) {
+  // Pentium 4, a level just above, today's AMD processors, the largest level.
+  for (WORD level : {15, 7, 23, 25, 65535}) {
+    ReportDiscard();
+    SetProcessorLevel(level);
+    EXPECT_EQ(CheckSystemInfo(REPORT_WARNINGS), SEV_INFORMATION) << level;
+    EXPECT_EQ(ProcessorName(), "Pentium Pro") << level;
+  }
+  EXPECT_EQ(WarningCount + ErrorCount, 0u);
 }
 
 TEST_F(SystemInfoTest, OtherArchitectureAddsOnlyItsErrorAndLeavesTheDirectoryAlone) {
@@ -159,6 +170,98 @@ TEST_F(SystemInfoTest, MemoryIsDividedBy1048567) {
   EXPECT_EQ(entries[7], "       Free physical memory 64 Mb\n");
   EXPECT_EQ(entries[8], "       Total page file size 1 Mb\n");
   EXPECT_EQ(entries[9], "       Free page file 0 Mb\n");
+}
+
+void SetVersion(DWORD major, DWORD minor, DWORD build) {
+  sim::OsVersion version;
+  version.major = major;
+  version.minor = minor;
+  version.build = build;
+  version.csd = "";
+  sim::SetOsVersion(version);
+}
+
+struct Posture {
+  const char* name;
+  DWORD major, minor, build;
+};
+const Posture kNt351{"NT 3.51", 3, 51, 1057}, kNt4{"NT 4.0", 4, 0, 1381}, k2000{"2000", 5, 0, 2195},
+    kXp{"XP", 5, 1, 2600}, k10{"10", 10, 0, 19045};
+
+// The four memory lines: entries 6 to 9.
+Strings MemoryLines(int total, int free, int pageTotal, int pageFree) {
+  return {"       Total physical Memory " + std::to_string(total) + " Mb\n",
+          "       Free physical memory " + std::to_string(free) + " Mb\n",
+          "       Total page file size " + std::to_string(pageTotal) + " Mb\n",
+          "       Free page file " + std::to_string(pageFree) + " Mb\n"};
+}
+
+Strings MemoryShown(const Strings& entries) {
+  return entries.size() == 10 ? Strings(entries.begin() + 6, entries.end()) : entries;
+}
+
+// 24 Gb of memory, 20 free, a page file of 1 Tb with 5 Gb free.
+sim::Memory MachineOfToday() {
+  sim::Memory memory;
+  memory.totalPhys = 24ull << 30;
+  memory.availPhys = 20ull << 30;
+  memory.totalPageFile = 1ull << 40;
+  memory.availPageFile = 5ull << 30;
+  return memory;
+}
+
+TEST_F(SystemInfoTest, MemoryBeyondFourGbIsShownWholeFromWindows2000On) {
+  // Divided by 1,048,567: 24 Gb is 24576 Mb, 1 Tb 1048585.
+  sim::SetMemory(MachineOfToday());
+  for (const Posture& posture : {k2000, kXp, k10}) {
+    ReportDiscard();
+    SetVersion(posture.major, posture.minor, posture.build);
+    EXPECT_EQ(CheckSystemInfo(REPORT_ALL), SEV_INFORMATION) << posture.name;
+    EXPECT_EQ(MemoryShown(Entries()), MemoryLines(24576, 20480, 1048585, 5120)) << posture.name;
+  }
+  EXPECT_EQ(sim::CallCount("GlobalMemoryStatus"), 0);
+}
+
+TEST_F(SystemInfoTest, WindowsNtBefore2000KeepsItsThirtyTwoBitFigures) {
+  // NT 3.51 and 4.0 have no 64-bit figures: the low 32 bits of 5 Gb are 1 Gb.
+  sim::Memory memory = MachineOfToday();
+  memory.totalPhys = 5ull << 30;
+  memory.availPhys = 4ull << 30;
+  sim::SetMemory(memory);
+  for (const Posture& posture : {kNt351, kNt4}) {
+    ReportDiscard();
+    SetVersion(posture.major, posture.minor, posture.build);
+    CheckSystemInfo(REPORT_ALL);
+    EXPECT_EQ(MemoryShown(Entries()), MemoryLines(1024, 0, 0, 1024)) << posture.name;
+  }
+  EXPECT_EQ(sim::CallCount("GlobalMemoryStatusEx"), 0);
+}
+
+TEST_F(SystemInfoTest, FailedSixtyFourBitFiguresFallBackToTheThirtyTwoBitOnes) {
+  // Windows 10 gives a program that is not large-address-aware at most 2 Gb.
+  sim::SetMemory(MachineOfToday());
+  SetVersion(k10.major, k10.minor, k10.build);
+  sim::FailCall("GlobalMemoryStatusEx", ERROR_INVALID_PARAMETER);
+  CheckSystemInfo(REPORT_ALL);
+  EXPECT_EQ(MemoryShown(Entries()), MemoryLines(2048, 2048, 2048, 2048));
+  ReportDiscard();
+  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND);
+  CheckSystemInfo(REPORT_ALL);
+  EXPECT_EQ(MemoryShown(Entries()), MemoryLines(2048, 2048, 2048, 2048));
+  EXPECT_EQ(sim::CallCount("GlobalMemoryStatus"), 2);
+}
+
+TEST_F(SystemInfoTest, MemoryFiguresStopAtTheLargestTheReportPrints) {
+  // 2^31 - 1 Mb of 1,048,567 bytes is the largest; 2^64 - 1 bytes is far beyond.
+  sim::Memory memory;
+  memory.totalPhys = ~0ull;
+  memory.availPhys = 2147483647ull * 1048567;
+  memory.totalPageFile = 2147483648ull * 1048567;
+  memory.availPageFile = 2147483647ull * 1048567 - 1;
+  sim::SetMemory(memory);
+  SetVersion(k10.major, k10.minor, k10.build);
+  CheckSystemInfo(REPORT_ALL);
+  EXPECT_EQ(MemoryShown(Entries()), MemoryLines(2147483647, 2147483647, 2147483647, 2147483646));
 }
 
 class DrivesTest : public CheckTest {
@@ -326,6 +429,64 @@ TEST_F(DrivesTest, VolumesOfTwoTbAndMoreShowTheirTrueSize) {
   EXPECT_EQ(Entries(), (Strings{kDriveHeader, DriveLine("C:\\", 2097152, 2097152, "NTFS"),
                                 DriveLine("E:\\", 268435454, 268435452, "NTFS"),
                                 DriveLine("F:\\", 16777215, 3145728, "NTFS")}));
+}
+
+// 4 Kb clusters: 17 Tb; 64 Tb; 16 Tb and 40 Mb (10240 clusters over 2^32),
+// all of it free.
+const ULONGLONG k17Tb = 17ull << 28, k64Tb = 1ull << 34, k16TbAnd40Mb = (1ull << 32) + 10240;
+
+void SetLargeDrives() {
+  sim::Drive drive = Fixed("NTFS", 512, 8, 0, 0);
+  drive.totalClusters = k17Tb;
+  drive.freeClusters = 1ull << 28;  // 1 Tb
+  sim::SetDrive('E', drive);
+  drive.totalClusters = drive.freeClusters = k64Tb;
+  sim::SetDrive('F', drive);
+  drive.totalClusters = drive.freeClusters = k16TbAnd40Mb;
+  sim::SetDrive('G', drive);
+}
+
+TEST_F(DrivesTest, DrivesBeyondTwoToTheThirtyTwoClustersShowTheirTrueSizeFromNt4On) {
+  SetLargeDrives();
+  for (const Posture& posture : {kNt4, k2000, kXp, k10}) {
+    ReportDiscard();
+    SetVersion(posture.major, posture.minor, posture.build);
+    EXPECT_EQ(CheckDrives(REPORT_ALL), SEV_INFORMATION) << posture.name;
+    EXPECT_EQ(Entries(), (Strings{kDriveHeader, DriveLine("E:\\", 17825792, 1048576, "NTFS"),
+                                  DriveLine("F:\\", 67108864, 67108864, "NTFS"),
+                                  DriveLine("G:\\", 16777256, 16777256, "NTFS")}))
+        << posture.name;
+  }
+  EXPECT_EQ(ErrorCount, 0u);
+}
+
+TEST_F(DrivesTest, WithoutByteCountsNt351SeesTheLowThirtyTwoBitsOfTheCounts) {
+  SetLargeDrives();
+  SetVersion(kNt351.major, kNt351.minor, kNt351.build);
+  EXPECT_EQ(CheckDrives(REPORT_ALL), SEV_INFORMATION);
+  EXPECT_EQ(Entries(), (Strings{kDriveHeader, DriveLine("E:\\", 1048576, 1048576, "NTFS"),
+                                DriveLine("F:\\", 0, 0, "NTFS"), DriveLine("G:\\", 40, 40, "NTFS")}));
+  EXPECT_EQ(sim::CallCount("GetDiskFreeSpaceExA"), 0);
+}
+
+TEST_F(DrivesTest, FailedByteCountsFallBackToTheClusterCounts) {
+  sim::Drive drive = Fixed("NTFS", 512, 8, 0, 0);
+  drive.totalClusters = drive.freeClusters = k16TbAnd40Mb;
+  sim::SetDrive('G', drive);
+  SetVersion(kXp.major, kXp.minor, kXp.build);
+  sim::FailCall("GetDiskFreeSpaceExA", ERROR_NOT_READY);
+  EXPECT_EQ(CheckDrives(REPORT_ALL), SEV_ERROR);
+  EXPECT_EQ(Entries(), (Strings{kDriveHeader, DriveLine("G:\\", 40, 40, "NTFS"), TooLittleSpace(40)}));
+}
+
+TEST_F(DrivesTest, ClusterSizesNotAPowerOfTwoKeepTheClusterCounts) {
+  // 1536-byte clusters: unit 48; a cluster size of 0 shows 0.
+  SetVersion(kXp.major, kXp.minor, kXp.build);
+  sim::SetDrive('C', Fixed("NTFS", 512, 3, 65536, 65536));
+  sim::SetDrive('E', Fixed("NTFS", 0, 8, 65536, 65536));
+  CheckDrives(REPORT_ALL);
+  EXPECT_EQ(Entries(), (Strings{kDriveHeader, DriveLine("C:\\", 96, 96, "NTFS"), DriveLine("E:\\", 0, 0, "NTFS")}));
+  EXPECT_EQ(sim::CallCount("GetDiskFreeSpaceExA"), 0);
 }
 
 TEST_F(DrivesTest, AbsurdClusterSizesStopAtTheLargestFigure) {

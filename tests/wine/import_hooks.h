@@ -27,6 +27,12 @@
 
 #include "icmp_api.h"
 
+// ntdll's true version (Windows 2000 on), which the headers do not declare.
+extern "C" NTSYSAPI LONG NTAPI RtlGetVersion(OSVERSIONINFOW* version);
+#ifndef STATUS_INVALID_PARAMETER
+#define STATUS_INVALID_PARAMETER ((LONG)0xC000000DL)
+#endif
+
 namespace hooks {
 
 enum ErrorKind {
@@ -108,6 +114,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, GetCurrentProcess, COUNT_ONLY, 0, 0, PASS)                                    \
   X(kernel32, GetDateFormatA, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)               \
   X(kernel32, GetDiskFreeSpaceA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)                  \
+  X(kernel32, GetDiskFreeSpaceExA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)                \
   X(kernel32, GetDriveTypeA, NO_ERROR_CODE, DRIVE_NO_ROOT_DIR, 0, PASS)                     \
   X(kernel32, GetFileAttributesA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, PASS)                \
   X(kernel32, GetFileInformationByHandle, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)     \
@@ -123,6 +130,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, GetVolumeInformationA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)              \
   X(kernel32, GetWindowsDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)           \
   X(kernel32, GlobalMemoryStatus, COUNT_ONLY, 0, 0, PASS)                                   \
+  X(kernel32, GlobalMemoryStatusEx, LAST_ERROR, FALSE, ERROR_INVALID_PARAMETER, PASS)       \
   X(kernel32, InitializeCriticalSection, COUNT_ONLY, 0, 0, PASS)                            \
   X(kernel32, IsDBCSLeadByte, COUNT_ONLY, 0, 0, PASS)                                       \
   X(kernel32, LeaveCriticalSection, COUNT_ONLY, 0, 0, PASS)                                 \
@@ -169,6 +177,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(wsock32, inet_addr, NO_ERROR_CODE, INADDR_NONE, 0, PASS)                                \
   X(wsock32, inet_ntoa, NO_ERROR_CODE, 0, 0, PASS)                                          \
   X(wsock32, socket, WSA_ERROR, INVALID_SOCKET, WSAEMFILE, OWN)                             \
+  X(ntdll, RtlGetVersion, RETURNED, STATUS_INVALID_PARAMETER, STATUS_INVALID_PARAMETER, PASS) \
   X(icmp, IcmpCloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
   X(icmp, IcmpCreateFile, LAST_ERROR, -1, ERROR_NOT_ENOUGH_MEMORY, OWN)                     \
   X(icmp, IcmpSendEcho, LAST_ERROR, 0, IP_REQ_TIMED_OUT, OWN)
@@ -434,16 +443,24 @@ inline LPSTR WINAPI W_GetCommandLineA(void) {
   Fail(ID_GetCommandLineA);
   return (LPSTR)CommandLine;
 }
-// WinSock and the ICMP library are loaded at run time, not imported: for
-// one of their calls GetProcAddress gives that call's wrapper (and the
-// wrapper the system's function), so they are counted and failed as imports.
+// WinSock and the ICMP library are loaded at run time, not imported, and the
+// calls of later Windows versions are looked up in kernel32 and ntdll: for
+// one of them GetProcAddress gives that call's wrapper (and the wrapper the
+// system's function), so they are counted and failed as imports.
+inline bool LookedUp(const Import& import) {
+  static const char* const kLaterCalls[] = {"GetDiskFreeSpaceExA", "GlobalMemoryStatusEx", "RtlGetVersion"};
+  if (strcmp(import.dll, "wsock32") == 0 || strcmp(import.dll, "icmp") == 0) return true;
+  for (const char* later : kLaterCalls)
+    if (strcmp(import.name, later) == 0) return true;
+  return false;
+}
 inline FARPROC WINAPI W_GetProcAddress(HMODULE module, LPCSTR name) {
   CVN_FAIL(GetProcAddress, FARPROC);
   FARPROC call = CVN_REAL(GetProcAddress)(module, name);
   if (call == NULL || IS_INTRESOURCE(name)) return call;
   Import* table = Table();
   for (int i = 0; i < IMPORT_COUNT; ++i) {
-    bool loadedLater = strcmp(table[i].dll, "wsock32") == 0 || strcmp(table[i].dll, "icmp") == 0;
+    bool loadedLater = LookedUp(table[i]);
     if (loadedLater && strcmp(table[i].name, name) == 0) {
       table[i].real = reinterpret_cast<void*>(call);
       return reinterpret_cast<FARPROC>(table[i].wrapper);

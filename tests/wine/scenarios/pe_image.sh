@@ -3,7 +3,8 @@
 # Intel, the system versions in the header, the six published exports and no
 # other, imports only from libraries those systems have (never WinSock or
 # the ICMP library, which the product loads by full path when it needs them,
-# so that a copy in the caller's directory is never loaded), and at most 72 KiB.
+# so that a copy in the caller's directory is never loaded) and only calls
+# they have (those of later versions are looked up at run time), and at most 72 KiB.
 source "$(dirname "$0")/../lib.sh"
 
 objdump=${CVN_OBJDUMP:-i686-w64-mingw32-objdump}
@@ -31,6 +32,13 @@ check_image() {
   # whose data and unwind sections cost a kilobyte of file.
   check "$file reaches stdout through msvcrt's _iob" grep -qx _iob <<<"$msvcrt_imports"
   check "$file has no unwind frame section" bash -c '! grep -q "\.eh_fram" <<<"$1"' _ "$("$objdump" -h "$CVN_BUILD_DIR/$file")"
+  # Calls of later Windows versions are looked up at run time, never imported:
+  # an import Windows NT 3.51 lacks keeps the binary from loading there.
+  local kernel32_imports call
+  kernel32_imports=$(sed -n '/^\tDLL Name: [Kk][Ee][Rr][Nn][Ee][Ll]32.dll/,/^$/p' <<<"$headers" | awk 'NF == 3 { print $3 }')
+  for call in GetDiskFreeSpaceExA GlobalMemoryStatusEx; do
+    check "$file does not import $call" test -z "$(grep -x -- "$call" <<<"$kernel32_imports")"
+  done
   local dll
   for dll in $(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z'); do
     check "$file imports $dll, which Windows NT 4.0 does not have or we do not allow" \
