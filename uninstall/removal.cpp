@@ -3,6 +3,7 @@
 #include "removal.h"
 
 #include "code_page.h"
+#include "windows_directory.h"
 
 int JoinPath(char* out, const char* first, const char* second) {
   size_t firstLength = strlen(first);
@@ -305,7 +306,8 @@ static HANDLE HoldTop(const char* tree, TreeWalk* walk) {
   }
   if (held == INVALID_HANDLE_VALUE) return held;
   walk->volume = info.dwVolumeSerialNumber;
-  if (!IsPlainDirectory(&info, walk) || !AncestorsAreSound(tree) || HoldsSystemDirectory(&info)) {
+  if (!IsPlainDirectory(&info, walk) || !AncestorsAreSound(tree) || HoldsSystemDirectory(&info) ||
+      LiesInWindowsDirectory(tree)) {
     CloseHandle(held);
     return INVALID_HANDLE_VALUE;
   }

@@ -91,6 +91,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(advapi32, RegQueryInfoKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)   \
   X(advapi32, RegQueryValueExA, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, PASS) \
   X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)     \
+  X(advapi32, SetSecurityDescriptorControl, LAST_ERROR, FALSE, ERROR_INVALID_PARAMETER, PASS) \
   X(advapi32, SetSecurityDescriptorDacl, LAST_ERROR, FALSE, ERROR_INVALID_SECURITY_DESCR, PASS) \
   X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
   X(kernel32, CopyFileA, LAST_ERROR, FALSE, ERROR_DISK_FULL, PASS)                          \
@@ -434,8 +435,9 @@ inline LPSTR WINAPI W_GetCommandLineA(void) {
   Fail(ID_GetCommandLineA);
   return (LPSTR)CommandLine;
 }
-// WinSock and the ICMP library are loaded at run time, not imported: for
-// one of their calls GetProcAddress gives that call's wrapper (and the
+// WinSock and the ICMP library are loaded at run time, not imported, and
+// SetSecurityDescriptorControl (Windows 2000 and later) is looked up: for
+// one of these calls GetProcAddress gives that call's wrapper (and the
 // wrapper the system's function), so they are counted and failed as imports.
 inline FARPROC WINAPI W_GetProcAddress(HMODULE module, LPCSTR name) {
   CVN_FAIL(GetProcAddress, FARPROC);
@@ -443,7 +445,8 @@ inline FARPROC WINAPI W_GetProcAddress(HMODULE module, LPCSTR name) {
   if (call == NULL || IS_INTRESOURCE(name)) return call;
   Import* table = Table();
   for (int i = 0; i < IMPORT_COUNT; ++i) {
-    bool loadedLater = strcmp(table[i].dll, "wsock32") == 0 || strcmp(table[i].dll, "icmp") == 0;
+    bool loadedLater = strcmp(table[i].dll, "wsock32") == 0 || strcmp(table[i].dll, "icmp") == 0 ||
+                       i == ID_SetSecurityDescriptorControl;
     if (loadedLater && strcmp(table[i].name, name) == 0) {
       table[i].real = reinterpret_cast<void*>(call);
       return reinterpret_cast<FARPROC>(table[i].wrapper);
