@@ -919,6 +919,32 @@ WINE_DIFFERS(kArea, "from Windows 2000 an unprotected access list given at creat
   RegCloseKey(scratch);
 }
 
+CASE(kArea, "a descriptor's control takes the protection bit but no other with 87") {
+  typedef BOOL(WINAPI * SetControl)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
+#ifdef CVN_SIM
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
+#endif
+  auto setControl = reinterpret_cast<SetControl>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl")));
+  REQUIRE(setControl != nullptr);
+  SECURITY_DESCRIPTOR descriptor;
+  REQUIRE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  CHECK(setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED));
+  CHECK_EQ(descriptor.Control & SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  CHECK(!setControl(&descriptor, SE_DACL_PRESENT, SE_DACL_PRESENT));
+  CHECK_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  CHECK_EQ(descriptor.Control & SE_DACL_PRESENT, 0);
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kArea, "the descriptor's control cannot be set before Windows 2000") {
+  CHECK(GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl") == nullptr);
+  CHECK_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+}
+#endif
+
 CASE(kArea, "a key's security into too small a buffer gives 122 and the size needed") {
   HKEY scratch = OpenScratch();
   DWORD buffer[2];

@@ -481,8 +481,13 @@ TEST_F(DeleteTreeAttackTest, NothingBelowTheWindowsDirectoryIsEmptiedInAnySpelli
 }
 
 TEST_F(DeleteTreeAttackTest, WindowsDirectoryThatCannotBeIdentifiedEmptiesNothing) {
-  sim::FailCall("GetWindowsDirectoryA", ERROR_NOT_ENOUGH_MEMORY, 2);
+  sim::FailCall("GetWindowsDirectoryA", ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
+  sim::SetWindowsDirectory("C:\\" + std::string(257, 'w'));
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
+  sim::SetWindowsDirectory("C:\\Gone");
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
   EXPECT_TRUE(sim::Exists("D:\\Data\\own.db"));
 }
 

@@ -1144,6 +1144,7 @@ TEST_F(InstallDirTest, StashWhoseSecurityCannotBeReadWhollyIsNotBelieved) {
       {"an entry of a kind not known here", {admins, objectEntry}},
       {"more than the buffer holds", {admins, sim::AllowList(many)}},
       {"no owner", {"", list}},
+      {"an owner longer than the descriptor", {std::string("\x01\x0f\0\0\0\0\0\x05", 8), list}},
   };
   for (const auto& c : cases) {
     sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);

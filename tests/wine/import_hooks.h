@@ -206,6 +206,7 @@ inline bool FailOnward = false;  // every call from the chosen one on fails
 inline const char* CommandLine = "";
 inline int DialogAnswer = IDYES;
 inline int Dialogs = 0;
+inline char FirstDialog[1024];  // the text of the run's first dialog
 inline int ShutdownRequests = 0;
 constexpr DWORD kShortSleepMs = 100;
 
@@ -262,6 +263,7 @@ inline void StartRun(int id, int use) {
   heldOverflow = 0;
   memset(strayReleases, 0, sizeof strayReleases);
   Dialogs = 0;
+  FirstDialog[0] = '\0';
   ShutdownRequests = 0;
 }
 
@@ -555,9 +557,9 @@ inline HWND WINAPI W_GetFocus(void) {
   Fail(ID_GetFocus);
   return NULL;
 }
-inline int WINAPI W_MessageBoxA(HWND, LPCSTR, LPCSTR, UINT) {
+inline int WINAPI W_MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT) {
   CVN_FAIL(MessageBoxA, int);
-  ++Dialogs;
+  if (Dialogs++ == 0) lstrcpynA(FirstDialog, text ? text : "", sizeof FirstDialog);
   return DialogAnswer;
 }
 inline int WINAPIV W_wsprintfA(LPSTR buffer, LPCSTR format, ...) {
