@@ -121,8 +121,8 @@ static void CopyStatusFile(void) {
   char source[MAX_PATH];
   char target[MAX_PATH];
   // Not the product's directory: its status file could be anyone's.
-  if (IsProductDirectory(installDirectory) && JoinPath(source, installDirectory, kShippedStatusFile) &&
-      JoinPath(target, windowsDirectory, kShippedStatusPath))
+  if (JoinPath(source, installDirectory, kShippedStatusFile) &&
+      JoinPath(target, windowsDirectory, kShippedStatusPath) && IsProductDirectory(installDirectory))
     CopySingleNamedFile(source, target);
   free(installDirectory);
 }
