@@ -4,7 +4,8 @@
 // below and around them, services that stop or not, silent or attended with
 // any answers. Nothing outside the product's own directories, files, keys and
 // services is deleted or left for deletion at the next start (the data
-// directories are not the product's to delete when unattended), and the
+// directories are not the product's to delete when unattended, nor is
+// anything below the Windows directory that a value names), and the
 // hooks return 0 or -1 (the second always 0). After a swap, what was left
 // for the next start by name is not judged (a name can lead elsewhere).
 //
@@ -230,6 +231,10 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
     bool isString = i < 3 ? StoreValue(values[i], tree, kProductKey, kValueNames[i], &texts[i])
                           : StoreValue(values[i], tree, kStashKey, kValueNames[0], &texts[i]);
     if (!isString) continue;
+    // Nothing at or below the Windows directory is the product's, whatever
+    // a value names.
+    std::string resolved = sim::ResolvePath(texts[i]);
+    if (resolved == "C:\\WINNT" || IsBelow(resolved, "C:\\WINNT")) continue;
     // Unattended, the databases and journals stay.
     bool data = i == 1 || i == 2;
     if (!data || !silent) allowed.Tree(texts[i]);

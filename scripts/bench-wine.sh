@@ -99,6 +99,8 @@ make_keys() {
 make_files() {
   rm -rf "$logs_unix"
   mkdir -p "$logs_unix"
+  # A program file of the product: only then is the directory purged.
+  : >"${logs_unix%/Logs}/cvnsvc.exe"
   ((${1} == 0)) || (cd "$logs_unix" && seq -f 'job%06g.log' 1 "$1" | xargs touch)
 }
 

@@ -15,7 +15,9 @@ static const char kAllNames[] = "*.*";
 void PinSharedControl(void) {
   char directory[MAX_PATH];
   char valueName[MAX_PATH];
-  if (!ReadInstallDirInto(directory) || !JoinPath(valueName, directory, kSharedControl)) return;
+  if (!ReadInstallDirInto(directory) || !JoinPath(valueName, directory, kSharedControl) ||
+      !IsProductDirectory(directory))
+    return;
   HKEY sharedDlls;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
                     &sharedDlls) != ERROR_SUCCESS)
@@ -48,9 +50,11 @@ static int LogsPath(char* logs, const char* directory) {
 // at the next start, once the uninstaller has emptied it.
 void PurgeInstallDirLeftovers(void) {
   char directory[MAX_PATH];
+  char logs[MAX_PATH];
   if (!ReadInstallDirInto(directory)) return;
+  int logsFit = LogsPath(logs, directory);
+  if (!IsProductDirectory(directory)) return;
   for (size_t i = 0; i < sizeof kLeftoverPatterns / sizeof kLeftoverPatterns[0]; ++i)
     DeleteTree(directory, kLeftoverPatterns[i]);
-  char logs[MAX_PATH];
-  if (LogsPath(logs, directory)) DeleteTree(logs, kAllNames);
+  if (logsFit) DeleteTree(logs, kAllNames);
 }

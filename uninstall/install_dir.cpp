@@ -1,6 +1,11 @@
 // Where the product is installed: read from the product key, which the
 // uninstaller removes between the two hooks (the second reads the stash).
+#include "code_page.h"
+#include "removal.h"
 #include "uninstall_steps.h"
+
+const char* const kProgramFiles[PROGRAM_FILE_COUNT] = {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll",
+                                                       "cvnmapi.dll"};
 
 const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 const char kInstallDirValue[] = "InstallationDirectory";
@@ -50,3 +55,20 @@ int ReadInstallDirInto(char* path) {
 
 char* ReadInstallDir(void) { return ReadMachineString(kProductKey, kInstallDirValue); }
 
+
+// Where Everyone may set the product key's values (Windows NT 4.0), the
+// value could name any directory. One that holds none of the program files
+// is not believed: a user can put one there only where they may write
+// already (see docs/security.md).
+int IsProductDirectory(const char* directory) {
+  if (directory[0] == '\0' || EndsInLeadByte(directory)) return 0;
+  char withSeparator[MAX_PATH];
+  if (!JoinPath(withSeparator, directory, "\\")) return 0;
+  for (size_t i = 0; i < PROGRAM_FILE_COUNT; ++i) {
+    char path[MAX_PATH];
+    DWORD attributes =
+        JoinPath(path, withSeparator, kProgramFiles[i]) ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 1;
+  }
+  return 0;
+}

@@ -233,8 +233,34 @@ static const char* NextSeparator(const char* at) {
   return at;
 }
 
-// Checked once the top is held: no directory above it can change then.
-static int AncestorsAreSound(const char* tree) {
+static int SameFile(const BY_HANDLE_FILE_INFORMATION* a, const BY_HANDLE_FILE_INFORMATION* b) {
+  return a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
+         a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
+}
+
+// Opened only to be identified: sharing everything, it disturbs no one.
+static int Identify(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  int known = GetFileInformationByHandle(handle, info);
+  CloseHandle(handle);
+  return known;
+}
+
+// What lies below the Windows directory (profiles, the system's files) is
+// never the product's: a user who may set the product key's values could
+// otherwise name it.
+static int IdentifyWindowsDirectory(BY_HANDLE_FILE_INFORMATION* windows) {
+  char path[MAX_PATH];
+  UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+  return length != 0 && length < MAX_PATH && Identify(path, windows);
+}
+
+// Checked once the top is held: no directory above it can change then. No
+// directory above it may be a junction (but a mounted volume) nor, compared
+// by identity so that no spelling gets past, the Windows directory.
+static int AncestorsAreSound(const char* tree, const BY_HANDLE_FILE_INFORMATION* windows) {
   // Below the drive's root; a share's server name is no directory.
   const char* at = tree + 3;
   if (IsSeparator(tree[0])) {
@@ -249,17 +275,14 @@ static int AncestorsAreSound(const char* tree) {
     DWORD attributes = GetFileAttributesA(ancestor);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !IsMountPoint(ancestor)) return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!Identify(ancestor, &info) || SameFile(&info, windows)) return 0;
   }
   return 1;
 }
 
 typedef UINT(WINAPI* SystemPathQuery)(LPSTR, UINT);
 static const SystemPathQuery kSystemPaths[] = {GetWindowsDirectoryA, GetSystemDirectoryA};
-
-static int SameFile(const BY_HANDLE_FILE_INFORMATION* a, const BY_HANDLE_FILE_INFORMATION* b) {
-  return a->dwVolumeSerialNumber == b->dwVolumeSerialNumber &&
-         a->nFileIndexHigh == b->nFileIndexHigh && a->nFileIndexLow == b->nFileIndexLow;
-}
 
 // Whether the top is `path` (at least as long as a root, "C:\") or a
 // directory above it: compared by identity, as one directory has many
@@ -305,7 +328,9 @@ static HANDLE HoldTop(const char* tree, TreeWalk* walk) {
   }
   if (held == INVALID_HANDLE_VALUE) return held;
   walk->volume = info.dwVolumeSerialNumber;
-  if (!IsPlainDirectory(&info, walk) || !AncestorsAreSound(tree) || HoldsSystemDirectory(&info)) {
+  BY_HANDLE_FILE_INFORMATION windows;
+  if (!IsPlainDirectory(&info, walk) || !IdentifyWindowsDirectory(&windows) ||
+      !AncestorsAreSound(tree, &windows) || HoldsSystemDirectory(&info)) {
     CloseHandle(held);
     return INVALID_HANDLE_VALUE;
   }

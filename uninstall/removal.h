@@ -16,8 +16,8 @@ int DeleteFileOrDefer(const char* fileName, const char* directory);
 // next start. 1 when every match went, 0 otherwise or when the search finds
 // nothing. Refuses (0, touching nothing) an empty, relative or drive-root
 // directory, one that is itself a junction or mount point, one below a
-// junction (a mounted volume is accepted), and the Windows or system
-// directory or one holding them. Never follows a junction or mount point
+// junction (a mounted volume is accepted), the Windows or system directory
+// or one holding them, and anything below the Windows directory. Never follows a junction or mount point
 // below it nor leaves its volume: each directory is held open while it is
 // worked in, so it cannot be renamed or replaced meanwhile.
 int DeleteTree(const char* directory, const char* pattern);

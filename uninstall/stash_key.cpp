@@ -35,13 +35,30 @@ static const DWORD kChangeRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREA
 // Asked for as a lasting subkey, which a volatile key refuses.
 static const char kVolatileProbe[] = "Probe";
 
+// Windows 2000 and later merge the parent's inheritable entries (SOFTWARE
+// lets Power Users change its subkeys) into a list given at creation unless
+// the descriptor says it is protected; the call that says so is theirs, and
+// earlier systems merge nothing.
+typedef BOOL(WINAPI* SetControlCall)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
+                                     SECURITY_DESCRIPTOR_CONTROL);
+static const char kSecurityLibrary[] = "advapi32.dll";
+static const char kSetControl[] = "SetSecurityDescriptorControl";
+
+static int ProtectAccessList(SECURITY_DESCRIPTOR* descriptor) {
+  HMODULE library = GetModuleHandleA(kSecurityLibrary);
+  // Through the generic function type, which converts to any other.
+  SetControlCall setControl =
+      library ? (SetControlCall)(void (*)(void))GetProcAddress(library, kSetControl) : NULL;
+  return setControl == NULL || setControl(descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+}
+
 // Administrators and the system have full control, nobody else any access.
 static int AdministratorsOnly(SECURITY_DESCRIPTOR* descriptor, ACL* acl) {
   return InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) &&
          InitializeAcl(acl, STASH_ACL_SIZE, ACL_REVISION) &&
          AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, (PSID)kAdministratorsSid) &&
          AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, (PSID)kLocalSystemSid) &&
-         SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE);
+         SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE) && ProtectAccessList(descriptor);
 }
 
 void StashInstallDir(void) {
@@ -50,6 +67,11 @@ void StashInstallDir(void) {
   DeleteRegistryTree(HKEY_LOCAL_MACHINE, kStashKey);
   char* directory = ReadInstallDir();
   if (directory == NULL) return;
+  // The second hook deletes where the stash says: only the product's own.
+  if (!IsProductDirectory(directory)) {
+    free(directory);
+    return;
+  }
   SECURITY_DESCRIPTOR descriptor;
   DWORD acl[(STASH_ACL_SIZE + sizeof(DWORD) - 1) / sizeof(DWORD)];
   SECURITY_ATTRIBUTES security = {sizeof security, &descriptor, FALSE};
@@ -106,13 +128,18 @@ static int IsOwnDefaultOwner(const BYTE* sid, size_t room) {
 }
 
 // 1 when an entry of an access list lets someone other than the
-// administrators or the system change the key, or is of a kind not known
-// here; `room` bytes of the list remain from the entry on.
-static int EntryLetsOthersChange(const ACCESS_ALLOWED_ACE* entry, size_t room) {
+// administrators, the system or the key's verified owner (`owner`, whose
+// SID has `ownerSize` bytes; it may change the list anyway) change the key,
+// or is of a kind not known here; `room` bytes of the list remain from the
+// entry on.
+static int EntryLetsOthersChange(const ACCESS_ALLOWED_ACE* entry, size_t room, const BYTE* owner,
+                                 size_t ownerSize) {
   if (entry->Header.AceType == ACCESS_DENIED_ACE_TYPE) return 0;
   if (entry->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) return 1;
   if ((entry->Header.AceFlags & INHERIT_ONLY_ACE) || !(entry->Mask & kChangeRights)) return 0;
-  return !IsAdministration((const BYTE*)&entry->SidStart, room - ACE_FIXED_SIZE);
+  const BYTE* sid = (const BYTE*)&entry->SidStart;
+  room -= ACE_FIXED_SIZE;
+  return !IsAdministration(sid, room) && !(room >= ownerSize && memcmp(sid, owner, ownerSize) == 0);
 }
 
 // 1 when the open stash may be changed by the administrators and the system
@@ -133,8 +160,9 @@ static int OnlyAdministratorsMayChange(HKEY stash) {
       header->Dacl > size - sizeof(ACL))
     return 0;
   const BYTE* owner = bytes + header->Owner;
-  if (!IsAdministration(owner, size - header->Owner) &&
-      !IsOwnDefaultOwner(owner, size - header->Owner))
+  size_t ownerSize = SidLength(owner);
+  if (ownerSize > size - header->Owner ||
+      (!IsAdministration(owner, size - header->Owner) && !IsOwnDefaultOwner(owner, size - header->Owner)))
     return 0;
   const ACL* acl = (const ACL*)(bytes + header->Dacl);
   if (acl->AclSize > size - header->Dacl) return 0;
@@ -143,7 +171,7 @@ static int OnlyAdministratorsMayChange(HKEY stash) {
     const ACCESS_ALLOWED_ACE* entry = (const ACCESS_ALLOWED_ACE*)((const BYTE*)acl + at);
     if (at + sizeof(ACCESS_ALLOWED_ACE) > acl->AclSize || entry->Header.AceSize < sizeof *entry ||
         entry->Header.AceSize > acl->AclSize - at ||
-        EntryLetsOthersChange(entry, entry->Header.AceSize))
+        EntryLetsOthersChange(entry, entry->Header.AceSize, owner, ownerSize))
       return 0;
     at += entry->Header.AceSize;
   }

@@ -31,8 +31,6 @@ static const char kShippedStatusPath[] = "\\cvnunins.mi_";
 static const char kStatusPath[] = "\\cvnunins.mif";
 
 static const char kInstallerLogPattern[] = "*.isu";
-static const char* const kProgramFiles[] = {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll",
-                                            "cvnmapi.dll"};
 
 static const struct {
   HKEY root;
@@ -122,8 +120,9 @@ static void CopyStatusFile(void) {
   if (installDirectory == NULL) return;
   char source[MAX_PATH];
   char target[MAX_PATH];
+  // Not the product's directory: its status file could be anyone's.
   if (JoinPath(source, installDirectory, kShippedStatusFile) &&
-      JoinPath(target, windowsDirectory, kShippedStatusPath))
+      JoinPath(target, windowsDirectory, kShippedStatusPath) && IsProductDirectory(installDirectory))
     CopySingleNamedFile(source, target);
   free(installDirectory);
 }
@@ -146,7 +145,7 @@ static void DeleteProgramFiles(void) {
   char* directory = ReadStashedInstallDir();
   if (directory == NULL) return;
   DeleteTree(directory, kInstallerLogPattern);
-  DeleteFilesInDirectory(directory, kProgramFiles, COUNT(kProgramFiles));
+  DeleteFilesInDirectory(directory, kProgramFiles, PROGRAM_FILE_COUNT);
   free(directory);
 }
 

@@ -13,6 +13,10 @@ extern const char kStashParentKey[];
 extern const char kStashKeyName[];
 extern const char kStashKey[];
 
+// The program files the second hook deletes from the installation directory.
+enum { PROGRAM_FILE_COUNT = 4 };
+extern const char* const kProgramFiles[PROGRAM_FILE_COUNT];
+
 // Unattended uninstall: "-a " outside double quotes among the arguments.
 int IsSilentMode(void);
 
@@ -21,6 +25,10 @@ int IsSilentMode(void);
 int ReadInstallDirInto(char* path);
 // The same as a new heap string sized to the value (caller frees), or NULL.
 char* ReadInstallDir(void);
+// 1 when directory + "\" holds one of the program files (a file, not a
+// directory): only then is an installation directory read from the product
+// key believed.
+int IsProductDirectory(const char* directory);
 // Deletes any stash key there is, then copies the installation directory
 // into a new one.
 void StashInstallDir(void);

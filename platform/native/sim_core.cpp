@@ -318,6 +318,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   if (!lpModuleName) return sim::HostModule();
   std::string wanted = detail::Lower(lpModuleName);
   if (wanted.find('.') == std::string::npos) wanted += ".dll";
+  if (uintptr_t resident = detail::ResidentModule(wanted)) return reinterpret_cast<HMODULE>(resident);
   for (const auto& module : State().modules) {
     if (!module.second.name.empty() && module.second.name == wanted)
       return reinterpret_cast<HMODULE>(module.first);

@@ -38,6 +38,9 @@ void RebootFiles();
 
 // References that loaded libraries hold, for the handle accounting.
 int LibraryReferences();
+// The handle of a system library the product imports (loaded with it), or
+// 0 for another name (lower case, with its extension).
+uintptr_t ResidentModule(const std::string& lowerName);
 // What GetSystemDirectoryA reports, for the areas that place system files.
 const std::string& SystemDirectoryPath();
 
@@ -48,6 +51,14 @@ const std::string& SystemDirectoryPath();
 const std::string& TokenOwnerSid();
 std::string NewKeyAccessList();
 bool CapturedAccessList(const SECURITY_ATTRIBUTES* attributes, std::optional<std::string>* dacl);
+// From Windows 2000: a list given at creation, own entries first, then the
+// parent's inheritable ones (INHERITED_ACE), CREATOR OWNER's for `creator`;
+// not for a descriptor marked SE_DACL_PROTECTED.
+std::string WithInherited(const std::string& own, const std::optional<std::string>& parent,
+                          const std::string& creator);
+bool IsProtected(const SECURITY_ATTRIBUTES* attributes);
+// SOFTWARE's access list follows the simulated version (sim::SetOsVersion).
+void ApplySoftwareAccessList(DWORD majorVersion);
 std::string SelfRelative(const KeySecurity& security, SECURITY_INFORMATION wanted);
 
 // Removes a value, for areas that keep records in the registry (no-op when
@@ -70,6 +81,8 @@ bool VersionAtLeast(DWORD major, DWORD minor);
 // The lower-case name of a module GetModuleHandleA hands out ("kernel32.dll"),
 // empty for the host or an unknown handle.
 std::string ModuleName(HMODULE module);
+// The simulated version's major number.
+DWORD MajorVersion();
 
 // Does this byte start a character of two bytes in the code page in force?
 bool IsLeadByte(unsigned char c);

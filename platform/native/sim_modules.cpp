@@ -10,6 +10,7 @@ namespace {
 struct Export {
   const char* name;
   FARPROC call;
+  DWORD sinceMajor = 0;  // the first Windows version that has it
 };
 
 // Every export as the one pointer type GetProcAddress returns; a function
@@ -24,8 +25,12 @@ struct SystemLibrary {
   std::vector<Export> exports;
 };
 
+// Loaded with the product (imported by it): GetModuleHandleA finds it.
+const char kResidentLibrary[] = "advapi32.dll";
+
 const std::vector<SystemLibrary>& SystemLibraries() {
   static const std::vector<SystemLibrary> libraries = {
+      {kResidentLibrary, {{"SetSecurityDescriptorControl", Call(&SetSecurityDescriptorControl), 5}}},
       {"wsock32.dll",
        {{"WSAStartup", Call(&WSAStartup)},
         {"WSACleanup", Call(&WSACleanup)},
@@ -69,6 +74,7 @@ const std::vector<LaterCall>& LaterCalls() {
 struct Loaded {
   const SystemLibrary* library;  // null for a file of the tree
   int references;
+  bool resident = false;  // the product's own import, not counted
 };
 
 struct ModuleState {
@@ -102,8 +108,21 @@ void ResetModules() { Modules() = ModuleState{}; }
 
 int LibraryReferences() {
   int references = 0;
-  for (const auto& module : Modules().loaded) references += module.second.references;
+  for (const auto& module : Modules().loaded) references += module.second.references - module.second.resident;
   return references;
+}
+
+uintptr_t ResidentModule(const std::string& lowerName) {
+  if (lowerName != kResidentLibrary) return 0;
+  ModuleState& s = Modules();
+  std::string path = ResolvePath(SystemDirectoryPath() + "\\" + kResidentLibrary);
+  auto found = s.handles.find(path);
+  if (found != s.handles.end()) return found->second;
+  uintptr_t module = s.nextModule;
+  s.nextModule += 0x10000;
+  s.handles[path] = module;
+  s.loaded[module] = Loaded{SystemLibraryAt(path), 1, true};
+  return module;
 }
 
 }  // namespace detail
@@ -162,7 +181,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   }
   if (it->second.library) {
     for (const sim::Export& entry : it->second.library->exports)
-      if (std::string(entry.name) == lpProcName) return entry.call;
+      if (std::string(entry.name) == lpProcName && detail::MajorVersion() >= entry.sinceMajor) return entry.call;
   }
   SetLastError(ERROR_PROC_NOT_FOUND);
   return nullptr;

@@ -291,6 +291,13 @@ void ResetRegistry() {
   s.user = MakeRoot({"Software"});
 }
 
+void ApplySoftwareAccessList(DWORD majorVersion) {
+  if (!Registry().machine) return;
+  KeyPtr software = FindChild(*Registry().machine, "SOFTWARE");
+  if (software)
+    software->dacl = majorVersion >= 5 ? sim::SoftwareAccessList2000() : detail::NewKeyAccessList();
+}
+
 void RemoveRegistryValue(HKEY root, const std::string& path, const std::string& name) {
   KeyPtr key = ControlFind(root, path);
   if (!key) return;
@@ -484,7 +491,11 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
         return result;
       }
       child = AddChild(*key, name, makeVolatile);
-      detail::CapturedAccessList(lpSecurityAttributes, &child->dacl);
+      // Windows 2000 and later merge the parent's inheritable entries into
+      // a list given at creation unless it is protected.
+      if (detail::CapturedAccessList(lpSecurityAttributes, &child->dacl) && child->dacl &&
+          detail::MajorVersion() >= 5 && !detail::IsProtected(lpSecurityAttributes))
+        child->dacl = detail::WithInherited(*child->dacl, key->dacl, child->owner);
       disposition = REG_CREATED_NEW_KEY;
     }
     key = child;

@@ -51,20 +51,38 @@ std::string LocalSystemSid() { return Sid(5, {18}); }
 std::string EveryoneSid() { return Sid(1, {0}); }
 std::string UsersSid() { return Sid(5, {32, 545}); }
 std::string UserSid() { return Sid(5, {21, 1, 2, 3, 1000}); }
+std::string PowerUsersSid() { return Sid(5, {32, 547}); }
+std::string CreatorOwnerSid() { return Sid(3, {0}); }
 
-std::string AllowList(const std::vector<std::pair<std::string, DWORD>>& entries) {
+std::string AccessList(const std::vector<AccessEntry>& entries) {
   std::string aces;
   for (const auto& entry : entries) {
-    WORD size = static_cast<WORD>(8 + entry.first.size());
-    std::string ace = {ACCESS_ALLOWED_ACE_TYPE, 0, static_cast<char>(size & 0xFF), static_cast<char>(size >> 8)};
-    for (int i = 0; i < 4; ++i) ace += static_cast<char>((entry.second >> (8 * i)) & 0xFF);
-    aces += ace + entry.first;
+    WORD size = static_cast<WORD>(8 + entry.sid.size());
+    std::string ace = {ACCESS_ALLOWED_ACE_TYPE, static_cast<char>(entry.flags), static_cast<char>(size & 0xFF),
+                       static_cast<char>(size >> 8)};
+    for (int i = 0; i < 4; ++i) ace += static_cast<char>((entry.rights >> (8 * i)) & 0xFF);
+    aces += ace + entry.sid;
   }
   WORD total = static_cast<WORD>(sizeof(ACL) + aces.size());
   WORD count = static_cast<WORD>(entries.size());
   std::string acl = {ACL_REVISION, 0, static_cast<char>(total & 0xFF), static_cast<char>(total >> 8),
                      static_cast<char>(count & 0xFF), static_cast<char>(count >> 8), 0, 0};
   return acl + aces;
+}
+
+std::string AllowList(const std::vector<std::pair<std::string, DWORD>>& entries) {
+  std::vector<AccessEntry> plain;
+  for (const auto& entry : entries) plain.push_back({entry.first, entry.second, 0});
+  return AccessList(plain);
+}
+
+std::string SoftwareAccessList2000() {
+  constexpr DWORD kPowerUsers = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
+  return AccessList({{UsersSid(), KEY_READ, CONTAINER_INHERIT_ACE},
+                     {PowerUsersSid(), kPowerUsers, CONTAINER_INHERIT_ACE},
+                     {AdministratorsSid(), KEY_ALL_ACCESS, CONTAINER_INHERIT_ACE},
+                     {LocalSystemSid(), KEY_ALL_ACCESS, CONTAINER_INHERIT_ACE},
+                     {CreatorOwnerSid(), KEY_ALL_ACCESS, CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE}});
 }
 
 KeySecurity AdministratorsOnly() {
@@ -82,7 +100,8 @@ bool UserMayChange(HKEY root, const std::string& path) {
     BYTE flags = static_cast<BYTE>(acl[at + 1]);
     WORD size = ReadWord(acl, at + 2);
     std::string sid = acl.substr(at + 8, size - 8);
-    bool user = sid == EveryoneSid() || sid == UsersSid() || sid == UserSid() || sid == Sid(5, {11});
+    bool user = sid == EveryoneSid() || sid == UsersSid() || sid == PowerUsersSid() || sid == UserSid() ||
+                sid == Sid(5, {11});
     if (type == ACCESS_ALLOWED_ACE_TYPE && !(flags & INHERIT_ONLY_ACE) && user &&
         (ReadDword(acl, at + 4) & kChangeRights))
       return true;
@@ -103,6 +122,49 @@ std::string NewKeyAccessList() {
   return AllowList({{EveryoneSid(), KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE},
                     {AdministratorsSid(), KEY_ALL_ACCESS},
                     {LocalSystemSid(), KEY_ALL_ACCESS}});
+}
+
+std::string WithInherited(const std::string& own, const std::optional<std::string>& parent,
+                          const std::string& creator) {
+  std::vector<std::string> aces;
+  for (size_t at = sizeof(ACL), i = 0; i < ReadWord(own, 4) && at + 4 <= own.size(); ++i) {
+    aces.push_back(own.substr(at, ReadWord(own, at + 2)));
+    at += ReadWord(own, at + 2);
+  }
+  if (parent) {
+    const std::string& list = *parent;
+    for (size_t at = sizeof(ACL), i = 0; i < ReadWord(list, 4) && at + 8 <= list.size(); ++i) {
+      WORD size = ReadWord(list, at + 2);
+      std::string ace = list.substr(at, size);
+      at += size;
+      BYTE flags = static_cast<BYTE>(ace[1]);
+      if (!(flags & CONTAINER_INHERIT_ACE)) continue;
+      // A key inherits it for itself and passes it on to its own subkeys.
+      ace[1] = static_cast<char>((flags & ~INHERIT_ONLY_ACE) | INHERITED_ACE);
+      if (ace.substr(8) == CreatorOwnerSid()) {
+        // The creator receives the rights; CREATOR OWNER stays for subkeys.
+        std::string own = ace.substr(0, 8) + creator;
+        own[1] = static_cast<char>(INHERITED_ACE);
+        own[2] = static_cast<char>(own.size() & 0xFF);
+        own[3] = static_cast<char>(own.size() >> 8);
+        aces.push_back(own);
+        ace[1] = static_cast<char>(flags | INHERIT_ONLY_ACE | INHERITED_ACE);
+      }
+      aces.push_back(ace);
+    }
+  }
+  std::string body;
+  for (const std::string& ace : aces) body += ace;
+  WORD total = static_cast<WORD>(sizeof(ACL) + body.size());
+  WORD count = static_cast<WORD>(aces.size());
+  std::string acl = {ACL_REVISION, 0, static_cast<char>(total & 0xFF), static_cast<char>(total >> 8),
+                     static_cast<char>(count & 0xFF), static_cast<char>(count >> 8), 0, 0};
+  return acl + body;
+}
+
+bool IsProtected(const SECURITY_ATTRIBUTES* attributes) {
+  return attributes && attributes->lpSecurityDescriptor &&
+         (static_cast<const SECURITY_DESCRIPTOR*>(attributes->lpSecurityDescriptor)->Control & SE_DACL_PROTECTED);
 }
 
 bool CapturedAccessList(const SECURITY_ATTRIBUTES* attributes, std::optional<std::string>* dacl) {
@@ -192,6 +254,21 @@ BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, 
   descriptor->Control = static_cast<WORD>(bDaclPresent ? descriptor->Control | SE_DACL_PRESENT
                                                        : descriptor->Control & ~SE_DACL_PRESENT);
   descriptor->Dacl = bDaclPresent ? pDacl : nullptr;
+  return TRUE;
+}
+
+BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsOfInterest,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsToSet) {
+  DWORD error;
+  if (detail::ShouldFail("SetSecurityDescriptorControl", &error)) return sim::Fail(error);
+  // Only the inheritance bits may be set this way.
+  constexpr WORD kSettable = 0x0100 | 0x0200 | 0x0400 | 0x0800 | SE_DACL_PROTECTED | 0x2000;
+  if ((ControlBitsOfInterest | ControlBitsToSet) & ~kSettable) return sim::Fail(ERROR_INVALID_PARAMETER);
+  auto* descriptor = static_cast<SECURITY_DESCRIPTOR*>(pSecurityDescriptor);
+  if (descriptor->Revision != SECURITY_DESCRIPTOR_REVISION) return sim::Fail(1305);
+  descriptor->Control = static_cast<WORD>((descriptor->Control & ~ControlBitsOfInterest) |
+                                          (ControlBitsToSet & ControlBitsOfInterest));
   return TRUE;
 }
 

@@ -71,13 +71,17 @@ void ResetSysinfo() {
 
 }  // namespace detail
 
-void SetOsVersion(const OsVersion& version) { Sysinfo().version = version; }
+void SetOsVersion(const OsVersion& version) {
+  Sysinfo().version = version;
+  detail::ApplySoftwareAccessList(version.major);
+}
 
 bool detail::KnowsReparsePoints() { return Sysinfo().version.major >= 5; }
 bool detail::VersionAtLeast(DWORD major, DWORD minor) {
   const OsVersion& v = Sysinfo().version;
   return v.platformId == VER_PLATFORM_WIN32_NT && (v.major > major || (v.major == major && v.minor >= minor));
 }
+DWORD detail::MajorVersion() { return Sysinfo().version.major; }
 void SetProcessors(const Processors& processors) { Sysinfo().processors = processors; }
 void SetMemory(const Memory& memory) { Sysinfo().memory = memory; }
 void SetDrive(char letter, const Drive& drive) { Sysinfo().drives[DriveLetter(letter)] = drive; }

@@ -26,6 +26,9 @@ typedef WORD SECURITY_DESCRIPTOR_CONTROL;
 #define ACL_REVISION 2
 #define SE_OWNER_DEFAULTED 0x0001
 #define SE_DACL_PRESENT 0x0004
+// Windows 2000 and later: the access list given is the whole list, nothing
+// inherited from the parent is merged into it.
+#define SE_DACL_PROTECTED 0x1000
 #define SE_SELF_RELATIVE 0x8000
 
 typedef struct _ACL {
@@ -41,6 +44,7 @@ typedef struct _ACL {
 #define OBJECT_INHERIT_ACE 0x1
 #define CONTAINER_INHERIT_ACE 0x2
 #define INHERIT_ONLY_ACE 0x8
+#define INHERITED_ACE 0x10
 
 typedef struct _ACE_HEADER {
   BYTE AceType;
@@ -87,6 +91,10 @@ BOOL WINAPI InitializeAcl(PACL pAcl, DWORD nAclLength, DWORD dwAclRevision);
 BOOL WINAPI AddAccessAllowedAce(PACL pAcl, DWORD dwAceRevision, DWORD AccessMask, PSID pSid);
 BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
                                       PACL pDacl, BOOL bDaclDefaulted);
+// Windows 2000 and later only: looked up at run time (GetProcAddress).
+BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsOfInterest,
+                                         SECURITY_DESCRIPTOR_CONTROL ControlBitsToSet);
 // ERROR_INSUFFICIENT_BUFFER with the size needed in *lpcbSecurityDescriptor
 // when the buffer is too small.
 LONG WINAPI RegGetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,

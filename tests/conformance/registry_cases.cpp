@@ -813,6 +813,138 @@ WINE_DIFFERS(kArea, "a key made with an access list reports it and the token's d
   RegCloseKey(scratch);
 }
 
+// The entries of a key's access list: flags, rights and SID of each.
+struct Entry {
+  BYTE flags;
+  DWORD rights;
+  std::string sid;
+  bool operator==(const Entry& other) const {
+    return flags == other.flags && rights == other.rights && sid == other.sid;
+  }
+};
+
+std::vector<Entry> AccessEntries(HKEY key) {
+  DWORD buffer[256];
+  DWORD size = sizeof buffer;
+  std::vector<Entry> entries;
+  if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, buffer, &size) != ERROR_SUCCESS) return entries;
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(buffer);
+  const auto* header = reinterpret_cast<const SECURITY_DESCRIPTOR_RELATIVE*>(buffer);
+  if (header->Dacl == 0 || header->Dacl + sizeof(ACL) > size) return entries;
+  ACL list;
+  std::memcpy(&list, bytes + header->Dacl, sizeof list);
+  size_t at = header->Dacl + sizeof(ACL);
+  for (WORD i = 0; i < list.AceCount && at + 8 <= size; ++i) {
+    ACE_HEADER ace;
+    DWORD rights;
+    std::memcpy(&ace, bytes + at, sizeof ace);
+    std::memcpy(&rights, bytes + at + 4, sizeof rights);
+    entries.push_back({ace.AceFlags, rights, std::string(reinterpret_cast<const char*>(bytes) + at + 8, ace.AceSize - 8)});
+    at += ace.AceSize;
+  }
+  return entries;
+}
+
+std::string SidBytes(const void* sid, size_t size) { return std::string(static_cast<const char*>(sid), size); }
+
+// Windows 2000 and later: MSDN, "Automatic Propagation of Inheritable ACEs"
+// and "SECURITY_DESCRIPTOR_CONTROL" (SE_DACL_PROTECTED); "Creator Owner"
+// in "Well-known SIDs".
+WINE_DIFFERS(kArea, "from Windows 2000 an unprotected access list given at creation also gets the parent's inheritable entries",
+             "Windows 2000 and later merge the parent's inheritable entries (INHERITED_ACE; CREATOR OWNER's "
+             "given to the creator) into an access list given at creation unless the descriptor is marked "
+             "SE_DACL_PROTECTED (MSDN: Automatic Propagation of Inheritable ACEs); Wine gives every new key its "
+             "own default security whatever descriptor RegCreateKeyExA is given") {
+#ifdef CVN_SIM
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
+#endif
+  const DWORD kCreatorOwner[] = {0x00000101, 0x03000000, 0};  // S-1-3-0
+  // The parent: Administrators for the key and its subkeys, CREATOR OWNER
+  // for subkeys only.
+  SECURITY_DESCRIPTOR parentDescriptor;
+  DWORD parentAcl[16];
+  REQUIRE(InitializeSecurityDescriptor(&parentDescriptor, SECURITY_DESCRIPTOR_REVISION));
+  REQUIRE(InitializeAcl(reinterpret_cast<ACL*>(parentAcl), sizeof parentAcl, ACL_REVISION));
+  REQUIRE(AddAccessAllowedAce(reinterpret_cast<ACL*>(parentAcl), ACL_REVISION, KEY_ALL_ACCESS, (PSID)kAdministrators));
+  REQUIRE(AddAccessAllowedAce(reinterpret_cast<ACL*>(parentAcl), ACL_REVISION, KEY_ALL_ACCESS, (PSID)kCreatorOwner));
+  BYTE* aces = reinterpret_cast<BYTE*>(parentAcl) + sizeof(ACL);
+  aces[1] = CONTAINER_INHERIT_ACE;
+  aces[8 + sizeof kAdministrators + 1] = CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE;
+  REQUIRE(SetSecurityDescriptorDacl(&parentDescriptor, TRUE, reinterpret_cast<ACL*>(parentAcl), FALSE));
+  SECURITY_ATTRIBUTES parentSecurity = {sizeof parentSecurity, &parentDescriptor, FALSE};
+  HKEY scratch = OpenScratch();
+  HKEY parent = nullptr;
+  REQUIRE(RegCreateKeyExA(scratch, "Parent", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &parentSecurity,
+                          &parent, nullptr) == ERROR_SUCCESS);
+  // Children given Administrators and the system, unprotected and protected.
+  SECURITY_DESCRIPTOR descriptor;
+  DWORD acl[16];
+  AdministratorsOnly(&descriptor, acl, sizeof acl);
+  SECURITY_ATTRIBUTES security = {sizeof security, &descriptor, FALSE};
+  HKEY merged = nullptr;
+  REQUIRE(RegCreateKeyExA(parent, "Merged", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &security, &merged,
+                          nullptr) == ERROR_SUCCESS);
+  typedef BOOL(WINAPI * SetControl)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
+  auto setControl = reinterpret_cast<SetControl>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl")));
+  REQUIRE(setControl != nullptr);
+  REQUIRE(setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED));
+  HKEY shut = nullptr;
+  REQUIRE(RegCreateKeyExA(parent, "Protected", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &security, &shut,
+                          nullptr) == ERROR_SUCCESS);
+  HANDLE token = nullptr;
+  REQUIRE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  DWORD owner[32];
+  DWORD length = 0;
+  CHECK(GetTokenInformation(token, TokenOwner, owner, sizeof owner, &length));
+  CloseHandle(token);
+  TOKEN_OWNER pointer;
+  std::memcpy(&pointer, owner, sizeof pointer);
+  const BYTE* creator = static_cast<const BYTE*>(pointer.Owner);
+  const std::string admins = SidBytes(kAdministrators, sizeof kAdministrators);
+  const std::string system = SidBytes(kSystem, sizeof kSystem);
+  const std::vector<Entry> own = {{0, KEY_ALL_ACCESS, admins}, {0, KEY_ALL_ACCESS, system}};
+  std::vector<Entry> withInherited = own;
+  withInherited.push_back({CONTAINER_INHERIT_ACE | INHERITED_ACE, KEY_ALL_ACCESS, admins});
+  withInherited.push_back({INHERITED_ACE, KEY_ALL_ACCESS, SidBytes(creator, 8 + 4 * creator[1])});
+  withInherited.push_back({CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE | INHERITED_ACE, KEY_ALL_ACCESS,
+                           SidBytes(kCreatorOwner, sizeof kCreatorOwner)});
+  CHECK(AccessEntries(merged) == withInherited);
+  CHECK(AccessEntries(shut) == own);
+  RegCloseKey(shut);
+  RegCloseKey(merged);
+  RegCloseKey(parent);
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "a descriptor's control takes the protection bit but no other with 87") {
+  typedef BOOL(WINAPI * SetControl)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL, SECURITY_DESCRIPTOR_CONTROL);
+#ifdef CVN_SIM
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
+#endif
+  auto setControl = reinterpret_cast<SetControl>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl")));
+  REQUIRE(setControl != nullptr);
+  SECURITY_DESCRIPTOR descriptor;
+  REQUIRE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  CHECK(setControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED));
+  CHECK_EQ(descriptor.Control & SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  CHECK(!setControl(&descriptor, SE_DACL_PRESENT, SE_DACL_PRESENT));
+  CHECK_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  CHECK_EQ(descriptor.Control & SE_DACL_PRESENT, 0);
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kArea, "the descriptor's control cannot be set before Windows 2000") {
+  CHECK(GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl") == nullptr);
+  CHECK_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+}
+#endif
+
 CASE(kArea, "a key's security into too small a buffer gives 122 and the size needed") {
   HKEY scratch = OpenScratch();
   DWORD buffer[2];

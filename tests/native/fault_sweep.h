@@ -57,6 +57,7 @@ inline const std::vector<ApiFailure>& Failures() {
       {"InitializeAcl", ERROR_INVALID_PARAMETER},
       {"AddAccessAllowedAce", kAllottedSpaceExceeded},
       {"SetSecurityDescriptorDacl", kInvalidSecurityDescriptor},
+      {"SetSecurityDescriptorControl", ERROR_INVALID_PARAMETER},
       {"GetTokenInformation", ERROR_ACCESS_DENIED},
       // Service Control Manager
       {"OpenSCManagerA", ERROR_ACCESS_DENIED},

@@ -449,6 +449,48 @@ TEST_F(DeleteTreeAttackTest, SystemDirectoriesAndTheirParentsAreRefusedInAnySpel
   EXPECT_TRUE(sim::Exists("D:\\Sys\\WINNT\\win.ini"));
 }
 
+// Profiles and the system's files lie below the Windows directory: never
+// the product's, on any version, in any spelling; a directory whose name
+// merely begins like it is no part of it.
+TEST_F(DeleteTreeAttackTest, NothingBelowTheWindowsDirectoryIsEmptiedInAnySpelling) {
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::OsVersion windowsXp = windows2000;
+  windowsXp.minor = 1;
+  for (const sim::OsVersion& version : {sim::OsVersion{}, windows2000, windowsXp}) {
+    const DWORD major = version.major * 10 + version.minor;
+    sim::Reset();
+    Arrange();
+    sim::SetOsVersion(version);
+    sim::MakeFile("C:\\WINNT\\Profiles\\Bob\\ntuser.dat", "x");
+    sim::MakeFile("C:\\WINNT2\\Data\\a.db", "x");
+    sim::MakeFile("D:\\Sys\\WINNT\\Temp\\x.tmp", "x");
+    for (const char* directory : {"C:\\WINNT\\Profiles", "c:\\winnt\\PROFILES\\bob\\", "C:/WINNT/Profiles/Bob",
+                                  "C:\\WINNT\\Profiles\\Bob."})
+      EXPECT_EQ(DeleteTree(directory, "\\*.*"), 0) << directory << " " << major;
+    EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+    EXPECT_TRUE(sim::Exists("C:\\WINNT\\Profiles\\Bob\\ntuser.dat"));
+    EXPECT_EQ(DeleteTree("C:\\WINNT2\\Data", "\\*.*"), 1);
+    EXPECT_FALSE(sim::Exists("C:\\WINNT2\\Data"));
+    // Moved elsewhere, the Windows directory is recognised there.
+    sim::SetWindowsDirectory("D:\\Sys\\WINNT");
+    EXPECT_EQ(DeleteTree("d:\\sys\\winnt\\temp", "\\*.*"), 0);
+    EXPECT_TRUE(sim::Exists("D:\\Sys\\WINNT\\Temp\\x.tmp"));
+    EXPECT_EQ(DeleteTree("C:\\WINNT\\Profiles\\Bob", "\\*.*"), 1);
+  }
+}
+
+TEST_F(DeleteTreeAttackTest, WindowsDirectoryThatCannotBeIdentifiedEmptiesNothing) {
+  sim::FailCall("GetWindowsDirectoryA", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
+  sim::SetWindowsDirectory("C:\\" + std::string(257, 'w'));
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
+  sim::SetWindowsDirectory("C:\\Gone");
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_TRUE(sim::Exists("D:\\Data\\own.db"));
+}
+
 TEST_F(DeleteTreeAttackTest, WindowsNt4RefusesTheLinkFlagAndTheWalkGoesOnWithoutIt) {
   sim::SetOsVersion(sim::OsVersion{});
   EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 1);

@@ -23,10 +23,24 @@ const std::string kDataQuestion =
     "Do you want to delete the Corvane\nDatabases and Journal files?\n\n"
     "If you choose to delete the databases, you\nwill lose information about any Corvane\n"
     "jobs run previously from this system.\n";
+// The question names the directories that would go, each on a line.
+const std::string kDataQuestionWithPaths = kDataQuestion + "\n" + kDatabases + "\n" + kJournals + "\n";
 const std::string kRebootQuestion =
     "You must reboot for the uninstallation to complete\nDo you wish to reboot WindowsNT now?";
 const char* const kServiceOrder[] = {"CVNSvc", "NobleNet Portmapper for TCP", "cvn-jnl", "cvn-fltr",
                                      "cvn-rec"};
+
+// Windows NT 4.0, 2000 and XP.
+std::vector<sim::OsVersion> ThreeSystems() {
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  windows2000.build = 2195;
+  windows2000.csd = "";
+  sim::OsVersion windowsXp = windows2000;
+  windowsXp.minor = 1;
+  windowsXp.build = 2600;
+  return {sim::OsVersion{}, windows2000, windowsXp};
+}
 
 class UninstallTest : public UninstallSimTest {
  protected:
@@ -158,7 +172,7 @@ TEST_F(OfferDataDeletionTest, NoIsTheDefaultAndKeepsTheData) {
   sim::QueueAnswer(IDNO);
   EXPECT_EQ(OfferDataDeletion(0), 0);
   const sim::Dialog& d = OnlyDialog();
-  EXPECT_EQ(d.text, kDataQuestion);
+  EXPECT_EQ(d.text, kDataQuestionWithPaths);
   EXPECT_EQ(d.caption, "Corvane UnInstallation");
   EXPECT_EQ(d.owner, sim::FocusWindow());
   EXPECT_EQ(d.style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
@@ -262,6 +276,46 @@ TEST_F(OfferDataDeletionTest, DriveRootAsDataDirectoryEmptiesNothing) {
   EXPECT_EQ(sim::Dialogs()[2].text.substr(0, 24), "Problem deleting CVN Exe");
 }
 
+// Where Everyone may set the product key's values (Windows NT 4.0) they may
+// name any directory: the administrator sees which, and nothing below the
+// Windows directory goes whatever the answer.
+TEST_F(OfferDataDeletionTest, DirectoriesBelowTheWindowsDirectoryAreShownAndNeverEmptied) {
+  for (const sim::OsVersion& version : ThreeSystems()) {
+    {
+      sim::Reset();
+      sim::AddDrive('D');
+      sim::SetOsVersion(version);
+      sim::MakeFile("C:\\WINNT\\Profiles\\Bob\\ntuser.dat", "x");
+      sim::MakeFile("C:\\WINNT\\Profiles\\All Users\\x.lnk", "x");
+      sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "ProtectedDatasetDirectory", REG_SZ, "C:\\WINNT\\Profiles");
+      sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "JournalRoot", REG_SZ, "c:\\winnt\\PROFILES\\bob\\");
+      sim::QueueAnswer(IDYES);
+      EXPECT_EQ(OfferDataDeletion(0), 0);
+      ASSERT_EQ(sim::Dialogs().size(), 3u);
+      EXPECT_EQ(sim::Dialogs()[0].text, kDataQuestion + "\nC:\\WINNT\\Profiles\nc:\\winnt\\PROFILES\\bob\\\n");
+      EXPECT_EQ(sim::Dialogs()[1].text.substr(0, 24), "Problem deleting Databas");
+      EXPECT_EQ(sim::Dialogs()[2].text.substr(0, 24), "Problem deleting CVN Exe");
+      EXPECT_TRUE(sim::Exists("C:\\WINNT\\Profiles\\Bob\\ntuser.dat")) << version.build;
+      EXPECT_TRUE(sim::Exists("C:\\WINNT\\Profiles\\All Users\\x.lnk"));
+      EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+      EXPECT_TRUE(sim::PendingOperations().empty());
+    }
+  }
+}
+
+TEST_F(OfferDataDeletionTest, PathsInTheQuestionAreCutToAPathInWholeCharacters) {
+  sim::SetCodePage(932);
+  // 300 bytes: a one-byte letter, then characters of two bytes.
+  std::string longPath = "D:\\" + std::string(1, 'a');
+  while (longPath.size() < 300) longPath += "\x83\x5c";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "ProtectedDatasetDirectory", REG_SZ, longPath);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "JournalRoot", REG_SZ, kJournals);
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  // "D:\a" and 127 characters of two bytes: 258 bytes; a 128th would make 260.
+  EXPECT_EQ(OnlyDialog().text, kDataQuestion + "\n" + longPath.substr(0, 258) + "\n" + kJournals + "\n");
+}
+
 // ---- UninstInitialize -------------------------------------------------------------
 
 using UninstInitializeTest = UninstallTest;
@@ -292,7 +346,7 @@ TEST_F(UninstInitializeTest, AttendedRunRemovesServicesDriversAndLeftoversAndSta
   ASSERT_TRUE(stash.has_value());
   EXPECT_EQ(stash->type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(stash->data, kInstall + std::string(1, '\0'));
-  EXPECT_EQ(OnlyDialog().text, kDataQuestion);
+  EXPECT_EQ(OnlyDialog().text, kDataQuestionWithPaths);
   EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
   EXPECT_TRUE(sim::Exists(kDatabases + "\\jobs.db"));
 }
@@ -460,6 +514,7 @@ TEST_F(UninstInitializeTest, InstallationDirectoryWithoutItsBackslashPurgesItsOw
   InstallServices();
   sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, "C:\\Program Files\\Corvane");
   sim::MakeFile(kInstall + "Logs\\svc.log", "x");
+  sim::MakeFile(kInstall + "cvnsvc.exe", "x");
   sim::MakeFile("C:\\Program Files\\CorvaneLogs\\other.log", "x");
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
   EXPECT_FALSE(sim::Exists(kInstall + "Logs"));
@@ -489,6 +544,7 @@ TEST_F(UninstInitializeTest, LastCharacterEndingInTheBackslashByteIsNoSeparator)
     const std::string directory = std::string("C:\\Program Files\\") + page.name;
     sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
     sim::MakeFile(directory + "\\Logs\\svc.log", "x");
+    sim::MakeFile(directory + "\\cvnsvc.exe", "x");
     sim::MakeFile(directory + "Logs\\other.log", "x");
     sim::MakeFile(directory + "Logs\\sub\\other.log", "x");
     EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
@@ -558,7 +614,45 @@ TEST_F(UninstInitializeTest, InstallationDirectoryTooLongForAPathIsSkipped) {
   sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, longDirectory.substr(0, 250) + "cvnax.ocx", 3);
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
-  EXPECT_EQ(sim::CallCount("RegSetValueExA"), 1);  // only the stash
+  // Not even the stash: no program file fits in it.
+  EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
+}
+
+// Where Everyone may set the product key's values (Windows NT 4.0), the
+// installation directory may name another product's folder, with its own
+// uninstall log, logs and help files: without a program file of ours it is
+// not the product's.
+TEST_F(UninstInitializeTest, InstallationDirectoryWithoutAProgramFileIsNeitherPurgedNorStashed) {
+  const std::string other = "C:\\Program Files\\Other\\";
+  for (const sim::OsVersion& version : ThreeSystems()) {
+    sim::Reset();
+    sim::AddDrive('D');
+    sim::SetOsVersion(version);
+    Attended();
+    InstallProduct();
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, other);
+    for (const char* name : {"DeIsL1.isu", "help.GID", "last.rpt", "Logs\\other.log", "cvnunins.mi_",
+                             "Sub\\cvnsvc.exe"})
+      sim::MakeFile(other + name, "x");
+    sim::MakeDirectory(other + "cvnadmin.exe");  // a directory is no program file
+    sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, other + "cvnax.ocx", 3);
+    const auto before = sim::FileSnapshot();
+    sim::QueueAnswer(IDNO);
+    EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, other + "cvnax.ocx")->data,
+              std::string("\x03\x00\x00\x00", 4));
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash)) << version.build;
+    sim::SetCommandLine("C:\\WINNT\\IsUninst.exe -a -f\"C:\\x\\DeIsL1.isu\"");
+    EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
+    EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+    for (const auto& entry : before) {
+      if (entry.first.rfind(other, 0) == 0) {
+        EXPECT_TRUE(sim::Exists(entry.first)) << entry.first;
+      }
+    }
+    EXPECT_FALSE(sim::DeletionPending(other));
+  }
 }
 
 // ---- UninstUnInitialize -------------------------------------------------------------
@@ -765,7 +859,14 @@ TEST_F(UninstUnInitializeTest, UnattendedWithoutStatusFileAppendsNothing) {
 
 // ---- Installation directory: reading and stashing ---------------------------------
 
-using InstallDirTest = UninstallTest;
+// The installation directory holds a program file, as the product's does.
+class InstallDirTest : public UninstallTest {
+ protected:
+  void SetUp() override {
+    UninstallTest::SetUp();
+    sim::MakeFile(kInstall + "cvnsvc.exe", "x");
+  }
+};
 
 // The product key opened as the hooks open it, for ReadStringValue.
 HKEY OpenProductKey() {
@@ -948,6 +1049,12 @@ TEST_F(InstallDirTest, StashIsBelievedOnlyWhenVolatileAndOnlyAdministratorsMayCh
        {sim::AdministratorsSid(), sim::AllowList({{sim::AdministratorsSid(), KEY_ALL_ACCESS}, {everyone, KEY_READ}})},
        sim::AdministratorsSid(), true},
       {"an entry only for subkeys", true, {sim::AdministratorsSid(), inheritOnly}, sim::AdministratorsSid(), true},
+      {"an entry for its verified owner", true,
+       {ownAccount, sim::AllowList({{sim::AdministratorsSid(), KEY_ALL_ACCESS}, {ownAccount, KEY_ALL_ACCESS}})},
+       ownAccount, true},
+      {"an entry for an account that does not own it", true,
+       {sim::AdministratorsSid(), sim::AllowList({{sim::AdministratorsSid(), KEY_ALL_ACCESS}, {ownAccount, KEY_ALL_ACCESS}})},
+       ownAccount, false},
       {"no access list", true, {sim::AdministratorsSid(), std::nullopt}, sim::AdministratorsSid(), false},
   };
   for (const auto& c : cases) {
@@ -961,6 +1068,58 @@ TEST_F(InstallDirTest, StashIsBelievedOnlyWhenVolatileAndOnlyAdministratorsMayCh
     free(stashed);
     EXPECT_TRUE(sim::Subkeys(HKEY_LOCAL_MACHINE, kStash).empty()) << c.what;
   }
+}
+
+// Windows 2000 and later merge SOFTWARE's inheritable entries into a list
+// given at creation unless it is protected; on XP the administrator's own
+// account owns what it creates.
+TEST_F(InstallDirTest, StashMadeOnWindowsNt4And2000AndXpIsBelieved) {
+  std::string ownAccount = sim::UserSid();
+  ownAccount[24] = '\xf4';
+  ownAccount[25] = '\x01';
+  for (const sim::OsVersion& version : ThreeSystems()) {
+    sim::Reset();
+    sim::SetOsVersion(version);
+    const std::string owner = version.minor == 1 ? ownAccount : sim::AdministratorsSid();
+    sim::SetTokenOwner(owner);
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+    sim::MakeFile(kInstall + "cvnsvc.exe", "x");
+    StashInstallDir();
+    sim::KeySecurity security = sim::GetKeySecurity(HKEY_LOCAL_MACHINE, kStash);
+    EXPECT_EQ(security.owner, owner) << version.build;
+    EXPECT_EQ(security.dacl, sim::AdministratorsOnly().dacl) << version.build;
+    EXPECT_EQ(sim::CallCount("SetSecurityDescriptorControl"), version.major >= 5 ? 1 : 0);
+    char* stashed = ReadStashedInstallDir();
+    ASSERT_NE(stashed, nullptr) << version.build;
+    EXPECT_EQ(std::string(stashed), kInstall);
+    free(stashed);
+  }
+}
+
+// Without the protection Windows 2000 gives the stash SOFTWARE's entries:
+// Power Users may change it, and it is not believed.
+TEST_F(InstallDirTest, StashLeftUnprotectedOnWindows2000ReceivesSoftwaresEntriesAndIsNotBelieved) {
+  sim::SetOsVersion(ThreeSystems()[1]);
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  sim::MakeFile(kInstall + "cvnsvc.exe", "x");
+  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND);
+  StashInstallDir();
+  const BYTE kInherits = CONTAINER_INHERIT_ACE | INHERITED_ACE;
+  const DWORD kPowerUsers = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
+  EXPECT_EQ(sim::GetKeySecurity(HKEY_LOCAL_MACHINE, kStash).dacl,
+            sim::AccessList({{sim::AdministratorsSid(), KEY_ALL_ACCESS, 0},
+                             {sim::LocalSystemSid(), KEY_ALL_ACCESS, 0},
+                             {sim::UsersSid(), KEY_READ, kInherits},
+                             {sim::PowerUsersSid(), kPowerUsers, kInherits},
+                             {sim::AdministratorsSid(), KEY_ALL_ACCESS, kInherits},
+                             {sim::LocalSystemSid(), KEY_ALL_ACCESS, kInherits},
+                             {sim::AdministratorsSid(), KEY_ALL_ACCESS, INHERITED_ACE},
+                             {sim::CreatorOwnerSid(), KEY_ALL_ACCESS, kInherits | INHERIT_ONLY_ACE}}));
+  EXPECT_EQ(ReadStashedInstallDir(), nullptr);
+  // The call there but failing: no stash rather than one that is not believed.
+  sim::FailCall("SetSecurityDescriptorControl", ERROR_INVALID_PARAMETER);
+  StashInstallDir();
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
 }
 
 TEST_F(InstallDirTest, StashWhoseSecurityCannotBeReadWhollyIsNotBelieved) {
@@ -985,6 +1144,7 @@ TEST_F(InstallDirTest, StashWhoseSecurityCannotBeReadWhollyIsNotBelieved) {
       {"an entry of a kind not known here", {admins, objectEntry}},
       {"more than the buffer holds", {admins, sim::AllowList(many)}},
       {"no owner", {"", list}},
+      {"an owner longer than the descriptor", {std::string("\x01\x0f\0\0\0\0\0\x05", 8), list}},
   };
   for (const auto& c : cases) {
     sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);
@@ -1144,7 +1304,7 @@ TEST_F(PathEdgeTest, SystemDirectoryOf260CharactersIsUnknownAnd259LeavesNoRoomFo
   sim::QueueAnswer(IDNO);
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(sim::Dialogs().size(), 2u);
-  EXPECT_EQ(sim::Dialogs()[1].text, kDataQuestion);
+  EXPECT_EQ(sim::Dialogs()[1].text, kDataQuestionWithPaths);
   for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"})
     EXPECT_TRUE(sim::Exists(kDrivers + name)) << name;
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));

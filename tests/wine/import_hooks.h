@@ -97,6 +97,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(advapi32, RegQueryInfoKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)   \
   X(advapi32, RegQueryValueExA, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, PASS) \
   X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)     \
+  X(advapi32, SetSecurityDescriptorControl, LAST_ERROR, FALSE, ERROR_INVALID_PARAMETER, PASS) \
   X(advapi32, SetSecurityDescriptorDacl, LAST_ERROR, FALSE, ERROR_INVALID_SECURITY_DESCR, PASS) \
   X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
   X(kernel32, CopyFileA, LAST_ERROR, FALSE, ERROR_DISK_FULL, PASS)                          \
@@ -214,6 +215,7 @@ inline bool FailOnward = false;  // every call from the chosen one on fails
 inline const char* CommandLine = "";
 inline int DialogAnswer = IDYES;
 inline int Dialogs = 0;
+inline char FirstDialog[1024];  // the text of the run's first dialog
 inline int ShutdownRequests = 0;
 constexpr DWORD kShortSleepMs = 100;
 
@@ -270,6 +272,7 @@ inline void StartRun(int id, int use) {
   heldOverflow = 0;
   memset(strayReleases, 0, sizeof strayReleases);
   Dialogs = 0;
+  FirstDialog[0] = '\0';
   ShutdownRequests = 0;
 }
 
@@ -444,11 +447,12 @@ inline LPSTR WINAPI W_GetCommandLineA(void) {
   return (LPSTR)CommandLine;
 }
 // WinSock and the ICMP library are loaded at run time, not imported, and the
-// calls of later Windows versions are looked up in kernel32 and ntdll: for
-// one of them GetProcAddress gives that call's wrapper (and the wrapper the
-// system's function), so they are counted and failed as imports.
+// calls of later Windows versions are looked up in kernel32, ntdll and
+// advapi32: for one of them GetProcAddress gives that call's wrapper (and the
+// wrapper the system's function), so they are counted and failed as imports.
 inline bool LookedUp(const Import& import) {
-  static const char* const kLaterCalls[] = {"GetDiskFreeSpaceExA", "GlobalMemoryStatusEx", "RtlGetVersion"};
+  static const char* const kLaterCalls[] = {"GetDiskFreeSpaceExA", "GlobalMemoryStatusEx", "RtlGetVersion",
+                                            "SetSecurityDescriptorControl"};
   if (strcmp(import.dll, "wsock32") == 0 || strcmp(import.dll, "icmp") == 0) return true;
   for (const char* later : kLaterCalls)
     if (strcmp(import.name, later) == 0) return true;
@@ -569,9 +573,9 @@ inline HWND WINAPI W_GetFocus(void) {
   Fail(ID_GetFocus);
   return NULL;
 }
-inline int WINAPI W_MessageBoxA(HWND, LPCSTR, LPCSTR, UINT) {
+inline int WINAPI W_MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT) {
   CVN_FAIL(MessageBoxA, int);
-  ++Dialogs;
+  if (Dialogs++ == 0) lstrcpynA(FirstDialog, text ? text : "", sizeof FirstDialog);
   return DialogAnswer;
 }
 inline int WINAPIV W_wsprintfA(LPSTR buffer, LPCSTR format, ...) {

@@ -365,6 +365,12 @@ std::vector<std::string> Verify(Scenario& s, const Outcome& o, int failed) {
              "unattended: a journal went");
       expect(hooks::Dialogs == 0, "unattended: a dialog was shown");
       expect(hooks::ShutdownRequests == 0, "unattended: a restart was requested");
+    } else if (!hooks::injected) {
+      // The data question names the directories that would go.
+      std::string paths = std::string("\n\n") + kDatabases + "\n" + kJournals + "\n";
+      std::string first = hooks::FirstDialog;
+      expect(first.size() > paths.size() && first.compare(first.size() - paths.size(), paths.size(), paths) == 0,
+             "the data question does not end with the data directories: " + first.substr(0, 40));
     }
     std::string renames = GetValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames);
     if (renames != "<none>") {

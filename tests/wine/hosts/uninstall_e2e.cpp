@@ -216,6 +216,7 @@ int DoubleByte() {
   printf("code page %u, directory %s\n", GetACP(), open.c_str());
   CHECK(SetString(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", open));
   CHECK(MakeFile(open + "\\Logs\\svc.log"));
+  CHECK(MakeFile(open + "\\cvnsvc.exe"));  // the product's, as installed
   CHECK(MakeFile(open + "Logs\\other.log"));
   CHECK(MakeFile(open + "Logs\\sub\\other.log"));
   CHECK_EQ(0L, RunHook("UninstInitialize"));

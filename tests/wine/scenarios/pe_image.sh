@@ -49,6 +49,11 @@ check_image() {
 check_image CVNUNIST.dll
 check_image cvncheck.exe
 
+# Calls of Windows 2000 and later are looked up at run time, never imported:
+# Windows NT 3.51 and 4.0 would refuse to load the DLL.
+not_imported() { ! "$objdump" -p "$CVN_BUILD_DIR/$1" | grep -qw -- "$2"; }
+check "CVNUNIST.dll imports SetSecurityDescriptorControl" not_imported CVNUNIST.dll SetSecurityDescriptorControl
+
 # Each product binary fits in 72 KiB.
 for file in CVNUNIST.dll cvncheck.exe; do
   size=$(stat -c %s "$CVN_BUILD_DIR/$file")
