@@ -13,7 +13,13 @@ static LONG FailureCode(DWORD error) { return error != 0 ? (LONG)error : -1; }
 enum { NODE_HEADER = 6, TEXT_TYPE = 1, TABLE_NAME_SIZE = 16 };
 
 static DWORD Align4(DWORD offset) { return (offset + 3) & ~(DWORD)3; }
-static WORD WordAt(const BYTE* block, DWORD at) { return (WORD)(block[at] | block[at + 1] << 8); }
+// Words are little-endian, as the processor reads them; copied out, as
+// they need not be aligned.
+static WORD WordAt(const BYTE* block, DWORD at) {
+  WORD word;
+  memcpy(&word, block + at, sizeof word);
+  return word;
+}
 
 // The end of the node at `at`, or 0 when it does not lie within `limit`.
 static DWORD NodeEnd(const BYTE* block, DWORD at, DWORD limit) {

@@ -159,7 +159,7 @@ VERSION_TABLE=040904e4
 check "ltbrok32.dll built, its table of another code page" versioned $system32/ltbrok32.dll 2 1 0 3 "2.10.0003"
 unset VERSION_TABLE
 VERSION_FIXED_ONLY=1
-check "ezrpcw32.dll built without texts" versioned $system32/ezrpcw32.dll 3 0 65535 9
+check "ezrpcw32.dll built without texts" versioned $system32/ezrpcw32.dll 3 0 65535 9 none
 unset VERSION_FIXED_ONLY
 printf 'not a program\r\n' >"$drive_c/Corvane/notes.dll"
 printf 'not a driver\r\n' >"$drive_c/$system32/drivers/zr-rec.sys"
