@@ -33,9 +33,10 @@ const UINT kLargeSystemCacheNote = 52013;
 
 // A list whose length was not given: enumerated until the system says it ends.
 const DWORD kUnknownCount = 0xFFFFFFFF;
-// Longer than the registry stores: such lengths are not believed.
-const DWORD kLongestName = 0x8000;
-const DWORD kLongestData = 0x40000000;
+// Registry names hold at most 16383 characters; data beyond 16 MiB is not
+// read for the first 1023 characters of its line.
+const DWORD kLongestName = 16383;
+const DWORD kLongestData = 0x1000000;
 
 // The strings of a multi-string list, each after one blank, up to the first
 // empty string or the end of the data, whichever comes first; a cut keeps
@@ -103,8 +104,8 @@ bool AddValueLines(HKEY key, DWORD count, DWORD maxName, DWORD maxData) {
   DWORD nameRoom = sizeof fixedName;
   DWORD dataRoom = MAX_PATH;
   void* block = NULL;
-  if ((maxName >= MAX_PATH / 2 || maxData > MAX_PATH) && maxName < kLongestName &&
-      maxData < kLongestData) {
+  if ((maxName >= MAX_PATH / 2 || maxData > MAX_PATH) && maxName <= kLongestName &&
+      maxData <= kLongestData) {
     DWORD longName = 2 * maxName + 1;
     DWORD longData = maxData > MAX_PATH ? maxData : MAX_PATH;
     block = malloc(longName + longData + 1);

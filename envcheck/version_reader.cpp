@@ -41,8 +41,8 @@ static DWORD FirstChild(const BYTE* block, DWORD at, DWORD end) {
 // translation: the resource may name none, or another. Reads the tree only
 // within the root's length and the block's size.
 static int AnyTableFileVersion(const BYTE* block, DWORD size, LPVOID* value, UINT* length) {
+  // The root's header was read already: its value is the fixed info.
   DWORD rootEnd = NodeEnd(block, 0, size);
-  if (rootEnd == 0) return 0;
   DWORD groupEnd;
   for (DWORD group = FirstChild(block, 0, rootEnd); (groupEnd = NodeEnd(block, group, rootEnd)) != 0;
        group = Align4(groupEnd)) {

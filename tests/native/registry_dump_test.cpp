@@ -127,6 +127,19 @@ TEST_F(RegistryDumpTest, ValueThatGrowsPastItsBufferIsSkipped) {
   EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Stays", "s"));
 }
 
+// Lengths beyond what the registry holds leave the buffers of 260 characters.
+TEST_F(RegistryDumpTest, LengthsBeyondTheRegistrysAreNotBuffered) {
+  Set(kRoot, std::string(16384, 'n'), REG_SZ, "name");
+  Set(kRoot, "Short", REG_SZ, "s");
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Short", "s"));
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kRoot);
+  // 16 MiB and one byte.
+  Set(kRoot, "Huge", REG_BINARY, std::string(0x1000001, 'h'));
+  Set(kRoot, "Short", REG_SZ, "s");
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Short", "s"));
+  EXPECT_EQ(sim::CallCount("malloc"), 2);  // the pending report's blocks alone
+}
+
 // Without heap the buffers stay of 260 characters: what fits is listed.
 TEST_F(RegistryDumpTest, WithoutHeapForLongBuffersOnlyWhatFitsIsListed) {
   Set(kRoot, "Long", REG_SZ, std::string(300, 'l'));
