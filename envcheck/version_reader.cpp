@@ -64,7 +64,8 @@ static int AnyTableFileVersion(const BYTE* block, DWORD size, LPVOID* value, UIN
       name[used] = '\0';
       char subBlock[64];
       wsprintfA(subBlock, "\\StringFileInfo\\%s\\FileVersion", name);
-      if (VerQueryValueA(block, subBlock, value, length) && *value != NULL) return 1;
+      // A text handed out as NULL leaves the fixed version to stand in.
+      if (VerQueryValueA(block, subBlock, value, length)) return 1;
     }
   }
   return 0;

@@ -178,10 +178,11 @@ TEST_F(RegistryReadersTest, SubkeyMatchesWholeNameInAnyLetterCase) {
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "cvnsvc"), 0);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "CVN-REC"), 0);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "CVN"), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "Tcpip6"), ERROR_NO_MORE_ITEMS);
   // Only direct subkeys count.
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet", "CVNSvc"), ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\Missing", "CVNSvc"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(sim::CallCount("RegCloseKey"), 6);
+  EXPECT_EQ(sim::CallCount("RegCloseKey"), 7);
 }
 
 TEST_F(RegistryReadersTest, SubkeyLetterCaseFoldsOnlyCharactersOfOneByte) {
@@ -193,6 +194,9 @@ TEST_F(RegistryReadersTest, SubkeyLetterCaseFoldsOnlyCharactersOfOneByte) {
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, parent, "X\x83\x61Y"), 0);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, parent, "x\x83\x41y"), ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, parent, "x\x83"), ERROR_NO_MORE_ITEMS);
+  // A first byte alone at the end of a name compares as it stands.
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(parent) + "\\z\x83");
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, parent, "Z\x83"), 0);
 }
 
 TEST_F(RegistryReadersTest, SubkeySearchEndsWithNoMoreItemsOnAnyEnumerationFailure) {

@@ -260,8 +260,8 @@ TEST_F(VersionReaderTest, TextFallsBackToAnyTableThenToTheFixedVersion) {
 }
 
 TEST_F(VersionReaderTest, DamagedTreeFallsBackToTheFixedVersion) {
-  // The StringFileInfo node claims more than its parent holds: the walk
-  // stops there instead of reading past the resource.
+  // Nodes whose lengths lie: the walk stops there instead of reading past
+  // the resource.
   VersionFields fields;
   fields.varFileInfo = false;
   std::vector<BYTE> block = BuildVersionBlock(fields);
@@ -273,13 +273,26 @@ TEST_F(VersionReaderTest, DamagedTreeFallsBackToTheFixedVersion) {
   auto at = std::search(block.begin(), block.end(), key.begin(), key.end());
   ASSERT_NE(at, block.end());
   const size_t node = static_cast<size_t>(at - block.begin()) - 6;
-  for (WORD length : {WORD{0xFFF0}, WORD{2}}) {
-    block[node] = static_cast<BYTE>(length & 0xFF);
-    block[node + 1] = static_cast<BYTE>(length >> 8);
-    sim::MakeFile(kFile, "MZ");
-    sim::SetVersionResource(kFile, block);
-    EXPECT_EQ(ReadStrings(), 0) << length;
-    EXPECT_EQ(Text(), "4,21,0,7") << length;
+  key.clear();
+  for (char c : std::string("040904b0")) {
+    key.push_back(static_cast<BYTE>(c));
+    key.push_back(0);
+  }
+  at = std::search(block.begin(), block.end(), key.begin(), key.end());
+  ASSERT_NE(at, block.end());
+  const size_t table = static_cast<size_t>(at - block.begin()) - 6;
+  // Lengths beyond the parent, shorter than a header, or ending inside the
+  // key, of the StringFileInfo node and then of its table.
+  for (size_t damaged : {node, table}) {
+    for (WORD length : {WORD{0xFFF0}, WORD{2}, WORD{10}}) {
+      std::vector<BYTE> copy = block;
+      copy[damaged] = static_cast<BYTE>(length & 0xFF);
+      copy[damaged + 1] = static_cast<BYTE>(length >> 8);
+      sim::MakeFile(kFile, "MZ");
+      sim::SetVersionResource(kFile, copy);
+      EXPECT_EQ(ReadStrings(), 0) << damaged << " " << length;
+      EXPECT_EQ(Text(), "4,21,0,7") << damaged << " " << length;
+    }
   }
 }
 
