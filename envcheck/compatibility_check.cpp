@@ -17,7 +17,7 @@ struct Finding {
 };
 
 struct IncompatibleProduct {
-  const char* serviceKey;  // compared byte for byte
+  const char* serviceKey;  // in any letter case, as the registry names keys
   const char* startValue;
   Finding disabled;
   Finding enabled;

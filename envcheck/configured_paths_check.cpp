@@ -26,7 +26,7 @@ char* ReadConfiguredPath(const char* valueName) {
   char valuePath[MAX_PATH];
   if (strlen(PRODUCT_KEY) + 1 + strlen(valueName) >= sizeof valuePath) return NULL;
   wsprintfA(valuePath, "%s\\%s", PRODUCT_KEY, valueName);
-  return ReadRegistryString(HKEY_LOCAL_MACHINE, valuePath);
+  return ReadRegistryPath(HKEY_LOCAL_MACHINE, valuePath);
 }
 
 }  // namespace

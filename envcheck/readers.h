@@ -8,10 +8,14 @@
 // `valuePath` is the key path, a backslash and the value name (empty for the
 // key's default value). The caller frees the copy.
 char* ReadRegistryString(HKEY rootKey, const char* valuePath);
+// The same for a configured path: a REG_EXPAND_SZ value comes back with its
+// environment references expanded, within MAX_PATH characters (else as
+// stored).
+char* ReadRegistryPath(HKEY rootKey, const char* valuePath);
 // 0 with *value set for a REG_DWORD; -1 for no backslash or another type
 // that fits 4 bytes; otherwise the registry error code.
 LONG ReadRegistryDword(HKEY rootKey, const char* valuePath, DWORD* value);
-// 0 when keyPath has a direct subkey named exactly subkeyName;
+// 0 when keyPath has a direct subkey named subkeyName, in any letter case;
 // ERROR_NO_MORE_ITEMS when none matches; else the error opening keyPath.
 LONG SubkeyExists(HKEY rootKey, const char* keyPath, const char* subkeyName);
 // Characters of a file-version text buffer, its NUL included.

@@ -33,6 +33,10 @@ const UINT kLargeSystemCacheNote = 52013;
 
 // A list whose length was not given: enumerated until the system says it ends.
 const DWORD kUnknownCount = 0xFFFFFFFF;
+// Registry names hold at most 16383 characters; data beyond 16 MiB is not
+// read for the first 1023 characters of its line.
+const DWORD kLongestName = 16383;
+const DWORD kLongestData = 0x1000000;
 
 // The strings of a multi-string list, each after one blank, up to the first
 // empty string or the end of the data, whichever comes first; a cut keeps
@@ -57,9 +61,12 @@ void JoinMultiString(const BYTE* data, DWORD size, char* text, size_t textSize) 
   text[used] = '\0';
 }
 
+// A report line holds no more than this; a longer joined list is cut.
+const size_t kJoinedTextSize = 1024;
+
 void AddValueLine(const char* name, DWORD type, BYTE* data, DWORD size) {
-  char text[MAX_PATH];
-  char decimal[MAX_PATH];
+  char text[kJoinedTextSize];
+  char decimal[16];
   switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ:
@@ -85,21 +92,42 @@ void AddValueLine(const char* name, DWORD type, BYTE* data, DWORD size) {
 }
 
 // Adds one line per value of `key`, of the first `count`; true when any line
-// was added.
-bool AddValueLines(HKEY key, DWORD count) {
+// was added. The buffers fit the longest name (`maxName` characters, each
+// of up to two bytes in ANSI) and data (`maxData` bytes) the key reported;
+// they are on the heap when longer than MAX_PATH, and stay of MAX_PATH
+// when the heap has no room. A value that does not fit is skipped.
+bool AddValueLines(HKEY key, DWORD count, DWORD maxName, DWORD maxData) {
+  char fixedName[MAX_PATH];
+  BYTE fixedData[MAX_PATH + 1];
+  char* name = fixedName;
+  BYTE* data = fixedData;
+  DWORD nameRoom = sizeof fixedName;
+  DWORD dataRoom = MAX_PATH;
+  void* block = NULL;
+  if ((maxName >= MAX_PATH / 2 || maxData > MAX_PATH) && maxName <= kLongestName &&
+      maxData <= kLongestData) {
+    DWORD longName = 2 * maxName + 1;
+    DWORD longData = maxData > MAX_PATH ? maxData : MAX_PATH;
+    block = malloc(longName + longData + 1);
+    if (block != NULL) {
+      name = static_cast<char*>(block);
+      nameRoom = longName;
+      data = static_cast<BYTE*>(block) + longName;
+      dataRoom = longData;
+    }
+  }
   bool added = false;
   for (DWORD index = 0; index < count; ++index) {
-    char name[MAX_PATH];
-    BYTE data[MAX_PATH + 1];
-    DWORD nameSize = sizeof name;
-    DWORD dataSize = MAX_PATH;
+    DWORD nameSize = nameRoom;
+    DWORD dataSize = dataRoom;
     DWORD type = REG_NONE;
     LONG rc = RegEnumValueA(key, index, name, &nameSize, NULL, &type, data, &dataSize);
-    if (rc == ERROR_MORE_DATA) continue;  // too long for a line: skipped
+    if (rc == ERROR_MORE_DATA) continue;  // grew past its buffer: skipped
     if (rc != ERROR_SUCCESS) break;       // the end, or the key went away
     AddValueLine(name, type, data, dataSize);
     added = true;
   }
+  free(block);
   return added;
 }
 
@@ -112,12 +140,17 @@ LONG DumpRegistryKey(HKEY root, const char* path) {
 
   // One query gives both counts, so neither list is read past its end; when
   // they cannot be had, both lists are read until the system says they end.
+  // The same query tells the longest value name and data, to size the buffers.
   DWORD subkeys = kUnknownCount;
   DWORD values = kUnknownCount;
-  if (RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL) !=
-      ERROR_SUCCESS) {
+  DWORD maxName = 0;
+  DWORD maxData = 0;
+  if (RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, &maxName, &maxData, NULL,
+                       NULL) != ERROR_SUCCESS) {
     subkeys = kUnknownCount;
     values = kUnknownCount;
+    maxName = 0;
+    maxData = 0;
   }
 
   size_t pathLength = strlen(path);
@@ -136,7 +169,7 @@ LONG DumpRegistryKey(HKEY root, const char* path) {
   }
 
   ReportAdd(LoadMessage(kValuesHeading), path);
-  if (!AddValueLines(key, values)) ReportDropLast();
+  if (!AddValueLines(key, values, maxName, maxData)) ReportDropLast();
   RegCloseKey(key);
 
   ReportFlush();

@@ -53,23 +53,61 @@ char* ReadStringData(HKEY key, const char* valueName, DWORD size) {
   return text;
 }
 
-}  // namespace
+// Registry names compare without regard to letter case, as the registry
+// itself looks them up. Only characters of one byte are letters: the second
+// byte of a character of two bytes compares exactly.
+bool SameName(const char* a, const char* b) {
+  while (*a != '\0' && toupper((unsigned char)*a) == toupper((unsigned char)*b)) {
+    if (IsDBCSLeadByte((BYTE)*a) && a[1] != '\0') {
+      if (a[1] != b[1]) return false;
+      ++a;
+      ++b;
+    }
+    ++a;
+    ++b;
+  }
+  return *a == '\0' && *b == '\0';
+}
 
-char* ReadRegistryString(HKEY rootKey, const char* valuePath) {
+// ReadRegistryString, telling the value's type in *type.
+char* ReadTypedString(HKEY rootKey, const char* valuePath, DWORD* type) {
   char keyPath[MAX_PATH];
   const char* valueName;
   if (SplitValuePath(valuePath, keyPath, &valueName) != 0) return NULL;
   HKEY key;
   if (RegOpenKeyExA(rootKey, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return NULL;
   char* text = NULL;
-  DWORD type;
   DWORD size = 0;
-  if (RegQueryValueExA(key, valueName, NULL, &type, NULL, &size) == ERROR_SUCCESS &&
-      (type == REG_SZ || type == REG_EXPAND_SZ)) {
+  if (RegQueryValueExA(key, valueName, NULL, type, NULL, &size) == ERROR_SUCCESS &&
+      (*type == REG_SZ || *type == REG_EXPAND_SZ)) {
     text = ReadStringData(key, valueName, size);
   }
   RegCloseKey(key);
   return text;
+}
+
+}  // namespace
+
+char* ReadRegistryString(HKEY rootKey, const char* valuePath) {
+  DWORD type;
+  return ReadTypedString(rootKey, valuePath, &type);
+}
+
+char* ReadRegistryPath(HKEY rootKey, const char* valuePath) {
+  DWORD type;
+  char* text = ReadTypedString(rootKey, valuePath, &type);
+  if (text == NULL || type != REG_EXPAND_SZ) return text;
+  // A path holds MAX_PATH characters: an expansion that fails or would be
+  // longer leaves the path as stored, which then names nothing.
+  char* expanded = (char*)malloc(MAX_PATH);
+  if (expanded == NULL) return text;
+  DWORD length = ExpandEnvironmentStringsA(text, expanded, MAX_PATH);
+  if (length == 0 || length > MAX_PATH) {
+    free(expanded);
+    return text;
+  }
+  free(text);
+  return expanded;
 }
 
 LONG ReadRegistryDword(HKEY rootKey, const char* valuePath, DWORD* value) {
@@ -98,7 +136,7 @@ LONG SubkeyExists(HKEY rootKey, const char* keyPath, const char* subkeyName) {
   for (DWORD index = 0;; ++index) {
     DWORD size = MAX_PATH;
     if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
-    if (strcmp(name, subkeyName) == 0) {
+    if (SameName(name, subkeyName)) {
       result = ERROR_SUCCESS;
       break;
     }

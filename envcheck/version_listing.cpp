@@ -61,7 +61,7 @@ void ListFileVersions(const char* directory, const char* pattern) {
 }
 
 void ListBinaryVersions(const char* windowsDirectory) {
-  char* installation = ReadRegistryString(HKEY_LOCAL_MACHINE, INSTALLATION_DIRECTORY_VALUE);
+  char* installation = ReadRegistryPath(HKEY_LOCAL_MACHINE, INSTALLATION_DIRECTORY_VALUE);
   if (installation == NULL) return;
   printf("%s", LoadMessage(kListingHeading));
   char directory[MAX_PATH];

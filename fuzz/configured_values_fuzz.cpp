@@ -1,13 +1,15 @@
 // The product's registry values that the configured-paths and compatibility
 // checks read, of any type, size and data: the four directory values, and
 // the four products' service keys (spelled exactly, in another case, or
-// missing) with a Start value of any kind. Each check's result, counters and
+// missing) with a Start value of any kind. Keys match in any letter case;
+// an expandable path is tested expanded. Each check's result, counters and
 // number of entries are what the documented rules give for those values.
 //
 // Input: a fault (2 bytes); the report level (1 byte); four directory
 // values, each a type byte (0 missing, 1 REG_SZ, 2 REG_EXPAND_SZ, 3 REG_SZ
 // without its NUL, else that type), a byte that picks where the text starts
-// (an existing directory, an existing file, a missing directory, nothing)
+// (an existing directory, an existing file, a missing directory, nothing,
+// an existing directory through an environment reference)
 // and the text (2-byte length); then four products, each a byte (bit 0
 // the service key exists, bit 1 in another letter case) and a Start value:
 // a type byte (0 missing, else that type) and its data (1-byte length).
@@ -20,7 +22,8 @@ const char kProductKey[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5";
 const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 const char* const kPathValues[] = {"InstallationDirectory", "JournalRoot", "ProtectedDatasetDirectory",
                                    "UnprotectedDatasetDirectory"};
-const char* const kStarts[] = {"", "C:\\Corvane", "C:\\Corvane\\readme.txt", "C:\\Gone"};
+const char* const kStarts[] = {"", "C:\\Corvane", "C:\\Corvane\\readme.txt", "C:\\Gone",
+                               "%SystemDrive%\\Corvane"};
 struct Product {
   const char* key;
   const char* otherCase;
@@ -34,7 +37,7 @@ const Product kProducts[] = {{"OFADriver", "ofadriver", 2},
 // The text a directory value gives the check, when it is a string.
 bool StorePath(FuzzInput& input, const char* name, std::string* text) {
   uint8_t type = input.Byte();
-  std::string data = kStarts[input.Byte() % 4] + input.LongText();
+  std::string data = kStarts[input.Byte() % 5] + input.LongText();
   if (type == 0) return false;
   if (type == 1 || type == 2) {
     sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, name, type == 1 ? REG_SZ : REG_EXPAND_SZ, data);
@@ -42,6 +45,12 @@ bool StorePath(FuzzInput& input, const char* name, std::string* text) {
     sim::SetRawValue(HKEY_LOCAL_MACHINE, kProductKey, name, type == 3 ? REG_SZ : type, data);
   }
   *text = CText(data);
+  if (type == 2) {
+    // Expanded as the check expands it, within a path's length.
+    char expanded[MAX_PATH];
+    DWORD length = ExpandEnvironmentStringsA(text->c_str(), expanded, MAX_PATH);
+    if (length > 0 && length <= MAX_PATH) *text = expanded;
+  }
   return type <= 3;
 }
 
@@ -55,8 +64,9 @@ void FuzzConfiguredValues(const uint8_t* data, size_t size) {
                       {"RegEnumKeyExA", ERROR_ACCESS_DENIED},
                       {"GetFileAttributesA", ERROR_ACCESS_DENIED},
                       {"malloc", ERROR_NOT_ENOUGH_MEMORY},
-                      {"realloc", ERROR_NOT_ENOUGH_MEMORY}});
-  bool faulty = fault.Any(6);
+                      {"realloc", ERROR_NOT_ENOUGH_MEMORY},
+                      {"ExpandEnvironmentStringsA", ERROR_NOT_ENOUGH_MEMORY}});
+  bool faulty = fault.Any(7);
   int level = input.Byte() % 3;
   sim::MakeFile("C:\\Corvane\\readme.txt", "readme");
   sim::CreateKey(HKEY_LOCAL_MACHINE, kProductKey);
@@ -83,7 +93,7 @@ void FuzzConfiguredValues(const uint8_t* data, size_t size) {
     }
   }
 
-  // The products: found with its exact key and a 4-byte REG_DWORD Start.
+  // The products: found with its key in any case and a 4-byte REG_DWORD Start.
   int expectedProducts = 0;
   unsigned productWarnings = 0;
   unsigned productErrors = 0;
@@ -95,7 +105,7 @@ void FuzzConfiguredValues(const uint8_t* data, size_t size) {
     std::string path = std::string(kServicesKey) + "\\" + (key & 2 ? product.otherCase : product.key);
     sim::CreateKey(HKEY_LOCAL_MACHINE, path);
     if (startType != 0) sim::SetRawValue(HKEY_LOCAL_MACHINE, path, "Start", startType, start);
-    if ((key & 2) || startType != REG_DWORD || start.size() != 4) continue;
+    if (startType != REG_DWORD || start.size() != 4) continue;
     int severity = start == std::string("\4\0\0\0", 4) ? 1 : product.enabledSeverity;
     (severity == 2 ? productErrors : productWarnings) += 1;
     expectedProducts = std::max(expectedProducts, severity);

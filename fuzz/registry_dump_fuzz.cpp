@@ -63,7 +63,8 @@ void FuzzRegistryDump(const uint8_t* data, size_t size) {
   InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegEnumKeyExA", ERROR_ACCESS_DENIED},
                       {"RegEnumValueA", ERROR_ACCESS_DENIED},
-                      {"RegQueryInfoKeyA", ERROR_ACCESS_DENIED}});
+                      {"RegQueryInfoKeyA", ERROR_ACCESS_DENIED},
+                      {"malloc", ERROR_NOT_ENOUGH_MEMORY}});
   std::vector<std::string> keys = {kTree};
   sim::CreateKey(HKEY_LOCAL_MACHINE, kTree);
   for (size_t item = 0; item < kMaxItems && !input.Empty(); ++item) {

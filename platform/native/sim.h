@@ -61,6 +61,10 @@ void SetLocalTime(const SYSTEMTIME& time);
 
 // ---- Process -----------------------------------------------------------------
 void SetCommandLine(const std::string& commandLine);
+// A variable of the process environment (names without regard to case); an
+// empty value removes it. After Reset: SystemDrive C:, SystemRoot and windir
+// C:\WINNT.
+void SetEnvironmentVariable(const std::string& name, const std::string& value);
 // Modules GetModuleHandleA finds. The host (GetModuleHandleA(NULL)) and
 // "CVNUNIST.dll" exist after Reset and both carry the message catalog.
 HMODULE HostModule();

@@ -49,7 +49,15 @@ struct CoreState {
   std::vector<char> commandLine = ExactCopy("\"C:\\Program Files\\Setup\\uninst.exe\"");
   std::map<uintptr_t, Module> modules;
   std::map<DWORD, std::string> systemTexts;
+  // Upper-cased name -> value.
+  std::map<std::string, std::string> environment = {
+      {"SYSTEMDRIVE", "C:"}, {"SYSTEMROOT", "C:\\WINNT"}, {"WINDIR", "C:\\WINNT"}};
 };
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
 
 CoreState& State() {
   static CoreState state;
@@ -260,6 +268,14 @@ uint64_t ElapsedMs() { return State().elapsedMs; }
 void SetLocalTime(const SYSTEMTIME& time) { State().localTime = time; }
 void SetCommandLine(const std::string& commandLine) { State().commandLine = ExactCopy(commandLine); }
 
+void SetEnvironmentVariable(const std::string& name, const std::string& value) {
+  if (value.empty()) {
+    State().environment.erase(Upper(name));
+  } else {
+    State().environment[Upper(name)] = value;
+  }
+}
+
 HMODULE HostModule() { return reinterpret_cast<HMODULE>(kHostModule); }
 
 HMODULE AddModule(const std::string& name, bool hasCatalog) {
@@ -331,6 +347,37 @@ LPSTR WINAPI GetCommandLineA(void) {
   DWORD error;
   if (detail::ShouldFail("GetCommandLineA", &error)) return nullptr;
   return State().commandLine.data();
+}
+
+// A reference %NAME% to a defined variable becomes its value; any other
+// text, an undefined reference or a lone percent sign included, is copied as
+// it stands. The count includes the terminator; a buffer too small for the
+// whole text is left alone and the count needed returned.
+DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize) {
+  DWORD error;
+  if (detail::ShouldFail("ExpandEnvironmentStringsA", &error)) {
+    SetLastError(error);
+    return 0;
+  }
+  std::string out;
+  for (const char* p = lpSrc; *p != '\0';) {
+    const char* close = *p == '%' ? std::strchr(p + 1, '%') : nullptr;
+    if (close != nullptr) {
+      auto it = State().environment.find(sim::Upper(std::string(p + 1, close)));
+      if (it != State().environment.end()) {
+        out += it->second;
+        p = close + 1;
+        continue;
+      }
+      out.append(p, close + 1);
+      p = close + 1;
+      continue;
+    }
+    out += *p++;
+  }
+  DWORD needed = static_cast<DWORD>(out.size() + 1);
+  if (lpDst != nullptr && needed <= nSize) std::memcpy(lpDst, out.c_str(), needed);
+  return needed;
 }
 
 DWORD WINAPI SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {

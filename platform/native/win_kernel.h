@@ -1,4 +1,4 @@
-// Kernel services: last error, modules and libraries, command line, virtual clock, local
+// Kernel services: last error, modules and libraries, command line and environment, virtual clock, local
 // time and its formatting, system message texts and local memory.
 #pragma once
 
@@ -20,6 +20,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 LPSTR WINAPI GetCommandLineA(void);
+DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize);
 
 DWORD WINAPI SleepEx(DWORD dwMilliseconds, BOOL bAlertable);
 void WINAPI Sleep(DWORD dwMilliseconds);

@@ -66,9 +66,16 @@ TEST_F(CompatibilityTest, EachProductDisabledAndEnabled) {
   }
 }
 
-TEST_F(CompatibilityTest, ServiceKeyInOtherLetterCaseOrWithoutDwordStartIsNotDetected) {
-  Install("ofadriver", 1);
-  Install("VNCDISK", 1);
+TEST_F(CompatibilityTest, ServiceKeyInOtherLetterCaseIsDetected) {
+  Install("ofadriver", 4);
+  Install("VNCDISK", 2);
+  EXPECT_EQ(CheckProductCompatibility(), 1);
+  EXPECT_EQ(TakeText(), Msg(53024) + Msg(55025) + Msg(54015) + Msg(55022));
+  EXPECT_EQ(WarningCount, 2u);
+  EXPECT_EQ(ErrorCount, 0u);
+}
+
+TEST_F(CompatibilityTest, ServiceKeyWithoutDwordStartIsNotDetected) {
   sim::SetValue(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\OFMDriver", "Start", REG_SZ, "1");
   sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\zr-jnl");
   EXPECT_EQ(CheckProductCompatibility(), 0);

@@ -111,12 +111,42 @@ TEST_F(ConfiguredPathsTest, PathNamingAFileCountsAsExisting) {
   EXPECT_EQ(TakeText(), Msg(51008) + Msg(52016) + Msg(52017));
 }
 
-TEST_F(ConfiguredPathsTest, ExpandablePathIsTestedUnexpanded) {
+TEST_F(ConfiguredPathsTest, ExpandablePathIsTestedExpanded) {
   SetPath("InstallationDirectory", "C:\\Corvane\\");
   sim::MakeDirectory("C:\\Journals");
   sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "JournalRoot", REG_EXPAND_SZ, "%SystemDrive%\\Journals");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "ProtectedDatasetDirectory", REG_EXPAND_SZ,
+                "%systemdrive%\\Gone");
+  EXPECT_EQ(CheckConfiguredPaths(0), 2);
+  // A missing one is named as it was looked for.
+  EXPECT_EQ(TakeText(), Msg(51008) + Msg(52016) + Msg(52017) + Msg(54005, "C:\\Gone") + Msg(55019));
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+}
+
+TEST_F(ConfiguredPathsTest, PlainStringIsNeverExpanded) {
+  SetPath("InstallationDirectory", "C:\\Corvane\\");
+  sim::MakeDirectory("C:\\Journals");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "JournalRoot", REG_SZ, "%SystemDrive%\\Journals");
   EXPECT_EQ(CheckConfiguredPaths(1), 2);
   EXPECT_EQ(TakeText(), Msg(54004, "%SystemDrive%\\Journals") + Msg(55018));
+  EXPECT_EQ(sim::CallCount("ExpandEnvironmentStringsA"), 0);
+}
+
+// An expansion that fails or would not fit a path leaves the path as stored.
+TEST_F(ConfiguredPathsTest, ExpansionThatFailsOrOverflowsKeepsTheStoredPath) {
+  SetPath("InstallationDirectory", "C:\\Corvane\\");
+  sim::SetEnvironmentVariable("Deep", "C:\\" + std::string(250, 'd'));
+  sim::MakeDirectory("C:\\" + std::string(250, 'd'));
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "JournalRoot", REG_EXPAND_SZ, "%Deep%");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "ProtectedDatasetDirectory", REG_EXPAND_SZ,
+                "%Deep%\\Protected");
+  sim::FailCall("ExpandEnvironmentStringsA", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(CheckConfiguredPaths(1), 2);
+  EXPECT_EQ(TakeText(), Msg(54004, "%Deep%") + Msg(55018) + Msg(54005, "%Deep%\\Protected") + Msg(55019));
+  sim::FailCall("malloc", ERROR_NOT_ENOUGH_MEMORY, 3);  // the journal root expansion's buffer
+  EXPECT_EQ(CheckConfiguredPaths(1), 2);
+  EXPECT_EQ(TakeText(), Msg(54004, "%Deep%") + Msg(55018) + Msg(54005, "%Deep%\\Protected") + Msg(55019));
+  EXPECT_EQ(sim::HeapBlocks(), 0);
 }
 
 }  // namespace

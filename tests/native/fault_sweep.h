@@ -112,6 +112,7 @@ inline const std::vector<ApiFailure>& Failures() {
       {"InitiateSystemShutdownA", ERROR_PRIVILEGE_NOT_HELD},
       // Process, texts and dialogs
       {"GetCommandLineA", kNoFailureCode},
+      {"ExpandEnvironmentStringsA", ERROR_NOT_ENOUGH_MEMORY},
       {"GetModuleHandleA", ERROR_MOD_NOT_FOUND},
       {"LoadLibraryA", ERROR_MOD_NOT_FOUND},
       {"GetProcAddress", ERROR_PROC_NOT_FOUND},

@@ -57,8 +57,10 @@ void InstallProduct() {
   sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "InstallationDirectory", REG_SZ, kInstall);
   sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "ProtectedDatasetDirectory", REG_SZ, kDatabases);
   sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "JournalRoot", REG_SZ, kJournals);
-  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "UnprotectedDatasetDirectory", REG_SZ,
-                "D:\\CVN\\Unprotected");
+  // Stored as the later setups store paths, with an environment reference.
+  sim::SetEnvironmentVariable("CvnData", "D:\\CVN");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKey, "UnprotectedDatasetDirectory", REG_EXPAND_SZ,
+                "%CvnData%\\Unprotected");
   sim::SetDword(HKEY_LOCAL_MACHINE, kProductKey, "Type", 1);
   sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, kInstall + "cvnax.ocx", 3);
   sim::SetValue(HKEY_LOCAL_MACHINE, kAppPath, "", REG_SZ, kInstall + "cvnsvc.exe");

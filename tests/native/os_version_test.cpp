@@ -386,7 +386,8 @@ TEST_F(CompareFilesTest, RowNumbersKeepTheirLow16BitsAndTheirTextAsStored) {
   EXPECT_EQ(Entries(), (Strings{Older("C:\\W\\system32\\A.DLL", "4,0,0,6", "65540,0,0,7")}));
 }
 
-TEST_F(CompareFilesTest, FilesMissingOrWithoutVersionDataAreSkippedAtEveryLevel) {
+// A file whose resource has no FileVersion text is judged by its fixed version.
+TEST_F(CompareFilesTest, FilesMissingOrWithoutVersionResourceAreSkippedAtEveryLevel) {
   const char table[] = "A.DLL,4,0,0,0\0B.DLL,4,0,0,0\0C.DLL,4,0,0,0\0D.DLL,4,0,0,0\0";
   sim::MakeFile("C:\\W\\system32\\B.DLL", "MZ");  // no version resource
   sim::MakeFile("C:\\W\\system32\\C.DLL", "MZ");
@@ -398,9 +399,11 @@ TEST_F(CompareFilesTest, FilesMissingOrWithoutVersionDataAreSkippedAtEveryLevel)
   for (int level : {REPORT_ALL, REPORT_WARNINGS, REPORT_ERRORS}) {
     ReportDiscard();
     EXPECT_EQ(CompareServicePackFiles(table, "C:\\W", level), 1) << level;
-    EXPECT_EQ(Entries(), (Strings{Older("C:\\W\\system32\\D.DLL", "1,0,0,0", "4,0,0,0")})) << level;
+    EXPECT_EQ(Entries(), (Strings{Older("C:\\W\\system32\\C.DLL", "1,0,0,7", "4,0,0,0"),
+                                  Older("C:\\W\\system32\\D.DLL", "1,0,0,0", "4,0,0,0")}))
+        << level;
   }
-  EXPECT_EQ(WarningCount, 3u);
+  EXPECT_EQ(WarningCount, 6u);
   ExpectNothingHeld();
 }
 

@@ -94,19 +94,58 @@ TEST_F(RegistryDumpTest, SubtreesComeBeforeTheKeysOwnValuesDepthFirst) {
                              Heading(b) + Line("OfB", "b") + Heading(kRoot) + Line("Own", "root"));
 }
 
-TEST_F(RegistryDumpTest, ValuesThatDoNotFitTheBuffersGetNoLine) {
+// The buffers are sized from the longest name and data the key reports.
+TEST_F(RegistryDumpTest, LongNamesAndDataAreListed) {
   Set(kRoot, std::string(259, 'n'), REG_SZ, "name fits");
-  Set(kRoot, std::string(260, 'N'), REG_SZ, "name too long");
+  Set(kRoot, std::string(300, 'N'), REG_SZ, "long name");
   Set(kRoot, "Data259", REG_SZ, std::string(259, 'd'));  // 260 bytes with its NUL
-  Set(kRoot, "Data260", REG_SZ, std::string(260, 'D'));
+  Set(kRoot, "Data600", REG_SZ, std::string(600, 'D'));
   Set(kRoot, "Binary261", REG_BINARY, std::string(261, 'b'));
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Bind", REG_MULTI_SZ,
+                   std::string("\\Device\\NetBT_E100B1\0\\Device\\NetBT_NdisWan4\0\0", 45));
   Set(kRoot, "After", REG_SZ, "listed");
   EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line(std::string(259, 'n'), "name fits") +
-                             Line("Data259", std::string(259, 'd')) + Line("After", "listed"));
+                             Line(std::string(300, 'N'), "long name") + Line("Data259", std::string(259, 'd')) +
+                             Line("Data600", std::string(600, 'D')) + "               Binary261:     Unsupported Type: 3\n" +
+                             Line("Bind", " \\Device\\NetBT_E100B1 \\Device\\NetBT_NdisWan4") +
+                             Line("After", "listed"));
+  EXPECT_EQ(sim::CallCount("RegQueryInfoKeyA"), 1);
+}
 
+// A line holds at most 1023 characters: a longer value is cut there.
+TEST_F(RegistryDumpTest, ValueLongerThanALineIsCutAtTheLine) {
+  Set(kRoot, "Only", REG_SZ, std::string(2000, 'x'));
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Only", std::string(2000, 'x')).substr(0, 1023));
+}
+
+TEST_F(RegistryDumpTest, ValueThatGrowsPastItsBufferIsSkipped) {
+  // 401 bytes, reported as the 802 that their wide form takes.
+  Set(kRoot, "Grows", REG_SZ, std::string(400, 'g'));
+  Set(kRoot, "Stays", REG_SZ, "s");
+  sim::BeforeCall("RegEnumValueA", 1,
+                  [] { sim::SetValue(HKEY_LOCAL_MACHINE, kRoot, "Grows", REG_SZ, std::string(900, 'G')); });
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Stays", "s"));
+}
+
+// Lengths beyond what the registry holds leave the buffers of 260 characters.
+TEST_F(RegistryDumpTest, LengthsBeyondTheRegistrysAreNotBuffered) {
+  Set(kRoot, std::string(16384, 'n'), REG_SZ, "name");
+  Set(kRoot, "Short", REG_SZ, "s");
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Short", "s"));
   sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kRoot);
-  Set(kRoot, "Only", REG_SZ, std::string(300, 'x'));
-  EXPECT_EQ(Dump(kRoot), "");  // heading taken back: no value fitted
+  // 16 MiB and one byte.
+  Set(kRoot, "Huge", REG_BINARY, std::string(0x1000001, 'h'));
+  Set(kRoot, "Short", REG_SZ, "s");
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Short", "s"));
+  EXPECT_EQ(sim::CallCount("malloc"), 2);  // the pending report's blocks alone
+}
+
+// Without heap the buffers stay of 260 characters: what fits is listed.
+TEST_F(RegistryDumpTest, WithoutHeapForLongBuffersOnlyWhatFitsIsListed) {
+  Set(kRoot, "Long", REG_SZ, std::string(300, 'l'));
+  Set(kRoot, "Short", REG_SZ, "s");
+  sim::FailCall("malloc", ERROR_NOT_ENOUGH_MEMORY, 2);  // after the pending report's
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Short", "s"));
 }
 
 TEST_F(RegistryDumpTest, DataWithoutItsTerminatorEndsAtTheLengthRead) {
@@ -119,29 +158,28 @@ TEST_F(RegistryDumpTest, DataWithoutItsTerminatorEndsAtTheLengthRead) {
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Word", REG_DWORD, std::string("\x01\x02", 2));
   EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Text", std::string(260, 't')) + Line("Short", "abc") +
                              Line("NoEmpty", " a b") + Line("NoNul", " a bc") +
-                             Line("Full", " " + std::string(258, 'm')) + Line("Stops", " a") +
+                             Line("Full", " " + std::string(260, 'm')) + Line("Stops", " a") +
                              Line("Word", "0x0201 (513)"));
 }
 
-TEST_F(RegistryDumpTest, MultiStringSeparatorAtTheEndOfTheLineIsDropped) {
-  // " " + 258 characters fill the line; the separator would be its 260th byte.
-  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Edge", REG_MULTI_SZ,
-                   std::string(258, 'a') + std::string(1, '\0') + "b");
-  // One string shorter: the separator is the last character, the next string is cut.
-  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Before", REG_MULTI_SZ,
-                   std::string(257, 'a') + std::string(1, '\0') + "bc");
-  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Edge", " " + std::string(258, 'a')) +
-                             Line("Before", " " + std::string(257, 'a') + " "));
+TEST_F(RegistryDumpTest, MultiStringSeparatorAtTheEndOfTheTextIsDropped) {
+  // " " + 1022 characters fill the joined text; the separator would be its 1024th byte.
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "E", REG_MULTI_SZ,
+                   std::string(1022, 'a') + std::string(1, '\0') + "b");
+  // The line around it holds the first 1023 characters.
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("E", " " + std::string(1022, 'a')).substr(0, 1023));
 }
 
 TEST_F(RegistryDumpTest, MultiStringCutKeepsWholeCharacters) {
   sim::SetCodePage(950);
   std::string characters;
-  for (int i = 0; i < 130; ++i) characters += "\xa5\x5c";  // 功
-  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Odd", REG_MULTI_SZ, "m" + characters.substr(0, 258));
+  for (int i = 0; i < 600; ++i) characters += "\xa5\x5c";  // 功
+  // 25 characters before the text, " " and 499 characters make 1023 exactly;
+  // one more before it, and the 499th character would be split.
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Odd", REG_MULTI_SZ, characters);
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Even", REG_MULTI_SZ, characters);
-  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Odd", " m" + characters.substr(0, 256)) +
-                             Line("Even", " " + characters.substr(0, 258)));
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Odd", " " + characters).substr(0, 1023) +
+                             Line("Even", " " + characters).substr(0, 1022));
 }
 
 TEST_F(RegistryDumpTest, SubkeyPathsTooLongAreSkippedNotCut) {

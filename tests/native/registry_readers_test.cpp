@@ -169,18 +169,34 @@ TEST_F(RegistryReadersTest, DwordOfTheDefaultValueAfterATrailingBackslash) {
   EXPECT_EQ(value, 42u);
 }
 
-TEST_F(RegistryReadersTest, SubkeyMustMatchExactlyIncludingLetterCase) {
+TEST_F(RegistryReadersTest, SubkeyMatchesWholeNameInAnyLetterCase) {
   const char services[] = "SYSTEM\\CurrentControlSet\\Services";
   for (const char* name : {"Alerter", "CVNSvc", "cvn-rec", "Tcpip"})
     sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(services) + "\\" + name);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "CVNSvc"), 0);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "Tcpip"), 0);
-  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "cvnsvc"), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "cvnsvc"), 0);
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "CVN-REC"), 0);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "CVN"), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, services, "Tcpip6"), ERROR_NO_MORE_ITEMS);
   // Only direct subkeys count.
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet", "CVNSvc"), ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\Missing", "CVNSvc"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(sim::CallCount("RegCloseKey"), 5);
+  EXPECT_EQ(sim::CallCount("RegCloseKey"), 7);
+}
+
+TEST_F(RegistryReadersTest, SubkeyLetterCaseFoldsOnlyCharactersOfOneByte) {
+  sim::SetCodePage(932);
+  const char parent[] = "SOFTWARE\\P";
+  // 0x83 0x61 and 0x83 0x41 are two different characters of two bytes
+  // whose second bytes are the letters a and A.
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(parent) + "\\x\x83\x61y");
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, parent, "X\x83\x61Y"), 0);
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, parent, "x\x83\x41y"), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, parent, "x\x83"), ERROR_NO_MORE_ITEMS);
+  // A first byte alone at the end of a name compares as it stands.
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(parent) + "\\z\x83");
+  EXPECT_EQ(SubkeyExists(HKEY_LOCAL_MACHINE, parent, "Z\x83"), 0);
 }
 
 TEST_F(RegistryReadersTest, SubkeySearchEndsWithNoMoreItemsOnAnyEnumerationFailure) {

@@ -78,7 +78,8 @@ TEST_F(VersionListingTest, VersionLinesInSearchOrderAndFileSystemOrder) {
                         Files(kDrivers) + NoVersion("zr-rec.sys") + "\tzr-filtr.sys:\t1.5.1.841\t1,5,1,841\n");
 }
 
-TEST_F(VersionListingTest, IncompleteVersionResourceHasNoVersionInformation) {
+// Without a FileVersion text the fixed version stands in for it.
+TEST_F(VersionListingTest, ResourceWithoutFileVersionTextListsItsFixedVersion) {
   Install();
   VersionFields noText;
   noText.strings = {{"CompanyName", "Velmora Software"}};
@@ -88,7 +89,12 @@ TEST_F(VersionListingTest, IncompleteVersionResourceHasNoVersionInformation) {
   noTranslation.translations = {};
   sim::MakeFile(std::string(kInstall) + "b.exe", "MZ");
   sim::SetVersionResource(std::string(kInstall) + "b.exe", BuildVersionBlock(noTranslation));
-  EXPECT_EQ(List(), kHeading + Files(kInstall) + NoVersion("a.exe") + NoVersion("b.exe") + Files(kSystem) +
+  VersionFields noFixedInfo;
+  noFixedInfo.fixedInfo = false;
+  sim::MakeFile(std::string(kInstall) + "c.exe", "MZ");
+  sim::SetVersionResource(std::string(kInstall) + "c.exe", BuildVersionBlock(noFixedInfo));
+  EXPECT_EQ(List(), kHeading + Files(kInstall) + "\ta.exe:\t4,21,0,7\t4,21,0,7\n" +
+                        "\tb.exe:\t4.21.0007\t4,21,0,7\n" + NoVersion("c.exe") + Files(kSystem) +
                         Files(kDrivers));
 }
 
@@ -115,6 +121,15 @@ TEST_F(VersionListingTest, InstallationDirectoryWithoutTrailingBackslashSearches
   Versioned("C:\\Program Files\\CorvaneAdmin.exe", 0x00010005, 0, "1.5");
   EXPECT_EQ(List(), kHeading + Files("C:\\Program Files\\Corvane") + NoVersion("CorvaneAdmin.exe") +
                         Files(kSystem) + Files(kDrivers));
+}
+
+TEST_F(VersionListingTest, ExpandableInstallationDirectoryIsSearchedExpanded) {
+  Install();
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", REG_EXPAND_SZ,
+                "%SystemDrive%\\Program Files\\Corvane\\");
+  Versioned(std::string(kInstall) + "cvnsvc.exe", 0x00010005, 0, "1.5");
+  EXPECT_EQ(List(), kHeading + Files(kInstall) + "\tcvnsvc.exe:\t1.5\t1,5,0,0\n" + Files(kSystem) +
+                        Files(kDrivers));
 }
 
 TEST_F(VersionListingTest, InstallationDirectoryThatFillsAPathIsNamedButNotSearched) {

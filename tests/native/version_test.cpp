@@ -191,32 +191,108 @@ TEST_F(VersionReaderTest, FileWithoutUsableResourceGivesTheSystemCode) {
   EXPECT_EQ(sim::CallCount("malloc"), 0);
 }
 
-TEST_F(VersionReaderTest, ResourceLackingAPieceGivesMinusOneAndWritesNothing) {
+TEST_F(VersionReaderTest, ResourceWithoutFixedInfoGivesMinusOneAndWritesNothing) {
+  VersionFields fields;
+  fields.fixedInfo = false;
+  Install(fields);
+  EXPECT_EQ(ReadStrings(), -1);
+  EXPECT_EQ(std::string(text_, sizeof text_), std::string(sizeof text_, 0x55));
+  for (WORD number : {major_, minor_, build_, revision_}) EXPECT_EQ(number, 0xBEEF);
+}
+
+// Without a FileVersion under the first translation the text comes from
+// any string table that has one, else from the fixed version, written as
+// the report writes versions; the numbers are the fixed ones throughout.
+TEST_F(VersionReaderTest, TextFallsBackToAnyTableThenToTheFixedVersion) {
   struct Case {
     const char* what;
     void (*change)(VersionFields&);
+    const char* text;
   };
   const Case cases[] = {
-      {"zero-length fixed info", [](VersionFields& f) { f.fixedInfo = false; }},
-      {"no VarFileInfo", [](VersionFields& f) { f.varFileInfo = false; }},
+      {"no VarFileInfo", [](VersionFields& f) { f.varFileInfo = false; }, "4.21.0007"},
       {"empty translation table",
        [](VersionFields& f) {
          f.translations.clear();
          f.tableName = "040904b0";
-       }},
-      {"no FileVersion", [](VersionFields& f) { f.strings = {{"ProductName", "Corvane"}}; }},
-      {"no StringFileInfo", [](VersionFields& f) { f.stringFileInfo = false; }},
-      {"table of another translation", [](VersionFields& f) { f.tableName = "040704e4"; }},
+       },
+       "4.21.0007"},
+      {"table of another code page", [](VersionFields& f) { f.tableName = "040904e4"; }, "4.21.0007"},
+      {"no FileVersion", [](VersionFields& f) { f.strings = {{"ProductName", "Corvane"}}; }, "4,21,0,7"},
+      {"no StringFileInfo", [](VersionFields& f) { f.stringFileInfo = false; }, "4,21,0,7"},
+      {"no StringFileInfo, no VarFileInfo",
+       [](VersionFields& f) {
+         f.stringFileInfo = false;
+         f.varFileInfo = false;
+       },
+       "4,21,0,7"},
+      {"table named beyond eight characters",
+       [](VersionFields& f) {
+         f.varFileInfo = false;
+         f.tableName = "040904b0040904b0x";
+       },
+       "4,21,0,7"},
+      {"table named in other than ASCII",
+       [](VersionFields& f) {
+         f.varFileInfo = false;
+         f.tableName = "04090\xe9" "b0";
+       },
+       "4,21,0,7"},
+      {"versions of all bits",
+       [](VersionFields& f) {
+         f.stringFileInfo = false;
+         f.fileVersionMS = 0xFFFFFFFF;
+         f.fileVersionLS = 0x8000FFFF;
+       },
+       "65535,65535,32768,65535"},
   };
   for (const Case& c : cases) {
     VersionFields fields;
     c.change(fields);
     Install(fields);
     std::memset(text_, 0x55, sizeof text_);
-    EXPECT_EQ(ReadStrings(), -1) << c.what;
+    EXPECT_EQ(ReadStrings(), 0) << c.what;
+    EXPECT_EQ(Text(), c.text) << c.what;
+    EXPECT_EQ(major_, HIWORD(fields.fileVersionMS)) << c.what;
+    EXPECT_EQ(revision_, LOWORD(fields.fileVersionLS)) << c.what;
     EXPECT_EQ(sim::HeapBlocks(), 0) << c.what;
-    EXPECT_EQ(std::string(text_, sizeof text_), std::string(sizeof text_, 0x55)) << c.what;
-    for (WORD number : {major_, minor_, build_, revision_}) EXPECT_EQ(number, 0xBEEF) << c.what;
+  }
+}
+
+TEST_F(VersionReaderTest, DamagedTreeFallsBackToTheFixedVersion) {
+  // Nodes whose lengths lie: the walk stops there instead of reading past
+  // the resource.
+  VersionFields fields;
+  fields.varFileInfo = false;
+  std::vector<BYTE> block = BuildVersionBlock(fields);
+  std::vector<BYTE> key;
+  for (char c : std::string("StringFileInfo")) {
+    key.push_back(static_cast<BYTE>(c));
+    key.push_back(0);
+  }
+  auto at = std::search(block.begin(), block.end(), key.begin(), key.end());
+  ASSERT_NE(at, block.end());
+  const size_t node = static_cast<size_t>(at - block.begin()) - 6;
+  key.clear();
+  for (char c : std::string("040904b0")) {
+    key.push_back(static_cast<BYTE>(c));
+    key.push_back(0);
+  }
+  at = std::search(block.begin(), block.end(), key.begin(), key.end());
+  ASSERT_NE(at, block.end());
+  const size_t table = static_cast<size_t>(at - block.begin()) - 6;
+  // Lengths beyond the parent, shorter than a header, or ending inside the
+  // key, of the StringFileInfo node and then of its table.
+  for (size_t damaged : {node, table}) {
+    for (WORD length : {WORD{0xFFF0}, WORD{2}, WORD{10}}) {
+      std::vector<BYTE> copy = block;
+      copy[damaged] = static_cast<BYTE>(length & 0xFF);
+      copy[damaged + 1] = static_cast<BYTE>(length >> 8);
+      sim::MakeFile(kFile, "MZ");
+      sim::SetVersionResource(kFile, copy);
+      EXPECT_EQ(ReadStrings(), 0) << damaged << " " << length;
+      EXPECT_EQ(Text(), "4,21,0,7") << damaged << " " << length;
+    }
   }
 }
 
@@ -231,7 +307,8 @@ TEST_F(VersionReaderTest, FixedInfoAtAnUnalignedAddressIsReadSafely) {
   block[1] = static_cast<BYTE>(length >> 8);
   sim::MakeFile(kFile, "MZ");
   sim::SetVersionResource(kFile, block);
-  EXPECT_EQ(ReadStrings(), -1);
+  // Whatever numbers the copy holds, they are read out of it, not in place.
+  EXPECT_EQ(ReadStrings(), 0);
 }
 
 TEST_F(VersionReaderTest, TableNameIsFoundInEitherLetterCase) {
@@ -246,12 +323,13 @@ TEST_F(VersionReaderTest, TableNameIsFoundInEitherLetterCase) {
   }
 }
 
-TEST_F(VersionReaderTest, OnlyTheFirstTranslationCounts) {
+TEST_F(VersionReaderTest, TableOfALaterTranslationIsFound) {
   VersionFields fields;
   fields.translations = {{0x0407, 0x04E4}, {0x0409, 0x04B0}};
   fields.tableName = "040904b0";
   Install(fields);
-  EXPECT_EQ(ReadStrings(), -1);
+  EXPECT_EQ(ReadStrings(), 0);
+  EXPECT_EQ(Text(), "4.21.0007");
 }
 
 TEST_F(VersionReaderTest, LongFileVersionIsCutTo79Characters) {
@@ -318,11 +396,13 @@ TEST_F(VersionReaderTest, FailuresOfTheVersionLibraryReleaseTheBlock) {
   sim::FailCall("GetFileVersionInfoA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(ReadStrings(), ERROR_ACCESS_DENIED);
   EXPECT_EQ(sim::HeapBlocks(), 0);
-  sim::FailCall("VerQueryValueA", ERROR_RESOURCE_TYPE_NOT_FOUND, 2);
+  sim::FailCall("VerQueryValueA", ERROR_RESOURCE_TYPE_NOT_FOUND, 1);
   EXPECT_EQ(ReadStrings(), -1);
   EXPECT_EQ(sim::HeapBlocks(), 0);
+  // A failed look-up of the text falls back to the string tables.
   sim::FailCall("VerQueryValueA", ERROR_RESOURCE_TYPE_NOT_FOUND, 3);
-  EXPECT_EQ(ReadStrings(), -1);
+  EXPECT_EQ(ReadStrings(), 0);
+  EXPECT_EQ(Text(), "4.21.0007");
   EXPECT_EQ(sim::HeapBlocks(), 0);
   sim::FailCall("malloc", 0);
   EXPECT_EQ(ReadStrings(), ERROR_NOT_ENOUGH_MEMORY);

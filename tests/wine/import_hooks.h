@@ -105,6 +105,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, DeleteCriticalSection, COUNT_ONLY, 0, 0, PASS)                                \
   X(kernel32, DeleteFileA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
   X(kernel32, EnterCriticalSection, COUNT_ONLY, 0, 0, PASS)                                 \
+  X(kernel32, ExpandEnvironmentStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)      \
   X(kernel32, FindClose, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                      \
   X(kernel32, FindFirstFileA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, OWN)                     \
   X(kernel32, FindNextFileA, LAST_ERROR, FALSE, ERROR_UNEXP_NET_ERR, PASS)                  \

@@ -139,7 +139,8 @@ wine_run_offline() { wine_run "$@"; }
 # but a version resource: file version A.B.C.D, FileVersion TEXT (default
 # "A.B.C.D"), OriginalFilename the file's name, translation 0x0409/1200.
 # VERSION_TABLE (default 040904b0) and VERSION_TRANSLATION (default
-# "0x409, 1200") name the string table and the translation otherwise.
+# "0x409, 1200") name the string table and the translation otherwise;
+# VERSION_FIXED_ONLY=1 leaves out both, keeping the fixed version alone.
 version_dll() {
   local file=$1 version="$2,$3,$4,$5" text=${6:-$2.$3.$4.$5}
   local table=${VERSION_TABLE:-040904b0} translation=${VERSION_TRANSLATION:-0x409, 1200}
@@ -147,12 +148,9 @@ version_dll() {
   local base
   base=$work/$(basename "$file")
   mkdir -p "$work"
-  cat >"$base.rc" <<EOF
-1 VERSIONINFO
-FILEVERSION $version
-PRODUCTVERSION $version
-FILETYPE 2
-BEGIN
+  {
+    printf '1 VERSIONINFO\nFILEVERSION %s\nPRODUCTVERSION %s\nFILETYPE 2\nBEGIN\n' "$version" "$version"
+    [ "${VERSION_FIXED_ONLY:-0}" = 1 ] || cat <<EOF
   BLOCK "StringFileInfo"
   BEGIN
     BLOCK "$table"
@@ -165,8 +163,9 @@ BEGIN
   BEGIN
     VALUE "Translation", $translation
   END
-END
 EOF
+    echo END
+  } >"$base.rc"
   "${toolchain}windres" "$base.rc" -o "$base.o" && "${toolchain}ld" -shared --dll -e 0 -o "$file" "$base.o"
 }
 

@@ -128,10 +128,16 @@ bool ServiceExists(const char* name) {
 
 // ---- The product ----------------------------------------------------------------------
 // A fresh installation: no stash, no status file, no pending deletions.
+// A configured path stored as later setups store them, naming a directory
+// the installation makes.
+const char kExpandablePath[] = "%SystemDrive%\\CVN\\Databases";
+
 void Reinstall() {
   std::string windows = Directory(GetWindowsDirectoryA);
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, kStashKey);
   InstallProduct();
+  SetValue(HKEY_LOCAL_MACHINE, kProductKey, "UnprotectedDatasetDirectory", REG_EXPAND_SZ, kExpandablePath,
+           sizeof kExpandablePath);
   DeleteFileA((windows + "\\cvnunins.mi_").c_str());
   DeleteFileA((windows + "\\cvnunins.mif").c_str());
   HKEY session;

@@ -26,11 +26,22 @@ text259=$(printf 't%.0s' $(seq 259))  # 260 bytes with its NUL
 text260=$(printf 'u%.0s' $(seq 260))
 binary261=$(printf 'ab,%.0s' $(seq 260))ab
 
-# import NAME: imports the REGEDIT4 text on standard input (TEXT259, TEXT260
-# and BINARY261 stand for the long data above).
+# hexof TEXT...: the texts, each with its NUL, as REGEDIT4 hex bytes.
+hexof() { printf '%s\0' "$@" | od -An -v -tx1 | tr -s ' \n' ',' | sed -e 's/^,//' -e 's/,$//'; }
+# A binding of seven adapters, as later systems name them: 372 bytes.
+bind_entries=()
+for i in 1 2 3 4 5 6 7; do bind_entries+=("\\Device\\NetBT_{4D36E972-E325-11CE-BFC1-08002BE1031$i}"); done
+bind7=$(hexof "${bind_entries[@]}" "")
+journals_expand=$(hexof '%SystemDrive%\Corvane\Journals')
+unprotected_expand=$(hexof '%SystemDrive%\Corvane\Unprotected')
+
+# import NAME: imports the REGEDIT4 text on standard input (TEXT259, TEXT260,
+# BINARY261, BIND7 and the *_EXPAND paths stand for the data above).
 import() {
   { printf 'REGEDIT4\r\n\r\n'
-    sed -e "s/TEXT259/$text259/" -e "s/TEXT260/$text260/" -e "s/BINARY261/$binary261/" -e 's/$/\r/'
+    sed -e "s/TEXT259/$text259/" -e "s/TEXT260/$text260/" -e "s/BINARY261/$binary261/" \
+      -e "s/BIND7/$bind7/" -e "s/JOURNALS_EXPAND/$journals_expand/" \
+      -e "s/UNPROTECTED_EXPAND/$unprotected_expand/" -e 's/$/\r/'
   } >"$fixtures/$1.reg"
   wine_run "import_$1" regedit /S "$fixtures/$1.reg"
   check_eq "$1 imported" 0 "$WINE_RC"
@@ -95,9 +106,9 @@ check_eq "every line ends with CR LF" "$(wc -l <plain.txt)" "$(grep -c $'\r$' pl
 import product <<'REG'
 [HKEY_LOCAL_MACHINE\SOFTWARE\Velmora Software\Corvane\1.5]
 "InstallationDirectory"="C:\\Corvane\\"
-"JournalRoot"="C:\\Corvane\\Journals"
+"JournalRoot"=hex(2):JOURNALS_EXPAND
 "ProtectedDatasetDirectory"="C:\\Corvane\\Protected"
-"UnprotectedDatasetDirectory"="C:\\Corvane\\Unprotected"
+"UnprotectedDatasetDirectory"=hex(2):UNPROTECTED_EXPAND
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Velmora Software\Corvane\1.5\Empty]
 
@@ -118,6 +129,7 @@ import product <<'REG'
 "n text of 260"="TEXT260"
 "o binary of 261"=hex:BINARY261
 "p last"="after the long ones"
+"q bind"=hex(7):BIND7
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Velmora Software\Types\Sub]
 "Inner"="listed before the key's own values"
@@ -141,6 +153,14 @@ check "zradmin.exe built" versioned Corvane/zradmin.exe 65535 0 0 7 "65535.0.0.0
 check "zrsnmp.dll built" versioned $system32/zrsnmp.dll 4 21 0 7 "4.21.0007"
 check "vb40032 built" versioned $system32/vb40032 4 0 0 0 "4.0"
 check "zr-jnl.sys built" versioned $system32/drivers/zr-jnl.sys 1 5 0 1 "1.5.0.1"
+# Resources whose first translation names no FileVersion text: the text in
+# a table of another code page, or none at all but the fixed version.
+VERSION_TABLE=040904e4
+check "ltbrok32.dll built, its table of another code page" versioned $system32/ltbrok32.dll 2 1 0 3 "2.10.0003"
+unset VERSION_TABLE
+VERSION_FIXED_ONLY=1
+check "ezrpcw32.dll built without texts" versioned $system32/ezrpcw32.dll 3 0 65535 9 none
+unset VERSION_FIXED_ONLY
 printf 'not a program\r\n' >"$drive_c/Corvane/notes.dll"
 printf 'not a driver\r\n' >"$drive_c/$system32/drivers/zr-rec.sys"
 
@@ -170,8 +190,9 @@ check "no registry dump at level 2" bash -c "! grep -qF '$registry_heading' prod
 check "no version listing at level 2" bash -c "! grep -qF 'binary version information' product_errors.txt"
 
 # ---- Registry dump: depth first, each key's values after its subkeys -------------------
-# Keys without values (the tree's top, Corvane, 1.5\Empty) print nothing; the
-# values that do not fit the 260-byte buffer (n, o) get no line.
+# Keys without values (the tree's top, Corvane, 1.5\Empty) print nothing;
+# values longer than 260 bytes (n, o, q) are listed like any other. Paths
+# stored as REG_EXPAND_SZ are listed as stored and tested expanded.
 line() { printf '               %s:     %s\n' "$1" "$2"; }
 values() { printf '\n     Values for key: %s\n' "$1"; }
 expected_dump() {
@@ -179,9 +200,9 @@ expected_dump() {
   echo
   values 'Software\Velmora Software\Corvane\1.5'
   line InstallationDirectory 'C:\Corvane\'
-  line JournalRoot 'C:\Corvane\Journals'
+  line JournalRoot '%SystemDrive%\Corvane\Journals'
   line ProtectedDatasetDirectory 'C:\Corvane\Protected'
-  line UnprotectedDatasetDirectory 'C:\Corvane\Unprotected'
+  line UnprotectedDatasetDirectory '%SystemDrive%\Corvane\Unprotected'
   values 'Software\Velmora Software\Types\Sub'
   line Inner "listed before the key's own values"
   values 'Software\Velmora Software\Types'
@@ -198,7 +219,10 @@ expected_dump() {
   line 'k resource list' 'Unsupported Type: 8'
   line 'l text' 'plain text'
   line 'm text of 259' "$text259"
+  line 'n text of 260' "$text260"
+  line 'o binary of 261' 'Unsupported Type: 3'
   line 'p last' 'after the long ones'
+  line 'q bind' " ${bind_entries[*]}"
   values 'SYSTEM\CurrentControlSet\Services\CVNSvc'
   line DisplayName Corvane
   line Start '0x03 (3)'
@@ -225,6 +249,10 @@ between product.txt '     Files in C:\windows\system32\' '     Files in C:\windo
 check_eq "system32's first file of the table comes first" \
   $'\tzrsnmp.dll:\t4.21.0007\t4,21,0,7' "$(sed -n 2p system32.lf)"
 check "a name without extension finds that file" grep -qx $'\tvb40032:\t4.0\t4,0,0,0' system32.lf
+check "a table of another code page gives its FileVersion" \
+  grep -qx $'\tltbrok32.dll:\t2.10.0003\t2,1,0,3' system32.lf
+check "a resource without texts is listed with its fixed version" \
+  grep -qx $'\tezrpcw32.dll:\t3,0,65535,9\t3,0,65535,9' system32.lf
 check "Wine's own msvcrt.dll has its version line" \
   grep -Eq $'^\tmsvcrt\\.dll:\t[^\t]+\t[0-9]+,[0-9]+,[0-9]+,[0-9]+$' system32.lf
 same "the drivers, in table order" \
@@ -297,9 +325,9 @@ import other_case <<REG
 [$services\OFMDRIVER]
 "Start"=dword:00000002
 REG
-report other_case
-check "service keys in another letter case are not detected" \
-  bash -c "! grep -qF '$compatibility_heading' other_case.txt"
+report other_case -warnings
+same "service keys in another letter case are detected, as the registry names keys" \
+  "$(text expected 54015 55022 54016 55023)" "$(compatibility other_case.txt)"
 
 # ---- Event log: Wine's holds no records (the dump is proven on the simulation) ----------
 report events -errors -eventlogs

@@ -27,9 +27,13 @@ check "BULL18.DLL one revision newer than 4,0,1381,4" versioned_dll BULL18.DLL 4
 check "EPSON24.DLL just as 4,0,1381,4" versioned_dll EPSON24.DLL 4 0 1381 4
 check "DIGSIG.DLL 4.73.1381.39, older than 4,73,1381,40" versioned_dll DIGSIG.DLL 4 73 1381 39
 check "_SNDBLST.DLL 5.0.0.0, newer than 4,0,1381,4" versioned_dll _SNDBLST.DLL 5 0 0 0
+# Without any FileVersion text: judged by its fixed version all the same.
+VERSION_FIXED_ONLY=1
+check "BULL24.DLL 4.0.1381.1 without text, older than 4,0,1381,2" versioned_dll BULL24.DLL 4 0 1381 1
+unset VERSION_FIXED_ONLY
 
 # Our own files' blocks in a report, in its order.
-our_files() { sp_lines "$1" 'ATI|BULL18|DIGSIG|EPSON24|_SNDBLST'; }
+our_files() { sp_lines "$1" 'ATI|BULL18|BULL24|DIGSIG|EPSON24|_SNDBLST'; }
 
 # ---- The full report, level 0 -----------------------------------------------------------
 rm -f health.txt
@@ -41,7 +45,7 @@ check "the service-pack files are verified" \
   grep -qx $'   Verifying Service Pack versions are properly installed...\r' health.txt
 check_eq "newer and older files in table order, equal ones left out" \
   "$(sp_older ATI.DLL 4,0,1381,3 4,0,1381,4; sp_newer BULL18.DLL 4,0,1381,5 4,0,1381,4
-     sp_older DIGSIG.DLL 4,73,1381,39 4,73,1381,40; sp_newer _SNDBLST.DLL 5,0,0,0 4,0,1381,4)" \
+     sp_older BULL24.DLL 4,0,1381,1 4,0,1381,2; sp_older DIGSIG.DLL 4,73,1381,39 4,73,1381,40; sp_newer _SNDBLST.DLL 5,0,0,0 4,0,1381,4)" \
   "$(our_files health.txt)"
 check "the recommendation follows the last file of the table" \
   grep -qx $'Recommendation: You should consider reapplying the Service Pack.\r' \
@@ -64,7 +68,8 @@ check_eq "the older files come under the warning heading naming the service pack
   $'Windows NT 4.0 Service Pack 3\r' "$(grep -A1 '^files are older than the versions contained in' validate.txt | tail -n 1)"
 check "no version line at level 1" bash -c '! grep -q "Windows NT Server version" validate.txt'
 check_eq "only the older files" \
-  "$(sp_older ATI.DLL 4,0,1381,3 4,0,1381,4; sp_older DIGSIG.DLL 4,73,1381,39 4,73,1381,40)" \
+  "$(sp_older ATI.DLL 4,0,1381,3 4,0,1381,4; sp_older BULL24.DLL 4,0,1381,1 4,0,1381,2
+     sp_older DIGSIG.DLL 4,73,1381,39 4,73,1381,40)" \
   "$(our_files validate.txt)"
 check "no newer file at all" bash -c '! grep -q "Information only" validate.txt'
 
