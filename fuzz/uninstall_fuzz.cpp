@@ -12,7 +12,14 @@
 // tree for a junction to a directory of the system's that holds an entry of
 // each name the swapped one held: the restart deletes nothing there.
 //
-// Input: a fault (2 bytes); a flags byte (bit 0 unattended, bit 1 the
+// The process may be ended just before or right after a call that changes
+// the machine, at one of its first 16 uses; then the system closes what it
+// held, Windows restarts or not, and the whole uninstall runs again, judged
+// as one that was not ended. The status file, where there is one, is then a
+// shipped copy completed once (or as it was).
+//
+// Input: a fault or a kill (2 bytes: a choice past the faults picks the
+// call, before or after it, and the restart; the use); a flags byte (bit 0 unattended, bit 1 the
 // uninstaller removes the product key between the hooks, bit 2 the second
 // hook runs after an abort too, bit 3 the shared control's counter exists,
 // bit 4 a user swaps the stashed installation directory for a junction to
@@ -177,13 +184,47 @@ bool SwapStashedDirectory(FileAllowance* allowed) {
   return true;
 }
 
+// Calls that change the machine, where the process may be ended.
+const char* const kKillCalls[] = {"RegCreateKeyExA",  "RegSetValueExA",     "RegDeleteKeyA", "DeleteFileA",
+                                  "MoveFileExA",      "CopyFileA",          "RemoveDirectoryA",
+                                  "SetFileAttributesA", "WriteFile",        "ControlService",
+                                  "DeleteService"};
+const size_t kFaults = 15;  // the faults FuzzUninstall may inject
+const char kStatusFile[] = "C:\\WINNT\\cvnunins.mif";
+
+// What the first choice past the faults picks: a call, before or after it,
+// restart or not (4 choices a call).
+struct KillChoice {
+  bool chosen = false;
+  bool restart = false;
+};
+
+KillChoice ChooseKill(const FuzzFaultChoice& fault) {
+  KillChoice kill;
+  size_t index = fault.index - kFaults;
+  if (fault.index < kFaults || index >= 4 * (sizeof kKillCalls / sizeof kKillCalls[0])) return kill;
+  sim::KillAtCall(kKillCalls[index / 4], fault.nth, index & 1);
+  kill.chosen = true;
+  kill.restart = index & 2;
+  return kill;
+}
+
+// Contents of a file; "" when it is missing or its path cannot be read.
+std::string ContentsOf(const std::string& path) {
+  try {
+    return sim::FileContents(path);
+  } catch (const std::exception&) {
+    return "";
+  }
+}
+
 }  // namespace
 
 void FuzzUninstall(const uint8_t* data, size_t size) {
   FreshMachine();
   ChooseCodePage(data, size);
   FuzzInput input(data, size);
-  InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
+  FuzzFaultChoice fault = InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegQueryValueExA", ERROR_ACCESS_DENIED},
                       {"RegCreateKeyExA", ERROR_ACCESS_DENIED},
                       {"RegEnumKeyExA", ERROR_ACCESS_DENIED},
@@ -243,19 +284,40 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   for (const char* name : kDriverFiles) allowed.Entry(std::string("C:\\WINNT\\system32\\drivers\\") + name);
   allowed.Entry("C:\\WINNT\\cvnunins.mi_");
   allowed.Entry("C:\\WINNT\\cvnunins.mif");
+  allowed.Entry("C:\\WINNT\\cvnunins.mi~");
   std::string sharedControl = UpperText("HKLM\\" + std::string(kSharedDlls) + "|" + texts[0] + "cvnax.ocx");
   try {
     if (flags & 8) sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, texts[0] + "cvnax.ocx", 5);
   } catch (const std::exception&) {  // a name the registry does not take
   }
 
+  // The status file may be a shipped copy, completed once, or one there already.
+  std::vector<std::string> statusTexts = {ContentsOf(kStatusFile),
+                                          ContentsOf("C:\\WINNT\\cvnunins.mi_") + " "};
+  if (!texts[0].empty()) statusTexts.push_back(ContentsOf(texts[0] + "cvnunins.mi_") + " ");
+  KillChoice kill = ChooseKill(fault);
   auto files = sim::FileSnapshot();
   auto registry = RegistrySnapshot();
-  LONG first = UninstInitialize(NULL, NULL, 0);
-  FUZZ_CHECK(first == 0 || first == -1);
-  if (flags & 2) sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
-  bool swapped = (flags & 16) && SwapStashedDirectory(&allowed);
-  if (first == 0 || (flags & 4)) FUZZ_CHECK(UninstUnInitialize(NULL, NULL, 0) == 0);
+  bool swapped = false;
+  auto uninstall = [&] {
+    LONG first = UninstInitialize(NULL, NULL, 0);
+    FUZZ_CHECK(first == 0 || first == -1);
+    sim::KillIfDue();
+    if (flags & 2) sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
+    swapped = swapped || ((flags & 16) && SwapStashedDirectory(&allowed));
+    if (first == 0 || (flags & 4)) FUZZ_CHECK(UninstUnInitialize(NULL, NULL, 0) == 0);
+    sim::KillIfDue();
+  };
+  try {
+    uninstall();
+  } catch (const sim::ProcessKilled&) {
+    sim::EndProcess();
+    // What a swap left for the next start by name is not judged: no restart then.
+    if (kill.restart && !swapped) sim::Reboot();
+    uninstall();
+  }
+  if (sim::Exists(kStatusFile))
+    FUZZ_CHECK(std::find(statusTexts.begin(), statusTexts.end(), ContentsOf(kStatusFile)) != statusTexts.end());
 
   CheckFileChanges(files, allowed, !swapped);
   CheckRegistryChanges(registry, [&](const std::string& entry) {

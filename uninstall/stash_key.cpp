@@ -45,11 +45,13 @@ static int AdministratorsOnly(SECURITY_DESCRIPTOR* descriptor, ACL* acl) {
 }
 
 void StashInstallDir(void) {
+  // Without a directory to store, a stash there is kept: a rerun after the
+  // uninstaller removed the product key still needs the one stored before.
+  char* directory = ReadInstallDir();
+  if (directory == NULL) return;
   // A stash key there already was made by someone else, maybe a user who
   // kept the right to change it: it goes, and the stash is made anew.
   DeleteRegistryTree(HKEY_LOCAL_MACHINE, kStashKey);
-  char* directory = ReadInstallDir();
-  if (directory == NULL) return;
   SECURITY_DESCRIPTOR descriptor;
   DWORD acl[(STASH_ACL_SIZE + sizeof(DWORD) - 1) / sizeof(DWORD)];
   SECURITY_ATTRIBUTES security = {sizeof security, &descriptor, FALSE};

@@ -21,8 +21,9 @@ int IsSilentMode(void);
 int ReadInstallDirInto(char* path);
 // The same as a new heap string sized to the value (caller frees), or NULL.
 char* ReadInstallDir(void);
-// Deletes any stash key there is, then copies the installation directory
-// into a new one.
+// When the product key names an installation directory: deletes any stash
+// key there is, then copies the directory into a new one. Otherwise leaves
+// the stash as it is.
 void StashInstallDir(void);
 // The stashed installation directory as a new heap string; NULL when there
 // is none, or the key is not volatile or others than the administrators and
