@@ -29,15 +29,19 @@ static int ChildPath(char* out, const char* directory, const char* name) {
 // only what they made themselves.
 static const char kDeferredSuffix[] = ".cvn-deleted";
 
-// Renames the file at `path`, then leaves the new name for the next start;
-// when that cannot be done either, the file keeps its name.
+// Leaves the file at `path` for the next start under its new name. The
+// deletion of that name is scheduled before the rename: stopped between the
+// two, the file either keeps its own name (a rerun finds it again) or is
+// already scheduled, never renamed and forgotten. A scheduled name that
+// nobody has by the next start deletes nothing.
 static int DeferRenamed(const char* path) {
   char renamed[MAX_PATH];
-  // No replacing: a file of that name that is there already is not ours.
-  if (!JoinPath(renamed, path, kDeferredSuffix) || !MoveFileExA(path, renamed, 0)) return 0;
-  if (MoveFileExA(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
-  MoveFileExA(renamed, path, 0);
-  return 0;
+  // No replacing: a file of that name that is there already is not ours,
+  // so its name is not scheduled either.
+  if (!JoinPath(renamed, path, kDeferredSuffix) ||
+      GetFileAttributesA(renamed) != INVALID_FILE_ATTRIBUTES)
+    return 0;
+  return MoveFileExA(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) && MoveFileExA(path, renamed, 0);
 }
 
 int DeleteFileOrDefer(const char* fileName, const char* directory) {

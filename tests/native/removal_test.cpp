@@ -43,12 +43,16 @@ TEST_F(DeleteFileOrDeferTest, FileInUseIsRenamedAndItsNewNameLeftToTheNextStart)
   EXPECT_TRUE(sim::DirectoryEntries("C:\\WINNT\\system32\\drivers").empty());
 }
 
-TEST_F(DeleteFileOrDeferTest, FileHeldOpenWithoutSharingStaysAndNothingIsScheduled) {
+TEST_F(DeleteFileOrDeferTest, FileHeldOpenWithoutSharingStaysAndOnlyTheUnusedNewNameIsScheduled) {
   sim::MakeFile("C:\\Corvane\\Logs\\svc.log", "log");
   sim::HoldOpen("C:\\Corvane\\Logs\\svc.log");
   EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 0);
   EXPECT_EQ(sim::FileContents("C:\\Corvane\\Logs\\svc.log"), "log");
-  EXPECT_TRUE(sim::PendingOperations().empty());
+  ASSERT_EQ(sim::PendingOperations().size(), 1u);
+  EXPECT_EQ(sim::PendingOperations()[0].source, "C:\\Corvane\\Logs\\svc.log.cvn-deleted");
+  sim::HoldOpen("C:\\Corvane\\Logs\\svc.log", false);
+  sim::Reboot();
+  EXPECT_EQ(sim::FileContents("C:\\Corvane\\Logs\\svc.log"), "log");
 }
 
 TEST_F(DeleteFileOrDeferTest, DeferredFileWhoseFolderBecomesAJunctionBeforeTheRestartReachesNothingThere) {
@@ -72,13 +76,26 @@ TEST_F(DeleteFileOrDeferTest, FileOfTheDeferredNameAlreadyThereIsNotReplaced) {
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
-TEST_F(DeleteFileOrDeferTest, RenamedFileThatCannotBeScheduledGetsItsNameBack) {
+TEST_F(DeleteFileOrDeferTest, FileThatCannotBeScheduledIsNotRenamed) {
   sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
   sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
-  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 2);
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
   EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane"), std::vector<std::string>{"cvnsvc.exe"});
   EXPECT_TRUE(sim::PendingOperations().empty());
+  EXPECT_EQ(sim::CallCount("MoveFileExA"), 1);
+}
+
+TEST_F(DeleteFileOrDeferTest, StoppedBetweenScheduleAndRenameTheRerunStillDefersTheFile) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1, 2);
+  // The first run ends after scheduling: its rename never happens.
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 2);
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
+  EXPECT_TRUE(sim::Exists("C:\\Corvane\\cvnsvc.exe"));
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 1);
+  sim::Reboot();
+  EXPECT_TRUE(sim::DirectoryEntries("C:\\Corvane").empty());
 }
 
 TEST_F(DeleteFileOrDeferTest, FailedHandOverIsTheOnlyFailure) {
