@@ -616,3 +616,39 @@ TEST_F(FilesTest, StandardOutputReopenedOnAFileWritesIntoIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FilesTest, RunningImageIsRenamedButNotDeletedUntilTheRestart) {
+  sim::MakeFile("C:\\App\\app.exe", "MZ");
+  sim::RunImage("C:\\App\\app.exe");
+  EXPECT_FALSE(DeleteFileA("C:\\App\\app.exe"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  ASSERT_TRUE(MoveFileExA("C:\\App\\app.exe", "C:\\App\\app.old", 0));
+  EXPECT_FALSE(DeleteFileA("C:\\App\\app.old"));
+  sim::Reboot();
+  EXPECT_TRUE(DeleteFileA("C:\\App\\app.old"));
+}
+
+TEST_F(FilesTest, ProcessEndedAtACallLeavesNoHandleNorShareLock) {
+  sim::MakeFile("C:\\App\\data.txt", "x");
+  sim::KillAtCall("CreateFileA", 2, false);
+  HANDLE held = CreateFileA("C:\\App\\data.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(CreateFileA("C:\\App\\data.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+               sim::ProcessKilled);
+  void* block = malloc(16);
+  EXPECT_NE(block, nullptr);
+  sim::EndProcess();
+  EXPECT_EQ(sim::OpenHandles(), 0);
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+  EXPECT_TRUE(DeleteFileA("C:\\App\\data.txt"));  // no lock left
+  // Right after a call: at the next one, whichever it is.
+  sim::KillAtCall("GetFileAttributesA", 1, true);
+  EXPECT_NE(GetFileAttributesA("C:\\App"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_THROW(DeleteFileA("C:\\App\\none"), sim::ProcessKilled);
+  EXPECT_EQ(sim::CallCount("DeleteFileA"), 1);
+  sim::EndProcess();
+}
+
+}  // namespace
