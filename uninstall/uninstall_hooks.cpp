@@ -130,6 +130,7 @@ static void CopyStatusFile(void) {
 
 LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
   int silent = IsSilentMode();
+  LearnDeferralRule();
   PinSharedControl();
   PurgeInstallDirLeftovers();
   if (RemoveServices(silent) != 0) return -1;
@@ -208,6 +209,7 @@ static void OfferReboot(void) {
 }
 
 LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved) {
+  LearnDeferralRule();
   DeleteProgramFiles();
   for (size_t i = 0; i < COUNT(kRegistryTrees); ++i)
     DeleteRegistryTree(kRegistryTrees[i].root, kRegistryTrees[i].path);
