@@ -146,8 +146,10 @@ LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
 static void DeleteProgramFiles(void) {
   char* directory = ReadStashedInstallDir();
   if (directory == NULL) return;
-  DeleteTree(directory, kInstallerLogPattern);
+  // The program files first: the walk of the logs then leaves the directory
+  // to the next start after what was deferred in it, which must go first.
   DeleteFilesInDirectory(directory, kProgramFiles, COUNT(kProgramFiles));
+  DeleteTree(directory, kInstallerLogPattern);
   free(directory);
 }
 

@@ -584,6 +584,30 @@ TEST_F(UninstUnInitializeTest, StashIsTheOnlySourceOfTheDirectory) {
   EXPECT_TRUE(sim::Exists(kInstall + "DeIsL1.isu"));
 }
 
+// Deferred in the order the restart carries out: the files, then their directory.
+TEST_F(UninstUnInitializeTest, ProgramFilesInUseGoAtTheRestartAndTheInstallationDirectoryAfterThem) {
+  for (DWORD major : {4, 5}) {
+    sim::Reset();
+    sim::AddDrive('D');
+    sim::OsVersion system;
+    system.major = major;
+    sim::SetOsVersion(system);
+    Attended();
+    const std::string stashed = "C:\\Stashed\\";
+    for (const char* name : {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll", "cvnmapi.dll", "a.isu"})
+      sim::MakeFile(stashed + name, "x");
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+    sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
+    sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, stashed);
+    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1, 100);  // all loaded by running programs
+    sim::QueueAnswer(IDNO);
+    EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(sim::DirectoryEntries(stashed).size(), 5u) << major;
+    sim::Reboot();
+    EXPECT_FALSE(sim::Exists(stashed)) << major;
+  }
+}
+
 TEST_F(UninstUnInitializeTest, InstallationDirectorySwappedForAJunctionBetweenTheHooksDeletesNothingThere) {
   Attended();
   sim::OsVersion windows2000;
