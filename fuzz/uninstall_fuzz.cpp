@@ -24,9 +24,11 @@
 // hook runs after an abort too, bit 3 the shared control's counter exists,
 // bit 4 a user swaps the stashed installation directory for a junction to
 // the system directory between the hooks, on Windows 2000; bits 5-7 the
-// directory of the tree swapped after the hooks, 0 none);
+// directory of the tree swapped after the hooks (from Windows 2000 on), 0 none);
 // the answers (2 bytes, bit n: the nth dialog is answered Yes); the services
-// (a byte, bit n: the nth product service is installed; a byte, bits 0-4:
+// (a byte, bit n: the nth product service is installed, bits 5-6 the system:
+// Windows 2000, NT 4.0, XP or NT 3.51, each with files held open by the tree;
+// a byte, bits 0-4:
 // its dependents run, bits 5-7: queries until it stops, 7 never); four
 // values (InstallationDirectory, ProtectedDatasetDirectory, JournalRoot, the
 // stash), each a type byte (0 missing, 1 REG_SZ, 2 REG_EXPAND_SZ, 3 REG_SZ
@@ -259,6 +261,11 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
     setup.stopsAfterQueries = queries == 7 ? sim::kNeverStops : queries;
     sim::AddService(kProductServices[i], setup);
   }
+  static const DWORD kSystems[][2] = {{5, 0}, {4, 0}, {5, 1}, {3, 51}};
+  sim::OsVersion system;
+  system.major = kSystems[installed >> 5 & 3][0];
+  system.minor = kSystems[installed >> 5 & 3][1];
+  sim::SetOsVersion(system);
   bool silent = flags & 1;
   sim::SetCommandLine(silent ? "uninst.exe -a -f\"C:\\WINNT\\cvn.isu\"" : "uninst.exe -f\"C:\\WINNT\\cvn.isu\"");
 
@@ -332,7 +339,8 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   }
   CheckReleased();
   if (swapped) return;
-  if ((flags >> 5) != 0 && SwapForJunction(tree.Pick(static_cast<uint8_t>((flags >> 5) - 1)))) {
+  // Junctions exist from Windows 2000 on.
+  if ((flags >> 5) != 0 && system.major >= 5 && SwapForJunction(tree.Pick(static_cast<uint8_t>((flags >> 5) - 1)))) {
     // What the hooks did was judged above; now only the swap's target counts.
     auto systemFiles = SystemFiles();
     sim::Reboot();

@@ -134,6 +134,7 @@ static void CopyStatusFile(void) {
 
 LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
   int silent = IsSilentMode();
+  LearnDeferralRule();
   PinSharedControl();
   PurgeInstallDirLeftovers();
   if (RemoveServices(silent) != 0) return -1;
@@ -151,8 +152,10 @@ LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
 static int DeleteProgramFiles(void) {
   char* directory = ReadStashedInstallDir();
   if (directory == NULL) return 0;
-  DeleteTree(directory, kInstallerLogPattern);
+  // The program files first: the walk of the logs then leaves the directory
+  // to the next start after what was deferred in it, which must go first.
   int done = DeleteFilesInDirectory(directory, kProgramFiles, COUNT(kProgramFiles));
+  DeleteTree(directory, kInstallerLogPattern);
   free(directory);
   return done;
 }
@@ -244,6 +247,7 @@ static void OfferReboot(void) {
 }
 
 LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved) {
+  LearnDeferralRule();
   int filesDone = DeleteProgramFiles();
   for (size_t i = 0; i < COUNT(kRegistryTrees); ++i)
     DeleteRegistryTree(kRegistryTrees[i].root, kRegistryTrees[i].path);

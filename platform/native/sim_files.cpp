@@ -635,6 +635,13 @@ bool MoveEntry(const std::string& from, const std::string& to, DWORD flags, DWOR
     *error = ERROR_SHARING_VIOLATION;
     return false;
   }
+  // The rename opens the directory it adds the name to for adding an entry,
+  // sharing reading and writing: a handle on it that withholds write
+  // sharing refuses it, also within one directory (MS-FSA 2.1.5.14.11).
+  if (!Shareable(target.parent, false, true, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+    *error = ERROR_SHARING_VIOLATION;
+    return false;
+  }
   if (target.node && target.node != source.node) {
     if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
       *error = ERROR_ALREADY_EXISTS;

@@ -337,7 +337,10 @@ TEST_F(FilesTest, HeldDirectoryCannotBeRenamedRemovedNorItsParentsRenamed) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(sim::MoveAsUser("C:\\Data\\User", "C:\\Away"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(sim::MoveAsUser("C:\\Data", "C:\\Away"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(sim::MoveAsUser("C:\\Data\\User\\Sub", "C:\\Data\\User\\Moved"), static_cast<DWORD>(ERROR_SUCCESS));
+  // A rename into the held directory opens it for adding an entry, which a
+  // hold without write sharing refuses; one that shares writing does not.
+  EXPECT_EQ(sim::MoveAsUser("C:\\Data\\User\\Sub", "C:\\Data\\User\\Moved"),
+            static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_FALSE(RemoveDirectoryA("C:\\Data\\User"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   CloseHandle(held);
@@ -347,6 +350,13 @@ TEST_F(FilesTest, HeldDirectoryCannotBeRenamedRemovedNorItsParentsRenamed) {
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   EXPECT_EQ(sim::MoveAsUser("C:\\Away\\User", "C:\\Away\\Other"), static_cast<DWORD>(ERROR_SUCCESS));
   CloseHandle(shared);
+  // Sharing writing, a held directory takes renames into it.
+  HANDLE writable = CreateFileA("C:\\Away\\Other", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  EXPECT_EQ(sim::MoveAsUser("C:\\Away\\Other\\Sub", "C:\\Away\\Other\\Moved"),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(sim::MoveAsUser("C:\\Away\\Other", "C:\\Away\\Gone"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(writable);
 }
 
 TEST_F(FilesTest, DirectoryHandleTellsALinkFromWhatItLeadsToFromWindows2000On) {

@@ -592,6 +592,30 @@ TEST_F(UninstUnInitializeTest, StashIsTheOnlySourceOfTheDirectory) {
   EXPECT_TRUE(sim::Exists(kInstall + "DeIsL1.isu"));
 }
 
+// Deferred in the order the restart carries out: the files, then their directory.
+TEST_F(UninstUnInitializeTest, ProgramFilesInUseGoAtTheRestartAndTheInstallationDirectoryAfterThem) {
+  for (DWORD major : {4, 5}) {
+    sim::Reset();
+    sim::AddDrive('D');
+    sim::OsVersion system;
+    system.major = major;
+    sim::SetOsVersion(system);
+    Attended();
+    const std::string stashed = "C:\\Stashed\\";
+    for (const char* name : {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll", "cvnmapi.dll", "a.isu"})
+      sim::MakeFile(stashed + name, "x");
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+    sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
+    sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, stashed);
+    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1, 100);  // all loaded by running programs
+    sim::QueueAnswer(IDNO);
+    EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(sim::DirectoryEntries(stashed).size(), 5u) << major;
+    sim::Reboot();
+    EXPECT_FALSE(sim::Exists(stashed)) << major;
+  }
+}
+
 TEST_F(UninstUnInitializeTest, InstallationDirectorySwappedForAJunctionBetweenTheHooksDeletesNothingThere) {
   Attended();
   sim::OsVersion windows2000;
@@ -771,7 +795,11 @@ TEST_F(UninstUnInitializeTest, UnattendedWithAProgramFileThatStaysLeavesTheShipp
   Unattended();
   Stashed();
   sim::MakeFile(kInstall + "cvnbase.dll", "x");
-  sim::HoldOpen(kInstall + "cvnbase.dll");  // neither deleted nor renamed
+  // Neither deleted nor renamed, and on Windows 2000 not deferred by its own name.
+  sim::HoldOpen(kInstall + "cvnbase.dll");
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
   sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "MIF-CONTENT");
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), "MIF-CONTENT");
