@@ -79,6 +79,7 @@ void FuzzDeleteTree(const uint8_t* data, size_t size) {
     sim::BeforeCall(kWalkCalls[fault.index - kFaults], fault.nth, [victim] { SwapForJunction(victim); });
   }
   auto before = sim::FileSnapshot();
+  LearnDeferralRule();
   int result = DeleteTree(directory.c_str(), pattern.c_str());
   FUZZ_CHECK(result == 0 || result == 1);
   CheckFileChanges(before, allowed, !swapped);

@@ -244,6 +244,13 @@ void UninstallSeeds() {
   write("stash_elsewhere", kKeyRemoved, 0xFFFF, 0, 0,
         {{0xFF, ""}, {0xFF, ""}, {0xFF, ""}, {3, "\\"}});
   write("junction_dirs", 0, 0xFFFF, 0, 0, {{7, "\\"}, {8, ""}, {10, ""}});
+  // Past the 15 faults, four choices a call: the process ended right after
+  // the second MoveFileExA (the fifth call), Windows restarted, run again.
+  const uint8_t kKillAfterMoveRestarted = 15 + 4 * 4 + 1 + 2;
+  Seed killed = Seed().Fault(kKillAfterMoveRestarted, 2).Byte(kSilent | kKeyRemoved).Word(0).Byte(0x1F).Byte(0x20);
+  for (int i = 0; i < 3; ++i) value(killed, 1, static_cast<uint8_t>(i), "");
+  value(killed, 0, 0xFF, "");
+  Write("uninstall", "killed_and_run_again", tree(killed));
   Seed odd = Seed().Fault(4, 1).Byte(0).Word(0xFFFF).Byte(0).Byte(0);
   value(odd, 3, 0, "");
   value(odd, 2, 1, "");

@@ -13,14 +13,23 @@
 // tree for a junction to a directory of the system's that holds an entry of
 // each name the swapped one held: the restart deletes nothing there.
 //
-// Input: a fault (2 bytes); a flags byte (bit 0 unattended, bit 1 the
+// The process may be ended just before or right after a call that changes
+// the machine, at one of its first 16 uses; then the system closes what it
+// held, Windows restarts or not, and the whole uninstall runs again, judged
+// as one that was not ended. The status file, where there is one, is then a
+// shipped copy completed once (or as it was).
+//
+// Input: a fault or a kill (2 bytes: a choice past the faults picks the
+// call, before or after it, and the restart; the use); a flags byte (bit 0 unattended, bit 1 the
 // uninstaller removes the product key between the hooks, bit 2 the second
 // hook runs after an abort too, bit 3 the shared control's counter exists,
 // bit 4 a user swaps the stashed installation directory for a junction to
 // the system directory between the hooks, on Windows 2000; bits 5-7 the
-// directory of the tree swapped after the hooks, 0 none);
+// directory of the tree swapped after the hooks (from Windows 2000 on), 0 none);
 // the answers (2 bytes, bit n: the nth dialog is answered Yes); the services
-// (a byte, bit n: the nth product service is installed; a byte, bits 0-4:
+// (a byte, bit n: the nth product service is installed, bits 5-6 the system:
+// Windows 2000, NT 4.0, XP or NT 3.51, each with files held open by the tree;
+// a byte, bits 0-4:
 // its dependents run, bits 5-7: queries until it stops, 7 never); four
 // values (InstallationDirectory, ProtectedDatasetDirectory, JournalRoot, the
 // stash), each a type byte (0 missing, 1 REG_SZ, 2 REG_EXPAND_SZ, 3 REG_SZ
@@ -178,13 +187,47 @@ bool SwapStashedDirectory(FileAllowance* allowed) {
   return true;
 }
 
+// Calls that change the machine, where the process may be ended.
+const char* const kKillCalls[] = {"RegCreateKeyExA",  "RegSetValueExA",     "RegDeleteKeyA", "DeleteFileA",
+                                  "MoveFileExA",      "CopyFileA",          "RemoveDirectoryA",
+                                  "SetFileAttributesA", "WriteFile",        "ControlService",
+                                  "DeleteService"};
+const size_t kFaults = 15;  // the faults FuzzUninstall may inject
+const char kStatusFile[] = "C:\\WINNT\\cvnunins.mif";
+
+// What the first choice past the faults picks: a call, before or after it,
+// restart or not (4 choices a call).
+struct KillChoice {
+  bool chosen = false;
+  bool restart = false;
+};
+
+KillChoice ChooseKill(const FuzzFaultChoice& fault) {
+  KillChoice kill;
+  size_t index = fault.index - kFaults;
+  if (fault.index < kFaults || index >= 4 * (sizeof kKillCalls / sizeof kKillCalls[0])) return kill;
+  sim::KillAtCall(kKillCalls[index / 4], fault.nth, index & 1);
+  kill.chosen = true;
+  kill.restart = index & 2;
+  return kill;
+}
+
+// Contents of a file; "" when it is missing or its path cannot be read.
+std::string ContentsOf(const std::string& path) {
+  try {
+    return sim::FileContents(path);
+  } catch (const std::exception&) {
+    return "";
+  }
+}
+
 }  // namespace
 
 void FuzzUninstall(const uint8_t* data, size_t size) {
   FreshMachine();
   ChooseCodePage(data, size);
   FuzzInput input(data, size);
-  InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
+  FuzzFaultChoice fault = InjectFault(input, {{"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegQueryValueExA", ERROR_ACCESS_DENIED},
                       {"RegCreateKeyExA", ERROR_ACCESS_DENIED},
                       {"RegEnumKeyExA", ERROR_ACCESS_DENIED},
@@ -219,6 +262,11 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
     setup.stopsAfterQueries = queries == 7 ? sim::kNeverStops : queries;
     sim::AddService(kProductServices[i], setup);
   }
+  static const DWORD kSystems[][2] = {{5, 0}, {4, 0}, {5, 1}, {3, 51}};
+  sim::OsVersion system;
+  system.major = kSystems[installed >> 5 & 3][0];
+  system.minor = kSystems[installed >> 5 & 3][1];
+  sim::SetOsVersion(system);
   bool silent = flags & 1;
   sim::SetCommandLine(silent ? "uninst.exe -a -f\"C:\\WINNT\\cvn.isu\"" : "uninst.exe -f\"C:\\WINNT\\cvn.isu\"");
 
@@ -248,19 +296,40 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   for (const char* name : kDriverFiles) allowed.Entry(std::string("C:\\WINNT\\system32\\drivers\\") + name);
   allowed.Entry("C:\\WINNT\\cvnunins.mi_");
   allowed.Entry("C:\\WINNT\\cvnunins.mif");
+  allowed.Entry("C:\\WINNT\\cvnunins.mi~");
   std::string sharedControl = UpperText("HKLM\\" + std::string(kSharedDlls) + "|" + texts[0] + "cvnax.ocx");
   try {
     if (flags & 8) sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, texts[0] + "cvnax.ocx", 5);
   } catch (const std::exception&) {  // a name the registry does not take
   }
 
+  // The status file may be a shipped copy, completed once, or one there already.
+  std::vector<std::string> statusTexts = {ContentsOf(kStatusFile),
+                                          ContentsOf("C:\\WINNT\\cvnunins.mi_") + " "};
+  if (!texts[0].empty()) statusTexts.push_back(ContentsOf(texts[0] + "cvnunins.mi_") + " ");
+  KillChoice kill = ChooseKill(fault);
   auto files = sim::FileSnapshot();
   auto registry = RegistrySnapshot();
-  LONG first = UninstInitialize(NULL, NULL, 0);
-  FUZZ_CHECK(first == 0 || first == -1);
-  if (flags & 2) sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
-  bool swapped = (flags & 16) && SwapStashedDirectory(&allowed);
-  if (first == 0 || (flags & 4)) FUZZ_CHECK(UninstUnInitialize(NULL, NULL, 0) == 0);
+  bool swapped = false;
+  auto uninstall = [&] {
+    LONG first = UninstInitialize(NULL, NULL, 0);
+    FUZZ_CHECK(first == 0 || first == -1);
+    sim::KillIfDue();
+    if (flags & 2) sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProductKey);
+    swapped = swapped || ((flags & 16) && SwapStashedDirectory(&allowed));
+    if (first == 0 || (flags & 4)) FUZZ_CHECK(UninstUnInitialize(NULL, NULL, 0) == 0);
+    sim::KillIfDue();
+  };
+  try {
+    uninstall();
+  } catch (const sim::ProcessKilled&) {
+    sim::EndProcess();
+    // What a swap left for the next start by name is not judged: no restart then.
+    if (kill.restart && !swapped) sim::Reboot();
+    uninstall();
+  }
+  if (sim::Exists(kStatusFile))
+    FUZZ_CHECK(std::find(statusTexts.begin(), statusTexts.end(), ContentsOf(kStatusFile)) != statusTexts.end());
 
   CheckFileChanges(files, allowed, !swapped);
   CheckRegistryChanges(registry, [&](const std::string& entry) {
@@ -275,7 +344,8 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   }
   CheckReleased();
   if (swapped) return;
-  if ((flags >> 5) != 0 && SwapForJunction(tree.Pick(static_cast<uint8_t>((flags >> 5) - 1)))) {
+  // Junctions exist from Windows 2000 on.
+  if ((flags >> 5) != 0 && system.major >= 5 && SwapForJunction(tree.Pick(static_cast<uint8_t>((flags >> 5) - 1)))) {
     // What the hooks did was judged above; now only the swap's target counts.
     auto systemFiles = SystemFiles();
     sim::Reboot();

@@ -29,15 +29,32 @@ static int ChildPath(char* out, const char* directory, const char* name) {
 // only what they made themselves.
 static const char kDeferredSuffix[] = ".cvn-deleted";
 
-// Renames the file at `path`, then leaves the new name for the next start;
-// when that cannot be done either, the file keeps its name.
+// Systems before Windows 2000 (major version 5) have no junctions: there a
+// file's own name cannot be redirected, and a file that cannot be renamed
+// (held without delete sharing, or no room for the suffix) is deferred by
+// it. Learned once per hook run; unknown, the rename stays the only way.
+static const DWORD kFirstVersionWithJunctions = 5;
+static int gRenameOnly = 1;
+
+void LearnDeferralRule(void) {
+  OSVERSIONINFOA version;
+  version.dwOSVersionInfoSize = sizeof version;
+  gRenameOnly = !GetVersionExA(&version) || version.dwMajorVersion >= kFirstVersionWithJunctions;
+}
+
+// Leaves the file at `path` for the next start under its new name. The
+// deletion of that name is scheduled before the rename: stopped between the
+// two, the file either keeps its own name (a rerun finds it again) or is
+// already scheduled, never renamed and forgotten. A scheduled name that
+// nobody has by the next start deletes nothing.
 static int DeferRenamed(const char* path) {
   char renamed[MAX_PATH];
-  // No replacing: a file of that name that is there already is not ours.
-  if (!JoinPath(renamed, path, kDeferredSuffix) || !MoveFileExA(path, renamed, 0)) return 0;
-  if (MoveFileExA(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
-  MoveFileExA(renamed, path, 0);
-  return 0;
+  // No replacing: a file of that name that is there already is not ours,
+  // so its name is not scheduled either.
+  if (!JoinPath(renamed, path, kDeferredSuffix) ||
+      GetFileAttributesA(renamed) != INVALID_FILE_ATTRIBUTES)
+    return 0;
+  return MoveFileExA(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) && MoveFileExA(path, renamed, 0);
 }
 
 int DeleteFileOrDefer(const char* fileName, const char* directory) {
@@ -47,8 +64,8 @@ int DeleteFileOrDefer(const char* fileName, const char* directory) {
   if (directory[0] == '\0' || EndsInLeadByte(directory) || !ChildPath(path, directory, fileName))
     return 0;
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
-  if (DeleteFileA(path)) return 1;
-  return DeferRenamed(path);
+  if (DeleteFileA(path) || DeferRenamed(path)) return 1;
+  return !gRenameOnly && MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -110,11 +127,16 @@ static int IsLink(const char* directory) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// A walk holds each directory while it works in it: others may read it but
-// not rename, delete or replace it, nor rename a directory above it, so
-// every path the walk builds below a held directory names what was checked.
+// A walk holds each directory while it works in it: without delete sharing
+// nobody may rename, delete or replace it, nor rename a directory above it,
+// so every path the walk builds below a held directory names what was
+// checked. Write sharing stays: a rename into a directory (the deferral's,
+// in its own directory) opens it for adding an entry, sharing reading and
+// writing, and is refused while a handle withholds write sharing.
 static const DWORD kHoldAccess = GENERIC_READ;
-static const DWORD kHoldSharing = FILE_SHARE_READ;
+static const DWORD kHoldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// A directory opened only to learn its identity hinders nobody meanwhile.
+static const DWORD kProbeSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // The link itself, not what it leads to; systems before Windows 2000 know
 // no links and refuse the flag.
 static const DWORD kHoldFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
@@ -126,8 +148,9 @@ typedef struct {
   DWORD volume;      // the walk never leaves the top's volume
 } TreeWalk;
 
-static HANDLE OpenDirectory(const char* directory, DWORD flags, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE handle = CreateFileA(directory, kHoldAccess, kHoldSharing, NULL, OPEN_EXISTING, flags, NULL);
+static HANDLE OpenDirectory(const char* directory, DWORD sharing, DWORD flags,
+                            BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE handle = CreateFileA(directory, kHoldAccess, sharing, NULL, OPEN_EXISTING, flags, NULL);
   if (handle != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(handle, info)) {
     CloseHandle(handle);
     return INVALID_HANDLE_VALUE;
@@ -209,7 +232,7 @@ static int DeleteTreeAt(const TreeWalk* walk, const char* directory) {
       !ChildPath(search, directory, walk->mask) || !JoinPath(opened, directory, "\\"))
     return 0;
   BY_HANDLE_FILE_INFORMATION info;
-  HANDLE held = OpenDirectory(opened, walk->holdFlags, &info);
+  HANDLE held = OpenDirectory(opened, kHoldSharing, walk->holdFlags, &info);
   if (held == INVALID_HANDLE_VALUE) return 0;
   if (!IsPlainDirectory(&info, walk)) {
     CloseHandle(held);
@@ -296,7 +319,7 @@ static int TopHoldsPath(const char* path, const BY_HANDLE_FILE_INFORMATION* top)
     memcpy(prefix, path, cut);
     prefix[cut] = '\0';
     BY_HANDLE_FILE_INFORMATION info;
-    HANDLE handle = OpenDirectory(prefix, FILE_FLAG_BACKUP_SEMANTICS, &info);
+    HANDLE handle = OpenDirectory(prefix, kProbeSharing, FILE_FLAG_BACKUP_SEMANTICS, &info);
     if (handle == INVALID_HANDLE_VALUE) return 1;
     CloseHandle(handle);
     if (SameFile(&info, top)) return 1;
@@ -321,10 +344,10 @@ static int HoldsSystemDirectory(const BY_HANDLE_FILE_INFORMATION* top) {
 static HANDLE HoldTop(const char* tree, TreeWalk* walk) {
   BY_HANDLE_FILE_INFORMATION info;
   walk->holdFlags = kHoldFlags;
-  HANDLE held = OpenDirectory(tree, kHoldFlags, &info);
+  HANDLE held = OpenDirectory(tree, kHoldSharing, kHoldFlags, &info);
   if (held == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
     walk->holdFlags = kHoldFlagsWithoutLinks;
-    held = OpenDirectory(tree, kHoldFlagsWithoutLinks, &info);
+    held = OpenDirectory(tree, kHoldSharing, kHoldFlagsWithoutLinks, &info);
   }
   if (held == INVALID_HANDLE_VALUE) return held;
   walk->volume = info.dwVolumeSerialNumber;
@@ -373,35 +396,66 @@ int DeleteFilesInDirectory(const char* directory, const char* const* names, size
   if (held == INVALID_HANDLE_VALUE) return 0;
   int result = 1;
   for (size_t i = 0; i < count; ++i) {
-    if (!DeleteHeldFile(held, &walk, names[i], directory)) result = 0;
+    // Below the name held and checked, not the one given.
+    if (!DeleteHeldFile(held, &walk, names[i], tree)) result = 0;
   }
   CloseHandle(held);
   return result;
 }
-
-static LONG DeleteSubkeys(HKEY key, const char* registryPath, int* keptAny);
 
 // What a name in the registry stands for. A registry link is opened as
 // itself and never entered: deleting it by name would delete its target,
 // which may lie anywhere, so it stays, and with it the keys above it.
 enum KeyFound { KEY_PRESENT, KEY_MISSING, KEY_KEPT };
 static const char kLinkValue[] = "SymbolicLinkValue";
+static const DWORD kTreeKeyAccess = KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
+
+typedef struct {
+  // REG_OPTION_OPEN_LINK, or 0 once the system refused it as an unknown
+  // option: a system that knows no links has none to follow.
+  DWORD openOptions;
+} RegistryWalk;
+
+static LONG DeleteSubkeys(RegistryWalk* walk, HKEY key, const char* registryPath, int* keptAny);
+
+static LONG OpenKeyAsItself(RegistryWalk* walk, HKEY base, const char* name, HKEY* key) {
+  LONG status = RegOpenKeyExA(base, name, walk->openOptions, kTreeKeyAccess, key);
+  if (status == ERROR_INVALID_PARAMETER && walk->openOptions != 0) {
+    walk->openOptions = 0;
+    status = RegOpenKeyExA(base, name, 0, kTreeKeyAccess, key);
+  }
+  return status;
+}
+
+// A link has no subkeys and one value, its target: only a key of that
+// shape is asked for the value, so the counts spare the question (and the
+// search for subkeys of a key that has none) everywhere else.
+static int IsRegistryLink(HKEY key, DWORD subkeys, DWORD values) {
+  DWORD type;
+  return subkeys == 0 && values == 1 &&
+         RegQueryValueExA(key, kLinkValue, NULL, &type, NULL, NULL) == ERROR_SUCCESS && type == REG_LINK;
+}
 
 // Deletes every subkey of the key `name` below the open `base` (full path
 // `registryPath`); *found tells what the name stands for.
-static LONG EmptyKey(HKEY base, const char* name, const char* registryPath, int* found) {
+static LONG EmptyKey(RegistryWalk* walk, HKEY base, const char* name, const char* registryPath, int* found) {
   HKEY key;
-  LONG status = RegOpenKeyExA(base, name, REG_OPTION_OPEN_LINK,
-                              KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, &key);
+  LONG status = OpenKeyAsItself(walk, base, name, &key);
   // Only a missing key means nothing to delete; any other failure would
   // leave the parent finding this subkey first again and again.
   *found = status == ERROR_FILE_NOT_FOUND ? KEY_MISSING : KEY_PRESENT;
   if (status != ERROR_SUCCESS) return *found == KEY_MISSING ? ERROR_SUCCESS : status;
-  DWORD type;
-  int keptAny = 1;
-  if (RegQueryValueExA(key, kLinkValue, NULL, &type, NULL, NULL) != ERROR_SUCCESS ||
-      type != REG_LINK)
-    status = DeleteSubkeys(key, registryPath, &keptAny);
+  DWORD subkeys;
+  DWORD values;
+  int keptAny = 0;
+  status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
+  if (status == ERROR_SUCCESS) {
+    if (IsRegistryLink(key, subkeys, values)) {
+      keptAny = 1;
+    } else if (subkeys != 0) {
+      status = DeleteSubkeys(walk, key, registryPath, &keptAny);
+    }
+  }
   if (keptAny) *found = KEY_KEPT;
   RegCloseKey(key);
   return status;
@@ -412,7 +466,7 @@ static LONG EmptyKey(HKEY base, const char* name, const char* registryPath, int*
 // after each deletion. The walk keeps one open key per level and opens and
 // deletes each child through its parent's handle (a delete needs no access to
 // the parent itself) instead of reopening keys by path for every child.
-static LONG DeleteSubkeys(HKEY key, const char* registryPath, int* keptAny) {
+static LONG DeleteSubkeys(RegistryWalk* walk, HKEY key, const char* registryPath, int* keptAny) {
   DWORD kept = 0;
   *keptAny = 0;
   for (;;) {
@@ -425,7 +479,7 @@ static LONG DeleteSubkeys(HKEY key, const char* registryPath, int* keptAny) {
     char child[MAX_PATH];
     if (!ChildPath(child, registryPath, subkey)) return ERROR_FILENAME_EXCED_RANGE;
     int found;
-    status = EmptyKey(key, subkey, child, &found);
+    status = EmptyKey(walk, key, subkey, child, &found);
     // One gone since it was listed needs no deletion. The index names a
     // remaining subkey only while each one really goes.
     if (status == ERROR_SUCCESS && found == KEY_PRESENT) status = RegDeleteKeyA(key, subkey);
@@ -438,8 +492,10 @@ static LONG DeleteSubkeys(HKEY key, const char* registryPath, int* keptAny) {
 }
 
 LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath) {
+  RegistryWalk walk;
+  walk.openOptions = REG_OPTION_OPEN_LINK;
   int found;
-  LONG status = EmptyKey(rootKey, registryPath, registryPath, &found);
+  LONG status = EmptyKey(&walk, rootKey, registryPath, registryPath, &found);
   if (status != ERROR_SUCCESS || found == KEY_MISSING) return status;
   if (found == KEY_KEPT) return ERROR_ACCESS_DENIED;
 

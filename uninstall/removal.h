@@ -4,11 +4,16 @@
 
 #include "platform.h"
 
+// Learns from the system's version how a file in use may be deferred (see
+// DeleteFileOrDefer); each hook calls it once before it deletes anything.
+void LearnDeferralRule(void);
 // Deletes directory + "\" + fileName, or, when it is in use, renames it to
 // its name + ".cvn-deleted" and has Windows delete that at the next start.
-// 1 when deleted, scheduled or already missing; 0 for an empty directory, a
-// path that would not fit, or a file that can be neither deleted nor renamed
-// (held open without sharing its deletion), which then stays as it was.
+// Before Windows 2000 a file that cannot be renamed (held open without
+// sharing its deletion, or no room for the suffix) is left to the next
+// start by its own name. 1 when deleted, scheduled or already missing; 0
+// for an empty directory, a path that would not fit, or a file that can be
+// neither deleted nor deferred, which then stays as it was.
 int DeleteFileOrDefer(const char* fileName, const char* directory);
 // Deletes the files matching pattern (searched as directory + pattern, so one
 // of them carries the separator; each directory below as subdirectory\pattern)

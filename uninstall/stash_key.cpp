@@ -62,16 +62,20 @@ static int AdministratorsOnly(SECURITY_DESCRIPTOR* descriptor, ACL* acl) {
 }
 
 void StashInstallDir(void) {
-  // A stash key there already was made by someone else, maybe a user who
-  // kept the right to change it: it goes, and the stash is made anew.
-  DeleteRegistryTree(HKEY_LOCAL_MACHINE, kStashKey);
+  // Without a directory to store, a stash there is kept: a rerun after the
+  // uninstaller removed the product key still needs the one stored before.
   char* directory = ReadInstallDir();
   if (directory == NULL) return;
-  // The second hook deletes where the stash says: only the product's own.
+  // The second hook deletes where the stash says: only the product's own. A
+  // directory without a program file is not stored, and a stash made when it
+  // still had one is kept for the same reason as above.
   if (!IsProductDirectory(directory)) {
     free(directory);
     return;
   }
+  // A stash key there already was made by someone else, maybe a user who
+  // kept the right to change it: it goes, and the stash is made anew.
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, kStashKey);
   SECURITY_DESCRIPTOR descriptor;
   DWORD acl[(STASH_ACL_SIZE + sizeof(DWORD) - 1) / sizeof(DWORD)];
   SECURITY_ATTRIBUTES security = {sizeof security, &descriptor, FALSE};

@@ -29,6 +29,8 @@ static const char* const kDriverFiles[] = {"cvn-rec.sys", "cvn-fltr.sys", "cvn-j
 static const char kShippedStatusFile[] = "cvnunins.mi_";
 static const char kShippedStatusPath[] = "\\cvnunins.mi_";
 static const char kStatusPath[] = "\\cvnunins.mif";
+// Where the second hook completes a copy before it takes the final name.
+static const char kStatusWorkPath[] = "\\cvnunins.mi~";
 
 static const char kInstallerLogPattern[] = "*.isu";
 
@@ -103,12 +105,14 @@ static HANDLE OpenSingleNamedFile(const char* path, DWORD access, DWORD sharing)
 
 // The copy replaces the target's name instead of writing over it: a second
 // name there would carry the text into the file it also names.
-static void CopySingleNamedFile(const char* source, const char* target) {
+// 1 when copied.
+static int CopySingleNamedFile(const char* source, const char* target) {
   HANDLE held = OpenSingleNamedFile(source, GENERIC_READ, FILE_SHARE_READ);
-  if (held == INVALID_HANDLE_VALUE) return;
+  if (held == INVALID_HANDLE_VALUE) return 0;
   DeleteFileA(target);
-  CopyFileA(source, target, TRUE);
+  int copied = CopyFileA(source, target, TRUE) != 0;
   CloseHandle(held);
+  return copied;
 }
 
 // Unattended: the status file goes to the Windows directory now, before the
@@ -129,6 +133,7 @@ static void CopyStatusFile(void) {
 
 LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
   int silent = IsSilentMode();
+  LearnDeferralRule();
   PinSharedControl();
   PurgeInstallDirLeftovers();
   if (RemoveServices(silent) != 0) return -1;
@@ -140,42 +145,76 @@ LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
 }
 
 // The installation directory comes from the stash alone: the uninstaller has
-// removed the product key by now.
-static void DeleteProgramFiles(void) {
+// removed the product key by now. 1 when there was a stash to believe and
+// each program file went or was left for the next start (a rerun finds them
+// gone); the installer logs may be gone already, so their search counts not.
+static int DeleteProgramFiles(void) {
   char* directory = ReadStashedInstallDir();
-  if (directory == NULL) return;
+  if (directory == NULL) return 0;
+  // The program files first: the walk of the logs then leaves the directory
+  // to the next start after what was deferred in it, which must go first.
+  int done = DeleteFilesInDirectory(directory, kProgramFiles, PROGRAM_FILE_COUNT);
   DeleteTree(directory, kInstallerLogPattern);
-  DeleteFilesInDirectory(directory, kProgramFiles, PROGRAM_FILE_COUNT);
   free(directory);
+  return done;
 }
 
-// Renames the copied status file and makes it one byte longer, which tells
-// the unattended installer that the uninstall completed.
-static void CompleteStatusFile(void) {
-  char windowsDirectory[MAX_PATH];
-  char shipped[MAX_PATH];
-  char status[MAX_PATH];
-  if (!GetWindowsDirectoryInto(windowsDirectory) ||
-      !JoinPath(shipped, windowsDirectory, kShippedStatusPath) ||
-      !JoinPath(status, windowsDirectory, kStatusPath))
-    return;
-  MoveFileExA(shipped, status, MOVEFILE_REPLACE_EXISTING);
-  // Checked again: a second name may have been planted since the copy. Held,
-  // the name stays this file's while its attributes change.
-  HANDLE held = OpenSingleNamedFile(status, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+// Deletes the file at `path`, read-only or not, while it has one name: the
+// attributes of a second name's file are not ours to change.
+static void DeleteSingleNamedFile(const char* path) {
+  HANDLE held = OpenSingleNamedFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (held == INVALID_HANDLE_VALUE) return;
-  SetFileAttributesA(status, FILE_ATTRIBUTE_NORMAL);
-  HANDLE file = CreateFileA(status, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  CloseHandle(held);
+  DeleteFileA(path);
+}
+
+// Makes the file at `path` one byte longer; 1 when it was.
+static int AppendSpace(const char* path) {
+  // Held, the name stays this file's while its attributes change.
+  HANDLE held = OpenSingleNamedFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (held == INVALID_HANDLE_VALUE) return 0;
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+  int appended = 0;
   if (file != INVALID_HANDLE_VALUE) {
     // Without the end to append at, a write would overwrite the first byte.
-    if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER) {
-      DWORD written;
-      WriteFile(file, " ", 1, &written, NULL);
-    }
+    DWORD written;
+    appended = SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER &&
+               WriteFile(file, " ", 1, &written, NULL) && written == 1;
     CloseHandle(file);
   }
   CloseHandle(held);
+  return appended;
+}
+
+// The copied status file, one byte longer under its final name, tells the
+// unattended installer that the uninstall completed (`done`: the program
+// files went). Each step may be repeated by a rerun after the process was
+// ended at any point: a fresh copy is completed under a name of its own,
+// then takes the final name, and only then the shipped copy goes. Appended
+// in place, a run ended after the append would have its rerun append a
+// second byte. Without a shipped copy the status file is left as it is:
+// completed already, or never copied.
+static void CompleteStatusFile(int done) {
+  char windowsDirectory[MAX_PATH];
+  char shipped[MAX_PATH];
+  char work[MAX_PATH];
+  char status[MAX_PATH];
+  if (!GetWindowsDirectoryInto(windowsDirectory) ||
+      !JoinPath(shipped, windowsDirectory, kShippedStatusPath) ||
+      !JoinPath(work, windowsDirectory, kStatusWorkPath) ||
+      !JoinPath(status, windowsDirectory, kStatusPath))
+    return;
+  // A copy a run ended before its rename left (read-only, as shipped).
+  DeleteSingleNamedFile(work);
+  if (!done || !CopySingleNamedFile(shipped, work)) return;
+  if (AppendSpace(work) && MoveFileExA(work, status, MOVEFILE_REPLACE_EXISTING)) {
+    DeleteSingleNamedFile(shipped);
+  } else {
+    DeleteSingleNamedFile(work);
+  }
 }
 
 static void EnableShutdownPrivilege(void) {
@@ -207,11 +246,14 @@ static void OfferReboot(void) {
 }
 
 LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved) {
-  DeleteProgramFiles();
+  LearnDeferralRule();
+  int filesDone = DeleteProgramFiles();
   for (size_t i = 0; i < COUNT(kRegistryTrees); ++i)
     DeleteRegistryTree(kRegistryTrees[i].root, kRegistryTrees[i].path);
   if (IsSilentMode()) {
-    CompleteStatusFile();
+    // An uninstall that could not finish leaves the shipped name in place:
+    // the unattended installer must not read it as done.
+    CompleteStatusFile(filesDone);
   } else {
     OfferReboot();
   }

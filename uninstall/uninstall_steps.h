@@ -29,8 +29,9 @@ char* ReadInstallDir(void);
 // directory): only then is an installation directory read from the product
 // key believed.
 int IsProductDirectory(const char* directory);
-// Deletes any stash key there is, then copies the installation directory
-// into a new one.
+// When the product key names an installation directory that holds a program
+// file: deletes any stash key there is, then copies the directory into a new
+// one. Otherwise leaves the stash as it is.
 void StashInstallDir(void);
 // The stashed installation directory as a new heap string; NULL when there
 // is none, or the key is not volatile or others than the administrators and

@@ -79,6 +79,21 @@ struct ProcessExit {
   int code;
 };
 
+// The process ended from outside (a power cut, Task Manager) at a call of
+// the product: thrown out of that call; tests catch it and call EndProcess.
+struct ProcessKilled {};
+// Ends the process at the nth use of `api` from now: just before it goes
+// ahead, or right after it (at the next call of any kind; a run that makes
+// none after it ends as it would have).
+void KillAtCall(const std::string& api, int nth, bool afterIt);
+// Ends the process now when a kill waits for the next call: where the host
+// itself goes on after a call of the product.
+void KillIfDue();
+// What Windows does when a process ends: every handle it held closed (its
+// share locks released), its heap gone. Scripted faults and actions stay
+// for the next process; a kill still waiting is dropped.
+void EndProcess();
+
 // ---- Standard output -----------------------------------------------------------
 // What was printed to the console (standard output not redirected).
 const std::string& ConsoleText();

@@ -26,6 +26,14 @@ struct Action {
   std::function<void()> run;
 };
 
+// The process ends at the nth use of an api: before it goes ahead, or right
+// after it.
+struct Kill {
+  std::string api;
+  int skip;  // uses to let through first
+  bool afterIt;
+};
+
 struct Module {
   std::string name;  // lower case, with extension; empty for the host
   bool hasCatalog;
@@ -38,6 +46,8 @@ std::vector<char> ExactCopy(const std::string& text) {
 struct CoreState {
   std::vector<Fault> faults;
   std::vector<Action> actions;
+  std::vector<Kill> kills;
+  bool killAtNextCall = false;  // the call a kill waited for has gone ahead
   std::map<std::string, int> calls;
   std::map<uintptr_t, HandleKind> handles;
   uintptr_t nextHandle = 0x1000;
@@ -132,7 +142,20 @@ std::string ModuleName(HMODULE module) {
 
 bool ShouldFail(const char* api, DWORD* error) {
   CoreState& s = State();
+  if (s.killAtNextCall) {
+    s.killAtNextCall = false;
+    throw ProcessKilled{};
+  }
   ++s.calls[api];
+  for (auto it = s.kills.begin(); it != s.kills.end(); ++it) {
+    if (it->api != api) continue;
+    if (it->skip-- > 0) continue;
+    bool afterIt = it->afterIt;
+    s.kills.erase(it);
+    if (!afterIt) throw ProcessKilled{};
+    s.killAtNextCall = true;
+    break;
+  }
   for (auto it = s.actions.begin(); it != s.actions.end(); ++it) {
     if (it->api != api) continue;
     if (it->skip-- > 0) continue;
@@ -239,6 +262,47 @@ std::map<std::string, int> CallCounts() { return State().calls; }
 
 void BeforeCall(const std::string& api, int nth, std::function<void()> action) {
   State().actions.push_back(Action{api, nth - 1, std::move(action)});
+}
+
+void KillAtCall(const std::string& api, int nth, bool afterIt) {
+  State().kills.push_back(Kill{api, nth - 1, afterIt});
+}
+
+void KillIfDue() {
+  if (!State().killAtNextCall) return;
+  State().killAtNextCall = false;
+  throw ProcessKilled{};
+}
+
+void EndProcess() {
+  CoreState& s = State();
+  s.kills.clear();
+  s.killAtNextCall = false;
+  // The system closes what the process held; that is none of its calls.
+  std::vector<Fault> faults = std::move(s.faults);
+  std::vector<Action> actions = std::move(s.actions);
+  s.faults.clear();
+  s.actions.clear();
+  std::map<std::string, int> calls = s.calls;
+  std::vector<std::pair<uintptr_t, HandleKind>> open(s.handles.begin(), s.handles.end());
+  for (const auto& handle : open) {
+    switch (handle.second) {
+      case HandleKind::Key: RegCloseKey(reinterpret_cast<HKEY>(handle.first)); break;
+      case HandleKind::Find: FindClose(reinterpret_cast<HANDLE>(handle.first)); break;
+      case HandleKind::ScManager:
+      case HandleKind::Service: CloseServiceHandle(reinterpret_cast<SC_HANDLE>(handle.first)); break;
+      case HandleKind::EventLog: CloseEventLog(reinterpret_cast<HANDLE>(handle.first)); break;
+      case HandleKind::Icmp: IcmpCloseHandle(reinterpret_cast<HANDLE>(handle.first)); break;
+      case HandleKind::Socket: closesocket(static_cast<SOCKET>(handle.first)); break;
+      default: CloseHandle(reinterpret_cast<HANDLE>(handle.first)); break;
+    }
+  }
+  for (const auto& block : s.heap) std::free(block.first);
+  s.heap.clear();
+  s.faults = std::move(faults);
+  s.actions = std::move(actions);
+  s.calls = std::move(calls);
+  s.lastError = 0;
 }
 
 int CallCount(const std::string& api) {

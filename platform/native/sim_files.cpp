@@ -28,6 +28,7 @@ struct Node {
   std::string versionBlock;
   std::string linkTarget;  // junctions: the full path they lead to
   bool heldOpen = false;   // by another process, without sharing
+  bool runningImage = false;  // a loaded program or driver: renamed, not deleted
   DWORD index = 0;         // file index: unique on the machine, kept across renames
   std::map<std::string, std::unique_ptr<Node>> children;  // keyed by upper-case name
 
@@ -634,6 +635,13 @@ bool MoveEntry(const std::string& from, const std::string& to, DWORD flags, DWOR
     *error = ERROR_SHARING_VIOLATION;
     return false;
   }
+  // The rename opens the directory it adds the name to for adding an entry,
+  // sharing reading and writing: a handle on it that withholds write
+  // sharing refuses it, also within one directory (MS-FSA 2.1.5.14.11).
+  if (!Shareable(target.parent, false, true, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+    *error = ERROR_SHARING_VIOLATION;
+    return false;
+  }
   if (target.node && target.node != source.node) {
     if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
       *error = ERROR_ALREADY_EXISTS;
@@ -659,6 +667,7 @@ bool MoveEntry(const std::string& from, const std::string& to, DWORD flags, DWOR
 
 void ClearHolds(Node* node) {
   node->heldOpen = false;
+  node->runningImage = false;
   for (auto& child : node->children) ClearHolds(child.second.get());
 }
 
@@ -770,6 +779,12 @@ void HoldOpen(const std::string& path, bool held) {
   Node* node = MustFind(path);
   if (node->IsDirectory()) throw std::invalid_argument("not a file: " + path);
   node->heldOpen = held;
+}
+
+void RunImage(const std::string& path) {
+  Node* node = MustFind(path);
+  if (node->IsDirectory()) throw std::invalid_argument("not a file: " + path);
+  node->runningImage = true;
 }
 
 void MakeHardLink(const std::string& path, const std::string& existing) {
@@ -1094,7 +1109,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (node->IsDirectory() || !location.parent) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (location.path.trailingSeparator) return Fail(ERROR_INVALID_NAME, FALSE);
   if (sim::InUse(node)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
-  if (node->IsReadOnly()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (node->IsReadOnly() || node->runningImage) return Fail(ERROR_ACCESS_DENIED, FALSE);
   sim::RemoveChild(location.parent, location.path.Name());
   return TRUE;
 }

@@ -34,6 +34,10 @@ DWORD Attributes(const std::string& path);
 // copying or opening it fails with ERROR_SHARING_VIOLATION.
 void HoldOpen(const std::string& path, bool held = true);
 
+// A running program's image or a loaded driver: deleting it fails with
+// ERROR_ACCESS_DENIED until the restart, renaming it does not.
+void RunImage(const std::string& path);
+
 // A second name of the file `existing` (a hard link): the two are one file,
 // whatever is written or set through one name the other shows.
 void MakeHardLink(const std::string& path, const std::string& existing);

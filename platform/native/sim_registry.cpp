@@ -48,6 +48,7 @@ struct RegistryState {
   KeyPtr machine;
   KeyPtr user;
   std::map<uintptr_t, OpenKey> handles;
+  bool openLinkRefused = false;
 };
 
 RegistryState& Registry() {
@@ -287,6 +288,7 @@ namespace detail {
 void ResetRegistry() {
   RegistryState& s = Registry();
   s.handles.clear();
+  s.openLinkRefused = false;
   s.machine = MakeRoot({"HARDWARE", "SAM", "SECURITY", "SOFTWARE", "SYSTEM"});
   s.user = MakeRoot({"Software"});
 }
@@ -383,6 +385,8 @@ void DeleteKeyTree(HKEY root, const std::string& path) {
   if (key && key->parent) Detach(key);
 }
 
+void RefuseOpenLinkOption(bool refuse) { Registry().openLinkRefused = refuse; }
+
 void DenyKeyAccess(HKEY root, const std::string& path, bool deny) {
   KeyPtr key = ControlFind(root, path);
   if (!key) throw std::invalid_argument("sim registry: no key \"" + path + "\"");
@@ -441,6 +445,10 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
   if ((!lpSubKey || !*lpSubKey) && PredefinedKey(hKey)) {
     *phkResult = hKey;
     return ERROR_SUCCESS;
+  }
+  if ((ulOptions & REG_OPTION_OPEN_LINK) && Registry().openLinkRefused) {
+    *phkResult = nullptr;
+    return ERROR_INVALID_PARAMETER;
   }
   std::vector<std::string> names;
   KeyPtr key;

@@ -52,5 +52,9 @@ void DeleteKeyTree(HKEY root, const std::string& path);
 // Makes every attempt to open or create (open) the key, or delete it, fail
 // with ERROR_ACCESS_DENIED, as a key whose security shuts the user out.
 void DenyKeyAccess(HKEY root, const std::string& path, bool deny = true);
+// A system that takes REG_OPTION_OPEN_LINK for an unknown option:
+// RegOpenKeyExA given it fails with ERROR_INVALID_PARAMETER, as a Windows
+// before XP might, instead of ignoring it. Off on a fresh machine.
+void RefuseOpenLinkOption(bool refuse = true);
 
 }  // namespace sim

@@ -427,6 +427,31 @@ CASE(kArea, "a directory held without delete sharing cannot be renamed: 32") {
   CHECK(MoveFileExA(Scratch("held").c_str(), Scratch("away").c_str(), 0));
 }
 
+WINE_DIFFERS(kArea, "a rename into a directory held without write sharing gives 32",
+             "MS-FSA 2.1.5.14.11 (FileRenameInformation): a rename opens the directory it adds the name to "
+             "for FILE_ADD_FILE sharing read and write, as the FAT driver sample does, so an open handle of "
+             "that directory without FILE_SHARE_WRITE refuses it; Wine does not open the target directory") {
+  MakeDir("held");
+  MakeFile("held\\in-use.log", "log");
+  HANDLE held = HoldDirectory("held");
+  REQUIRE(held != INVALID_HANDLE_VALUE);
+  CHECK_EQ(ErrorOf(MoveFileExA(Scratch("held\\in-use.log").c_str(),
+                               Scratch("held\\in-use.log.old").c_str(), 0)),
+           ERROR_SHARING_VIOLATION);
+  CloseHandle(held);
+}
+
+CASE(kArea, "a rename within a directory held sharing reading and writing goes ahead; the directory stays held") {
+  MakeDir("held");
+  MakeFile("held\\in-use.log", "log");
+  HANDLE held = CreateFileA(Scratch("held").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  REQUIRE(held != INVALID_HANDLE_VALUE);
+  CHECK(MoveFileExA(Scratch("held\\in-use.log").c_str(), Scratch("held\\in-use.log.old").c_str(), 0));
+  CHECK_EQ(ErrorOf(MoveFileExA(Scratch("held").c_str(), Scratch("away").c_str(), 0)), ERROR_SHARING_VIOLATION);
+  CloseHandle(held);
+}
+
 CASE(kArea, "a directory's handle gives its attributes, one link and an index of its own") {
   MakeDir("one");
   MakeDir("two");

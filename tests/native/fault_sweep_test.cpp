@@ -38,6 +38,8 @@ const char kPendingRenames[] = "PendingFileRenameOperations";
 const char kDrivers[] = "C:\\WINNT\\system32\\drivers\\";
 const char kShippedStatus[] = "C:\\WINNT\\cvnunins.mi_";
 const char kStatus[] = "C:\\WINNT\\cvnunins.mif";
+// Where the status file is completed before it takes its name.
+const char kStatusWork[] = "C:\\WINNT\\cvnunins.mi~";
 const char kStatusContents[] = "MIF-CONTENT\r\n";
 const char kReportFile[] = "C:\\report.txt";
 const char* const kProductServices[] = {"CVNSvc", "NobleNet Portmapper for TCP", "cvn-jnl", "cvn-fltr",
@@ -148,7 +150,7 @@ std::string Lower(std::string text) {
 sweep::ProductScope Scope() {
   sweep::ProductScope scope;
   scope.pathPrefixes = {Lower(kInstall), Lower(kDatabases), Lower(kJournals), Lower(kShippedStatus),
-                        Lower(kStatus), Lower(kReportFile)};
+                        Lower(kStatus), Lower(kStatusWork), Lower(kReportFile)};
   // Each also under the name a file in use is renamed to until the restart.
   for (const char* name : {"cvn-rec.sys", "cvn-fltr.sys", "cvn-jnl.sys", "cvnmapi.log"}) {
     scope.pathPrefixes.push_back(Lower(std::string(kDrivers) + name));

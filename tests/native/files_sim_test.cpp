@@ -337,7 +337,10 @@ TEST_F(FilesTest, HeldDirectoryCannotBeRenamedRemovedNorItsParentsRenamed) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(sim::MoveAsUser("C:\\Data\\User", "C:\\Away"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(sim::MoveAsUser("C:\\Data", "C:\\Away"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(sim::MoveAsUser("C:\\Data\\User\\Sub", "C:\\Data\\User\\Moved"), static_cast<DWORD>(ERROR_SUCCESS));
+  // A rename into the held directory opens it for adding an entry, which a
+  // hold without write sharing refuses; one that shares writing does not.
+  EXPECT_EQ(sim::MoveAsUser("C:\\Data\\User\\Sub", "C:\\Data\\User\\Moved"),
+            static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_FALSE(RemoveDirectoryA("C:\\Data\\User"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   CloseHandle(held);
@@ -347,6 +350,13 @@ TEST_F(FilesTest, HeldDirectoryCannotBeRenamedRemovedNorItsParentsRenamed) {
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   EXPECT_EQ(sim::MoveAsUser("C:\\Away\\User", "C:\\Away\\Other"), static_cast<DWORD>(ERROR_SUCCESS));
   CloseHandle(shared);
+  // Sharing writing, a held directory takes renames into it.
+  HANDLE writable = CreateFileA("C:\\Away\\Other", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  EXPECT_EQ(sim::MoveAsUser("C:\\Away\\Other\\Sub", "C:\\Away\\Other\\Moved"),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(sim::MoveAsUser("C:\\Away\\Other", "C:\\Away\\Gone"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(writable);
 }
 
 TEST_F(FilesTest, DirectoryHandleTellsALinkFromWhatItLeadsToFromWindows2000On) {
@@ -613,6 +623,42 @@ TEST_F(FilesTest, StandardOutputReopenedOnAFileWritesIntoIt) {
   EXPECT_EQ(SimFclose(SimStdout()), 0);
   EXPECT_TRUE(sim::ConsoleText().empty());
   EXPECT_EQ(SimFreopen("C:\\no\\report.txt", "w", SimStdout()), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FilesTest, RunningImageIsRenamedButNotDeletedUntilTheRestart) {
+  sim::MakeFile("C:\\App\\app.exe", "MZ");
+  sim::RunImage("C:\\App\\app.exe");
+  EXPECT_FALSE(DeleteFileA("C:\\App\\app.exe"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  ASSERT_TRUE(MoveFileExA("C:\\App\\app.exe", "C:\\App\\app.old", 0));
+  EXPECT_FALSE(DeleteFileA("C:\\App\\app.old"));
+  sim::Reboot();
+  EXPECT_TRUE(DeleteFileA("C:\\App\\app.old"));
+}
+
+TEST_F(FilesTest, ProcessEndedAtACallLeavesNoHandleNorShareLock) {
+  sim::MakeFile("C:\\App\\data.txt", "x");
+  sim::KillAtCall("CreateFileA", 2, false);
+  HANDLE held = CreateFileA("C:\\App\\data.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(CreateFileA("C:\\App\\data.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+               sim::ProcessKilled);
+  void* block = malloc(16);
+  EXPECT_NE(block, nullptr);
+  sim::EndProcess();
+  EXPECT_EQ(sim::OpenHandles(), 0);
+  EXPECT_EQ(sim::HeapBlocks(), 0);
+  EXPECT_TRUE(DeleteFileA("C:\\App\\data.txt"));  // no lock left
+  // Right after a call: at the next one, whichever it is.
+  sim::KillAtCall("GetFileAttributesA", 1, true);
+  EXPECT_NE(GetFileAttributesA("C:\\App"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_THROW(DeleteFileA("C:\\App\\none"), sim::ProcessKilled);
+  EXPECT_EQ(sim::CallCount("DeleteFileA"), 1);
+  sim::EndProcess();
 }
 
 }  // namespace

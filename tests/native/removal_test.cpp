@@ -11,9 +11,70 @@ namespace {
 
 using RemovalTest = UninstallSimTest;
 
+// The system a hook would learn at its start.
+void PoseSystem(DWORD major, DWORD minor) {
+  sim::OsVersion version;
+  version.major = major;
+  version.minor = minor;
+  sim::SetOsVersion(version);
+  LearnDeferralRule();
+}
+
+struct System {
+  DWORD major;
+  DWORD minor;
+};
+const System kSystems[] = {{3, 51}, {4, 0}, {5, 0}, {5, 1}};
+
 // ---- DeleteFileOrDefer ----------------------------------------------------------
 
-using DeleteFileOrDeferTest = RemovalTest;
+// Windows 2000 and later: a file in use goes only by the rename.
+class DeleteFileOrDeferTest : public RemovalTest {
+ protected:
+  void SetUp() override {
+    RemovalTest::SetUp();
+    PoseSystem(5, 0);
+  }
+};
+using DeferBySystemTest = RemovalTest;
+
+TEST_F(DeferBySystemTest, FileThatCannotBeRenamedIsDeferredByItsOwnNameOnlyBeforeWindows2000) {
+  for (const System& system : kSystems) {
+    sim::Reset();
+    PoseSystem(system.major, system.minor);
+    sim::MakeFile("C:\\Corvane\\Logs\\svc.log", "log");
+    sim::HoldOpen("C:\\Corvane\\Logs\\svc.log");
+    bool ownName = system.major < 5;
+    EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), ownName ? 1 : 0) << system.major;
+    EXPECT_EQ(sim::DeletionPending("C:\\Corvane\\Logs\\svc.log"), ownName) << system.major;
+    sim::Reboot();
+    EXPECT_EQ(sim::Exists("C:\\Corvane\\Logs\\svc.log"), !ownName) << system.major;
+  }
+}
+
+TEST_F(DeferBySystemTest, FileInUseWithoutRoomForTheSuffixIsDeferredByItsOwnNameOnlyBeforeWindows2000) {
+  // 250 bytes: the suffix would take the path past 259.
+  const std::string directory = "C:\\" + std::string(239, 'd');
+  for (const System& system : kSystems) {
+    sim::Reset();
+    PoseSystem(system.major, system.minor);
+    sim::MakeFile(directory + "\\cvnsvc.exe", "MZ");
+    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);  // a running program's image
+    bool ownName = system.major < 5;
+    EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", directory.c_str()), ownName ? 1 : 0) << system.major;
+    EXPECT_EQ(sim::PendingOperations().size(), ownName ? 1u : 0u) << system.major;
+    EXPECT_EQ(sim::DeletionPending(directory + "\\cvnsvc.exe"), ownName) << system.major;
+  }
+}
+
+TEST_F(DeferBySystemTest, VersionThatCannotBeLearnedLeavesTheRenameTheOnlyWay) {
+  sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED);
+  PoseSystem(4, 0);
+  sim::MakeFile("C:\\Corvane\\Logs\\svc.log", "log");
+  sim::HoldOpen("C:\\Corvane\\Logs\\svc.log");
+  EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 0);
+  EXPECT_FALSE(sim::DeletionPending("C:\\Corvane\\Logs\\svc.log"));
+}
 
 TEST_F(DeleteFileOrDeferTest, MissingFileCountsAsDeletedAndNothingIsScheduled) {
   sim::MakeDirectory("C:\\Corvane");
@@ -43,12 +104,16 @@ TEST_F(DeleteFileOrDeferTest, FileInUseIsRenamedAndItsNewNameLeftToTheNextStart)
   EXPECT_TRUE(sim::DirectoryEntries("C:\\WINNT\\system32\\drivers").empty());
 }
 
-TEST_F(DeleteFileOrDeferTest, FileHeldOpenWithoutSharingStaysAndNothingIsScheduled) {
+TEST_F(DeleteFileOrDeferTest, FileHeldOpenWithoutSharingStaysAndOnlyTheUnusedNewNameIsScheduled) {
   sim::MakeFile("C:\\Corvane\\Logs\\svc.log", "log");
   sim::HoldOpen("C:\\Corvane\\Logs\\svc.log");
   EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 0);
   EXPECT_EQ(sim::FileContents("C:\\Corvane\\Logs\\svc.log"), "log");
-  EXPECT_TRUE(sim::PendingOperations().empty());
+  ASSERT_EQ(sim::PendingOperations().size(), 1u);
+  EXPECT_EQ(sim::PendingOperations()[0].source, "C:\\Corvane\\Logs\\svc.log.cvn-deleted");
+  sim::HoldOpen("C:\\Corvane\\Logs\\svc.log", false);
+  sim::Reboot();
+  EXPECT_EQ(sim::FileContents("C:\\Corvane\\Logs\\svc.log"), "log");
 }
 
 TEST_F(DeleteFileOrDeferTest, DeferredFileWhoseFolderBecomesAJunctionBeforeTheRestartReachesNothingThere) {
@@ -72,13 +137,26 @@ TEST_F(DeleteFileOrDeferTest, FileOfTheDeferredNameAlreadyThereIsNotReplaced) {
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
-TEST_F(DeleteFileOrDeferTest, RenamedFileThatCannotBeScheduledGetsItsNameBack) {
+TEST_F(DeleteFileOrDeferTest, FileThatCannotBeScheduledIsNotRenamed) {
   sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
   sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
-  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 2);
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
   EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane"), std::vector<std::string>{"cvnsvc.exe"});
   EXPECT_TRUE(sim::PendingOperations().empty());
+  EXPECT_EQ(sim::CallCount("MoveFileExA"), 1);
+}
+
+TEST_F(DeleteFileOrDeferTest, StoppedBetweenScheduleAndRenameTheRerunStillDefersTheFile) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1, 2);
+  // The first run ends after scheduling: its rename never happens.
+  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 2);
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
+  EXPECT_TRUE(sim::Exists("C:\\Corvane\\cvnsvc.exe"));
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 1);
+  sim::Reboot();
+  EXPECT_TRUE(sim::DirectoryEntries("C:\\Corvane").empty());
 }
 
 TEST_F(DeleteFileOrDeferTest, FailedHandOverIsTheOnlyFailure) {
@@ -170,6 +248,7 @@ TEST_F(DeleteTreeTest, ReadOnlyAndArchiveSubdirectoriesAreDescendedInto) {
 }
 
 TEST_F(DeleteTreeTest, OneFailureLeavesZeroButTheWalkGoesOn) {
+  PoseSystem(5, 0);  // no deferral by the file's own name
   sim::MakeFile("D:\\Data\\a.db");
   sim::MakeFile("D:\\Data\\b.db");
   sim::MakeFile("D:\\Data\\c.db");
@@ -298,6 +377,7 @@ TEST_F(DeleteTreeTest, DirectoryOfAWholePathIsRefusedThoughItsDotWouldGo) {
 }
 
 TEST_F(DeleteTreeTest, FirstMatchThatCannotGoLeavesZeroAndTheRestGoes) {
+  PoseSystem(5, 0);  // no deferral by the file's own name
   sim::MakeFile("C:\\Corvane\\a.rpt");
   sim::MakeFile("C:\\Corvane\\b.rpt");
   sim::MakeFile("C:\\Corvane\\keep.txt");
@@ -337,6 +417,51 @@ TEST_F(DeleteTreeTest, SubdirectoryIsSearchedInsideNotAsANamePrefixOfItsParent) 
   EXPECT_FALSE(sim::Exists("C:\\Corvane\\Logs"));
   EXPECT_EQ(DeleteTree("C:\\Corvane\\", "*.rpt"), 1);
   EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane\\x.rpt"), std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(DeleteTreeTest, FileInUseInAHeldDirectoryIsRenamedAndScheduledOnEverySystem) {
+  for (const System& system : kSystems) {
+    sim::Reset();
+    sim::AddDrive('D');
+    PoseSystem(system.major, system.minor);
+    sim::MakeFile("D:\\CVN\\Logs\\cvnhook.dll", "MZ");
+    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);  // loaded by a running program
+    EXPECT_EQ(DeleteTree("D:\\CVN\\Logs", "\\*.*"), 1) << system.major;
+    EXPECT_EQ(sim::DirectoryEntries("D:\\CVN\\Logs"), std::vector<std::string>{"cvnhook.dll.cvn-deleted"})
+        << system.major;
+    sim::Reboot();
+    EXPECT_FALSE(sim::Exists("D:\\CVN\\Logs")) << system.major;
+  }
+}
+
+TEST_F(DeleteTreeTest, OthersWritingTheSystemDirectoriesOrTheTreeDoNotStopTheWalk) {
+  sim::MakeFile("D:\\Data\\a.db");
+  HANDLE windows = CreateFileA("C:\\WINNT", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE data = CreateFileA("D:\\Data", GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(windows, INVALID_HANDLE_VALUE);
+  ASSERT_NE(data, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("D:\\Data\\a.db"));
+  CloseHandle(windows);
+  CloseHandle(data);
+}
+
+// ---- DeleteFilesInDirectory --------------------------------------------------------
+
+using DeleteFilesInDirectoryTest = RemovalTest;
+
+TEST_F(DeleteFilesInDirectoryTest, NameEndingInBlanksOrDotsDeletesInTheDirectoryItHolds) {
+  const char* const names[] = {"cvnsvc.exe"};
+  for (const char* directory : {"C:\\Corvane ", "C:\\Corvane. ."}) {
+    sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "ours");
+    sim::MakeFile("C:\\Corvane \\cvnsvc.exe", "another directory's");
+    EXPECT_EQ(DeleteFilesInDirectory(directory, names, 1), 1) << directory;
+    EXPECT_FALSE(sim::Exists("C:\\Corvane\\cvnsvc.exe")) << directory;
+    EXPECT_EQ(sim::FileContents("C:\\Corvane \\cvnsvc.exe"), "another directory's") << directory;
+  }
 }
 
 // ---- DeleteTree against a user who changes the tree during the walk ---------------
@@ -566,7 +691,8 @@ TEST_F(DeleteRegistryTreeTest, WideKeyIsOpenedOnceNotOncePerChild) {
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
   EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), children + 2);
-  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), 2 * children + 1);  // index 0 per child, the end per key
+  // Index 0 per child and the end; a child without subkeys is not searched.
+  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), children + 1);
   EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), children + 1);
   EXPECT_EQ(sim::CallCount("RegCloseKey"), children + 2);
 }
@@ -575,7 +701,7 @@ TEST_F(DeleteRegistryTreeTest, ThreeLevelsTakeOneOpenPerKey) {
   MakeThreeLevels();
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 7);
-  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), 11);
+  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), 8);
   EXPECT_EQ(sim::CallCount("RegCloseKey"), 7);
 }
 
@@ -665,6 +791,34 @@ TEST_F(DeleteRegistryTreeTest, TreeThatIsItselfALinkIsRefusedAndItsTargetUntouch
   EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
   EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile", ""), "Text Document");
   EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+}
+
+TEST_F(DeleteRegistryTreeTest, SystemRefusingTheOpenLinkOptionIsLearnedOnceAndTheTreeGoes) {
+  MakeThreeLevels();
+  sim::RefuseOpenLinkOption();
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 8);  // one refused, then one per key and the parent
+}
+
+// A link has no subkeys and one value: only such a key is asked.
+TEST_F(DeleteRegistryTreeTest, OnlyAKeyWithoutSubkeysAndWithOneValueIsAskedWhetherItIsALink) {
+  const std::string top = kCorvane;
+  for (const char* name : {"A", "B", "C"}) sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Three", name, 1);
+  sim::CreateKey(HKEY_LOCAL_MACHINE, top + "\\None");
+  sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Parent", "A", 1);
+  sim::CreateKey(HKEY_LOCAL_MACHINE, top + "\\Parent\\Child");
+  sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\One", "A", 1);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegQueryValueExA"), 1);
+}
+
+TEST_F(DeleteRegistryTreeTest, KeyWhoseCountsCannotBeReadStaysWithTheKeysAboveIt) {
+  MakeThreeLevels();
+  sim::FailCall("RegQueryInfoKeyA", ERROR_ACCESS_DENIED, 2);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Nightly"));
 }
 
 TEST_F(DeleteRegistryTreeTest, RefusedDeletionIsReportedNotSuccess) {

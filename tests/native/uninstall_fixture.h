@@ -2,6 +2,7 @@
 // drive D:, and nothing of the product's left open or allocated afterwards.
 #pragma once
 
+#include "removal.h"
 #include "sim_fixture.h"
 
 class UninstallSimTest : public SimTest {
@@ -9,6 +10,8 @@ class UninstallSimTest : public SimTest {
   void SetUp() override {
     SimTest::SetUp();
     sim::AddDrive('D');
+    // As a hook would on this machine (Windows NT 4.0 unless a test says otherwise).
+    LearnDeferralRule();
   }
   void TearDown() override {
     EXPECT_EQ(sim::OpenHandles(), 0);

@@ -96,6 +96,14 @@ class UninstallTest : public UninstallSimTest {
     return true;
   }
 
+  // The stash the first hook leaves, naming the installation directory.
+  static void Stashed() {
+    sim::MakeDirectory(kInstall);
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+    sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
+    sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, kInstall);
+  }
+
   static const sim::Dialog& OnlyDialog() {
     EXPECT_EQ(sim::Dialogs().size(), 1u);
     return sim::Dialogs().at(0);
@@ -678,6 +686,30 @@ TEST_F(UninstUnInitializeTest, StashIsTheOnlySourceOfTheDirectory) {
   EXPECT_TRUE(sim::Exists(kInstall + "DeIsL1.isu"));
 }
 
+// Deferred in the order the restart carries out: the files, then their directory.
+TEST_F(UninstUnInitializeTest, ProgramFilesInUseGoAtTheRestartAndTheInstallationDirectoryAfterThem) {
+  for (DWORD major : {4, 5}) {
+    sim::Reset();
+    sim::AddDrive('D');
+    sim::OsVersion system;
+    system.major = major;
+    sim::SetOsVersion(system);
+    Attended();
+    const std::string stashed = "C:\\Stashed\\";
+    for (const char* name : {"cvnadmin.exe", "cvnsvc.exe", "cvnbase.dll", "cvnmapi.dll", "a.isu"})
+      sim::MakeFile(stashed + name, "x");
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
+    sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
+    sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, stashed);
+    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1, 100);  // all loaded by running programs
+    sim::QueueAnswer(IDNO);
+    EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(sim::DirectoryEntries(stashed).size(), 5u) << major;
+    sim::Reboot();
+    EXPECT_FALSE(sim::Exists(stashed)) << major;
+  }
+}
+
 TEST_F(UninstUnInitializeTest, InstallationDirectorySwappedForAJunctionBetweenTheHooksDeletesNothingThere) {
   Attended();
   sim::OsVersion windows2000;
@@ -806,6 +838,7 @@ TEST_F(UninstUnInitializeTest, LongShutdownErrorTextIsCutBeforeTheAdvice) {
 
 TEST_F(UninstUnInitializeTest, UnattendedCompletesTheStatusFileWithoutAsking) {
   Unattended();
+  Stashed();
   const std::string shipped = "[MIF]\r\nStatus=Uninstalled\r\n";
   sim::MakeFile("C:\\WINNT\\cvnunins.mi_", shipped, FILE_ATTRIBUTE_READONLY);
   sim::MakeFile("C:\\WINNT\\cvnunins.mif", "stale");
@@ -813,13 +846,63 @@ TEST_F(UninstUnInitializeTest, UnattendedCompletesTheStatusFileWithoutAsking) {
   EXPECT_TRUE(sim::Dialogs().empty());
   EXPECT_TRUE(sim::ShutdownRequests().empty());
   EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi~"));
   EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), shipped + " ");
   // Made writable (normal); the write then marks it for archiving.
   EXPECT_EQ(sim::Attributes("C:\\WINNT\\cvnunins.mif") & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
+TEST_F(UninstUnInitializeTest, UnattendedRunAgainLeavesTheCompletedStatusFileAlone) {
+  Unattended();
+  Stashed();
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "MIF-CONTENT");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), "MIF-CONTENT ");
+  EXPECT_EQ(sim::CallCount("WriteFile"), 1);
+}
+
+TEST_F(UninstUnInitializeTest, UnattendedRunEndedAfterTheAppendCompletesTheShippedCopyOnceMore) {
+  Unattended();
+  Stashed();
+  // The last run appended to its copy and gave it the final name, then ended.
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "MIF-CONTENT");
+  sim::MakeFile("C:\\WINNT\\cvnunins.mif", "MIF-CONTENT ");
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi~", "MIF-CONTENT ");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), "MIF-CONTENT ");
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi_"));
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi~"));
+}
+
+TEST_F(UninstUnInitializeTest, UnattendedWithoutAStashToBelieveLeavesTheShippedStatusFile) {
+  Unattended();
+  sim::MakeFile(kInstall + "cvnadmin.exe", "x");
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "MIF-CONTENT");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), "MIF-CONTENT");
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mif"));
+  EXPECT_TRUE(sim::Dialogs().empty());
+}
+
+TEST_F(UninstUnInitializeTest, UnattendedWithAProgramFileThatStaysLeavesTheShippedStatusFile) {
+  Unattended();
+  Stashed();
+  sim::MakeFile(kInstall + "cvnbase.dll", "x");
+  // Neither deleted nor renamed, and on Windows 2000 not deferred by its own name.
+  sim::HoldOpen(kInstall + "cvnbase.dll");
+  sim::OsVersion windows2000;
+  windows2000.major = 5;
+  sim::SetOsVersion(windows2000);
+  sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "MIF-CONTENT");
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), "MIF-CONTENT");
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mif"));
+}
+
 TEST_F(UninstUnInitializeTest, StatusFileGivenASecondNameBetweenTheHooksIsNeitherChangedNorAppended) {
   Unattended();
+  Stashed();
   sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "hives", FILE_ATTRIBUTE_READONLY);
   sim::MakeHardLink("C:\\WINNT\\cvnunins.mi_", "C:\\WINNT\\system32\\config\\SAM");
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
@@ -830,30 +913,36 @@ TEST_F(UninstUnInitializeTest, StatusFileGivenASecondNameBetweenTheHooksIsNeithe
 
 TEST_F(UninstUnInitializeTest, UnattendedStatusFileThatCannotBeSeekedIsLeftAsItWas) {
   Unattended();
+  Stashed();
   const std::string shipped = "MIF-CONTENT";
   sim::MakeFile("C:\\WINNT\\cvnunins.mi_", shipped);
   sim::FailCall("SetFilePointer", ERROR_INVALID_PARAMETER);
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), shipped);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), shipped);
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mif"));
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi~"));
   EXPECT_EQ(sim::CallCount("WriteFile"), 0);
-  EXPECT_EQ(sim::CallCount("CloseHandle"), 2);  // the held name, then the opened file
 }
 
 TEST_F(UninstUnInitializeTest, UnattendedStatusFileWhoseWriteFailsIsLeftAsItWas) {
   Unattended();
+  Stashed();
   sim::MakeFile("C:\\WINNT\\cvnunins.mi_", "MIF-CONTENT");
   sim::FailCall("WriteFile", ERROR_DISK_FULL);
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mif"), "MIF-CONTENT");
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), "MIF-CONTENT");
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mif"));
+  EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mi~"));
 }
 
 TEST_F(UninstUnInitializeTest, UnattendedWithoutStatusFileAppendsNothing) {
   Unattended();
+  Stashed();
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
   EXPECT_FALSE(sim::Exists("C:\\WINNT\\cvnunins.mif"));
   sim::FailCall("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::CallCount("MoveFileExA"), 1);
+  EXPECT_EQ(sim::CallCount("WriteFile"), 0);
   EXPECT_TRUE(sim::Dialogs().empty());
 }
 
@@ -1008,6 +1097,16 @@ TEST_F(InstallDirTest, StashAUserMadeBeforehandIsReplacedByOneTheyCannotChange) 
   EXPECT_FALSE(sim::UserMayChange(HKEY_LOCAL_MACHINE, kStash));
   EXPECT_TRUE(sim::Subkeys(HKEY_LOCAL_MACHINE, kStash).empty());
   EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory"), kInstall);
+}
+
+TEST_F(InstallDirTest, StashIsKeptWhenTheProductKeyNamesNoDirectory) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
+  StashInstallDir();
+  // A rerun after the uninstaller removed the product key.
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  StashInstallDir();
+  EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory"), kInstall);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
 }
 
 TEST_F(InstallDirTest, StashThatCannotBeReplacedIsNeitherWrittenNorBelieved) {

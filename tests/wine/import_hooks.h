@@ -279,8 +279,13 @@ inline void StartRun(int id, int use) {
 
 inline void StopInjecting() { failImport = -1; }
 
+// Called at the start of every wrapped call, before it is counted: a host
+// may end its process there (null: nothing).
+inline void (*OnCall)(ImportId id) = nullptr;
+
 // Counts the call; true when this is the call to fail (its error then set).
 inline bool Fail(ImportId id) {
+  if (OnCall) OnCall(id);
   Import& import = Table()[id];
   ++import.calls;
   bool chosen = import.calls == failUse || (FailOnward && import.calls > failUse);

@@ -4,7 +4,8 @@
 //                    services, CVNSvc (cvn_test_service.exe) running
 //   uninstall ...    both hooks in order; "-a " on the command line makes the
 //                    uninstall unattended
-//   rebooted         what is left after the restart
+//   rebooted         what is left after the restart (the installation
+//                    directory and the program library in use in it gone)
 //   ensure           inEnsureServiceNotRunning on a running and a missing service
 //   double-byte ...  both hooks with an installation directory named in the
 //                    machine's code page, the product's services absent
@@ -138,8 +139,21 @@ int Uninstall() {
   // The uninstaller's own removal: its logged files and the product key.
   for (const char* name : kLoggedFiles) DeleteFileA((install + name).c_str());
 
+  // A program library in use: loaded by a running process (this one), it
+  // cannot be deleted but can be renamed, and goes at the restart.
+  char self[MAX_PATH];
+  const std::string loaded = install + "cvnbase.dll";
+  CHECK(GetModuleFileNameA(dll, self, MAX_PATH) > 0 && CopyFileA(self, loaded.c_str(), FALSE));
+  HMODULE inUse = LoadLibraryA(loaded.c_str());
+  CHECK_THAT(inUse != NULL, "LoadLibraryA %s: %lu", loaded.c_str(), GetLastError());
+
   CHECK_EQ(0L, uninitialize(NULL, NULL, 0));
   for (const char* name : kProgramFiles) CHECK_THAT(!Exists(install + name), "%s not deleted", name);
+  CHECK(Exists(loaded + ".cvn-deleted"));
+  std::string pending = GetValue(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                 "PendingFileRenameOperations");
+  CHECK_THAT(pending.find(loaded + ".cvn-deleted") != std::string::npos, "%s.cvn-deleted not scheduled",
+             loaded.c_str());
   CHECK(!KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Corvane"));
   CHECK(!KeyExists(HKEY_LOCAL_MACHINE, kAppPath));
   CHECK(!KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane"));
@@ -148,8 +162,11 @@ int Uninstall() {
   CHECK_STR((std::string(kShippedStatus) + " ").c_str(), ReadFileText(windows + "\\cvnunins.mif").c_str());
   CHECK_STR("x", ReadFileText(std::string(kDatabases) + "\\jobs.db").c_str());
   CHECK_STR("x", ReadFileText(std::string(kJournals) + "\\job1\\0001.jnl").c_str());
-  // The emptied installation directory goes at the next start.
+  // The emptied installation directory goes at the next start, after the
+  // library renamed in it.
   CHECK(Exists(install));
+  CHECK_THAT(pending.find(loaded + ".cvn-deleted") < pending.rfind(kInstallDir), "directory scheduled first");
+  if (inUse) FreeLibrary(inUse);
   FreeLibrary(dll);
   return check::Summary();
 }
