@@ -65,6 +65,8 @@ size_t CountedSize(void* block);
 
 // Whether the simulated Windows version knows reparse points (2000 and later).
 bool KnowsReparsePoints();
+// The simulated Windows version's major number (4 for NT 4.0, 5 for 2000).
+DWORD OsMajorVersion();
 
 // Does this byte start a character of two bytes in the code page in force?
 bool IsLeadByte(unsigned char c);

@@ -74,6 +74,7 @@ void ResetSysinfo() {
 void SetOsVersion(const OsVersion& version) { Sysinfo().version = version; }
 
 bool detail::KnowsReparsePoints() { return Sysinfo().version.major >= 5; }
+DWORD detail::OsMajorVersion() { return Sysinfo().version.major; }
 void SetProcessors(const Processors& processors) { Sysinfo().processors = processors; }
 void SetMemory(const Memory& memory) { Sysinfo().memory = memory; }
 void SetDrive(char letter, const Drive& drive) { Sysinfo().drives[DriveLetter(letter)] = drive; }

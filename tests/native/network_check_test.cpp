@@ -230,15 +230,23 @@ TEST_F(NetworkCheckTest, NoNameServerConfiguredIsNoFailure) {
   EXPECT_EQ(PendingReport, nullptr);
 }
 
-TEST_F(NetworkCheckTest, DottedServerWithoutReverseRecordIsNotPingedAndCountsAsFailed) {
+TEST_F(NetworkCheckTest, DottedServerWithoutReverseRecordIsPingedByItsAddress) {
   SetNameServers("10.0.0.99");
   sim::FailReverseLookup("10.0.0.99", WSANO_DATA);
-  EXPECT_EQ(CheckNetworkConnectivity(0), SEV_WARNING);
+  EXPECT_EQ(CheckNetworkConnectivity(0), SEV_INFORMATION);
   Lines entries = Entries();
-  EXPECT_EQ(Lines(entries.begin() + 3, entries.begin() + 7),
-            (Lines{kNameServers, " A valid IP Address, but no data record available for: 10.0.0.99\n",
-                   NameServerProblem("10.0.0.99"), NameServersAdvice(1, 1)}));
-  EXPECT_EQ(EchoedAddresses(), Lines{"10.20.30.40"});
+  EXPECT_EQ(Lines(entries.begin() + 3, entries.begin() + 6),
+            (Lines{kNameServers, Pinging("10.0.0.99", "10.0.0.99"), kUnder1Ms}));
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.99"}));
+  EXPECT_EQ(WarningCount, 0u);
+  // It fails only when it does not answer.
+  ReportDiscard();
+  sim::DropEcho("10.0.0.99");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{kCannotPingNameServer, Pinging("10.0.0.99", "10.0.0.99"),
+                              " SendEcho to 10.0.0.99 (10.0.0.99) failed.\n",
+                              " Error (0x2b02): Request timed out.\r\n\n", NameServerProblem("10.0.0.99"),
+                              NameServersAdvice(1, 1)}));
   EXPECT_EQ(WarningCount, 1u);
 }
 
@@ -394,18 +402,62 @@ TEST_F(PingHostTest, QuietSuccessTakesBackItsTwoLinesAndNothingElse) {
 }
 
 TEST_F(PingHostTest, ReplyWithAnErrorStatusIsNoResponseWithTheStatusAsItsError) {
-  sim::SetSystemMessage(IP_DEST_HOST_UNREACHABLE, "Destination host unreachable.\r\n");
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 1, 2600, "Service Pack 3"});
   sim::AnswerEcho(sim::kScriptedAddress, 3, IP_DEST_HOST_UNREACHABLE);
   EXPECT_EQ(PingHost(nullptr, 1), 1u);
   EXPECT_EQ(Entries(), (Lines{Pinging("10.20.30.40", "cvnhost"),
                               " SendEcho to 10.20.30.40 (cvnhost) failed.\n",
-                              " Error (0x2afb): Destination host unreachable.\r\n\n"}));
+                              " Error (0x2afb): Destination host unreachable.\n"}));
   ReportDiscard();
   // A router's "TTL expired" arrives the same way.
   sim::FailCall("IcmpSendEcho", IP_TTL_EXPIRED_TRANSIT);
   EXPECT_EQ(PingHost(nullptr, 0), 1u);
-  EXPECT_EQ(Entries().back(), " No message for: 0x2b05(11013)\n");
+  EXPECT_EQ(Entries().back(), " Error (0x2b05): TTL expired in transit.\n");
   EXPECT_EQ(sim::EchoRequests().size(), 2u);
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Library), 0);
+}
+
+TEST_F(PingHostTest, EchoStatusIsToldByTheIpHelperWhereTheSystemHasOne) {
+  // The system's own texts for 11003 and 11010 are those of other errors.
+  sim::SetSystemMessage(WSANO_RECOVERY, "A non-recoverable error occurred during a database lookup.\r\n");
+  struct Case {
+    DWORD major;
+    DWORD status;
+    const char* line;
+  } cases[] = {
+      // Windows NT 3.51 and 4.0 have no IP helper: the bare code where the
+      // system's text would be a look-up's, else the system's text.
+      {3, IP_DEST_HOST_UNREACHABLE, " No message for: 0x2afb(11003)\n"},
+      {4, IP_DEST_HOST_UNREACHABLE, " No message for: 0x2afb(11003)\n"},
+      {4, IP_REQ_TIMED_OUT, " Error (0x2b02): Request timed out.\r\n\n"},
+      {4, IP_TTL_EXPIRED_TRANSIT, " No message for: 0x2b05(11013)\n"},
+      {5, IP_DEST_HOST_UNREACHABLE, " Error (0x2afb): Destination host unreachable.\n"},
+      {5, IP_REQ_TIMED_OUT, " Error (0x2b02): Request timed out.\n"},
+      {10, IP_DEST_NET_UNREACHABLE, " Error (0x2afa): Destination net unreachable.\n"},
+      // A status the IP helper has no text for.
+      {10, IP_STATUS_BASE + 20, " No message for: 0x2b0c(11020)\n"},
+  };
+  for (const Case& c : cases) {
+    sim::SetOsVersion({VER_PLATFORM_WIN32_NT, c.major, 0, 1000, ""});
+    sim::FailCall("IcmpSendEcho", c.status);
+    EXPECT_EQ(PingHost(nullptr, 0), 1u) << c.line;
+    EXPECT_EQ(Entries().back(), c.line);
+    ReportDiscard();
+  }
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Library), 0);
+}
+
+TEST_F(PingHostTest, IpHelperThatCannotBeHadOrFailsFallsBack) {
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, ""});
+  sim::DropEcho(sim::kScriptedAddress);
+  sim::FailCall("LoadLibraryA", ERROR_MOD_NOT_FOUND, 3);  // after wsock32 and icmp
+  EXPECT_EQ(PingHost(nullptr, 0), 1u);
+  EXPECT_EQ(Entries().back(), " Error (0x2b02): Request timed out.\r\n\n");
+  ReportDiscard();
+  sim::FailCall("GetIpErrorString", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(PingHost(nullptr, 0), 1u);
+  EXPECT_EQ(Entries().back(), " No message for: 0x2b02(11010)\n");
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Library), 0);
 }
 
 TEST_F(PingHostTest, AddressWithoutDottedTextIsABadAddressAndIsNotPinged) {
@@ -429,7 +481,7 @@ TEST_F(PingHostTest, RecordsWithoutNameOrAddressListTakeTheirLookupsFailurePaths
   ReportDiscard();
   sim::HandOutIncompleteRecords(true, false);
   EXPECT_EQ(PingHost("10.0.0.53", 0), 1u);
-  EXPECT_EQ(Entries(), Lines{" A valid IP Address, but no data record available for: 10.0.0.53\n"});
+  EXPECT_EQ(Entries(), Lines{" Cannot get FQDN for: cvnhost\n"});
   ReportDiscard();
   EXPECT_EQ(PingHost("localhost", 0), 1u);
   EXPECT_EQ(Entries(), Lines{" Cannot get FQDN for: cvnhost\n"});
@@ -454,9 +506,8 @@ TEST_F(PingHostTest, LookupFailuresMapToTheirMessages) {
       {"alpha", WSAEINTR, " Network problem while contacting: alpha\n"},
       {"alpha", WSATRY_AGAIN, " Bad IP Address: alpha\n"},
       {"alpha", WSANO_DATA, " Bad IP Address: alpha\n"},
-      {"10.0.0.9", WSANO_DATA, " A valid IP Address, but no data record available for: 10.0.0.9\n"},
       {"10.0.0.9", WSAENETDOWN, " Network problem while contacting: 10.0.0.9\n"},
-      {"10.0.0.9", WSAHOST_NOT_FOUND, " Bad IP Address: 10.0.0.9\n"},
+      {"10.0.0.9", WSAEINTR, " Network problem while contacting: 10.0.0.9\n"},
   };
   for (const Case& c : cases) {
     sim::FailLookup("alpha", c.error);
@@ -467,6 +518,17 @@ TEST_F(PingHostTest, LookupFailuresMapToTheirMessages) {
     ReportDiscard();
   }
   EXPECT_TRUE(sim::EchoRequests().empty());
+}
+
+TEST_F(PingHostTest, DottedTargetWithoutReverseRecordIsPingedByItsAddress) {
+  for (int error : {WSANO_DATA, WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY}) {
+    sim::FailReverseLookup("10.0.0.9", error);
+    EXPECT_EQ(PingHost("10.0.0.9", 0), 0u) << error;
+    EXPECT_EQ(Entries(), (Lines{Pinging("10.0.0.9", "10.0.0.9"), kUnder1Ms}));
+    ReportDiscard();
+  }
+  EXPECT_EQ(sim::EchoRequests().size(), 4u);
+  EXPECT_EQ(sim::WinsockStarted(), 0);
 }
 
 TEST_F(PingHostTest, DottedTargetIsShownByItsReverseName) {
