@@ -250,6 +250,48 @@ TEST_F(NetworkCheckTest, DottedServerWithoutReverseRecordIsPingedByItsAddress) {
   EXPECT_EQ(WarningCount, 1u);
 }
 
+TEST_F(NetworkCheckTest, CommaSeparatedNameServersArePingedEach) {
+  // As Windows 2000 and later store them, with or without blanks after the comma.
+  SetNameServers("10.0.0.53,10.0.0.54, 10.0.0.55");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_INFORMATION);
+  EXPECT_EQ(PendingReport, nullptr);
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.53", "10.0.0.54", "10.0.0.55"}));
+  // Two commas in a row leave an empty entry, as two blanks do.
+  ReportDiscard();
+  SetNameServers("10.0.0.53,,10.0.0.54");
+  EXPECT_EQ(CheckNetworkConnectivity(2), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{kCannotPingNameServer, Malformed(""), kCorrectDns, NameServersAdvice(3, 1)}));
+}
+
+TEST_F(NetworkCheckTest, NameServersOfEveryAdapterArePingedOnceEach) {
+  const std::string interfaces = std::string(kTcpip) + "\\Interfaces\\";
+  SetNameServers("10.0.0.53", "DhcpNameServer");
+  // An adapter's own list is preferred to what DHCP gave it.
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "{11111111-2222-3333-4444-555555555555}", "NameServer",
+                REG_SZ, "10.0.0.54,10.0.0.53");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "{11111111-2222-3333-4444-555555555555}",
+                "DhcpNameServer", REG_SZ, "10.0.0.98");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "{66666666-2222-3333-4444-555555555555}",
+                "DhcpNameServer", REG_SZ, "10.0.0.55 10.0.0.54");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "{77777777-2222-3333-4444-555555555555}", "NameServer",
+                REG_SZ, "");
+  sim::DropEcho("10.0.0.55");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_WARNING);
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.53", "10.0.0.54", "10.0.0.55"}));
+  Lines entries = Entries();
+  EXPECT_EQ(entries.back(), NameServersAdvice(3, 1));
+  EXPECT_EQ(entries[entries.size() - 2], NameServerProblem("10.0.0.55"));
+  EXPECT_EQ(WarningCount, 1u);
+}
+
+TEST_F(NetworkCheckTest, AdapterNamesTooLongForAPathAreSkipped) {
+  const std::string interfaces = std::string(kTcpip) + "\\Interfaces\\";
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(180, 'n'), "NameServer", REG_SZ, "10.0.0.53");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(240, 'x'), "NameServer", REG_SZ, "10.0.0.54");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_INFORMATION);
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.53"}));
+}
+
 TEST_F(NetworkCheckTest, TwoBlanksGiveAnEmptyMalformedMiddleEntry) {
   SetNameServers("10.0.0.53  10.0.0.54");
   sim::AddReverse("10.0.0.53", "ns1.velmora.test");
