@@ -66,20 +66,19 @@ static void PingNameServers(char* list, int level, int* configured, int* failed,
       if (*next++ == ',') next += strspn(next, " ");
       entry[length] = '\0';
     }
-    if (length >= NAME_SERVER_MIN_LENGTH && length <= NAME_SERVER_MAX_LENGTH) {
-      key[0] = ' ';
-      memcpy(key + 1, entry, length);
-      strcpy(key + 1 + length, " ");
-      if (skipSeen && strstr(seen, key) != NULL) continue;
-      if (used + length + 1 < SEEN_SIZE) strcpy(seen + used, key + 1);
-    }
-    ++*configured;
     if (length < NAME_SERVER_MIN_LENGTH || length > NAME_SERVER_MAX_LENGTH) {
+      ++*configured;
       ReportAdd(LoadMessage(MSG_MALFORMED_NAME_SERVER), entry);
       ReportAdd(LoadMessage(MSG_CORRECT_DNS_ADDRESS));
       ++WarningCount;
       ++*failed;
-    } else if (PingHost(entry, level) != 0) {
+      continue;
+    }
+    wsprintfA(key, " %s ", entry);
+    if (skipSeen && strstr(seen, key) != NULL) continue;
+    if (used + length + 1 < SEEN_SIZE) strcpy(seen + used, key + 1);
+    ++*configured;
+    if (PingHost(entry, level) != 0) {
       ++*failed;
       ++WarningCount;
       ReportAdd(LoadMessage(MSG_NAME_SERVER_PROBLEM), entry);

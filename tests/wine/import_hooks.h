@@ -171,7 +171,8 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(wsock32, socket, WSA_ERROR, INVALID_SOCKET, WSAEMFILE, OWN)                             \
   X(icmp, IcmpCloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
   X(icmp, IcmpCreateFile, LAST_ERROR, -1, ERROR_NOT_ENOUGH_MEMORY, OWN)                     \
-  X(icmp, IcmpSendEcho, LAST_ERROR, 0, IP_REQ_TIMED_OUT, OWN)
+  X(icmp, IcmpSendEcho, LAST_ERROR, 0, IP_REQ_TIMED_OUT, OWN)                               \
+  X(iphlpapi, GetIpErrorString, RETURNED, ERROR_NOT_ENOUGH_MEMORY, ERROR_NOT_ENOUGH_MEMORY, PASS)
 
 enum ImportId {
 #define CVN_IMPORT_ID(dll, name, kind, failure, error, wrapper) ID_##name,
@@ -434,7 +435,7 @@ inline LPSTR WINAPI W_GetCommandLineA(void) {
   Fail(ID_GetCommandLineA);
   return (LPSTR)CommandLine;
 }
-// WinSock and the ICMP library are loaded at run time, not imported: for
+// WinSock, the ICMP library and the IP helper are loaded at run time, not imported: for
 // one of their calls GetProcAddress gives that call's wrapper (and the
 // wrapper the system's function), so they are counted and failed as imports.
 inline FARPROC WINAPI W_GetProcAddress(HMODULE module, LPCSTR name) {
@@ -443,7 +444,8 @@ inline FARPROC WINAPI W_GetProcAddress(HMODULE module, LPCSTR name) {
   if (call == NULL || IS_INTRESOURCE(name)) return call;
   Import* table = Table();
   for (int i = 0; i < IMPORT_COUNT; ++i) {
-    bool loadedLater = strcmp(table[i].dll, "wsock32") == 0 || strcmp(table[i].dll, "icmp") == 0;
+    bool loadedLater = strcmp(table[i].dll, "wsock32") == 0 || strcmp(table[i].dll, "icmp") == 0 ||
+                       strcmp(table[i].dll, "iphlpapi") == 0;
     if (loadedLater && strcmp(table[i].name, name) == 0) {
       table[i].real = reinterpret_cast<void*>(call);
       return reinterpret_cast<FARPROC>(table[i].wrapper);
