@@ -30,14 +30,14 @@ void FuzzNameServers(const uint8_t* data, size_t size) {
                       {"gethostbyaddr", WSANO_DATA},
                       {"IcmpCreateFile", ERROR_NOT_ENOUGH_MEMORY},
                       {"IcmpSendEcho", IP_REQ_TIMED_OUT},
-                      {"IcmpSendEcho", IP_DEST_HOST_UNREACHABLE},
-                      {"GetIpErrorString", ERROR_NOT_ENOUGH_MEMORY},
-                      {"RegEnumKeyExA", ERROR_MORE_DATA},
                       {"RegOpenKeyExA", ERROR_ACCESS_DENIED},
                       {"RegQueryValueExA", ERROR_MORE_DATA},
                       {"malloc", ERROR_NOT_ENOUGH_MEMORY},
                       {"realloc", ERROR_NOT_ENOUGH_MEMORY},
-                      {"FormatMessageA", ERROR_MR_MID_NOT_FOUND}});
+                      {"FormatMessageA", ERROR_MR_MID_NOT_FOUND},
+                      {"IcmpSendEcho", IP_DEST_HOST_UNREACHABLE},
+                      {"GetIpErrorString", ERROR_NOT_ENOUGH_MEMORY},
+                      {"RegEnumKeyExA", ERROR_MORE_DATA}});
   uint8_t choices = input.Byte();
   std::string nameServers = input.LongText();
   std::string dhcpNameServers = input.Rest();

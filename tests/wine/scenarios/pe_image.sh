@@ -37,6 +37,13 @@ check_image() {
 check_image CVNUNIST.dll
 check_image cvncheck.exe
 
+# The IP helper (Windows 2000 and later) is looked up at run time by its
+# full path, never imported.
+for file in CVNUNIST.dll cvncheck.exe; do
+  check "$file names the IP helper it loads at run time" grep -qa 'iphlpapi\.dll' "$CVN_BUILD_DIR/$file"
+  check "$file names GetIpErrorString" grep -qa GetIpErrorString "$CVN_BUILD_DIR/$file"
+done
+
 # Each product binary fits in 72 KiB.
 for file in CVNUNIST.dll cvncheck.exe; do
   size=$(stat -c %s "$CVN_BUILD_DIR/$file")
