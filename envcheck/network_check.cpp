@@ -74,7 +74,10 @@ static void PingNameServers(char* list, int level, int* configured, int* failed,
       ++*failed;
       continue;
     }
-    wsprintfA(key, " %s ", entry);
+    key[0] = ' ';
+    memcpy(key + 1, entry, length);
+    key[length + 1] = ' ';
+    key[length + 2] = '\0';
     if (skipSeen && strstr(seen, key) != NULL) continue;
     if (used + length + 1 < SEEN_SIZE) strcpy(seen + used, key + 1);
     ++*configured;
@@ -99,9 +102,10 @@ static void PingInterfaceNameServers(int level, int* configured, int* failed, ch
   for (index = 0;; ++index) {
     DWORD size = sizeof key - prefix;
     char* list;
-    if (RegEnumKeyExA(interfaces, index, key + prefix, &size, NULL, NULL, NULL, NULL) !=
-        ERROR_SUCCESS)
-      break;
+    LONG result = RegEnumKeyExA(interfaces, index, key + prefix, &size, NULL, NULL, NULL, NULL);
+    // A name too long to be read is passed over, not the end of the list.
+    if (result == ERROR_MORE_DATA) continue;
+    if (result != ERROR_SUCCESS) break;
     list = ReadNameServerList(key);
     if (list != NULL) PingNameServers(list, level, configured, failed, seen, 1);
     free(list);

@@ -284,12 +284,30 @@ TEST_F(NetworkCheckTest, NameServersOfEveryAdapterArePingedOnceEach) {
   EXPECT_EQ(WarningCount, 1u);
 }
 
+TEST_F(NetworkCheckTest, AddressesBeyondWhatIsKeptArePingedAgainByAnAdapter) {
+  // 60 addresses of 9 characters fill the 512 bytes kept; the last ones are
+  // not remembered, so an adapter naming one has it pinged again.
+  std::string list;
+  for (int i = 10; i < 70; ++i) list += "10.0.1." + std::to_string(i) + " ";
+  SetNameServers(list);
+  sim::SetValue(HKEY_LOCAL_MACHINE, std::string(kTcpip) + "\\Interfaces\\{A}", "NameServer", REG_SZ,
+                "10.0.1.10,10.0.1.69");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_INFORMATION);
+  Lines echoed = EchoedAddresses();
+  ASSERT_EQ(echoed.size(), 62u);
+  EXPECT_EQ(echoed.back(), "10.0.1.69");
+}
+
 TEST_F(NetworkCheckTest, AdapterNamesTooLongForAPathAreSkipped) {
   const std::string interfaces = std::string(kTcpip) + "\\Interfaces\\";
-  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(180, 'n'), "NameServer", REG_SZ, "10.0.0.53");
-  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(240, 'x'), "NameServer", REG_SZ, "10.0.0.54");
+  // Enumerated in order of name: a name that fits the path, one that fits
+  // the enumeration but not the path, one too long to read, one after them.
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(180, 'a'), "NameServer", REG_SZ, "10.0.0.53");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(190, 'b'), "NameServer", REG_SZ, "10.0.0.54");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(240, 'c'), "NameServer", REG_SZ, "10.0.0.55");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "d", "NameServer", REG_SZ, "10.0.0.56");
   EXPECT_EQ(CheckNetworkConnectivity(1), SEV_INFORMATION);
-  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.53"}));
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.53", "10.0.0.56"}));
 }
 
 TEST_F(NetworkCheckTest, TwoBlanksGiveAnEmptyMalformedMiddleEntry) {
@@ -478,6 +496,8 @@ TEST_F(PingHostTest, EchoStatusIsToldByTheIpHelperWhereTheSystemHasOne) {
       {10, IP_DEST_NET_UNREACHABLE, " Error (0x2afa): Destination net unreachable.\n"},
       // A status the IP helper has no text for.
       {10, IP_STATUS_BASE + 20, " No message for: 0x2b0c(11020)\n"},
+      // Beyond the statuses (IP_PENDING): the system's text, here none.
+      {10, IP_STATUS_BASE + 255, " No message for: 0x2bf7(11255)\n"},
   };
   for (const Case& c : cases) {
     sim::SetOsVersion({VER_PLATFORM_WIN32_NT, c.major, 0, 1000, ""});
