@@ -29,6 +29,9 @@ enum { NAME_SERVER_MIN_LENGTH = 8, NAME_SERVER_MAX_LENGTH = 15 };
 // an adapter names again is not pinged twice; what does not fit is not kept.
 enum { SEEN_SIZE = 512 };
 
+// A registry key's name has at most 255 characters.
+enum { MAX_KEY_NAME_SIZE = 256 };
+
 // The name servers under `key` (NameServer, or failing that
 // DhcpNameServer), or NULL; the caller frees it.
 static char* ReadNameServerList(const char* key) {
@@ -92,7 +95,7 @@ static void PingNameServers(char* list, int level, int* configured, int* failed,
 // Pings the name servers of every adapter that are not pinged already.
 static void PingInterfaceNameServers(int level, int* configured, int* failed, char* seen) {
   HKEY interfaces;
-  char key[MAX_PATH];
+  char key[sizeof TCPIP_INTERFACES + MAX_KEY_NAME_SIZE];
   const size_t prefix = sizeof TCPIP_INTERFACES;  // with the backslash after it
   DWORD index;
 
@@ -102,10 +105,10 @@ static void PingInterfaceNameServers(int level, int* configured, int* failed, ch
   for (index = 0;; ++index) {
     DWORD size = sizeof key - prefix;
     char* list;
-    LONG result = RegEnumKeyExA(interfaces, index, key + prefix, &size, NULL, NULL, NULL, NULL);
-    // A name too long to be read is passed over, not the end of the list.
-    if (result == ERROR_MORE_DATA) continue;
-    if (result != ERROR_SUCCESS) break;
+    // Every key name fits; one too long for a value's path is passed over.
+    if (RegEnumKeyExA(interfaces, index, key + prefix, &size, NULL, NULL, NULL, NULL) !=
+        ERROR_SUCCESS)
+      break;
     list = ReadNameServerList(key);
     if (list != NULL) PingNameServers(list, level, configured, failed, seen, 1);
     free(list);

@@ -79,21 +79,20 @@ static BOOL SendEcho(ULONG address, DWORD* roundTripMs, DWORD* error) {
   return TRUE;
 }
 
-// Explains a failed echo. Its IP status (IP_STATUS_BASE + n) is told by the
-// IP helper library where the system has one. Without it, the statuses that
+// Explains a failed echo. Its IP status (above IP_STATUS_BASE) is told by
+// the IP helper library where the system has one. Without it, the statuses that
 // share their numbers with WinSock's look-up errors get the bare code, as
 // the system's text for them would be the look-up's; any other code gets
 // the system's text.
 static void ReportEchoError(DWORD code) {
   WCHAR wide[IP_STATUS_TEXT_SIZE];
   char text[2 * IP_STATUS_TEXT_SIZE];  // a character of a code page takes up to 2 bytes
-  int isStatus = code > IP_STATUS_BASE && code <= IP_GENERAL_FAILURE;
-  int result = isStatus ? GetIpStatusText(code, wide, IP_STATUS_TEXT_SIZE) : -1;
+  int result = code > IP_STATUS_BASE ? GetIpStatusText(code, wide, IP_STATUS_TEXT_SIZE) : -1;
 
   if (result == 0) {
     wsprintfA(text, "%S", wide);
     ReportAdd(LoadMessage(MSG_SYSTEM_ERROR_TEXT), code, text);
-  } else if (result > 0 || (isStatus && code <= WSANO_DATA)) {
+  } else if (result > 0 || code - (IP_STATUS_BASE + 1) <= WSANO_DATA - WSAHOST_NOT_FOUND) {
     ReportAdd(LoadMessage(MSG_NO_SYSTEM_TEXT), code, code);
   } else {
     ReportSystemError(code);

@@ -300,8 +300,8 @@ TEST_F(NetworkCheckTest, AddressesBeyondWhatIsKeptArePingedAgainByAnAdapter) {
 
 TEST_F(NetworkCheckTest, AdapterNamesTooLongForAPathAreSkipped) {
   const std::string interfaces = std::string(kTcpip) + "\\Interfaces\\";
-  // Enumerated in order of name: a name that fits the path, one that fits
-  // the enumeration but not the path, one too long to read, one after them.
+  // Enumerated in order of name: a name that fits a value's path, two that
+  // do not (190 and 240 characters), one after them.
   sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(180, 'a'), "NameServer", REG_SZ, "10.0.0.53");
   sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(190, 'b'), "NameServer", REG_SZ, "10.0.0.54");
   sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(240, 'c'), "NameServer", REG_SZ, "10.0.0.55");
