@@ -597,6 +597,11 @@ TEST_F(PingHostTest, DottedTargetIsShownByItsReverseName) {
   sim::AddReverse("10.0.0.53", "ns1.velmora.test");
   EXPECT_EQ(PingHost("10.0.0.53", 0), 0u);
   EXPECT_EQ(Entries(), (Lines{Pinging("10.0.0.53", "ns1.velmora.test"), kUnder1Ms}));
+  // A reverse name longer than the display buffer is cut to it.
+  ReportDiscard();
+  sim::AddReverse("10.0.0.54", std::string(300, 'r'));
+  EXPECT_EQ(PingHost("10.0.0.54", 0), 0u);
+  EXPECT_EQ(Entries(), (Lines{Pinging("10.0.0.54", std::string(259, 'r')), kUnder1Ms}));
 }
 
 TEST_F(PingHostTest, TargetLongerThanTheOldBufferIsResolvedWhole) {
