@@ -13,6 +13,8 @@ static const char* const kIcmpNames[] = {ICMP_CALLS(NETWORK_CALL_NAME)};
 
 static const char kWinSockLibrary[] = "\\wsock32.dll";
 static const char kIcmpLibrary[] = "\\icmp.dll";
+static const char kIpHelperLibrary[] = "\\iphlpapi.dll";
+static const char* const kIpHelperNames[] = {"GetIpErrorString"};
 
 static HMODULE winSockModule;
 static HMODULE icmpModule;
@@ -75,4 +77,16 @@ HANDLE OpenEcho(DWORD* error) {
 void CloseEcho(HANDLE echo) {
   Icmp.IcmpCloseHandle(echo);
   FreeLibrary(icmpModule);
+}
+
+int GetIpStatusText(ULONG status, WCHAR* text, DWORD size) {
+  decltype(&::GetIpErrorString) call;
+  HMODULE module;
+  DWORD length = size - 1;
+  DWORD error;
+
+  if (LoadSystemLibrary(kIpHelperLibrary, kIpHelperNames, 1, &call, &module) != 0) return -1;
+  error = call(status, text, &length);
+  FreeLibrary(module);
+  return (int)error;
 }

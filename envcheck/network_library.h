@@ -41,3 +41,8 @@ void StopWinSock(void);
 HANDLE OpenEcho(DWORD* error);
 // Closes the echo handle and releases the library.
 void CloseEcho(HANDLE echo);
+// The system's text for an echo's IP status, from the IP helper library of
+// Windows 2000 and later (loaded for this one use), cut to `size` characters
+// with the terminator: 0 with the text, -1 when the system has no such
+// call, else the call's error.
+int GetIpStatusText(ULONG status, WCHAR* text, DWORD size);

@@ -13,7 +13,6 @@ enum {
   MSG_NETWORK_PROBLEM = 53006,
   MSG_UNKNOWN_NAME = 53007,
   MSG_BAD_ADDRESS = 53008,
-  MSG_NO_DATA_RECORD = 53009,
   MSG_NO_FQDN = 53010,
   MSG_ECHO_FAILED = 53011
 };
@@ -27,16 +26,14 @@ enum {
   ECHO_REPLY_SIZE = sizeof(ICMP_ECHO_REPLY) + ECHO_PAYLOAD_SIZE
 };
 
+// The IP status text of a failed echo, in characters.
+enum { IP_STATUS_TEXT_SIZE = 256 };
+
 // This host's own name for the "from" part: the 128 characters of old.
 enum { OWN_NAME_SIZE = 128 };
 
-// The message for a failed look-up: the network could not be asked, the
-// failure that names the look-up's own miss, or a bad address.
-static UINT LookupFailureMessage(int code, int missCode, UINT missMessage) {
-  if (code == WSAEINTR || code == WSAENETDOWN) return MSG_NETWORK_PROBLEM;
-  if (code == missCode) return missMessage;
-  return MSG_BAD_ADDRESS;
-}
+// A look-up that failed because the network could not be asked.
+static int IsNetworkProblem(int code) { return code == WSAEINTR || code == WSAENETDOWN; }
 
 // Copies `text` into `buffer` of `size` characters, cut to fit.
 static void CopyCut(char* buffer, size_t size, const char* text) {
@@ -82,6 +79,26 @@ static BOOL SendEcho(ULONG address, DWORD* roundTripMs, DWORD* error) {
   return TRUE;
 }
 
+// Explains a failed echo. Its IP status (above IP_STATUS_BASE) is told by
+// the IP helper library where the system has one. Without it, the statuses that
+// share their numbers with WinSock's look-up errors get the bare code, as
+// the system's text for them would be the look-up's; any other code gets
+// the system's text.
+static void ReportEchoError(DWORD code) {
+  WCHAR wide[IP_STATUS_TEXT_SIZE];
+  char text[2 * IP_STATUS_TEXT_SIZE];  // a character of a code page takes up to 2 bytes
+  int result = code > IP_STATUS_BASE ? GetIpStatusText(code, wide, IP_STATUS_TEXT_SIZE) : -1;
+
+  if (result == 0) {
+    wsprintfA(text, "%S", wide);
+    ReportAdd(LoadMessage(MSG_SYSTEM_ERROR_TEXT), code, text);
+  } else if (result > 0 || code - (IP_STATUS_BASE + 1) <= WSANO_DATA - WSAHOST_NOT_FOUND) {
+    ReportAdd(LoadMessage(MSG_NO_SYSTEM_TEXT), code, code);
+  } else {
+    ReportSystemError(code);
+  }
+}
+
 unsigned PingHost(const char* hostName, int quiet) {
   WSADATA wsaData;
   char ownTarget[MAX_PATH];
@@ -114,32 +131,37 @@ unsigned PingHost(const char* hostName, int quiet) {
     target = ownTarget;
   }
 
+  displayName = target;
   address.s_addr = WinSock.inet_addr(target);
   if (address.s_addr == INADDR_NONE) {
     host = WinSock.gethostbyname(target);
     // A name without an address is a look-up that found no data.
     if (host == NULL || FirstAddress(host) == NULL) {
       int error = host == NULL ? WinSock.WSAGetLastError() : WSANO_DATA;
-      ReportAdd(LoadMessage(LookupFailureMessage(error, WSAHOST_NOT_FOUND, MSG_UNKNOWN_NAME)),
+      ReportAdd(LoadMessage(IsNetworkProblem(error)          ? MSG_NETWORK_PROBLEM
+                            : error == WSAHOST_NOT_FOUND ? MSG_UNKNOWN_NAME
+                                                         : MSG_BAD_ADDRESS),
                 target);
       StopWinSock();
       return 1;
     }
     memcpy(&address, FirstAddress(host), sizeof address);
-    displayName = target;
   } else {
-    // A dotted address is shown by its name, so one without a reverse
-    // record is not pinged at all.
+    // A dotted address is shown by its name where it has one. Without a
+    // reverse record it is still a valid address: it is shown as given and
+    // pinged. Only a network that cannot be asked stops here.
     host = WinSock.gethostbyaddr((const char*)&address, sizeof address, AF_INET);
-    if (host == NULL || host->h_name == NULL) {
-      int error = host == NULL ? WinSock.WSAGetLastError() : WSANO_DATA;
-      ReportAdd(LoadMessage(LookupFailureMessage(error, WSANO_DATA, MSG_NO_DATA_RECORD)), target);
-      StopWinSock();
-      return 1;
+    if (host == NULL) {
+      if (IsNetworkProblem(WinSock.WSAGetLastError())) {
+        ReportAdd(LoadMessage(MSG_NETWORK_PROBLEM), target);
+        StopWinSock();
+        return 1;
+      }
+    } else if (host->h_name != NULL) {
+      // The next look-up reuses WinSock's record.
+      CopyCut(reverseName, sizeof reverseName, host->h_name);
+      displayName = reverseName;
     }
-    // The next look-up reuses WinSock's record.
-    CopyCut(reverseName, sizeof reverseName, host->h_name);
-    displayName = reverseName;
   }
 
   if (WinSock.gethostname(ownName, sizeof ownName) != 0) {
@@ -166,7 +188,7 @@ unsigned PingHost(const char* hostName, int quiet) {
   // The echo service needs no WinSock.
   if (!SendEcho(address.s_addr, &roundTripMs, &echoError)) {
     ReportAdd(LoadMessage(MSG_ECHO_FAILED), dotted, displayName);
-    ReportSystemError(echoError);
+    ReportEchoError(echoError);
     return 1;
   }
   if (roundTripMs != 0) {

@@ -31,33 +31,42 @@ int zrPortExists(int port) {
   struct sockaddr_in address;
   struct hostent* host;
   SOCKET probe;
+  char** next;
   int error;
   int result = 0;
 
   error = StartWinSock(&wsaData);
   if (error != 0) return error;
 
-  probe = WinSock.socket(AF_INET, SOCK_STREAM, 0);
-  if (probe == INVALID_SOCKET) {
+  // This host's own addresses, never loopback: a program that listens on
+  // loopback alone cannot serve the other machines.
+  memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  address.sin_port = WinSock.htons((u_short)port);
+  if (WinSock.gethostname(hostName, sizeof hostName) != 0) {
     result = WinSock.WSAGetLastError();
+  } else if ((host = WinSock.gethostbyname(hostName)) == NULL) {
+    result = WinSock.WSAGetLastError();
+  } else if (FirstAddress(host) == NULL) {
+    result = WSANO_DATA;
   } else {
-    // This host's own address, never loopback: a program that listens on
-    // loopback alone cannot serve the other machines.
-    memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_port = WinSock.htons((u_short)port);
-    if (WinSock.gethostname(hostName, sizeof hostName) != 0) {
-      result = WinSock.WSAGetLastError();
-    } else if ((host = WinSock.gethostbyname(hostName)) == NULL) {
-      result = WinSock.WSAGetLastError();
-    } else if (FirstAddress(host) == NULL) {
-      result = WSANO_DATA;
-    } else {
-      memcpy(&address.sin_addr, FirstAddress(host), sizeof address.sin_addr);
-      if (WinSock.connect(probe, (struct sockaddr*)&address, sizeof address) != 0)
-        result = WinSock.WSAGetLastError();
+    // A program may hold the port on any of them. A failed connect leaves
+    // its socket unusable, so each address gets a socket of its own; when
+    // none accepts, the result is the first address's error.
+    for (next = host->h_addr_list; *next != NULL; ++next) {
+      probe = WinSock.socket(AF_INET, SOCK_STREAM, 0);
+      if (probe == INVALID_SOCKET) {
+        error = WinSock.WSAGetLastError();
+      } else {
+        memcpy(&address.sin_addr, *next, sizeof address.sin_addr);
+        error = WinSock.connect(probe, (struct sockaddr*)&address, sizeof address) != 0
+                    ? WinSock.WSAGetLastError()
+                    : 0;
+        WinSock.closesocket(probe);
+      }
+      if (next == host->h_addr_list || error == 0) result = error;
+      if (error == 0 || probe == INVALID_SOCKET) break;
     }
-    WinSock.closesocket(probe);
   }
   StopWinSock();
   return result;

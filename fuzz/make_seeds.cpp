@@ -146,6 +146,9 @@ void NameServerSeeds() {
   Write("name_servers", "dhcp", Seed().NoFault().Byte(kExpand | kDhcp).LongText("").Raw(std::string("10.20.30.40\0", 12)));
   Write("name_servers", "echo_fails",
         Seed().Fault(5, 2).Byte(kNameServer | kDhcp).LongText("127.0.0.1\t10.20.30.40").Raw("localhost"));
+  const uint8_t kWindows2000 = 0x80;  // with an adapter's own lists
+  Write("name_servers", "adapters",
+        Seed().Fault(11, 1).Byte(kNameServer | kWindows2000).LongText("10.0.0.9, 10.20.30.40").Raw("127.0.0.1,10.0.0.9"));
 }
 
 // Items of a generated tree (FuzzTree::Grow): kind in the low two bits

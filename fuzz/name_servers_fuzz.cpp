@@ -4,8 +4,10 @@
 //
 // Input: a fault (2 bytes); a byte of choices (bit 0: NameServer is set,
 // bit 1: it is REG_EXPAND_SZ, bit 2: DhcpNameServer is set, the rest: the
-// report level); NameServer's bytes (2-byte length, then the bytes); the
-// rest is DhcpNameServer's bytes.
+// report level; bit 7 also: Windows 2000, with an adapter whose NameServer
+// holds DhcpNameServer's bytes and whose DhcpNameServer holds NameServer's);
+// NameServer's bytes (2-byte length, then the bytes); the rest is
+// DhcpNameServer's bytes.
 #include "fuzz.h"
 #include "network_checks.h"
 #include "report.h"
@@ -13,6 +15,8 @@
 namespace {
 
 const char kParameters[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters";
+const char kInterface[] =
+    "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{2A7B3C4D-0000-4E5F}";
 
 }  // namespace
 
@@ -30,7 +34,10 @@ void FuzzNameServers(const uint8_t* data, size_t size) {
                       {"RegQueryValueExA", ERROR_MORE_DATA},
                       {"malloc", ERROR_NOT_ENOUGH_MEMORY},
                       {"realloc", ERROR_NOT_ENOUGH_MEMORY},
-                      {"FormatMessageA", ERROR_MR_MID_NOT_FOUND}});
+                      {"FormatMessageA", ERROR_MR_MID_NOT_FOUND},
+                      {"IcmpSendEcho", IP_DEST_HOST_UNREACHABLE},
+                      {"GetIpErrorString", ERROR_NOT_ENOUGH_MEMORY},
+                      {"RegEnumKeyExA", ERROR_MORE_DATA}});
   uint8_t choices = input.Byte();
   std::string nameServers = input.LongText();
   std::string dhcpNameServers = input.Rest();
@@ -39,6 +46,11 @@ void FuzzNameServers(const uint8_t* data, size_t size) {
                      nameServers);
   if (choices & 4) sim::SetRawValue(HKEY_LOCAL_MACHINE, kParameters, "DhcpNameServer", REG_SZ, dhcpNameServers);
   int level = (choices >> 3) % 3;
+  if (choices & 0x80) {
+    sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, "Service Pack 4"});
+    sim::SetRawValue(HKEY_LOCAL_MACHINE, kInterface, "NameServer", REG_SZ, dhcpNameServers);
+    sim::SetRawValue(HKEY_LOCAL_MACHINE, kInterface, "DhcpNameServer", REG_SZ, nameServers);
+  }
 
   int severity = CheckNetworkConnectivity(level);
   FUZZ_CHECK(severity >= SEV_INFORMATION && severity <= SEV_ERROR);

@@ -23,6 +23,7 @@ FARPROC Call(F* function) {
 struct SystemLibrary {
   const char* name;  // lower case, in the system directory
   std::vector<Export> exports;
+  DWORD sinceMajor = 3;  // the first Windows version that ships it
 };
 
 // Loaded with the product (imported by it): GetModuleHandleA finds it.
@@ -48,6 +49,8 @@ const std::vector<SystemLibrary>& SystemLibraries() {
        {{"IcmpCreateFile", Call(&IcmpCreateFile)},
         {"IcmpCloseHandle", Call(&IcmpCloseHandle)},
         {"IcmpSendEcho", Call(&IcmpSendEcho)}}},
+      // The IP helper library came with Windows 2000.
+      {"iphlpapi.dll", {{"GetIpErrorString", Call(&GetIpErrorString)}}, 5},
   };
   return libraries;
 }
@@ -93,7 +96,8 @@ ModuleState& Modules() {
 const SystemLibrary* SystemLibraryAt(const std::string& resolved) {
   for (const SystemLibrary& library : SystemLibraries()) {
     std::string path = ResolvePath(detail::SystemDirectoryPath() + "\\" + library.name);
-    if (!path.empty() && path == resolved) return &library;
+    if (!path.empty() && path == resolved && detail::MajorVersion() >= library.sinceMajor)
+      return &library;
   }
   return nullptr;
 }

@@ -557,4 +557,33 @@ DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID R
   return 1;
 }
 
+DWORD WINAPI GetIpErrorString(ULONG ErrorCode, LPWSTR Buffer, PDWORD Size) {
+  DWORD error;
+  if (detail::ShouldFail("GetIpErrorString", &error)) return error;
+  // The texts of an English Windows; a status it does not know is refused.
+  static const std::map<ULONG, const char*> texts = {
+      {IP_BUF_TOO_SMALL, "Buffer too small."},
+      {IP_DEST_NET_UNREACHABLE, "Destination net unreachable."},
+      {IP_DEST_HOST_UNREACHABLE, "Destination host unreachable."},
+      {IP_DEST_PROT_UNREACHABLE, "Destination protocol unreachable."},
+      {IP_DEST_PORT_UNREACHABLE, "Destination port unreachable."},
+      {IP_REQ_TIMED_OUT, "Request timed out."},
+      {IP_TTL_EXPIRED_TRANSIT, "TTL expired in transit."},
+      {IP_BAD_DESTINATION, "Bad destination."},
+      {IP_GENERAL_FAILURE, "General failure."},
+  };
+  if (!Size) return ERROR_INVALID_PARAMETER;
+  auto found = texts.find(ErrorCode);
+  if (found == texts.end()) return ERROR_INVALID_PARAMETER;
+  DWORD length = static_cast<DWORD>(std::strlen(found->second));
+  // *Size counts the characters without the terminating zero.
+  if (!Buffer || *Size < length) {
+    *Size = length;
+    return ERROR_INSUFFICIENT_BUFFER;
+  }
+  for (DWORD i = 0; i <= length; ++i) Buffer[i] = static_cast<WCHAR>(found->second[i]);
+  *Size = length;
+  return NO_ERROR;
+}
+
 }  // extern "C"

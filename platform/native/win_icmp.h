@@ -35,6 +35,7 @@ typedef struct icmp_echo_reply {
 #define IP_BUF_TOO_SMALL (IP_STATUS_BASE + 1)
 #define IP_DEST_NET_UNREACHABLE (IP_STATUS_BASE + 2)
 #define IP_DEST_HOST_UNREACHABLE (IP_STATUS_BASE + 3)
+#define IP_DEST_PROT_UNREACHABLE (IP_STATUS_BASE + 4)
 #define IP_DEST_PORT_UNREACHABLE (IP_STATUS_BASE + 5)
 #define IP_TTL_EXPIRED_TRANSIT (IP_STATUS_BASE + 13)
 #define IP_BAD_DESTINATION (IP_STATUS_BASE + 18)
@@ -51,6 +52,12 @@ BOOL WINAPI IcmpCloseHandle(HANDLE IcmpHandle);
 DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID RequestData,
                           WORD RequestSize, PIP_OPTION_INFORMATION RequestOptions,
                           LPVOID ReplyBuffer, DWORD ReplySize, DWORD Timeout);
+
+// IP helper library (iphlpapi.dll, Windows 2000 and later): the text of an
+// echo status. *Size is the buffer's length in characters without the
+// terminating zero; NO_ERROR with the text, ERROR_INSUFFICIENT_BUFFER with
+// the length needed, or ERROR_INVALID_PARAMETER for no status it knows.
+DWORD WINAPI GetIpErrorString(ULONG ErrorCode, LPWSTR Buffer, PDWORD Size);
 
 #ifdef __cplusplus
 }

@@ -59,6 +59,10 @@ DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID R
                           WORD RequestSize, PIP_OPTION_INFORMATION RequestOptions,
                           LPVOID ReplyBuffer, DWORD ReplySize, DWORD Timeout);
 
+// The IP helper library (iphlpapi.dll, Windows 2000 and later) names an
+// echo's status; looked up at run time, so only its type is needed here.
+DWORD WINAPI GetIpErrorString(ULONG ErrorCode, PWSTR Buffer, PDWORD Size);
+
 #ifdef __cplusplus
 }
 #endif

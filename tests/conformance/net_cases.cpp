@@ -334,4 +334,60 @@ CASE(kLibraries, "a library loaded twice is one module, released once per load")
   CHECK(FreeLibrary(second));
 }
 
+// ---- The IP helper (Windows 2000 and later) ------------------------------------------
+
+const char kIpHelper[] = "IP helper";
+
+// The IP helper comes with Windows 2000; the simulation poses as it for
+// these cases (Wine has it in every posing).
+void PoseAsWindows2000() {
+#ifdef CVN_SIM
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, "Service Pack 4"});
+#endif
+}
+
+// GetIpErrorString from iphlpapi.dll loaded by its full path (never
+// imported: Windows NT 3.51 and 4.0 have no such library).
+DWORD IpErrorString(ULONG status, WCHAR* text, DWORD* size) {
+  HMODULE module = LoadLibraryA(SystemLibrary("iphlpapi.dll").c_str());
+  if (module == NULL) return GetLastError();
+  auto call = reinterpret_cast<decltype(&GetIpErrorString)>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(module, "GetIpErrorString")));
+  DWORD result = call == NULL ? GetLastError() : call(status, text, size);
+  FreeLibrary(module);
+  return result;
+}
+
+WINE_DIFFERS(kIpHelper, "an echo's status has a text of one line, its length in characters given back",
+             "Wine's iphlpapi.dll does not export GetIpErrorString") {
+  PoseAsWindows2000();
+  // Source: MSDN, GetIpErrorString: Size is the buffer's length in
+  // characters without the terminating null.
+  for (ULONG status : {static_cast<ULONG>(IP_REQ_TIMED_OUT), static_cast<ULONG>(IP_DEST_HOST_UNREACHABLE)}) {
+    WCHAR text[256] = {};
+    DWORD size = 255;
+    CHECK_EQ(IpErrorString(status, text, &size), static_cast<DWORD>(NO_ERROR));
+    size_t length = 0;
+    while (length < 256 && text[length] != 0) ++length;
+    CHECK(length > 0 && length < 256);
+    CHECK_EQ(size, static_cast<DWORD>(length));
+    for (size_t i = 0; i < length; ++i) CHECK(text[i] != '\n');
+  }
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kIpHelper, "Windows NT 4.0 has no IP helper library: loading it fails with 126") {
+  CHECK(LoadLibraryA(SystemLibrary("iphlpapi.dll").c_str()) == NULL);
+  CHECK_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+}
+
+NATIVE_CASE(kIpHelper, "a text longer than the buffer gives 122 and the length it needs") {
+  PoseAsWindows2000();
+  WCHAR text[4] = {};
+  DWORD size = 3;
+  CHECK_EQ(IpErrorString(IP_REQ_TIMED_OUT, text, &size), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  CHECK_EQ(size, 18u);  // "Request timed out."
+}
+#endif
+
 }  // namespace

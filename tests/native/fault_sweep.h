@@ -148,6 +148,7 @@ inline const std::vector<ApiFailure>& Failures() {
       {"IcmpSendEcho", IP_DEST_HOST_UNREACHABLE},
       {"IcmpSendEcho", IP_TTL_EXPIRED_TRANSIT},
       {"IcmpCloseHandle", ERROR_INVALID_HANDLE, Leaves::OneHandle},
+      {"GetIpErrorString", ERROR_NOT_ENOUGH_MEMORY},
       // C runtime
       {"malloc", ERROR_NOT_ENOUGH_MEMORY},
       {"calloc", ERROR_NOT_ENOUGH_MEMORY},

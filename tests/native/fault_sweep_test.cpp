@@ -122,6 +122,15 @@ void InstallNeighbours() {
   sim::SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software\\Other Product", "Version", REG_SZ, "2.0");
   sim::SetValue(HKEY_CURRENT_USER, "SOFTWARE\\Other Vendor\\App", "Window", REG_SZ, "1 1 2 2");
   sim::SetValue(HKEY_LOCAL_MACHINE, kTcpip, "NameServer", REG_SZ, "10.20.30.40 127.0.0.1");
+  // An adapter's own name servers (Windows 2000 and later), of which one is
+  // unreachable, and a second address of this host where a port is held.
+  sim::SetValue(HKEY_LOCAL_MACHINE, std::string(kTcpip) + "\\Interfaces\\{4D36E972-E325-11CE}",
+                "DhcpNameServer", REG_SZ, "127.0.0.1,10.20.30.43");
+  sim::AnswerEcho("10.20.30.43", 2, IP_DEST_NET_UNREACHABLE);
+  sim::AddHost(sim::kScriptedFqdn, {sim::kScriptedAddress, "10.20.31.40"}, {sim::kScriptedHostName});
+  sim::SetConnectResult("10.20.31.40", 20482, 0);
+  // Windows 2000, whose IP helper tells a failed echo's status.
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, "Service Pack 4"});
   sim::AddService("Spooler");
   sim::CreateKey(HKEY_LOCAL_MACHINE, kSessionManager);
   // Two target servers, by name and by address, whose lines no other ping shares.

@@ -230,16 +230,84 @@ TEST_F(NetworkCheckTest, NoNameServerConfiguredIsNoFailure) {
   EXPECT_EQ(PendingReport, nullptr);
 }
 
-TEST_F(NetworkCheckTest, DottedServerWithoutReverseRecordIsNotPingedAndCountsAsFailed) {
+TEST_F(NetworkCheckTest, DottedServerWithoutReverseRecordIsPingedByItsAddress) {
   SetNameServers("10.0.0.99");
   sim::FailReverseLookup("10.0.0.99", WSANO_DATA);
-  EXPECT_EQ(CheckNetworkConnectivity(0), SEV_WARNING);
+  EXPECT_EQ(CheckNetworkConnectivity(0), SEV_INFORMATION);
   Lines entries = Entries();
-  EXPECT_EQ(Lines(entries.begin() + 3, entries.begin() + 7),
-            (Lines{kNameServers, " A valid IP Address, but no data record available for: 10.0.0.99\n",
-                   NameServerProblem("10.0.0.99"), NameServersAdvice(1, 1)}));
-  EXPECT_EQ(EchoedAddresses(), Lines{"10.20.30.40"});
+  EXPECT_EQ(Lines(entries.begin() + 3, entries.begin() + 6),
+            (Lines{kNameServers, Pinging("10.0.0.99", "10.0.0.99"), kUnder1Ms}));
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.99"}));
+  EXPECT_EQ(WarningCount, 0u);
+  // It fails only when it does not answer.
+  ReportDiscard();
+  sim::DropEcho("10.0.0.99");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{kCannotPingNameServer, Pinging("10.0.0.99", "10.0.0.99"),
+                              " SendEcho to 10.0.0.99 (10.0.0.99) failed.\n",
+                              " Error (0x2b02): Request timed out.\r\n\n", NameServerProblem("10.0.0.99"),
+                              NameServersAdvice(1, 1)}));
   EXPECT_EQ(WarningCount, 1u);
+}
+
+TEST_F(NetworkCheckTest, CommaSeparatedNameServersArePingedEach) {
+  // As Windows 2000 and later store them, with or without blanks after the comma.
+  SetNameServers("10.0.0.53,10.0.0.54, 10.0.0.55");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_INFORMATION);
+  EXPECT_EQ(PendingReport, nullptr);
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.53", "10.0.0.54", "10.0.0.55"}));
+  // Two commas in a row leave an empty entry, as two blanks do.
+  ReportDiscard();
+  SetNameServers("10.0.0.53,,10.0.0.54");
+  EXPECT_EQ(CheckNetworkConnectivity(2), SEV_WARNING);
+  EXPECT_EQ(Entries(), (Lines{kCannotPingNameServer, Malformed(""), kCorrectDns, NameServersAdvice(3, 1)}));
+}
+
+TEST_F(NetworkCheckTest, NameServersOfEveryAdapterArePingedOnceEach) {
+  const std::string interfaces = std::string(kTcpip) + "\\Interfaces\\";
+  SetNameServers("10.0.0.53", "DhcpNameServer");
+  // An adapter's own list is preferred to what DHCP gave it.
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "{11111111-2222-3333-4444-555555555555}", "NameServer",
+                REG_SZ, "10.0.0.54,10.0.0.53");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "{11111111-2222-3333-4444-555555555555}",
+                "DhcpNameServer", REG_SZ, "10.0.0.98");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "{66666666-2222-3333-4444-555555555555}",
+                "DhcpNameServer", REG_SZ, "10.0.0.55 10.0.0.54");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "{77777777-2222-3333-4444-555555555555}", "NameServer",
+                REG_SZ, "");
+  sim::DropEcho("10.0.0.55");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_WARNING);
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.53", "10.0.0.54", "10.0.0.55"}));
+  Lines entries = Entries();
+  EXPECT_EQ(entries.back(), NameServersAdvice(3, 1));
+  EXPECT_EQ(entries[entries.size() - 2], NameServerProblem("10.0.0.55"));
+  EXPECT_EQ(WarningCount, 1u);
+}
+
+TEST_F(NetworkCheckTest, AddressesBeyondWhatIsKeptArePingedAgainByAnAdapter) {
+  // 60 addresses of 9 characters fill the 512 bytes kept; the last ones are
+  // not remembered, so an adapter naming one has it pinged again.
+  std::string list;
+  for (int i = 10; i < 70; ++i) list += "10.0.1." + std::to_string(i) + " ";
+  SetNameServers(list);
+  sim::SetValue(HKEY_LOCAL_MACHINE, std::string(kTcpip) + "\\Interfaces\\{A}", "NameServer", REG_SZ,
+                "10.0.1.10,10.0.1.69");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_INFORMATION);
+  Lines echoed = EchoedAddresses();
+  ASSERT_EQ(echoed.size(), 62u);
+  EXPECT_EQ(echoed.back(), "10.0.1.69");
+}
+
+TEST_F(NetworkCheckTest, AdapterNamesTooLongForAPathAreSkipped) {
+  const std::string interfaces = std::string(kTcpip) + "\\Interfaces\\";
+  // Enumerated in order of name: a name that fits a value's path, two that
+  // do not (190 and 240 characters), one after them.
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(180, 'a'), "NameServer", REG_SZ, "10.0.0.53");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(190, 'b'), "NameServer", REG_SZ, "10.0.0.54");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + std::string(240, 'c'), "NameServer", REG_SZ, "10.0.0.55");
+  sim::SetValue(HKEY_LOCAL_MACHINE, interfaces + "d", "NameServer", REG_SZ, "10.0.0.56");
+  EXPECT_EQ(CheckNetworkConnectivity(1), SEV_INFORMATION);
+  EXPECT_EQ(EchoedAddresses(), (Lines{"10.20.30.40", "10.0.0.53", "10.0.0.56"}));
 }
 
 TEST_F(NetworkCheckTest, TwoBlanksGiveAnEmptyMalformedMiddleEntry) {
@@ -394,18 +462,64 @@ TEST_F(PingHostTest, QuietSuccessTakesBackItsTwoLinesAndNothingElse) {
 }
 
 TEST_F(PingHostTest, ReplyWithAnErrorStatusIsNoResponseWithTheStatusAsItsError) {
-  sim::SetSystemMessage(IP_DEST_HOST_UNREACHABLE, "Destination host unreachable.\r\n");
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 1, 2600, "Service Pack 3"});
   sim::AnswerEcho(sim::kScriptedAddress, 3, IP_DEST_HOST_UNREACHABLE);
   EXPECT_EQ(PingHost(nullptr, 1), 1u);
   EXPECT_EQ(Entries(), (Lines{Pinging("10.20.30.40", "cvnhost"),
                               " SendEcho to 10.20.30.40 (cvnhost) failed.\n",
-                              " Error (0x2afb): Destination host unreachable.\r\n\n"}));
+                              " Error (0x2afb): Destination host unreachable.\n"}));
   ReportDiscard();
   // A router's "TTL expired" arrives the same way.
   sim::FailCall("IcmpSendEcho", IP_TTL_EXPIRED_TRANSIT);
   EXPECT_EQ(PingHost(nullptr, 0), 1u);
-  EXPECT_EQ(Entries().back(), " No message for: 0x2b05(11013)\n");
+  EXPECT_EQ(Entries().back(), " Error (0x2b05): TTL expired in transit.\n");
   EXPECT_EQ(sim::EchoRequests().size(), 2u);
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Library), 0);
+}
+
+TEST_F(PingHostTest, EchoStatusIsToldByTheIpHelperWhereTheSystemHasOne) {
+  // The system's own texts for 11003 and 11010 are those of other errors.
+  sim::SetSystemMessage(WSANO_RECOVERY, "A non-recoverable error occurred during a database lookup.\r\n");
+  struct Case {
+    DWORD major;
+    DWORD status;
+    const char* line;
+  } cases[] = {
+      // Windows NT 3.51 and 4.0 have no IP helper: the bare code where the
+      // system's text would be a look-up's, else the system's text.
+      {3, IP_DEST_HOST_UNREACHABLE, " No message for: 0x2afb(11003)\n"},
+      {4, IP_DEST_HOST_UNREACHABLE, " No message for: 0x2afb(11003)\n"},
+      {4, IP_REQ_TIMED_OUT, " Error (0x2b02): Request timed out.\r\n\n"},
+      {4, IP_TTL_EXPIRED_TRANSIT, " No message for: 0x2b05(11013)\n"},
+      {5, IP_DEST_HOST_UNREACHABLE, " Error (0x2afb): Destination host unreachable.\n"},
+      {5, IP_REQ_TIMED_OUT, " Error (0x2b02): Request timed out.\n"},
+      {10, IP_DEST_NET_UNREACHABLE, " Error (0x2afa): Destination net unreachable.\n"},
+      // A status the IP helper has no text for.
+      {10, IP_STATUS_BASE + 20, " No message for: 0x2b0c(11020)\n"},
+      // Beyond the statuses (IP_PENDING): the system's text, here none.
+      {10, IP_STATUS_BASE + 255, " No message for: 0x2bf7(11255)\n"},
+  };
+  for (const Case& c : cases) {
+    sim::SetOsVersion({VER_PLATFORM_WIN32_NT, c.major, 0, 1000, ""});
+    sim::FailCall("IcmpSendEcho", c.status);
+    EXPECT_EQ(PingHost(nullptr, 0), 1u) << c.line;
+    EXPECT_EQ(Entries().back(), c.line);
+    ReportDiscard();
+  }
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Library), 0);
+}
+
+TEST_F(PingHostTest, IpHelperThatCannotBeHadOrFailsFallsBack) {
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, ""});
+  sim::DropEcho(sim::kScriptedAddress);
+  sim::FailCall("LoadLibraryA", ERROR_MOD_NOT_FOUND, 3);  // after wsock32 and icmp
+  EXPECT_EQ(PingHost(nullptr, 0), 1u);
+  EXPECT_EQ(Entries().back(), " Error (0x2b02): Request timed out.\r\n\n");
+  ReportDiscard();
+  sim::FailCall("GetIpErrorString", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(PingHost(nullptr, 0), 1u);
+  EXPECT_EQ(Entries().back(), " No message for: 0x2b02(11010)\n");
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Library), 0);
 }
 
 TEST_F(PingHostTest, AddressWithoutDottedTextIsABadAddressAndIsNotPinged) {
@@ -429,7 +543,7 @@ TEST_F(PingHostTest, RecordsWithoutNameOrAddressListTakeTheirLookupsFailurePaths
   ReportDiscard();
   sim::HandOutIncompleteRecords(true, false);
   EXPECT_EQ(PingHost("10.0.0.53", 0), 1u);
-  EXPECT_EQ(Entries(), Lines{" A valid IP Address, but no data record available for: 10.0.0.53\n"});
+  EXPECT_EQ(Entries(), Lines{" Cannot get FQDN for: cvnhost\n"});
   ReportDiscard();
   EXPECT_EQ(PingHost("localhost", 0), 1u);
   EXPECT_EQ(Entries(), Lines{" Cannot get FQDN for: cvnhost\n"});
@@ -454,9 +568,8 @@ TEST_F(PingHostTest, LookupFailuresMapToTheirMessages) {
       {"alpha", WSAEINTR, " Network problem while contacting: alpha\n"},
       {"alpha", WSATRY_AGAIN, " Bad IP Address: alpha\n"},
       {"alpha", WSANO_DATA, " Bad IP Address: alpha\n"},
-      {"10.0.0.9", WSANO_DATA, " A valid IP Address, but no data record available for: 10.0.0.9\n"},
       {"10.0.0.9", WSAENETDOWN, " Network problem while contacting: 10.0.0.9\n"},
-      {"10.0.0.9", WSAHOST_NOT_FOUND, " Bad IP Address: 10.0.0.9\n"},
+      {"10.0.0.9", WSAEINTR, " Network problem while contacting: 10.0.0.9\n"},
   };
   for (const Case& c : cases) {
     sim::FailLookup("alpha", c.error);
@@ -469,10 +582,26 @@ TEST_F(PingHostTest, LookupFailuresMapToTheirMessages) {
   EXPECT_TRUE(sim::EchoRequests().empty());
 }
 
+TEST_F(PingHostTest, DottedTargetWithoutReverseRecordIsPingedByItsAddress) {
+  for (int error : {WSANO_DATA, WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY}) {
+    sim::FailReverseLookup("10.0.0.9", error);
+    EXPECT_EQ(PingHost("10.0.0.9", 0), 0u) << error;
+    EXPECT_EQ(Entries(), (Lines{Pinging("10.0.0.9", "10.0.0.9"), kUnder1Ms}));
+    ReportDiscard();
+  }
+  EXPECT_EQ(sim::EchoRequests().size(), 4u);
+  EXPECT_EQ(sim::WinsockStarted(), 0);
+}
+
 TEST_F(PingHostTest, DottedTargetIsShownByItsReverseName) {
   sim::AddReverse("10.0.0.53", "ns1.velmora.test");
   EXPECT_EQ(PingHost("10.0.0.53", 0), 0u);
   EXPECT_EQ(Entries(), (Lines{Pinging("10.0.0.53", "ns1.velmora.test"), kUnder1Ms}));
+  // A reverse name longer than the display buffer is cut to it.
+  ReportDiscard();
+  sim::AddReverse("10.0.0.54", std::string(300, 'r'));
+  EXPECT_EQ(PingHost("10.0.0.54", 0), 0u);
+  EXPECT_EQ(Entries(), (Lines{Pinging("10.0.0.54", std::string(259, 'r')), kUnder1Ms}));
 }
 
 TEST_F(PingHostTest, TargetLongerThanTheOldBufferIsResolvedWhole) {

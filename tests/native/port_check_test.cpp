@@ -180,7 +180,40 @@ TEST_F(PortCheckTest, ProbeFailuresReturnTheFailingStepsCode) {
     EXPECT_EQ(sim::WinsockStarted(), 0) << c.api;
   }
   EXPECT_EQ(sim::CallCount("WSACleanup"), 4);
-  EXPECT_EQ(sim::CallCount("closesocket"), 3);
+  // A socket is made only once an address is known.
+  EXPECT_EQ(sim::CallCount("closesocket"), 1);
+}
+
+TEST_F(PortCheckTest, ProbeTriesEveryAddressOfThisHostUntilOneAccepts) {
+  sim::AddHost("cvnhost.velmora.test", {"10.20.30.40", "10.20.31.41", "192.0.2.7"}, {"cvnhost"});
+  sim::SetConnectResult("10.20.31.41", 20481, 0);
+  EXPECT_EQ(zrPortExists(20481), 0);
+  // Nobody anywhere: the first address's error, each address tried once.
+  sim::SetConnectResult("192.0.2.7", 20482, WSAETIMEDOUT);
+  EXPECT_EQ(zrPortExists(20482), WSAECONNREFUSED);
+  std::vector<std::string> tried;
+  for (const sim::ConnectAttempt& attempt : sim::ConnectAttempts())
+    tried.push_back(attempt.address + ":" + std::to_string(attempt.port));
+  EXPECT_EQ(tried, (std::vector<std::string>{"10.20.30.40:20481", "10.20.31.41:20481", "10.20.30.40:20482",
+                                             "10.20.31.41:20482", "192.0.2.7:20482"}));
+  EXPECT_EQ(sim::CallCount("socket"), 5);
+  EXPECT_EQ(sim::CallCount("closesocket"), 5);
+}
+
+TEST_F(PortCheckTest, PortHeldOnASecondAddressIsAConflict) {
+  sim::AddHost("cvnhost.velmora.test", {"10.20.30.40", "10.20.31.41"}, {"cvnhost"});
+  sim::SetConnectResult("10.20.31.41", 20482, 0);
+  EXPECT_EQ(CheckPortAssignments(0, 0), SEV_WARNING);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{PortInUse(20482), kPortsAdvice}));
+  EXPECT_EQ(WarningCount, 1u);
+}
+
+TEST_F(PortCheckTest, SocketThatCannotBeHadForALaterAddressEndsTheProbe) {
+  sim::AddHost("cvnhost.velmora.test", {"10.20.30.40", "10.20.31.41", "192.0.2.7"}, {"cvnhost"});
+  sim::FailCall("socket", WSAEMFILE, 2);
+  EXPECT_EQ(zrPortExists(111), WSAECONNREFUSED);
+  EXPECT_EQ(sim::CallCount("socket"), 2);
+  EXPECT_EQ(sim::CallCount("connect"), 1);
 }
 
 TEST_F(PortCheckTest, WinsockLibraryThatCannotBeHadIsTheStartFailureAndIsReleased) {

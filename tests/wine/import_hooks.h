@@ -182,7 +182,8 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(ntdll, RtlGetVersion, RETURNED, STATUS_INVALID_PARAMETER, STATUS_INVALID_PARAMETER, PASS) \
   X(icmp, IcmpCloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
   X(icmp, IcmpCreateFile, LAST_ERROR, -1, ERROR_NOT_ENOUGH_MEMORY, OWN)                     \
-  X(icmp, IcmpSendEcho, LAST_ERROR, 0, IP_REQ_TIMED_OUT, OWN)
+  X(icmp, IcmpSendEcho, LAST_ERROR, 0, IP_REQ_TIMED_OUT, OWN)                               \
+  X(iphlpapi, GetIpErrorString, RETURNED, ERROR_NOT_ENOUGH_MEMORY, ERROR_NOT_ENOUGH_MEMORY, PASS)
 
 enum ImportId {
 #define CVN_IMPORT_ID(dll, name, kind, failure, error, wrapper) ID_##name,
@@ -452,14 +453,16 @@ inline LPSTR WINAPI W_GetCommandLineA(void) {
   Fail(ID_GetCommandLineA);
   return (LPSTR)CommandLine;
 }
-// WinSock and the ICMP library are loaded at run time, not imported, and the
-// calls of later Windows versions are looked up in kernel32, ntdll and
-// advapi32: for one of them GetProcAddress gives that call's wrapper (and the
+// WinSock, the ICMP library and the IP helper are loaded at run time, not
+// imported, and the calls of later Windows versions are looked up in
+// kernel32, ntdll and advapi32: for one of them GetProcAddress gives that
+// call's wrapper (and the
 // wrapper the system's function), so they are counted and failed as imports.
 inline bool LookedUp(const Import& import) {
   static const char* const kLaterCalls[] = {"GetDiskFreeSpaceExA", "GlobalMemoryStatusEx", "RtlGetVersion",
                                             "SetSecurityDescriptorControl"};
-  if (strcmp(import.dll, "wsock32") == 0 || strcmp(import.dll, "icmp") == 0) return true;
+  if (strcmp(import.dll, "wsock32") == 0 || strcmp(import.dll, "icmp") == 0 || strcmp(import.dll, "iphlpapi") == 0)
+    return true;
   for (const char* later : kLaterCalls)
     if (strcmp(import.name, later) == 0) return true;
   return false;

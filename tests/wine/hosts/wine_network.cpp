@@ -56,6 +56,9 @@ void Probe(PortExistsFn portExists) {
   }
   in_addr own;
   memcpy(&own, host->h_addr_list[0], sizeof own);
+  // Kept before the probe's own look-ups replace WinSock's record.
+  in_addr second = {};
+  if (host->h_addr_list[1] != NULL) memcpy(&second, host->h_addr_list[1], sizeof second);
   printf("this host: %s at %s\n", name, inet_ntoa(own));
 
   int port = 0;
@@ -69,6 +72,18 @@ void Probe(PortExistsFn portExists) {
   if (CHECK(unused != INVALID_SOCKET)) {
     closesocket(unused);
     CHECK_EQ(WSAECONNREFUSED, portExists(port));
+  }
+
+  // A program that holds a port on the host's second address only is seen
+  // (on a machine of more than one address).
+  if (second.s_addr != 0) {
+    printf("second address: %s\n", inet_ntoa(second));
+    SOCKET held = Bound(second.s_addr, true, &port);
+    if (CHECK_THAT(held != INVALID_SOCKET, "no listener on the second address (%d)", WSAGetLastError())) {
+      CHECK_EQ(0, portExists(port));
+      closesocket(held);
+      CHECK_EQ(WSAECONNREFUSED, portExists(port));
+    }
   }
 
   // Loopback is never probed: a program listening there alone is not seen.

@@ -66,4 +66,62 @@ wine_run validate_unknown "$CVN_BUILD_DIR/wine_network.exe" validate 1 'C:\valid
 check "unknown target: validation result at least 1" test "$WINE_RC" -ge 1 -a "$WINE_RC" -le 2
 check "unknown target: its name is reported" \
   contains "$(text "$validate_file")" $'Problem Pinging Target Server...\n Unknown name: nowhere.invalid\n'
+# ---- A name server given by an address without a reverse record ------------------------
+# 127.0.0.2 is loopback (this machine) and the hosts file has no name for it:
+# it is pinged by its address, not reported unknown.
+tcpip='HKLM\SYSTEM\CurrentControlSet\Services\Tcpip\Parameters'
+wine_run name_server reg add "$tcpip" /v NameServer /d '127.0.0.2' /f
+wine_run report_name_server "$CVN_BUILD_DIR/cvncheck.exe"
+report=$(text "$WINE_OUT")
+check "a dotted name server without a name is pinged by its address" \
+  contains "$report" $'\nPinging Name servers...\n Pinging: 127.0.0.2 (127.0.0.2) from '
+check "a dotted name server without a name is no problem" lacks "$report" "Name Server 127.0.0.2"
+wine_run name_server_off reg delete "$tcpip" /v NameServer /f
+
+# ---- A machine of two addresses, in a network namespace of its own --------------------
+# The namespace's loopback carries two more addresses for this host's own
+# name (cvnns); a route there is unreachable, so an echo to it gets an ICMP
+# error at once. Nothing leaves the namespace. Wine's server keeps the
+# sockets, so the namespace's machine runs a server of its own inside it.
+wine_use_pristine "${CVN_SCENARIO}_two_addresses"
+wine_server_stop
+printf '127.0.0.1 localhost\n192.0.2.10 cvnns\n198.51.100.10 cvnns\n' >"$CVN_HOSTS_FILE"
+ns_out=$CVN_OUTPUT_DIR/$CVN_SCENARIO.ns
+ns_body() {
+  ip link set lo up &&
+    ip addr add 192.0.2.10/32 dev lo &&
+    ip addr add 198.51.100.10/32 dev lo &&
+    ip route add unreachable 203.0.113.0/24 &&
+    hostname cvnns || return 1
+  wine_server_start
+  wine_run ns_probe "$CVN_BUILD_DIR/wine_network.exe" probe
+  wine_run ns_name_servers reg add "$tcpip" /v NameServer /d '198.51.100.10,127.0.0.3' /f
+  wine_run ns_report "$CVN_BUILD_DIR/cvncheck.exe"
+  wine_run ns_validate "$CVN_BUILD_DIR/wine_network.exe" validate 0 'C:\validate.txt' '203.0.113.5 '
+  wine_server_stop
+}
+export -f ns_body wine_server_start wine_server_stop wine_run
+export tcpip WINEPREFIX CVN_BUILD_DIR CVN_OUTPUT_DIR CVN_SCENARIO
+launcher=$(declare -p WINE_LAUNCHER)
+unshare -n -u bash -c "$launcher; ns_body" </dev/null >"$ns_out.out" 2>&1
+check "the namespace was set up ($(head -c 300 "$ns_out.out"))" test -f "$CVN_OUTPUT_DIR/$CVN_SCENARIO.ns_probe.out"
+
+probe=$(text "$CVN_OUTPUT_DIR/$CVN_SCENARIO.ns_probe.out")
+printf '%s\n' "$probe"
+check "two addresses: the probe saw the second address" contains "$probe" "second address: 198.51.100.10"
+check "two addresses: every probe check passed" grep -qE '^[1-9][0-9]* passed, 0 failed$' <<<"$probe"
+
+report=$(text "$CVN_OUTPUT_DIR/$CVN_SCENARIO.ns_report.out")
+check "comma-separated name servers: the first is pinged" contains "$report" " Pinging: 198.51.100.10 (cvnns) from "
+check "comma-separated name servers: the second, without a name, is pinged by its address" \
+  contains "$report" $' Pinging: 127.0.0.3 (127.0.0.3) from cvnns with 32 bytes of data...\n Got response in '
+check "comma-separated name servers: both answered" lacks "$report" "Problem pinging Name Server"
+check "comma-separated name servers: neither is malformed" lacks "$report" "malformed"
+
+validation=$(text "$WINEPREFIX/drive_c/validate.txt")
+printf '%s\n' "$validation"
+check "an unreachable target fails its echo, with no response" contains "$validation" \
+  $'(203.0.113.5) from cvnns with 32 bytes of data...\n SendEcho to 203.0.113.5 (203.0.113.5) failed.\n'
+# Wine has no IP helper text: the status is not told as a WinSock look-up error.
+check "an unreachable target's status is not a look-up error's text" lacks "$validation" "onrecoverable"
 finish

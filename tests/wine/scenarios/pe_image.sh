@@ -53,6 +53,12 @@ check_image cvncheck.exe
 # Windows NT 3.51 and 4.0 would refuse to load the DLL.
 not_imported() { ! "$objdump" -p "$CVN_BUILD_DIR/$1" | grep -qw -- "$2"; }
 check "CVNUNIST.dll imports SetSecurityDescriptorControl" not_imported CVNUNIST.dll SetSecurityDescriptorControl
+# The IP helper (Windows 2000 and later) is looked up at run time by its
+# full path, never imported.
+for file in CVNUNIST.dll cvncheck.exe; do
+  check "$file names the IP helper it loads at run time" grep -qa 'iphlpapi\.dll' "$CVN_BUILD_DIR/$file"
+  check "$file names GetIpErrorString" grep -qa GetIpErrorString "$CVN_BUILD_DIR/$file"
+done
 
 # Each product binary fits in 72 KiB.
 for file in CVNUNIST.dll cvncheck.exe; do
