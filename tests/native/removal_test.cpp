@@ -814,6 +814,21 @@ TEST_F(DeleteRegistryTreeTest, OnlyAKeyWithoutSubkeysAndWithOneValueIsAskedWheth
   EXPECT_EQ(sim::CallCount("RegQueryValueExA"), 1);
 }
 
+TEST_F(DeleteRegistryTreeTest, InvalidParameterWithoutTheOptionIsReportedNotRetried) {
+  MakeThreeLevels();
+  sim::RefuseOpenLinkOption();
+  sim::FailCall("RegOpenKeyExA", ERROR_INVALID_PARAMETER, 3);  // the first child, opened without it
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 3);
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+}
+
+TEST_F(DeleteRegistryTreeTest, LoneValueOfTheLinkNameButAnotherTypeIsNoLink) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\Named", "SymbolicLinkValue", REG_SZ, "x");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+}
+
 TEST_F(DeleteRegistryTreeTest, KeyWhoseCountsCannotBeReadStaysWithTheKeysAboveIt) {
   MakeThreeLevels();
   sim::FailCall("RegQueryInfoKeyA", ERROR_ACCESS_DENIED, 2);
