@@ -33,13 +33,14 @@ static const char kDeferredSuffix[] = ".cvn-deleted";
 // file's own name cannot be redirected, and a file that cannot be renamed
 // (held without delete sharing, or no room for the suffix) is deferred by
 // it. Learned once per hook run; unknown, the rename stays the only way.
+// (Zero to start with, so the flag takes no initialised data section.)
 static const DWORD kFirstVersionWithJunctions = 5;
-static int gRenameOnly = 1;
+static int gDefersByOwnName;
 
 void LearnDeferralRule(void) {
   OSVERSIONINFOA version;
   version.dwOSVersionInfoSize = sizeof version;
-  gRenameOnly = !GetVersionExA(&version) || version.dwMajorVersion >= kFirstVersionWithJunctions;
+  gDefersByOwnName = GetVersionExA(&version) && version.dwMajorVersion < kFirstVersionWithJunctions;
 }
 
 // Leaves the file at `path` for the next start under its new name. The
@@ -65,7 +66,7 @@ int DeleteFileOrDefer(const char* fileName, const char* directory) {
     return 0;
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
   if (DeleteFileA(path) || DeferRenamed(path)) return 1;
-  return !gRenameOnly && MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return gDefersByOwnName && MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }
