@@ -26,22 +26,6 @@ static void CopyName(char* buffer, const char* name) {
   buffer[length] = '\0';
 }
 
-// Host names compare without regard to letter case (ASCII, as DNS does).
-// Only characters of one byte are letters: the second byte of a character
-// of two bytes compares exactly.
-static int SameName(const char* a, const char* b) {
-  while (*a != '\0' && toupper((unsigned char)*a) == toupper((unsigned char)*b)) {
-    if (IsDBCSLeadByte((BYTE)*a) && a[1] != '\0') {
-      if (a[1] != b[1]) return 0;
-      ++a;
-      ++b;
-    }
-    ++a;
-    ++b;
-  }
-  return *a == '\0' && *b == '\0';
-}
-
 int CheckNetworkNaming(int level) {
   WSADATA wsaData;
   char computerName[NAME_SIZE];

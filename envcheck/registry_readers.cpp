@@ -53,22 +53,6 @@ char* ReadStringData(HKEY key, const char* valueName, DWORD size) {
   return text;
 }
 
-// Registry names compare without regard to letter case, as the registry
-// itself looks them up. Only characters of one byte are letters: the second
-// byte of a character of two bytes compares exactly.
-bool SameName(const char* a, const char* b) {
-  while (*a != '\0' && toupper((unsigned char)*a) == toupper((unsigned char)*b)) {
-    if (IsDBCSLeadByte((BYTE)*a) && a[1] != '\0') {
-      if (a[1] != b[1]) return false;
-      ++a;
-      ++b;
-    }
-    ++a;
-    ++b;
-  }
-  return *a == '\0' && *b == '\0';
-}
-
 // ReadRegistryString, telling the value's type in *type.
 char* ReadTypedString(HKEY rootKey, const char* valuePath, DWORD* type) {
   char keyPath[MAX_PATH];

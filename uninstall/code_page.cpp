@@ -29,3 +29,16 @@ const char* LastBackslash(const char* text) {
   }
   return found;
 }
+
+int SameName(const char* a, const char* b) {
+  while (*a != '\0' && toupper((unsigned char)*a) == toupper((unsigned char)*b)) {
+    if (IsDBCSLeadByte((BYTE)*a) && a[1] != '\0') {
+      if (a[1] != b[1]) return 0;
+      ++a;
+      ++b;
+    }
+    ++a;
+    ++b;
+  }
+  return *a == '\0' && *b == '\0';
+}

@@ -17,3 +17,7 @@ const char* LastCharacter(const char* text);
 int EndsInLeadByte(const char* text);
 // The last backslash that is a character of its own, or NULL.
 const char* LastBackslash(const char* text);
+// Names alike but for letter case, as the registry and host names compare.
+// Only characters of one byte are letters: the second byte of a character of
+// two bytes compares exactly.
+int SameName(const char* a, const char* b);
