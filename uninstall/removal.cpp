@@ -428,12 +428,14 @@ static LONG OpenKeyAsItself(RegistryWalk* walk, HKEY base, const char* name, HKE
   return status;
 }
 
-// A link has no subkeys and one value, its target: only a key of that
-// shape is asked for the value, so the counts spare the question (and the
-// search for subkeys of a key that has none) everywhere else.
-static int IsRegistryLink(HKEY key, DWORD subkeys, DWORD values) {
+// A link has no subkeys and holds its target in a value of the link name:
+// only a key without subkeys whose longest value name is that long is asked
+// for the value, so the counts spare the question (and the search for
+// subkeys of a key that has none) everywhere else. Other values beside the
+// target do not make a link any less of one.
+static int IsRegistryLink(HKEY key, DWORD subkeys, DWORD longestValueName) {
   DWORD type;
-  return subkeys == 0 && values == 1 &&
+  return subkeys == 0 && longestValueName >= sizeof kLinkValue - 1 &&
          RegQueryValueExA(key, kLinkValue, NULL, &type, NULL, NULL) == ERROR_SUCCESS && type == REG_LINK;
 }
 
@@ -447,11 +449,12 @@ static LONG EmptyKey(RegistryWalk* walk, HKEY base, const char* name, const char
   *found = status == ERROR_FILE_NOT_FOUND ? KEY_MISSING : KEY_PRESENT;
   if (status != ERROR_SUCCESS) return *found == KEY_MISSING ? ERROR_SUCCESS : status;
   DWORD subkeys;
-  DWORD values;
+  DWORD longestValueName;
   int keptAny = 0;
-  status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
+  status = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, NULL, &longestValueName, NULL, NULL,
+                            NULL);
   if (status == ERROR_SUCCESS) {
-    if (IsRegistryLink(key, subkeys, values)) {
+    if (IsRegistryLink(key, subkeys, longestValueName)) {
       keptAny = 1;
     } else if (subkeys != 0) {
       status = DeleteSubkeys(walk, key, registryPath, &keptAny);

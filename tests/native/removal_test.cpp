@@ -801,17 +801,40 @@ TEST_F(DeleteRegistryTreeTest, SystemRefusingTheOpenLinkOptionIsLearnedOnceAndTh
   EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 8);  // one refused, then one per key and the parent
 }
 
-// A link has no subkeys and one value: only such a key is asked.
-TEST_F(DeleteRegistryTreeTest, OnlyAKeyWithoutSubkeysAndWithOneValueIsAskedWhetherItIsALink) {
+// A link has no subkeys and a value of the link name ("SymbolicLinkValue",
+// 17 characters): only a key without subkeys whose longest value name is as
+// long is asked.
+TEST_F(DeleteRegistryTreeTest, OnlyAKeyWithoutSubkeysAndWithAValueNameAsLongAsTheLinksIsAsked) {
   const std::string top = kCorvane;
   for (const char* name : {"A", "B", "C"}) sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Three", name, 1);
   sim::CreateKey(HKEY_LOCAL_MACHINE, top + "\\None");
-  sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Parent", "A", 1);
+  sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Parent", "SymbolicLinkValue", 1);
   sim::CreateKey(HKEY_LOCAL_MACHINE, top + "\\Parent\\Child");
-  sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\One", "A", 1);
+  sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Short", "SymbolicLinkValu", 1);
+  sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Long", "A", 1);
+  sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Long", "SymbolicLinkValue", 1);
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
   EXPECT_EQ(sim::CallCount("RegQueryValueExA"), 1);
+}
+
+TEST_F(DeleteRegistryTreeTest, LinkGivenMoreValuesStaysAndItsTargetIsUntouched) {
+  const std::string victim = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+  sim::SetValue(HKEY_LOCAL_MACHINE, victim, "Shell", REG_SZ, "explorer.exe");
+  const std::string link = std::string(kCorvane) + "\\Link";
+  sim::MakeRegistryLink(HKEY_LOCAL_MACHINE, link, HKEY_LOCAL_MACHINE, victim);
+  HKEY opened;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, link.c_str(), REG_OPTION_OPEN_LINK, KEY_SET_VALUE, &opened),
+            ERROR_SUCCESS);
+  for (const char* name : {"A", "B"}) {
+    DWORD one = 1;
+    ASSERT_EQ(RegSetValueExA(opened, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one),
+              ERROR_SUCCESS);
+  }
+  RegCloseKey(opened);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, victim, "Shell"), "explorer.exe");
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), std::vector<std::string>{"Link"});
 }
 
 TEST_F(DeleteRegistryTreeTest, InvalidParameterWithoutTheOptionIsReportedNotRetried) {

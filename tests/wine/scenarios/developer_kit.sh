@@ -96,12 +96,19 @@ run_example() {
   LINES=$(tr -d '\r' <"$CVN_OUTPUT_DIR/$CVN_SCENARIO.${1%.exe}.err" | grep -E '^[A-Za-z]+ = ' || true)
 }
 
-# The unattended hooks end by completing the shipped status file.
+# The unattended hooks end by completing the shipped status file, for an
+# installation they found: the product key names a directory that holds a
+# program file (the second hook deletes it, so it is made for each example).
 status=$WINEPREFIX/drive_c/windows/cvnunins
+installation=$WINEPREFIX/drive_c/CorvaneKit
 first=
 for example in call_linked.exe call_linked_lib.exe call_loaded.exe; do
   printf '[MIF]\r\n' >"$status.mi_"
   rm -f "$status.mif"
+  mkdir -p "$installation"
+  : >"$installation/cvnsvc.exe"
+  wine_run "install.${example%.exe}" reg add 'HKLM\SOFTWARE\Velmora Software\Corvane\1.5' \
+    /v InstallationDirectory /d 'C:\CorvaneKit\' /f
   run_example "$example"
   check_file "$example: the hooks ran unattended to the end" $'[MIF]\r\n ' "$status.mif"
   check_eq "$example exits 0: no call moved the stack pointer" 0 "$(cat "$RUN/rc")"
