@@ -30,6 +30,28 @@ inline const char* const kDriverFiles[] = {"cvn-rec.sys", "cvn-fltr.sys", "cvn-j
 inline const char* const kDrivers[] = {"cvn-jnl", "cvn-fltr", "cvn-rec"};
 inline const char kPortMapper[] = "NobleNet Portmapper for TCP";
 
+// Stops (when running) and deletes a service; waits until it is gone.
+inline void RemoveServiceNow(SC_HANDLE scm, const char* name) {
+  SC_HANDLE service = OpenServiceA(scm, name, SERVICE_ALL_ACCESS);
+  if (service) {
+    SERVICE_STATUS status = {};
+    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+      for (int i = 0; i < 200 && status.dwCurrentState != SERVICE_STOPPED; ++i) {
+        Sleep(20);
+        if (!QueryServiceStatus(service, &status)) break;
+      }
+    }
+    DeleteService(service);
+    CloseServiceHandle(service);
+  }
+  for (int i = 0; i < 200; ++i) {
+    SC_HANDLE left = OpenServiceA(scm, name, SERVICE_QUERY_STATUS);
+    if (!left) break;
+    CloseServiceHandle(left);
+    Sleep(20);
+  }
+}
+
 inline std::string Directory(UINT(WINAPI* get)(LPSTR, UINT)) {
   char buffer[MAX_PATH];
   UINT length = get(buffer, MAX_PATH);

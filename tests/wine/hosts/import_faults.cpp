@@ -59,28 +59,6 @@ const char kKeepValue[] = "C:\\Program Files\\Corvane Keep\\keep.ocx";
 const char kKeepService[] = "CVNKeep";
 
 // ---- Services -------------------------------------------------------------------------
-// Stops (when running) and deletes a service; waits until it is gone.
-void RemoveServiceNow(SC_HANDLE scm, const char* name) {
-  SC_HANDLE service = OpenServiceA(scm, name, SERVICE_ALL_ACCESS);
-  if (service) {
-    SERVICE_STATUS status = {};
-    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
-      for (int i = 0; i < 200 && status.dwCurrentState != SERVICE_STOPPED; ++i) {
-        Sleep(20);
-        if (!QueryServiceStatus(service, &status)) break;
-      }
-    }
-    DeleteService(service);
-    CloseServiceHandle(service);
-  }
-  for (int i = 0; i < 200; ++i) {
-    SC_HANDLE left = OpenServiceA(scm, name, SERVICE_QUERY_STATUS);
-    if (!left) break;
-    CloseServiceHandle(left);
-    Sleep(20);
-  }
-}
-
 // Ends the test service processes of earlier cases that still run (a case
 // may leave one behind that nobody stopped), by the ids they recorded.
 void EndTestServiceProcesses() {

@@ -73,27 +73,6 @@ void OnCall(hooks::ImportId id) {
 }
 
 // ---- Services ----------------------------------------------------------------------------
-void RemoveServiceNow(SC_HANDLE scm, const char* name) {
-  SC_HANDLE service = OpenServiceA(scm, name, SERVICE_ALL_ACCESS);
-  if (service) {
-    SERVICE_STATUS status = {};
-    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
-      for (int i = 0; i < 200 && status.dwCurrentState != SERVICE_STOPPED; ++i) {
-        Sleep(20);
-        if (!QueryServiceStatus(service, &status)) break;
-      }
-    }
-    DeleteService(service);
-    CloseServiceHandle(service);
-  }
-  for (int i = 0; i < 200; ++i) {
-    SC_HANDLE left = OpenServiceA(scm, name, SERVICE_QUERY_STATUS);
-    if (!left) break;
-    CloseServiceHandle(left);
-    Sleep(20);
-  }
-}
-
 const char* const kServices[] = {"CVNSvc", kPortMapper, kDrivers[0], kDrivers[1], kDrivers[2]};
 
 int Install() {
