@@ -71,32 +71,33 @@ void AddValueLine(const char* name, DWORD type, BYTE* data, DWORD size) {
     case REG_SZ:
     case REG_EXPAND_SZ:
       data[size] = '\0';  // the buffer holds one byte more than it lends
-      ReportAdd(LoadMessage(kTextLine), name, reinterpret_cast<char*>(data));
+      ReportAddLine(LoadMessage(kTextLine), name, reinterpret_cast<char*>(data));
       break;
     case REG_DWORD: {
       DWORD number = 0;
       memcpy(&number, data, size < sizeof number ? size : sizeof number);
       wsprintfA(text, "%x", number);
       wsprintfA(decimal, "%d", static_cast<LONG>(number));
-      ReportAdd(LoadMessage(kDwordLine), name, text, decimal);
+      ReportAddLine(LoadMessage(kDwordLine), name, text, decimal);
       break;
     }
     case REG_MULTI_SZ:
       JoinMultiString(data, size, text, sizeof text);
-      ReportAdd(LoadMessage(kTextLine), name, text);
+      ReportAddLine(LoadMessage(kTextLine), name, text);
       break;
     default:
-      ReportAdd(LoadMessage(kUnsupportedLine), name, static_cast<int>(type));
+      ReportAddLine(LoadMessage(kUnsupportedLine), name, static_cast<int>(type));
       break;
   }
 }
 
-// Adds one line per value of `key`, of the first `count`; true when any line
-// was added. The buffers fit the longest name (`maxName` characters, each
-// of up to two bytes in ANSI) and data (`maxData` bytes) the key reported;
-// they are on the heap when longer than MAX_PATH, and stay of MAX_PATH
-// when the heap has no room. A value that does not fit is skipped.
-bool AddValueLines(HKEY key, DWORD count, DWORD maxName, DWORD maxData) {
+// Adds one line per value of `key`, of the first `count`. The buffers fit
+// the longest name (`maxName` characters, each of up to two bytes in ANSI)
+// and data (`maxData` bytes) the key reported; they are on the heap when
+// longer than MAX_PATH, and stay of MAX_PATH when the heap has no room. A
+// value that does not fit is skipped; a line cut at the report's limit keeps
+// its line break.
+void AddValueLines(HKEY key, DWORD count, DWORD maxName, DWORD maxData) {
   char fixedName[MAX_PATH];
   BYTE fixedData[MAX_PATH + 1];
   char* name = fixedName;
@@ -116,7 +117,6 @@ bool AddValueLines(HKEY key, DWORD count, DWORD maxName, DWORD maxData) {
       dataRoom = longData;
     }
   }
-  bool added = false;
   for (DWORD index = 0; index < count; ++index) {
     DWORD nameSize = nameRoom;
     DWORD dataSize = dataRoom;
@@ -125,10 +125,8 @@ bool AddValueLines(HKEY key, DWORD count, DWORD maxName, DWORD maxData) {
     if (rc == ERROR_MORE_DATA) continue;  // grew past its buffer: skipped
     if (rc != ERROR_SUCCESS) break;       // the end, or the key went away
     AddValueLine(name, type, data, dataSize);
-    added = true;
   }
   free(block);
-  return added;
 }
 
 }  // namespace
@@ -168,8 +166,15 @@ LONG DumpRegistryKey(HKEY root, const char* path) {
     DumpRegistryKey(root, subkeyPath);
   }
 
+  // A key's values are listed only under its heading, and the heading only
+  // above a value line the list really took: without room, neither stays.
+  size_t before = ReportLength();
   ReportAdd(LoadMessage(kValuesHeading), path);
-  if (!AddValueLines(key, values, maxName, maxData)) ReportDropLast();
+  size_t headed = ReportLength();
+  if (headed != before) {
+    AddValueLines(key, values, maxName, maxData);
+    if (ReportLength() == headed) ReportDropLast();
+  }
   RegCloseKey(key);
 
   ReportFlush();

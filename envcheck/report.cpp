@@ -44,26 +44,39 @@ static int ReserveReport(size_t needed) {
   return 0;
 }
 
-int ReportAdd(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
+static void AddFormatted(bool keepLineBreak, const char* format, va_list args) {
   wvsprintfA(FormatBuffer, format, args);
-  va_end(args);
 
   // An empty entry would end the list early. A text cut at the buffer's end
   // may end in half a character, which would join the next entry's first byte.
   size_t length = strlen(FormatBuffer);
   if (length == sizeof FormatBuffer - 1) {
-    length = WholeCharacters(FormatBuffer, length);
+    length = WholeCharacters(FormatBuffer, keepLineBreak ? length - 1 : length);
+    if (keepLineBreak) FormatBuffer[length++] = '\n';
     FormatBuffer[length] = '\0';
   }
-  if (length == 0) return 0;
+  if (length == 0) return;
 
   // The entry, its terminator and the list's extra NUL.
-  if (ReserveReport(ReportEnd + length + 2) != 0) return 0;
+  if (ReserveReport(ReportEnd + length + 2) != 0) return;
   memcpy(PendingReport + ReportEnd, FormatBuffer, length + 1);
   ReportEnd += length + 1;
   PendingReport[ReportEnd] = '\0';
+}
+
+int ReportAdd(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  AddFormatted(false, format, args);
+  va_end(args);
+  return 0;
+}
+
+int ReportAddLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  AddFormatted(true, format, args);
+  va_end(args);
   return 0;
 }
 
@@ -87,5 +100,7 @@ void ReportDropLast(void) {
   PendingReport[start] = '\0';
   ReportEnd = start;
 }
+
+size_t ReportLength(void) { return ReportEnd; }
 
 void ReportDiscard(void) { ForgetList(); }

@@ -29,9 +29,15 @@ extern char* PendingReport;
 // as one entry; always 0. An empty result, or a list that cannot grow, adds
 // nothing and keeps every entry already held.
 int ReportAdd(const char* format, ...);
+// The same for a line that ends in a line break: when the text is cut, the
+// cut keeps the break, so that the line does not run into the next.
+int ReportAddLine(const char* format, ...);
 // Prints every entry in order to standard output; the entries stay.
 void ReportFlush(void);
 // Takes back the newest entry; nothing happens when there is none.
 void ReportDropLast(void);
+// The bytes the entries take; 0 when there is no list. Tells a caller whether
+// an entry was really added.
+size_t ReportLength(void);
 // Frees every entry.
 void ReportDiscard(void);

@@ -15,6 +15,8 @@ std::string Heading(const std::string& path) { return "\n     Values for key: " 
 std::string Line(const std::string& name, const std::string& text) {
   return "               " + name + ":     " + text + "\n";
 }
+// A line cut to its first `kept` characters, with its line break after them.
+std::string Cut(const std::string& line, size_t kept) { return line.substr(0, kept) + "\n"; }
 
 class RegistryDumpTest : public CheckTest {
  protected:
@@ -112,10 +114,12 @@ TEST_F(RegistryDumpTest, LongNamesAndDataAreListed) {
   EXPECT_EQ(sim::CallCount("RegQueryInfoKeyA"), 1);
 }
 
-// A line holds at most 1023 characters: a longer value is cut there.
-TEST_F(RegistryDumpTest, ValueLongerThanALineIsCutAtTheLine) {
+// A line holds at most 1023 characters: a longer value is cut there, and
+// the line keeps its break so that the next one starts on its own.
+TEST_F(RegistryDumpTest, ValueLongerThanALineIsCutKeepingItsLineBreak) {
   Set(kRoot, "Only", REG_SZ, std::string(2000, 'x'));
-  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Only", std::string(2000, 'x')).substr(0, 1023));
+  Set(kRoot, "Then", REG_SZ, "next");
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Cut(Line("Only", std::string(2000, 'x')), 1022) + Line("Then", "next"));
 }
 
 TEST_F(RegistryDumpTest, ValueThatGrowsPastItsBufferIsSkipped) {
@@ -148,6 +152,19 @@ TEST_F(RegistryDumpTest, WithoutHeapForLongBuffersOnlyWhatFitsIsListed) {
   EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Short", "s"));
 }
 
+// A report that cannot grow lists no values without their heading, and no
+// heading without a value line under it; what was pending before stays.
+TEST_F(RegistryDumpTest, WithoutRoomForTheHeadingNoValueIsListed) {
+  Set(kRoot, "Short", REG_SZ, "s");
+  sim::FailCall("malloc", ERROR_NOT_ENOUGH_MEMORY, 1);  // the heading's block
+  EXPECT_EQ(Dump(kRoot), "");
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kRoot);
+  Set(kRoot, "Long", REG_SZ, std::string(1000, 'l'));
+  ReportAdd("%s", std::string(1000, 'p').c_str());
+  sim::FailCall("realloc", ERROR_NOT_ENOUGH_MEMORY, 1);  // the value line's
+  EXPECT_EQ(Dump(kRoot), std::string(1000, 'p'));
+}
+
 TEST_F(RegistryDumpTest, DataWithoutItsTerminatorEndsAtTheLengthRead) {
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Text", REG_SZ, std::string(260, 't'));
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Short", REG_EXPAND_SZ, "abc");
@@ -166,20 +183,21 @@ TEST_F(RegistryDumpTest, MultiStringSeparatorAtTheEndOfTheTextIsDropped) {
   // " " + 1022 characters fill the joined text; the separator would be its 1024th byte.
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "E", REG_MULTI_SZ,
                    std::string(1022, 'a') + std::string(1, '\0') + "b");
-  // The line around it holds the first 1023 characters.
-  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("E", " " + std::string(1022, 'a')).substr(0, 1023));
+  // The line around it holds the first 1022 characters and its break.
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Cut(Line("E", " " + std::string(1022, 'a')), 1022));
 }
 
 TEST_F(RegistryDumpTest, MultiStringCutKeepsWholeCharacters) {
   sim::SetCodePage(950);
   std::string characters;
   for (int i = 0; i < 600; ++i) characters += "\xa5\x5c";  // 功
-  // 25 characters before the text, " " and 499 characters make 1023 exactly;
-  // one more before it, and the 499th character would be split.
+  // A cut line keeps 1022 bytes before its break. 25 bytes come before the
+  // characters of "Odd" and 498 characters end at 1021, the 499th would be
+  // split; one more byte before those of "Even", and 498 end at 1022.
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Odd", REG_MULTI_SZ, characters);
   sim::SetRawValue(HKEY_LOCAL_MACHINE, kRoot, "Even", REG_MULTI_SZ, characters);
-  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Line("Odd", " " + characters).substr(0, 1023) +
-                             Line("Even", " " + characters).substr(0, 1022));
+  EXPECT_EQ(Dump(kRoot), Heading(kRoot) + Cut(Line("Odd", " " + characters), 1021) +
+                             Cut(Line("Even", " " + characters), 1022));
 }
 
 TEST_F(RegistryDumpTest, SubkeyPathsTooLongAreSkippedNotCut) {

@@ -122,6 +122,17 @@ TEST_F(ReportTest, EntryCutInsideACharacterOfTwoBytesEndsBeforeIt) {
                              "Recommendation" + '\0' + '\0');
 }
 
+TEST_F(ReportTest, LineCutAtTheLimitKeepsItsBreakAndWholeCharacters) {
+  sim::SetCodePage(932);
+  const std::string character = "\x95\x5c";  // 表
+  ReportAddLine("%s\n", std::string(1500, 'w').c_str());
+  ReportAddLine("%s\n", (std::string(1021, 'w') + character).c_str());
+  ReportAddLine("%s\n", (std::string(1020, 'w') + character).c_str());
+  ReportAddLine("short\n");
+  EXPECT_EQ(ListBytes(), std::string(1022, 'w') + "\n" + '\0' + std::string(1021, 'w') + "\n" + '\0' +
+                             std::string(1020, 'w') + character + "\n" + '\0' + "short\n" + '\0' + '\0');
+}
+
 TEST_F(ReportTest, GrowthIsGeometricNotOneReallocPerEntry) {
   for (int i = 0; i < 10000; ++i) ReportAdd("line %d of a long report\n", i);
   EXPECT_LT(sim::CallCount("realloc"), 20);

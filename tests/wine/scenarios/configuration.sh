@@ -25,6 +25,8 @@ msg() {
 text259=$(printf 't%.0s' $(seq 259))  # 260 bytes with its NUL
 text260=$(printf 'u%.0s' $(seq 260))
 binary261=$(printf 'ab,%.0s' $(seq 260))ab
+# Data beyond a report line of 1023 characters.
+text2000=$(printf 'v%.0s' $(seq 2000))
 
 # hexof TEXT...: the texts, each with its NUL, as REGEDIT4 hex bytes.
 hexof() { printf '%s\0' "$@" | od -An -v -tx1 | tr -s ' \n' ',' | sed -e 's/^,//' -e 's/,$//'; }
@@ -36,11 +38,11 @@ journals_expand=$(hexof '%SystemDrive%\Corvane\Journals')
 unprotected_expand=$(hexof '%SystemDrive%\Corvane\Unprotected')
 
 # import NAME: imports the REGEDIT4 text on standard input (TEXT259, TEXT260,
-# BINARY261, BIND7 and the *_EXPAND paths stand for the data above).
+# TEXT2000, BINARY261, BIND7 and the *_EXPAND paths stand for the data above).
 import() {
   { printf 'REGEDIT4\r\n\r\n'
-    sed -e "s/TEXT259/$text259/" -e "s/TEXT260/$text260/" -e "s/BINARY261/$binary261/" \
-      -e "s/BIND7/$bind7/" -e "s/JOURNALS_EXPAND/$journals_expand/" \
+    sed -e "s/TEXT259/$text259/" -e "s/TEXT260/$text260/" -e "s/TEXT2000/$text2000/" \
+      -e "s/BINARY261/$binary261/" -e "s/BIND7/$bind7/" -e "s/JOURNALS_EXPAND/$journals_expand/" \
       -e "s/UNPROTECTED_EXPAND/$unprotected_expand/" -e 's/$/\r/'
   } >"$fixtures/$1.reg"
   wine_run "import_$1" regedit /S "$fixtures/$1.reg"
@@ -130,6 +132,8 @@ import product <<'REG'
 "o binary of 261"=hex:BINARY261
 "p last"="after the long ones"
 "q bind"=hex(7):BIND7
+"r text of 2000"="TEXT2000"
+"s next"="on a line of its own"
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Velmora Software\Types\Sub]
 "Inner"="listed before the key's own values"
@@ -191,7 +195,8 @@ check "no version listing at level 2" bash -c "! grep -qF 'binary version inform
 
 # ---- Registry dump: depth first, each key's values after its subkeys -------------------
 # Keys without values (the tree's top, Corvane, 1.5\Empty) print nothing;
-# values longer than 260 bytes (n, o, q) are listed like any other. Paths
+# values longer than 260 bytes (n, o, q) are listed like any other, one
+# longer than a report line (r) cut there with its line break kept. Paths
 # stored as REG_EXPAND_SZ are listed as stored and tested expanded.
 line() { printf '               %s:     %s\n' "$1" "$2"; }
 values() { printf '\n     Values for key: %s\n' "$1"; }
@@ -223,6 +228,8 @@ expected_dump() {
   line 'o binary of 261' 'Unsupported Type: 3'
   line 'p last' 'after the long ones'
   line 'q bind' " ${bind_entries[*]}"
+  line 'r text of 2000' "${text2000:0:987}"  # 1022 characters and the break
+  line 's next' 'on a line of its own'
   values 'SYSTEM\CurrentControlSet\Services\CVNSvc'
   line DisplayName Corvane
   line Start '0x03 (3)'
