@@ -1,4 +1,4 @@
-# Native Linux build: product sources over platform/native, the Win32 simulation.
+# Native Linux build: product sources over platform/simulation, our Win32 simulation.
 include(cmake/warnings.cmake)
 
 option(CVN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
@@ -16,14 +16,15 @@ if(CVN_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-file(GLOB CVN_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/native/*.cpp)
+file(GLOB CVN_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/simulation/*.cpp)
 add_library(cvn_sim STATIC ${CVN_SIM_SOURCES})
-target_include_directories(cvn_sim PUBLIC ${CMAKE_SOURCE_DIR}/platform/native
+target_include_directories(cvn_sim PUBLIC ${CMAKE_SOURCE_DIR}/platform/simulation
                                           ${CMAKE_SOURCE_DIR}/resources)
 cvn_warnings(cvn_sim)
 
 add_library(cvn_product STATIC ${CVN_PRODUCT_SOURCES})
-target_include_directories(cvn_product PUBLIC ${CMAKE_SOURCE_DIR}/uninstall
+target_include_directories(cvn_product PUBLIC ${CMAKE_SOURCE_DIR}/common
+                                              ${CMAKE_SOURCE_DIR}/uninstall
                                               ${CMAKE_SOURCE_DIR}/envcheck
                                               ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(cvn_product PUBLIC cvn_sim)

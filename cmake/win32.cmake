@@ -51,6 +51,7 @@ endfunction()
 # nothing newer than the Windows NT 4.0 headers offer.
 add_library(cvn_product OBJECT ${CVN_PRODUCT_SOURCES})
 target_include_directories(cvn_product PUBLIC ${CMAKE_SOURCE_DIR}/platform/win32
+                                              ${CMAKE_SOURCE_DIR}/common
                                               ${CMAKE_SOURCE_DIR}/uninstall
                                               ${CMAKE_SOURCE_DIR}/envcheck
                                               ${CMAKE_SOURCE_DIR}/resources)

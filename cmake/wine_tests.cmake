@@ -7,7 +7,7 @@ find_program(CVN_BASH bash REQUIRED)
 
 # Product sources a host tests directly, beyond what the DLL exports.
 set(CVN_HOST_SOURCES_version_reader_test ${CMAKE_SOURCE_DIR}/envcheck/version_reader.cpp
-                                         ${CMAKE_SOURCE_DIR}/uninstall/code_page.cpp)
+                                         ${CMAKE_SOURCE_DIR}/common/code_page.cpp)
 
 file(GLOB CVN_WINE_HOSTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/hosts/*.cpp)
 foreach(source ${CVN_WINE_HOSTS})
@@ -16,6 +16,7 @@ foreach(source ${CVN_WINE_HOSTS})
   target_include_directories(${host} PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine
                                              ${CMAKE_SOURCE_DIR}/include
                                              ${CMAKE_SOURCE_DIR}/resources
+                                             ${CMAKE_SOURCE_DIR}/common
                                              ${CMAKE_SOURCE_DIR}/uninstall
                                              ${CMAKE_SOURCE_DIR}/envcheck
                                              ${CMAKE_SOURCE_DIR}/platform/win32)
