@@ -94,6 +94,29 @@ size_t NextCharacter(const std::string& text, size_t at);
 // `separators`, or npos; the second byte of a character is never one.
 size_t FindSeparator(const std::string& text, size_t start, const char* separators);
 size_t FindLastSeparator(const std::string& text, const char* separators);
+// The ANSI code page in force (no call counted).
+UINT CurrentCodePage();
+// UTF-8 as the ANSI code page (Windows 10 1903 and later may be set so).
+constexpr UINT kUtf8CodePage = 65001;
+// Names as Windows keeps them, UTF-16, and as the ANSI calls of the code
+// page in force give and take them (sim_conversion.cpp). ToUnicode is what
+// MultiByteToWideChar(CP_ACP, 0) makes of the bytes; ToAnsi what
+// WideCharToMultiByte(CP_ACP, 0) makes of the name: a character the page
+// lacks becomes its best fit where Windows' tables have one, else '?'
+// (*usedDefault then true).
+std::u16string ToUnicode(const std::string& ansi);
+std::string ToAnsi(const std::u16string& text, bool* usedDefault = nullptr, bool bestFit = true);
+// Whether the name comes back the same through the ANSI calls.
+bool SurvivesAnsi(const std::u16string& text);
+// UTF-8 spellings for tests and the control API; a lone surrogate keeps
+// its own three bytes.
+std::u16string FromUtf8(const std::string& utf8);
+std::string ToUtf8(const std::u16string& text);
+// WCHAR is wider here than on Windows: each holds one UTF-16 unit.
+std::u16string FromWide(const WCHAR* text, size_t length);
+std::u16string FromWide(const WCHAR* text);
+std::wstring ToWide(const std::u16string& text);
+
 // Letters of one byte folded by `fold`; characters of two bytes stay.
 std::string FoldCase(std::string text, int (*fold)(int));
 

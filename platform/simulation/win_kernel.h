@@ -30,6 +30,17 @@ void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 
 UINT WINAPI GetACP(void);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
+
+// Text between the ANSI code page and UTF-16 (one WCHAR a UTF-16 unit).
+#define CP_ACP 0
+#define MB_PRECOMPOSED 0x00000001
+#define WC_NO_BEST_FIT_CHARS 0x00000400
+#define ERROR_INVALID_FLAGS 1004L
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar);
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                               LPBOOL lpUsedDefaultChar);
 #define DATE_SHORTDATE 0x00000001
 #define DATE_LONGDATE 0x00000002
 int WINAPI GetDateFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCSTR lpFormat,
