@@ -231,6 +231,49 @@ TEST_F(CheckDriverTest, HeaderCarriesVersionLongDateAndTimeOfOneClockReading) {
   EXPECT_EQ(sim::CallCount("GetLocalTime"), 1);
 }
 
+// A Russian user format (code page 1251) on a system whose ANSI code page
+// is another: the header's text is the system page's, as the report's.
+sim::UserLocale RussianUser() {
+  sim::UserLocale locale;
+  locale.lcid = 0x0419;
+  locale.codePage = 1251;
+  locale.days.assign(7, u"\u0432\u0441");
+  locale.months.assign(12, u"\u0444\u0435\u0432");
+  return locale;
+}
+
+TEST_F(CheckDriverTest, HeaderDateAndTimeComeInTheSystemsCodePageNotTheUserLocales) {
+  sim::SetLocalTime(SYSTEMTIME{1999, 2, 0, 28, 23, 5, 9, 0});
+  sim::SetUserLocale(RussianUser());
+  RunReport(kNoSections, {});
+  EXPECT_EQ(sim::ConsoleText(),
+            "Velmora Software Corvane environment check.\n"
+            "V1.5.1 Build 841-0 - Current Time ??, 28 ??? 1999 23:05:09\n\n" +
+                std::string(kNoProblems));
+  sim::ClearConsole();
+  sim::SetCodePage(1251);
+  RunReport(kNoSections, {});
+  EXPECT_EQ(sim::ConsoleText(),
+            "Velmora Software Corvane environment check.\n"
+            "V1.5.1 Build 841-0 - Current Time \xe2\xf1, 28 \xf4\xe5\xe2 1999 23:05:09\n\n" +
+                std::string(kNoProblems));
+}
+
+TEST_F(CheckDriverTest, Nt351WithoutTheCodePageFlagIsAskedWithoutIt) {
+  sim::OsVersion version;
+  version.major = 3;
+  version.minor = 51;
+  sim::SetOsVersion(version);
+  sim::SetLocalTime(SYSTEMTIME{1999, 2, 0, 28, 23, 5, 9, 0});
+  RunReport(kNoSections, {});
+  EXPECT_EQ(sim::ConsoleText(),
+            "Velmora Software Corvane environment check.\n"
+            "V1.5.1 Build 841-0 - Current Time Sunday, February 28, 1999 11:05:09 PM\n\n" +
+                std::string(kNoProblems));
+  EXPECT_EQ(sim::CallCount("GetDateFormatA"), 2);
+  EXPECT_EQ(sim::CallCount("GetTimeFormatA"), 2);
+}
+
 TEST_F(CheckDriverTest, DateOrTimeTheSystemCannotFormatIsLeftEmpty) {
   sim::FailCall("GetDateFormatA", ERROR_INVALID_PARAMETER);
   sim::FailCall("GetTimeFormatA", ERROR_INVALID_PARAMETER);
