@@ -319,7 +319,8 @@ typedef LONG(WINAPI* ExtendedVersionCall)(void*);
 // MSDN, RtlGetVersion: the caller sets dwOSVersionInfoSize to the size of
 // RTL_OSVERSIONINFOW (276) or RTL_OSVERSIONINFOEXW (284); any other size is
 // refused with STATUS_INVALID_PARAMETER and the record left alone.
-CASE(kArea, "the true version takes its record or the extended one, any other size gives invalid parameter") {
+WINE_DIFFERS(kArea, "the true version takes its record or the extended one, any other size gives invalid parameter",
+             "Wine's RtlGetVersion fills the record whatever size it names") {
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   FARPROC found = ntdll ? GetProcAddress(ntdll, "RtlGetVersion") : nullptr;
   if (!found) return;  // Windows NT 3.51 and 4.0
