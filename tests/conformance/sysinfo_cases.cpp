@@ -316,14 +316,26 @@ CASE(kArea, "the true version from 2000 on is the version record's, which says 6
 
 typedef LONG(WINAPI* ExtendedVersionCall)(void*);
 
+// The cases of later calls run on the system Wine poses as, Windows 10: the
+// simulation's fresh machine is Windows NT 4.0, which has none of them.
+void PoseAsWindows10() {
+#ifdef CVN_SIM
+  sim::OsVersion version;
+  version.major = 10;
+  version.build = 19045;
+  sim::SetOsVersion(version);
+#endif
+}
+
 // MSDN, RtlGetVersion: the caller sets dwOSVersionInfoSize to the size of
 // RTL_OSVERSIONINFOW (276) or RTL_OSVERSIONINFOEXW (284); any other size is
 // refused with STATUS_INVALID_PARAMETER and the record left alone.
 WINE_DIFFERS(kArea, "the true version takes its record or the extended one, any other size gives invalid parameter",
              "Wine's RtlGetVersion fills the record whatever size it names") {
+  PoseAsWindows10();
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   FARPROC found = ntdll ? GetProcAddress(ntdll, "RtlGetVersion") : nullptr;
-  if (!found) return;  // Windows NT 3.51 and 4.0
+  REQUIRE(found != nullptr);
   ExtendedVersionCall call;
   std::memcpy(&call, &found, sizeof call);
   DWORD record[71];
@@ -346,28 +358,26 @@ WINE_DIFFERS(kArea, "the true version takes its record or the extended one, any 
 // ALL_PROCESSOR_GROUPS counts every group). Neither counts fewer than
 // GetSystemInfo, which shows a 32-bit process at most 32 and one group.
 CASE(kArea, "the native system information and every group's processors count at least GetSystemInfo's") {
+  PoseAsWindows10();
   HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
   REQUIRE(kernel32 != nullptr);
   SYSTEM_INFO info;
   GetSystemInfo(&info);
-  FARPROC found = GetProcAddress(kernel32, "GetNativeSystemInfo");
-  if (found) {
-    void(WINAPI * native)(SYSTEM_INFO*);
-    std::memcpy(&native, &found, sizeof native);
-    SYSTEM_INFO seen;
-    std::memset(&seen, 0xcc, sizeof seen);
-    native(&seen);
-    CHECK(seen.dwNumberOfProcessors >= info.dwNumberOfProcessors);
-    CHECK_EQ(seen.dwPageSize, 4096);
-    CHECK(seen.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ||
-          seen.wProcessorArchitecture == 9);  // AMD64, a 64-bit system seen from WOW64
-  }
-  found = GetProcAddress(kernel32, "GetActiveProcessorCount");
-  if (found) {
-    DWORD(WINAPI * active)(WORD);
-    std::memcpy(&active, &found, sizeof active);
-    CHECK(active(0xffff) >= info.dwNumberOfProcessors);
-  }
+  FARPROC nativeFound = GetProcAddress(kernel32, "GetNativeSystemInfo");
+  FARPROC activeFound = GetProcAddress(kernel32, "GetActiveProcessorCount");
+  REQUIRE(nativeFound != nullptr && activeFound != nullptr);
+  void(WINAPI * native)(SYSTEM_INFO*);
+  DWORD(WINAPI * active)(WORD);
+  std::memcpy(&native, &nativeFound, sizeof native);
+  std::memcpy(&active, &activeFound, sizeof active);
+  SYSTEM_INFO seen;
+  std::memset(&seen, 0xcc, sizeof seen);
+  native(&seen);
+  CHECK(seen.dwNumberOfProcessors >= info.dwNumberOfProcessors);
+  CHECK_EQ(seen.dwPageSize, 4096);
+  CHECK(seen.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ||
+        seen.wProcessorArchitecture == 9);  // AMD64, a 64-bit system seen from WOW64
+  CHECK(active(0xffff) >= info.dwNumberOfProcessors);
 }
 
 CASE(kArea, "the 64-bit memory status wants its own record length, else 87") {
