@@ -21,7 +21,6 @@ void SetCodePage(UINT codePage);
 // GetTimeFormatA "H:mm:ss". The A calls convert a text with the locale's
 // code page, with LOCALE_USE_CP_ACP with the system's (SetCodePage); a
 // character the page lacks becomes '?'. Pages 1250, 1251 and 1252 are known.
-// Windows NT 3.51 refuses the flag with ERROR_INVALID_FLAGS.
 struct UserLocale {
   LCID lcid = 0x0409;
   UINT codePage = 1252;

@@ -479,13 +479,6 @@ static const sim::UserLocale* LocaleOf(LCID locale) {
   return user.days.size() == 7 && user.months.size() == 12 ? &user : nullptr;
 }
 
-// Windows NT 3.51 does not know the flag.
-static bool FlagsKnown(DWORD flags) {
-  if (!(flags & LOCALE_USE_CP_ACP) || detail::VersionAtLeast(4, 0)) return true;
-  SetLastError(ERROR_INVALID_FLAGS);
-  return false;
-}
-
 static UINT ConversionPage(const sim::UserLocale& locale, DWORD flags) {
   return flags & LOCALE_USE_CP_ACP ? GetACP() : locale.codePage;
 }
@@ -502,7 +495,6 @@ int WINAPI GetDateFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, 
     SetLastError(error);
     return 0;
   }
-  if (!FlagsKnown(dwFlags)) return 0;
   SYSTEMTIME t = lpDate ? *lpDate : State().localTime;
   if (t.wMonth < 1 || t.wMonth > 12 || t.wDayOfWeek > 6) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -530,7 +522,6 @@ int WINAPI GetTimeFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, 
     SetLastError(error);
     return 0;
   }
-  if (!FlagsKnown(dwFlags)) return 0;
   SYSTEMTIME t = lpTime ? *lpTime : State().localTime;
   unsigned hour12 = t.wHour % 12 == 0 ? 12 : t.wHour % 12;
   char text[64];

@@ -259,12 +259,10 @@ TEST_F(CheckDriverTest, HeaderDateAndTimeComeInTheSystemsCodePageNotTheUserLocal
   EXPECT_EQ(sim::ConsoleText(), QuietRun("\xe2\xf1, 28 \xf4\xe5\xe2 1999 23:05:09"));
 }
 
-TEST_F(CheckDriverTest, Nt351WithoutTheCodePageFlagIsAskedWithoutIt) {
-  sim::OsVersion version;
-  version.major = 3;
-  version.minor = 51;
-  sim::SetOsVersion(version);
+TEST_F(CheckDriverTest, SystemThatRefusesTheCodePageFlagIsAskedWithoutIt) {
   sim::SetLocalTime(SYSTEMTIME{1999, 2, 0, 28, 23, 5, 9, 0});
+  sim::FailCall("GetDateFormatA", ERROR_INVALID_FLAGS);
+  sim::FailCall("GetTimeFormatA", ERROR_INVALID_FLAGS);
   RunReport(kNoSections, {});
   EXPECT_EQ(sim::ConsoleText(), QuietRun("Sunday, February 28, 1999 11:05:09 PM"));
   EXPECT_EQ(sim::CallCount("GetDateFormatA"), 2);
