@@ -128,6 +128,19 @@ static int ParseOptions(int argc, char** argv, RunOptions* options) {
   return 0;
 }
 
+typedef int(WINAPI* FormatCall)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int);
+
+// The date or time in the system's ANSI code page, as every other text of
+// the report, whatever the user's locale's page; asked again without the
+// flag where the system does not know it. Empty when it cannot be formatted.
+static void FormatNow(FormatCall call, DWORD flags, const SYSTEMTIME* now, char* text) {
+  if (call(LOCALE_USER_DEFAULT, flags | LOCALE_USE_CP_ACP, now, NULL, text, kDateTimeSize) != 0) return;
+  if (GetLastError() == ERROR_INVALID_FLAGS &&
+      call(LOCALE_USER_DEFAULT, flags, now, NULL, text, kDateTimeSize) != 0)
+    return;
+  text[0] = '\0';
+}
+
 static void PrintHeader(void) {
   // Empty rather than undefined when the system cannot format them.
   char dateText[kDateTimeSize] = "";
@@ -139,10 +152,8 @@ static void PrintHeader(void) {
   // %ls: a wide string under every printf family (msvcrt's and MinGW's).
   wprintf(L"%ls - ", CVN_VERSION_TEXT_WIDE);
   GetLocalTime(&now);
-  if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &now, NULL, dateText, kDateTimeSize) == 0)
-    dateText[0] = '\0';
-  if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &now, NULL, timeText, kDateTimeSize) == 0)
-    timeText[0] = '\0';
+  FormatNow(GetDateFormatA, DATE_LONGDATE, &now, dateText);
+  FormatNow(GetTimeFormatA, 0, &now, timeText);
   printf(LoadMessage(MSG_HEADER_TIME), dateText, timeText);
 }
 

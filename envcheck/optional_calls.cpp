@@ -6,8 +6,12 @@
 typedef BOOL(WINAPI* MemoryStatusCall)(MEMORYSTATUSEX*);
 typedef BOOL(WINAPI* DiskBytesCall)(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
 typedef LONG(WINAPI* TrueVersionCall)(OSVERSIONINFOW*);
+typedef DWORD(WINAPI* ProcessorCountCall)(WORD);
+typedef void(WINAPI* NativeSystemInfoCall)(SYSTEM_INFO*);
 
 static const char kKernel32[] = "kernel32.dll";
+// GetActiveProcessorCount's group number that asks for every group.
+static const WORD kAllProcessorGroups = 0xFFFF;
 
 // The address of `name` in the loaded module `module`, or NULL.
 static FARPROC FindCall(const char* module, const char* name) {
@@ -52,4 +56,23 @@ int ReadTrueVersion(DWORD* major, DWORD* minor, DWORD* build) {
   *minor = version.dwMinorVersion;
   *build = version.dwBuildNumber;
   return 1;
+}
+
+int ReadProcessorCount(DWORD* count) {
+  ProcessorCountCall countCall;
+  NativeSystemInfoCall infoCall;
+  SYSTEM_INFO native;
+  FARPROC found = FindCall(kKernel32, "GetActiveProcessorCount");
+  if (found != NULL) {
+    memcpy(&countCall, &found, sizeof countCall);
+    *count = countCall(kAllProcessorGroups);
+    if (*count != 0) return 1;
+  }
+  found = FindCall(kKernel32, "GetNativeSystemInfo");
+  if (found == NULL) return 0;
+  memcpy(&infoCall, &found, sizeof infoCall);
+  memset(&native, 0, sizeof native);
+  infoCall(&native);
+  *count = native.dwNumberOfProcessors;
+  return *count != 0;
 }

@@ -15,3 +15,8 @@ int ReadDiskBytes(const char* root, ULONGLONG* freeBytes, ULONGLONG* totalBytes)
 // program without a compatibility manifest that Windows 8.1 and later are
 // Windows 8. 1 on success, the three figures then set.
 int ReadTrueVersion(DWORD* major, DWORD* minor, DWORD* build);
+// The machine's processors where GetSystemInfo tells fewer: a 32-bit process
+// on 64-bit Windows is shown at most 32, and one processor group (at most
+// 64). The active processors of every group (Windows 7 and later), else the
+// native system information (Windows XP and later); 1 on success.
+int ReadProcessorCount(DWORD* count);

@@ -101,6 +101,7 @@ static void ReadMemory(MEMORYSTATUSEX* memory) {
 int CheckSystemInfo(int level) {
   SYSTEM_INFO system;
   MEMORYSTATUSEX memory;
+  DWORD processors;
   int severity;
 
   memset(&system, 0, sizeof system);
@@ -111,8 +112,11 @@ int CheckSystemInfo(int level) {
     return SEV_ERROR;
   }
 
+  // The architecture stays this process's own (Intel under WOW64 too); the
+  // count is the machine's where the system can tell it.
+  if (!ReadProcessorCount(&processors)) processors = system.dwNumberOfProcessors;
   ReportAdd(LoadMessage(MSG_INTEL_SYSTEM));
-  ReportAdd(LoadMessage(MSG_PROCESSOR_COUNT), (int)system.dwNumberOfProcessors);
+  ReportAdd(LoadMessage(MSG_PROCESSOR_COUNT), (int)processors);
   ReportAdd(LoadMessage(MSG_PROCESSOR_TYPE));
   severity = AddProcessorName(system.wProcessorLevel);
   ReportAdd(LoadMessage(MSG_LINE_END));

@@ -26,13 +26,54 @@ UINT& CodePage() {
   return codePage;
 }
 
+UserLocale& Locale() {
+  static UserLocale locale;
+  return locale;
+}
+
+// The bytes of the characters beyond ASCII that the known pages hold: 1252
+// holds U+00A0 to U+00FF as themselves; 1251 the Russian alphabet from 0xC0
+// (А to я) with Ё and ё; 1250 the Polish letters.
+struct Mapped {
+  UINT codePage;
+  char16_t character;
+  unsigned char byte;
+};
+constexpr Mapped kMapped[] = {
+    {1251, u'\u0401', 0xA8}, {1251, u'\u0451', 0xB8}, {1250, u'\u0105', 0xB9}, {1250, u'\u0107', 0xE6},
+    {1250, u'\u0119', 0xEA}, {1250, u'\u0142', 0xB3}, {1250, u'\u0144', 0xF1}, {1250, u'\u00F3', 0xF3},
+    {1250, u'\u015B', 0x9C}, {1250, u'\u017A', 0x9F}, {1250, u'\u017C', 0xBF},
+};
+
+char ToByte(char16_t c, UINT codePage) {
+  if (c < 0x80) return static_cast<char>(c);
+  if (codePage == 1252 && c >= 0xA0 && c <= 0xFF) return static_cast<char>(c);
+  if (codePage == 1251 && c >= 0x0410 && c <= 0x044F) return static_cast<char>(0xC0 + (c - 0x0410));
+  for (const Mapped& mapped : kMapped) {
+    if (mapped.codePage == codePage && mapped.character == c) return static_cast<char>(mapped.byte);
+  }
+  return '?';
+}
+
 }  // namespace
 
 void SetCodePage(UINT codePage) { CodePage() = codePage; }
+void SetUserLocale(const UserLocale& locale) { Locale() = locale; }
 
 namespace detail {
 
-void ResetCodePage() { CodePage() = kDefaultCodePage; }
+void ResetCodePage() {
+  CodePage() = kDefaultCodePage;
+  Locale() = UserLocale{};
+}
+
+const UserLocale& CurrentUserLocale() { return Locale(); }
+
+std::string ToCodePage(const std::u16string& text, UINT codePage) {
+  std::string bytes;
+  for (char16_t c : text) bytes += ToByte(c, codePage);
+  return bytes;
+}
 
 UINT CurrentCodePage() { return CodePage(); }
 

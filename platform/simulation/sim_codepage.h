@@ -4,6 +4,9 @@
 
 #include "win32_api.h"
 
+#include <string>
+#include <vector>
+
 namespace sim {
 
 // A fresh machine has code page 1252 (Western European, one byte a
@@ -11,5 +14,19 @@ namespace sim {
 // (Traditional Chinese) have characters of two bytes; any other page is read
 // as one byte a character.
 void SetCodePage(UINT codePage);
+
+// The user's locale: a fresh machine's is US English (0x0409), code page
+// 1252. Other day and month names (UTF-16, Sunday and January first) make
+// GetDateFormatA for LOCALE_USER_DEFAULT give "day, d month yyyy" and
+// GetTimeFormatA "H:mm:ss". The A calls convert a text with the locale's
+// code page, with LOCALE_USE_CP_ACP with the system's (SetCodePage); a
+// character the page lacks becomes '?'. Pages 1250, 1251 and 1252 are known.
+struct UserLocale {
+  LCID lcid = 0x0409;
+  UINT codePage = 1252;
+  std::vector<std::u16string> days;
+  std::vector<std::u16string> months;
+};
+void SetUserLocale(const UserLocale& locale);
 
 }  // namespace sim

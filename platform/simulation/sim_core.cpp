@@ -471,6 +471,18 @@ static int CopyFormatted(const std::string& text, LPSTR out, int size, const cha
   return needed;
 }
 
+// The user's locale answers LOCALE_USER_DEFAULT and its own identifier; null
+// for US English, which the calls format themselves.
+static const sim::UserLocale* LocaleOf(LCID locale) {
+  const sim::UserLocale& user = detail::CurrentUserLocale();
+  if (locale != LOCALE_USER_DEFAULT && locale != user.lcid) return nullptr;
+  return user.days.size() == 7 && user.months.size() == 12 ? &user : nullptr;
+}
+
+static UINT ConversionPage(const sim::UserLocale& locale, DWORD flags) {
+  return flags & LOCALE_USE_CP_ACP ? GetACP() : locale.codePage;
+}
+
 int WINAPI GetDateFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCSTR lpFormat,
                           LPSTR lpDateStr, int cchDate) {
   static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday",
@@ -489,7 +501,12 @@ int WINAPI GetDateFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, 
     return 0;
   }
   char text[64];
-  if (dwFlags & DATE_LONGDATE) {
+  const sim::UserLocale* user = LocaleOf(Locale);
+  if (user && (dwFlags & DATE_LONGDATE)) {
+    std::string day = detail::ToCodePage(user->days[t.wDayOfWeek], ConversionPage(*user, dwFlags));
+    std::string month = detail::ToCodePage(user->months[t.wMonth - 1], ConversionPage(*user, dwFlags));
+    std::snprintf(text, sizeof text, "%s, %u %s %u", day.c_str(), t.wDay, month.c_str(), t.wYear);
+  } else if (dwFlags & DATE_LONGDATE) {
     std::snprintf(text, sizeof text, "%s, %s %u, %u", kDays[t.wDayOfWeek], kMonths[t.wMonth - 1],
                   t.wDay, t.wYear);
   } else {
@@ -508,8 +525,12 @@ int WINAPI GetTimeFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, 
   SYSTEMTIME t = lpTime ? *lpTime : State().localTime;
   unsigned hour12 = t.wHour % 12 == 0 ? 12 : t.wHour % 12;
   char text[64];
-  std::snprintf(text, sizeof text, "%u:%02u:%02u %s", hour12, t.wMinute, t.wSecond,
-                t.wHour < 12 ? "AM" : "PM");
+  if (LocaleOf(Locale)) {
+    std::snprintf(text, sizeof text, "%u:%02u:%02u", t.wHour, t.wMinute, t.wSecond);
+  } else {
+    std::snprintf(text, sizeof text, "%u:%02u:%02u %s", hour12, t.wMinute, t.wSecond,
+                  t.wHour < 12 ? "AM" : "PM");
+  }
   return CopyFormatted(text, lpTimeStr, cchTime, "GetTimeFormatA");
 }
 

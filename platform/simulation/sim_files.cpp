@@ -27,7 +27,9 @@ struct Node {
   bool hasVersion = false;
   std::string versionBlock;
   std::string linkTarget;  // junctions: the full path they lead to
-  bool heldOpen = false;   // by another process, without sharing
+  bool heldOpen = false;   // by another process, reading
+  DWORD heldShare = 0;     // the sharing that process's handle grants
+  bool deletePending = false;  // deleted, but handles are still open
   bool runningImage = false;  // a loaded program or driver: renamed, not deleted
   DWORD index = 0;         // file index: unique on the machine, kept across renames
   std::map<std::string, std::unique_ptr<Node>> children;  // keyed by upper-case name
@@ -51,7 +53,8 @@ struct Search {
 };
 
 struct FileState {
-  std::map<char, std::unique_ptr<Node>> drives;
+  std::map<char, std::unique_ptr<Node>> drives;  // network shares too, each under a key of its own
+  std::map<std::string, char> shares;  // "\\SERVER\SHARE" to its key in drives
   std::string currentDirectory = "C:\\";
   std::string windowsDirectory = "C:\\WINNT";
   std::string systemDirectory = "C:\\WINNT\\system32";
@@ -75,12 +78,14 @@ constexpr char kSeparators[] = "\\/";
 
 struct Path {
   char drive = 0;
+  std::string share;  // "\\server\share" for a path on a network share
   std::vector<std::string> parts;
   bool trailingSeparator = false;
 
+  std::string Root() const { return share.empty() ? std::string{drive, ':', '\\'} : share + '\\'; }
   // The full path as GetFullPathNameA gives it.
   std::string Full() const {
-    std::string text{drive, ':', '\\'};
+    std::string text = Root();
     for (size_t i = 0; i < parts.size(); ++i) {
       if (i) text += '\\';
       text += parts[i];
@@ -110,11 +115,44 @@ void AppendComponents(const std::string& text, std::vector<std::string>* parts) 
   }
 }
 
+bool CheckComponents(const Path& path, DWORD* error) {
+  for (const std::string& part : path.parts) {
+    if (part.size() > kMaxComponent) {
+      *error = ERROR_INVALID_NAME;
+      return false;
+    }
+  }
+  return true;
+}
+
+// "\\\\server\\share\\rest": the share's own tree, whose root ".." does not leave.
+bool ParseSharePath(const std::string& raw, Path* out, DWORD* error) {
+  size_t serverEnd = detail::FindSeparator(raw, 2, kSeparators);
+  size_t shareEnd = serverEnd == std::string::npos ? std::string::npos
+                                                     : detail::FindSeparator(raw, serverEnd + 1, kSeparators);
+  if (shareEnd == std::string::npos) shareEnd = raw.size();
+  Path path;
+  if (serverEnd != std::string::npos && serverEnd > 2 && shareEnd > serverEnd + 1) {
+    path.share = "\\\\" + raw.substr(2, serverEnd - 2) + "\\" + raw.substr(serverEnd + 1, shareEnd - serverEnd - 1);
+  }
+  auto found = Files().shares.find(Upper(path.share));
+  if (path.share.empty() || found == Files().shares.end()) {
+    *error = ERROR_BAD_NETPATH;
+    return false;
+  }
+  path.drive = found->second;
+  AppendComponents(raw.substr(shareEnd), &path.parts);
+  if (!CheckComponents(path, error)) return false;
+  path.trailingSeparator = IsSeparator(raw.back()) && !path.parts.empty();
+  *out = path;
+  return true;
+}
+
 // Resolves a path as Windows does: against the current directory (also
 // for "X:name" on the current drive), both separators, repeated separators,
 // "." and "..", a name's single trailing dot, trailing dots and blanks of
-// the last name. UNC paths lead
-// nowhere in this machine.
+// the last name. A UNC path leads to a share of this machine's
+// (sim::AddShare), else nowhere.
 bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
   if (raw.empty()) {
     *error = ERROR_PATH_NOT_FOUND;
@@ -124,10 +162,7 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
     *error = ERROR_FILENAME_EXCED_RANGE;
     return false;
   }
-  if (raw.size() >= 2 && IsSeparator(raw[0]) && IsSeparator(raw[1])) {
-    *error = ERROR_BAD_NETPATH;
-    return false;
-  }
+  if (raw.size() >= 2 && IsSeparator(raw[0]) && IsSeparator(raw[1])) return ParseSharePath(raw, out, error);
   const std::string& current = Files().currentDirectory;
   Path path;
   path.drive = current[0];
@@ -140,12 +175,7 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
   }
   if (relative) AppendComponents(current.substr(3), &path.parts);
   AppendComponents(rest, &path.parts);
-  for (const std::string& part : path.parts) {
-    if (part.size() > kMaxComponent) {
-      *error = ERROR_INVALID_NAME;
-      return false;
-    }
-  }
+  if (!CheckComponents(path, error)) return false;
   size_t lastSeparator = detail::FindLastSeparator(raw, kSeparators);
   path.trailingSeparator = lastSeparator != std::string::npos && lastSeparator + 1 == raw.size() &&
                            !path.parts.empty();
@@ -258,6 +288,41 @@ void RemoveChild(Node* directory, const std::string& name) {
   directory->children.erase(it);
 }
 
+// The directory holding `wanted`, searched from `directory` down.
+Node* ParentOf(Node* directory, const Node* wanted) {
+  for (auto& child : directory->children) {
+    if (child.second.get() == wanted) return directory;
+    if (!child.second->IsDirectory() || !child.second->linkTarget.empty()) continue;
+    if (Node* found = ParentOf(child.second.get(), wanted)) return found;
+  }
+  return nullptr;
+}
+
+bool InUse(const Node* node);
+
+// A file deleted while open goes with its last handle.
+void DropIfReleased(Node* node) {
+  if (!node || !node->deletePending || InUse(node)) return;
+  for (auto& drive : Files().drives) {
+    if (Node* parent = ParentOf(drive.second.get(), node)) {
+      RemoveChild(parent, node->name);
+      return;
+    }
+  }
+}
+
+// At a restart every handle is gone: so is every file deleted while open.
+void DropAllPending(Node* directory) {
+  for (auto it = directory->children.begin(); it != directory->children.end();) {
+    if (it->second->deletePending) {
+      it = directory->children.erase(it);
+      continue;
+    }
+    if (it->second->linkTarget.empty()) DropAllPending(it->second.get());
+    ++it;
+  }
+}
+
 bool Contains(const Node* tree, const Node* wanted) {
   if (tree == wanted) return true;
   for (const auto& child : tree->children) {
@@ -301,6 +366,10 @@ void ShareChange(const Node* changed) {
 
 // ---- Sharing -----------------------------------------------------------------
 
+// Gone once deleted, though listed until its last handle closes: every
+// open, and every deletion, rename or copy of it, meets ERROR_ACCESS_DENIED.
+bool DeletePending(const Node* node) { return node && node->deletePending; }
+
 bool InUse(const Node* node) {
   if (node->heldOpen) return true;
   for (const auto& file : Files().files) {
@@ -312,7 +381,7 @@ bool InUse(const Node* node) {
 // A rename or removal needs delete access, which a handle opened without
 // FILE_SHARE_DELETE (or another process's exclusive hold) refuses.
 bool RefusesDeletion(const Node* node) {
-  if (node->heldOpen) return true;
+  if (node->heldOpen && !(node->heldShare & FILE_SHARE_DELETE)) return true;
   for (const auto& file : Files().files) {
     if (file.second.node == node && !(file.second.share & FILE_SHARE_DELETE)) return true;
   }
@@ -331,7 +400,10 @@ bool HoldsOpenHandle(const Node* directory) {
 // Whether an open for these rights with this sharing agrees with every
 // open handle of the file (and with another process's exclusive hold).
 bool Shareable(const Node* node, bool read, bool write, DWORD share) {
-  if (node->heldOpen && (read || write)) return false;
+  if (node->heldOpen && ((read && !(node->heldShare & FILE_SHARE_READ)) ||
+                         (write && !(node->heldShare & FILE_SHARE_WRITE)) ||
+                         ((read || write) && !(share & FILE_SHARE_READ))))
+    return false;
   for (const auto& entry : Files().files) {
     const OpenFile& other = entry.second;
     if (other.node != node) continue;
@@ -537,6 +609,10 @@ Node* OpenEntry(const std::string& raw, DWORD access, DWORD share, DWORD disposi
     *error = ERROR_INVALID_NAME;
     return nullptr;
   }
+  if (DeletePending(node)) {
+    *error = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
   if (disposition == CREATE_NEW) {
     *error = ERROR_FILE_EXISTS;
     return nullptr;
@@ -615,6 +691,10 @@ bool MoveEntry(const std::string& from, const std::string& to, DWORD flags, DWOR
     return false;
   }
   if (!source.parent || !target.parent) {
+    *error = ERROR_ACCESS_DENIED;
+    return false;
+  }
+  if (DeletePending(source.node) || DeletePending(target.node)) {
     *error = ERROR_ACCESS_DENIED;
     return false;
   }
@@ -775,10 +855,21 @@ DWORD Attributes(const std::string& path) {
   return node ? ReportedAttributes(*node) : INVALID_FILE_ATTRIBUTES;
 }
 
-void HoldOpen(const std::string& path, bool held) {
+void HoldOpen(const std::string& path, bool held, DWORD share) {
   Node* node = MustFind(path);
   if (node->IsDirectory()) throw std::invalid_argument("not a file: " + path);
   node->heldOpen = held;
+  node->heldShare = held ? share : 0;
+  DropIfReleased(node);
+}
+
+void AddShare(const std::string& share) {
+  auto root = std::make_unique<Node>();
+  root->attributes = FILE_ATTRIBUTE_DIRECTORY;
+  root->index = ++Files().lastIndex;
+  char key = static_cast<char>('0' + Files().shares.size());
+  Files().shares[Upper(share)] = key;
+  Files().drives[key] = std::move(root);
 }
 
 void RunImage(const std::string& path) {
@@ -858,7 +949,8 @@ void Snapshot(const Node& directory, const std::string& path, std::map<std::stri
 // The physical path of `path`'s first `count` components as a text, walking
 // junctions (depth-limited like every walk).
 std::string Resolve(const Path& path, size_t count, bool followLast, int depth) {
-  std::string text{path.drive, ':', '\\'};
+  std::string text = Upper(path.Root());
+  size_t rootSize = text.size();
   Node* node = DriveRoot(path.drive);
   for (size_t i = 0; i < count; ++i) {
     std::string name = Upper(path.parts[i]);
@@ -870,13 +962,14 @@ std::string Resolve(const Path& path, size_t count, bool followLast, int depth) 
       text = Resolve(target, target.parts.size(), true, depth + 1);
       if (text.empty()) return "";
       if (text.back() != '\\') text += '\\';
+      rootSize = Upper(target.Root()).size();
       node = WalkDirectory(target, target.parts.size(), depth + 1, &error);
       continue;
     }
     text += name + "\\";
     node = child && child->IsDirectory() ? child : nullptr;
   }
-  if (text.size() > 3) text.pop_back();
+  if (text.size() > rootSize) text.pop_back();
   return text;
 }
 
@@ -884,7 +977,12 @@ std::string Resolve(const Path& path, size_t count, bool followLast, int depth) 
 
 std::map<std::string, EntryState> FileSnapshot() {
   std::map<std::string, EntryState> entries;
-  for (const auto& drive : Files().drives) Snapshot(*drive.second, std::string{drive.first, ':', '\\'}, &entries);
+  for (const auto& drive : Files().drives) {
+    std::string root{drive.first, ':', '\\'};
+    for (const auto& share : Files().shares)
+      if (share.second == drive.first) root = share.first + '\\';
+    Snapshot(*drive.second, root, &entries);
+  }
   return entries;
 }
 
@@ -922,8 +1020,12 @@ void ResetFiles() {
 }
 
 bool CloseFileHandle(uintptr_t value) {
+  auto it = Files().files.find(value);
+  Node* node = it == Files().files.end() ? nullptr : it->second.node;
   Files().files.erase(value);
-  return ReleaseHandle(HandleKind::File, value);
+  bool released = ReleaseHandle(HandleKind::File, value);
+  DropIfReleased(node);
+  return released;
 }
 
 bool FileCreateForWrite(const std::string& path, DWORD* error) {
@@ -948,7 +1050,7 @@ bool FileVersionResource(const std::string& path, std::string* block, DWORD* err
     *error = ERROR_FILE_NOT_FOUND;
     return false;
   }
-  if (node->IsDirectory()) {
+  if (node->IsDirectory() || DeletePending(node)) {
     *error = ERROR_ACCESS_DENIED;
     return false;
   }
@@ -957,7 +1059,7 @@ bool FileVersionResource(const std::string& path, std::string* block, DWORD* err
     return false;
   }
   if (!node->hasVersion) {
-    *error = ERROR_RESOURCE_TYPE_NOT_FOUND;
+    *error = node->contents.compare(0, 2, "MZ") == 0 ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_DATA_NOT_FOUND;
     return false;
   }
   *block = node->versionBlock;
@@ -997,6 +1099,7 @@ void RebootFiles() {
   detail::RemoveRegistryValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames);
   for (auto& drive : Files().drives) ClearHolds(drive.second.get());
   for (auto& file : Files().files) file.second.node = nullptr;
+  for (auto& drive : Files().drives) DropAllPending(drive.second.get());
   std::vector<PendingOperation> pending;
   pending.swap(Files().pending);
   for (const PendingOperation& operation : pending) {
@@ -1108,8 +1211,14 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (node->IsDirectory() || !location.parent) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (location.path.trailingSeparator) return Fail(ERROR_INVALID_NAME, FALSE);
-  if (sim::InUse(node)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
+  if (sim::DeletePending(node)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (sim::RefusesDeletion(node)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
   if (node->IsReadOnly() || node->runningImage) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  // Held by handles that all share deletion: gone with the last of them.
+  if (sim::InUse(node)) {
+    node->deletePending = true;
+    return TRUE;
+  }
   sim::RemoveChild(location.parent, location.path.Name());
   return TRUE;
 }
@@ -1174,7 +1283,7 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   if (!sim::Locate(lpExistingFileName ? lpExistingFileName : "", &source, &error))
     return Fail(error, FALSE);
   if (!source.node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
-  if (source.node->IsDirectory()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (source.node->IsDirectory() || sim::DeletePending(source.node)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (!sim::Shareable(source.node, true, false, FILE_SHARE_READ))
     return Fail(ERROR_SHARING_VIOLATION, FALSE);
   sim::Location target;
@@ -1185,7 +1294,7 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   if (copy == source.node) return Fail(ERROR_SHARING_VIOLATION, FALSE);
   if (copy) {
     if (bFailIfExists) return Fail(ERROR_FILE_EXISTS, FALSE);
-    if (copy->IsDirectory() || copy->IsReadOnly()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (copy->IsDirectory() || copy->IsReadOnly() || sim::DeletePending(copy)) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (!sim::Shareable(copy, false, true, 0)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
   } else {
     copy = sim::AddChild(target.parent, target.path.Name(), 0);
@@ -1324,6 +1433,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   if (!location.node) return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
   if (location.path.trailingSeparator && !location.node->IsDirectory())
     return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
+  if (sim::DeletePending(location.node)) return Fail(ERROR_ACCESS_DENIED, INVALID_FILE_ATTRIBUTES);
   return sim::ReportedAttributes(*location.node);
 }
 
@@ -1335,6 +1445,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   sim::Node* node = location.node;
   if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (location.path.trailingSeparator && !node->IsDirectory()) return Fail(ERROR_INVALID_NAME, FALSE);
+  if (sim::DeletePending(node)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
   node->attributes = kept | (dwFileAttributes & sim::kSettableAttributes);
   sim::ShareChange(node);

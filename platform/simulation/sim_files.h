@@ -16,6 +16,10 @@ namespace sim {
 // A further drive, empty ('D' makes D:\). Only its directory tree: what the
 // volume reports (type, file system, free space) is sim::SetDrive's.
 void AddDrive(char letter);
+// A network share ("\\\\server\\share"), empty: UNC paths below it reach its
+// own directory tree; its root, like a drive's, has no parent and is never
+// removed. Any other UNC path fails with ERROR_BAD_NETPATH.
+void AddShare(const std::string& share);
 // A directory; attributes beyond FILE_ATTRIBUTE_DIRECTORY (read-only,
 // archive, hidden...) may be given.
 void MakeDirectory(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
@@ -30,9 +34,15 @@ void SetAttributes(const std::string& path, DWORD attributes);
 // INVALID_FILE_ATTRIBUTES when nothing is there.
 DWORD Attributes(const std::string& path);
 
-// Another process holds the file open without sharing: deleting, moving,
-// copying or opening it fails with ERROR_SHARING_VIOLATION.
-void HoldOpen(const std::string& path, bool held = true);
+// Another process holds the file open for reading, sharing what `share`
+// grants (FILE_SHARE_READ, _WRITE, _DELETE): an open it does not share, or
+// one that does not share reading, fails with ERROR_SHARING_VIOLATION, and
+// so do deleting, moving and renaming unless it shares deletion. Deleted
+// while the hold (or a handle of this process) shares deletion, the file is
+// delete-pending: still listed, but every open, deletion, rename, copy or
+// attribute call meets ERROR_ACCESS_DENIED, its directory is not empty, and
+// it goes when the last hold or handle is released (or at a restart).
+void HoldOpen(const std::string& path, bool held = true, DWORD share = 0);
 
 // A running program's image or a loaded driver: deleting it fails with
 // ERROR_ACCESS_DENIED until the restart, renaming it does not.

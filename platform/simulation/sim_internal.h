@@ -119,6 +119,9 @@ std::wstring ToWide(const std::u16string& text);
 
 // Letters of one byte folded by `fold`; characters of two bytes stay.
 std::string FoldCase(std::string text, int (*fold)(int));
+// The user's locale, and a UTF-16 text in the bytes of an ANSI code page.
+const UserLocale& CurrentUserLocale();
+std::string ToCodePage(const std::u16string& text, UINT codePage);
 
 // Case-insensitive ASCII comparison, as Windows compares names.
 bool EqualsNoCase(const std::string& a, const std::string& b);
@@ -132,7 +135,8 @@ void FileAppend(const std::string& path, const std::string& bytes);
 
 // The version resource a file carries, for the version area: false with
 // the Win32 error for a missing file, ERROR_RESOURCE_TYPE_NOT_FOUND when it
-// has none.
+// is an image ("MZ") without one, ERROR_RESOURCE_DATA_NOT_FOUND when it is
+// no image at all.
 bool FileVersionResource(const std::string& path, std::string* block, DWORD* error);
 void SetFileVersionResource(const std::string& path, const std::string& block);
 

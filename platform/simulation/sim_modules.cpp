@@ -69,6 +69,8 @@ const std::vector<LaterCall>& LaterCalls() {
   static const std::vector<LaterCall> calls = {
       {"kernel32.dll", "GetDiskFreeSpaceExA", Call(&GetDiskFreeSpaceExA), 4, 0},
       {"kernel32.dll", "GlobalMemoryStatusEx", Call(&GlobalMemoryStatusEx), 5, 0},
+      {"kernel32.dll", "GetNativeSystemInfo", Call(&GetNativeSystemInfo), 5, 1},
+      {"kernel32.dll", "GetActiveProcessorCount", Call(&GetActiveProcessorCount), 6, 1},
       {"ntdll.dll", "RtlGetVersion", Call(&RtlGetVersion), 5, 0},
   };
   return calls;

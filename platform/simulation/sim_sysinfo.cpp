@@ -136,6 +136,11 @@ LONG WINAPI RtlGetVersion(LPOSVERSIONINFOW lpVersionInformation) {
   DWORD error;
   // Documented to succeed always; a scripted failure stands for a system that does not.
   if (detail::ShouldFail("RtlGetVersion", &error)) return STATUS_INVALID_PARAMETER;
+  // The record or its extended form (284 bytes, of which the fields here
+  // are the first); any other size is refused and the record left alone.
+  const DWORD extendedSize = 284;
+  DWORD size = lpVersionInformation->dwOSVersionInfoSize;
+  if (size != sizeof(OSVERSIONINFOW) && size != extendedSize) return STATUS_INVALID_PARAMETER;
   const sim::OsVersion& v = sim::Sysinfo().version;
   lpVersionInformation->dwMajorVersion = v.major;
   lpVersionInformation->dwMinorVersion = v.minor;
@@ -149,6 +154,46 @@ LONG WINAPI RtlGetVersion(LPOSVERSIONINFOW lpVersionInformation) {
   return STATUS_SUCCESS;
 }
 
+namespace {
+
+// Processors of a 64-bit system: one group holds at most 64, and from
+// Windows 7 on a larger machine is split into groups of even size.
+constexpr DWORD kGroupSize = 64;
+// What a 32-bit process under WOW64 is shown at most.
+constexpr DWORD kWow64Processors = 32;
+
+DWORD GroupCount(const sim::Processors& p) {
+  if (!sim::detail::VersionAtLeast(6, 1)) return 1;
+  return p.count == 0 ? 1 : (p.count + kGroupSize - 1) / kGroupSize;
+}
+
+// The processors of the process's group, as a native program sees them.
+DWORD ProcessGroupProcessors(const sim::Processors& p) {
+  DWORD groups = GroupCount(p);
+  DWORD inGroup = (p.count + groups - 1) / groups;
+  return inGroup > kGroupSize ? kGroupSize : inGroup;
+}
+
+void FillSystemInfo(LPSYSTEM_INFO info, WORD architecture, DWORD processors) {
+  const sim::Processors& p = sim::Sysinfo().processors;
+  info->dwOemId = 0;
+  info->wProcessorArchitecture = architecture;
+  info->dwPageSize = 4096;
+  info->lpMinimumApplicationAddress = reinterpret_cast<LPVOID>(0x00010000);
+  info->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(0x7FFEFFFF);
+  // The mask has a bit for each of the first 32 processors in 32 bits.
+  info->dwActiveProcessorMask = processors >= 32 ? 0xFFFFFFFFu : (1u << processors) - 1;
+  info->dwNumberOfProcessors = processors;
+  info->dwProcessorType = p.level == 3   ? PROCESSOR_INTEL_386
+                          : p.level == 4 ? PROCESSOR_INTEL_486
+                                         : PROCESSOR_INTEL_PENTIUM;
+  info->dwAllocationGranularity = 65536;
+  info->wProcessorLevel = p.level;
+  info->wProcessorRevision = p.revision;
+}
+
+}  // namespace
+
 // A void call: a scripted failure leaves the record as it was.
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
   DWORD error;
@@ -157,19 +202,46 @@ void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
     return;
   }
   const sim::Processors& p = sim::Sysinfo().processors;
-  lpSystemInfo->dwOemId = 0;
-  lpSystemInfo->wProcessorArchitecture = p.architecture;
-  lpSystemInfo->dwPageSize = 4096;
-  lpSystemInfo->lpMinimumApplicationAddress = reinterpret_cast<LPVOID>(0x00010000);
-  lpSystemInfo->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(0x7FFEFFFF);
-  lpSystemInfo->dwActiveProcessorMask = p.count >= 32 ? 0xFFFFFFFFu : (1u << p.count) - 1;
-  lpSystemInfo->dwNumberOfProcessors = p.count;
-  lpSystemInfo->dwProcessorType = p.level == 3   ? PROCESSOR_INTEL_386
-                                  : p.level == 4 ? PROCESSOR_INTEL_486
-                                                 : PROCESSOR_INTEL_PENTIUM;
-  lpSystemInfo->dwAllocationGranularity = 65536;
-  lpSystemInfo->wProcessorLevel = p.level;
-  lpSystemInfo->wProcessorRevision = p.revision;
+  DWORD processors = p.wow64 ? ProcessGroupProcessors(p) : p.count;
+  if (p.wow64 && processors > kWow64Processors) processors = kWow64Processors;
+  FillSystemInfo(lpSystemInfo, p.architecture, processors);
+}
+
+void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo) {
+  DWORD error;
+  if (detail::ShouldFail("GetNativeSystemInfo", &error)) {
+    SetLastError(error);
+    return;
+  }
+  const sim::Processors& p = sim::Sysinfo().processors;
+  if (!p.wow64) {
+    FillSystemInfo(lpSystemInfo, p.architecture, p.count);
+    return;
+  }
+  FillSystemInfo(lpSystemInfo, PROCESSOR_ARCHITECTURE_AMD64, ProcessGroupProcessors(p));
+}
+
+DWORD WINAPI GetActiveProcessorCount(WORD GroupNumber) {
+  DWORD error;
+  if (detail::ShouldFail("GetActiveProcessorCount", &error)) {
+    SetLastError(error);
+    return 0;
+  }
+  const sim::Processors& p = sim::Sysinfo().processors;
+  if (!p.wow64) {
+    if (GroupNumber == 0 || GroupNumber == ALL_PROCESSOR_GROUPS) return p.count;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  DWORD groups = GroupCount(p);
+  if (GroupNumber == ALL_PROCESSOR_GROUPS) return groups == 1 ? ProcessGroupProcessors(p) : p.count;
+  if (GroupNumber >= groups) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  // Groups of even size; the last takes what is left.
+  DWORD inGroup = ProcessGroupProcessors(p);
+  return DWORD{GroupNumber} + 1 < groups ? inGroup : p.count - inGroup * (groups - 1);
 }
 
 // A void call: a scripted failure leaves the record as it was.

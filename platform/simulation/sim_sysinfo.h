@@ -21,12 +21,20 @@ struct OsVersion {
 };
 void SetOsVersion(const OsVersion& version);
 
-// A fresh machine has one Intel Pentium (level 5).
+// A fresh machine has one Intel Pentium (level 5). `count` is the machine's
+// logical processors. On a 64-bit Windows (wow64: the process runs 32-bit
+// under WOW64) GetSystemInfo reports the process's processor group, at most
+// 64 processors (groups, from Windows 7 on, split a larger machine evenly;
+// before Windows 7 the system runs on 64 at most), and to the 32-bit process
+// at most 32 with the architecture Intel. GetNativeSystemInfo (Windows XP on)
+// gives the group without the 32-processor cap and the architecture AMD64;
+// GetActiveProcessorCount (Windows 7 on) every group's processors.
 struct Processors {
   WORD architecture = PROCESSOR_ARCHITECTURE_INTEL;
   DWORD count = 1;
   WORD level = 5;
   WORD revision = 0x0204;
+  bool wow64 = false;
 };
 void SetProcessors(const Processors& processors);
 

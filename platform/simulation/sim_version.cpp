@@ -108,6 +108,18 @@ void SetVersionResource(const std::string& path, const std::vector<BYTE>& block)
 
 namespace detail = sim::detail;
 
+namespace {
+
+// A file that is no image: Windows 2000 fails without an error code (Wine's
+// version/tests/info.c, test_info_size, "no version info").
+void SetVersionError(DWORD error) {
+  bool silent = error == ERROR_RESOURCE_DATA_NOT_FOUND && detail::VersionAtLeast(5, 0) &&
+                !detail::VersionAtLeast(5, 1);
+  SetLastError(silent ? ERROR_SUCCESS : error);
+}
+
+}  // namespace
+
 extern "C" {
 
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle) {
@@ -119,7 +131,7 @@ DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle) 
   }
   std::string block;
   if (!detail::FileVersionResource(lptstrFilename ? lptstrFilename : "", &block, &error)) {
-    SetLastError(error);
+    SetVersionError(error);
     return 0;
   }
   if (block.empty()) {
@@ -142,7 +154,7 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD dwHandle, DWORD dwL
   }
   std::string block;
   if (!detail::FileVersionResource(lptstrFilename ? lptstrFilename : "", &block, &error)) {
-    SetLastError(error);
+    SetVersionError(error);
     return FALSE;
   }
   if (block.empty()) {

@@ -43,6 +43,9 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
                                LPBOOL lpUsedDefaultChar);
 #define DATE_SHORTDATE 0x00000001
 #define DATE_LONGDATE 0x00000002
+// The A calls convert the text with the system's ANSI code page rather than
+// the locale's own.
+#define LOCALE_USE_CP_ACP 0x40000000
 int WINAPI GetDateFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCSTR lpFormat,
                           LPSTR lpDateStr, int cchDate);
 int WINAPI GetTimeFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, LPCSTR lpFormat,

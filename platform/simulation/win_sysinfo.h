@@ -48,6 +48,7 @@ LONG WINAPI RtlGetVersion(LPOSVERSIONINFOW lpVersionInformation);
 #define PROCESSOR_ARCHITECTURE_MIPS 1
 #define PROCESSOR_ARCHITECTURE_ALPHA 2
 #define PROCESSOR_ARCHITECTURE_PPC 3
+#define PROCESSOR_ARCHITECTURE_AMD64 9
 #define PROCESSOR_ARCHITECTURE_UNKNOWN 0xFFFF
 
 #define PROCESSOR_INTEL_386 386
@@ -74,6 +75,13 @@ typedef struct _SYSTEM_INFO {
 } SYSTEM_INFO, *LPSYSTEM_INFO;
 
 void WINAPI GetSystemInfo(LPSYSTEM_INFO lpSystemInfo);
+// Windows XP and later: the record as a native program sees it; under WOW64
+// the 64-bit architecture and the processors beyond 32.
+void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO lpSystemInfo);
+
+// Windows 7 and later: the active processors of a group, or of every group.
+#define ALL_PROCESSOR_GROUPS 0xffff
+DWORD WINAPI GetActiveProcessorCount(WORD GroupNumber);
 
 // ---- Memory ---------------------------------------------------------------------
 // The figures are SIZE_T in the headers, 32 bits in the 32-bit library: the

@@ -67,6 +67,9 @@ void MakeEmpty(const char* key, const char* directory) {
 UINT simulatedCodePage = 1252;
 // Only the cases of this area ("area NAME"), or all.
 std::string onlyArea;
+// The simulation only: each call with the number of cases that made it
+// ("calls" prints them), set-up and clean-up of the scratch places aside.
+std::map<std::string, int> casesCalling;
 
 void PrepareScratch() {
 #ifdef CVN_SIM
@@ -98,13 +101,20 @@ void RunCase(const Case& c) {
   failures.clear();
   PrepareScratch();
   if (c.afterRestart) PrepareRestartScratch();
+#ifdef CVN_SIM
+  const std::map<std::string, int> before = sim::CallCounts();
+#endif
   RunPart(c.run);
 #ifdef CVN_SIM
   if (c.afterRestart) {
     sim::Reboot();
     RunPart(c.afterRestart);
-    ClearRestartScratch();
   }
+  for (const auto& call : sim::CallCounts()) {
+    auto earlier = before.find(call.first);
+    if (call.second > (earlier == before.end() ? 0 : earlier->second)) ++casesCalling[call.first];
+  }
+  if (c.afterRestart) ClearRestartScratch();
   // Every case releases what it opened: the simulation counts it.
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kScratchKey);
   if (sim::OpenHandles() != 0) failures.push_back("handles left open: " + std::to_string(sim::OpenHandles()));
@@ -276,6 +286,10 @@ int main(int argc, char** argv) {
     if (passed[kind] + failed[kind] == 0) continue;
     std::printf("conformance %s%s: %d passed, %d failed\n", afterRestart ? "after restart " : "", kind,
                 passed[kind], failed[kind]);
+  }
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "calls") != 0) continue;
+    for (const auto& call : casesCalling) std::printf("calls %s %d\n", call.first.c_str(), call.second);
   }
   return countedFailures == 0 ? 0 : 1;
 }

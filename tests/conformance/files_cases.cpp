@@ -301,6 +301,59 @@ CASE(kArea, "a file open without sharing cannot be deleted until closed") {
   CHECK_EQ(GetFileAttributesA(Scratch("open.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// Deletion of a file whose handles all share deletion: Wine's
+// kernel32/tests/file.c, test_DeleteFileA (DeleteFileA succeeds while a
+// handle opened with FILE_SHARE_DELETE is open; once it is closed the file
+// is gone); MSDN, DeleteFile: the file is marked for deletion on close, and
+// later CreateFile calls on it fail with ERROR_ACCESS_DENIED.
+HANDLE OpenSharingDeletion(const std::string& name) {
+  HANDLE file = CreateFileA(Scratch(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  REQUIRE(file != INVALID_HANDLE_VALUE);
+  return file;
+}
+
+CASE(kArea, "a file whose handle shares deletion is deleted and goes when the handle closes") {
+  MakeFile("pending.txt", "x");
+  HANDLE file = OpenSharingDeletion("pending.txt");
+  CHECK_EQ(ErrorOf(DeleteFileA(Scratch("pending.txt").c_str())), 0);
+  CHECK(CloseHandle(file));
+  CHECK_EQ(GetFileAttributesA(Scratch("pending.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  CHECK_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  CHECK_EQ(ErrorOf(DeleteFileA(Scratch("pending.txt").c_str())), ERROR_FILE_NOT_FOUND);
+}
+
+WINE_DIFFERS(kArea, "a file deleted while open refuses every open, even one that would create it, with 5",
+             "Wine opens a file whose deletion is pending, and deletes it again; Windows marks it and fails "
+             "every later open with ERROR_ACCESS_DENIED (MSDN, DeleteFile)") {
+  MakeFile("pending.txt", "x");
+  HANDLE file = OpenSharingDeletion("pending.txt");
+  REQUIRE(DeleteFileA(Scratch("pending.txt").c_str()));
+  const DWORD dispositions[] = {OPEN_EXISTING, OPEN_ALWAYS, CREATE_ALWAYS};
+  for (DWORD disposition : dispositions) {
+    SetLastError(0xdeadbeef);
+    HANDLE again = CreateFileA(Scratch("pending.txt").c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition, 0,
+                               nullptr);
+    CHECK(again == INVALID_HANDLE_VALUE);
+    CHECK_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    if (again != INVALID_HANDLE_VALUE) CloseHandle(again);
+  }
+  CHECK_EQ(ErrorOf(DeleteFileA(Scratch("pending.txt").c_str())), ERROR_ACCESS_DENIED);
+  CHECK(CloseHandle(file));
+}
+
+CASE(kArea, "a file deleted while open is still listed and keeps its directory from being removed") {
+  MakeDir("held");
+  MakeFile("held\\pending.txt", "x");
+  HANDLE file = OpenSharingDeletion("held\\pending.txt");
+  REQUIRE(DeleteFileA(Scratch("held\\pending.txt").c_str()));
+  CHECK_EQ(Search(Scratch("held\\*.txt")), Names{"pending.txt"});
+  CHECK_EQ(ErrorOf(RemoveDirectoryA(Scratch("held").c_str())), ERROR_DIR_NOT_EMPTY);
+  CHECK(CloseHandle(file));
+  CHECK_EQ(ErrorOf(RemoveDirectoryA(Scratch("held").c_str())), 0);
+}
+
 // ---- Directories ----------------------------------------------------------------------
 
 CASE(kArea, "making an existing directory gives 183") {
@@ -761,6 +814,43 @@ NATIVE_CASE(kArea, "a file another process holds open cannot be deleted") {
   CHECK_EQ(ErrorOf(DeleteFileA(Scratch("busy.txt").c_str())), ERROR_SHARING_VIOLATION);
   sim::HoldOpen(Scratch("busy.txt"), false);
   CHECK_EQ(ErrorOf(DeleteFileA(Scratch("busy.txt").c_str())), 0);
+}
+
+NATIVE_CASE(kArea, "a file another process holds sharing deletion is deleted when it lets go") {
+  MakeFile("shared.log");
+  sim::HoldOpen(Scratch("shared.log"), true, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  CHECK_EQ(ErrorOf(DeleteFileA(Scratch("shared.log").c_str())), 0);
+  CHECK_EQ(GetFileAttributesA(Scratch("shared.log").c_str()), INVALID_FILE_ATTRIBUTES);
+  CHECK_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  sim::HoldOpen(Scratch("shared.log"), false);
+  CHECK_EQ(SearchError(Scratch("shared.log")), ERROR_FILE_NOT_FOUND);
+}
+
+NATIVE_CASE(kArea, "a file deleted while another process holds it is gone after a restart") {
+  MakeFile("shared.log");
+  sim::HoldOpen(Scratch("shared.log"), true, FILE_SHARE_READ | FILE_SHARE_DELETE);
+  REQUIRE(DeleteFileA(Scratch("shared.log").c_str()));
+  sim::Reboot();
+  CHECK_EQ(SearchError(Scratch("shared.log")), ERROR_FILE_NOT_FOUND);
+}
+
+// UNC paths: MSDN, "Naming Files, Paths, and Namespaces" (\\\\server\\share\\path);
+// a server or share that is not there gives ERROR_BAD_NETPATH (53).
+NATIVE_CASE(kArea, "a share's files are made, listed and deleted through UNC paths; its root stays") {
+  sim::AddShare("\\\\corvsrv\\data");
+  REQUIRE(CreateDirectoryA("\\\\CORVSRV\\Data\\jobs", nullptr));
+  REQUIRE(WriteWholeFile("\\\\corvsrv\\data\\jobs\\a.db", "x"));
+  CHECK_EQ(Search("\\\\corvsrv\\data\\jobs\\*.db"), Names{"a.db"});
+  CHECK_EQ(Search("\\\\corvsrv\\data\\job?"), Names{"jobs"});
+  CHECK(DeleteFileA("\\\\corvsrv\\data\\jobs\\a.db"));
+  CHECK(RemoveDirectoryA("\\\\corvsrv\\data\\jobs\\..\\jobs"));
+  CHECK_EQ(ErrorOf(RemoveDirectoryA("\\\\corvsrv\\data")), ERROR_ACCESS_DENIED);
+  CHECK_EQ(ErrorOf(RemoveDirectoryA("\\\\corvsrv\\data\\..\\..")), ERROR_ACCESS_DENIED);
+  CHECK_EQ(GetFileAttributesA("\\\\corvsrv\\data\\"), FILE_ATTRIBUTE_DIRECTORY);
+  CHECK_EQ(GetFileAttributesA("\\\\corvsrv\\other\\x"), INVALID_FILE_ATTRIBUTES);
+  CHECK_EQ(GetLastError(), ERROR_BAD_NETPATH);
+  CHECK_EQ(GetFileAttributesA("\\\\nosuch\\data"), INVALID_FILE_ATTRIBUTES);
+  CHECK_EQ(GetLastError(), ERROR_BAD_NETPATH);
 }
 
 NATIVE_CASE(kArea, "a junction lists as a reparse point and goes alone when removed") {

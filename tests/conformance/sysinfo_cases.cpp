@@ -204,7 +204,64 @@ CASE(kArea, "the US English short date is month, day and year") {
   CHECK_STR(text, "12/7/2026");
 }
 
+// MSDN, GetDateFormat and GetTimeFormat: LOCALE_USE_CP_ACP converts the
+// text with the system's ANSI code page; for US English it changes nothing.
+CASE(kArea, "the system code page flag leaves US English dates and times as they are") {
+  SYSTEMTIME time = Evening();
+  char text[64];
+  CHECK_EQ(GetDateFormatA(kUsEnglish, DATE_SHORTDATE | LOCALE_USE_CP_ACP, &time, nullptr, text, sizeof text), 10);
+  CHECK_STR(text, "12/7/2026");
+  CHECK_EQ(GetTimeFormatA(kUsEnglish, LOCALE_USE_CP_ACP, &time, nullptr, text, sizeof text), 12);
+  CHECK_STR(text, "10:05:09 PM");
+}
+
 #ifdef CVN_SIM
+// Russian names: Monday and December (genitive).
+sim::UserLocale Russian() {
+  sim::UserLocale locale;
+  locale.lcid = 0x0419;
+  locale.codePage = 1251;
+  locale.days = {u"\u0432\u043e\u0441\u043a\u0440\u0435\u0441\u0435\u043d\u044c\u0435",
+                 u"\u043f\u043e\u043d\u0435\u0434\u0435\u043b\u044c\u043d\u0438\u043a",
+                 u"\u0432\u0442\u043e\u0440\u043d\u0438\u043a", u"\u0441\u0440\u0435\u0434\u0430",
+                 u"\u0447\u0435\u0442\u0432\u0435\u0440\u0433", u"\u043f\u044f\u0442\u043d\u0438\u0446\u0430",
+                 u"\u0441\u0443\u0431\u0431\u043e\u0442\u0430"};
+  locale.months.assign(12, u"\u0434\u0435\u043a\u0430\u0431\u0440\u044f");
+  return locale;
+}
+
+NATIVE_CASE(kArea, "a user locale's date comes in its own code page, with the flag in the system's") {
+  sim::SetUserLocale(Russian());
+  SYSTEMTIME time = Evening();
+  char text[64];
+  // In 1251 Cyrillic a..ya are 0xE0..0xFF; code page 1252 has no Cyrillic.
+  REQUIRE(GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &time, nullptr, text, sizeof text) > 0);
+  CHECK_STR(text, "\xef\xee\xed\xe5\xe4\xe5\xeb\xfc\xed\xe8\xea, 7 \xe4\xe5\xea\xe0\xe1\xf0\xff 2026");
+  REQUIRE(GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE | LOCALE_USE_CP_ACP, &time, nullptr, text,
+                         sizeof text) > 0);
+  CHECK_STR(text, "???????????, 7 ??????? 2026");
+  sim::SetCodePage(1251);
+  REQUIRE(GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE | LOCALE_USE_CP_ACP, &time, nullptr, text,
+                         sizeof text) > 0);
+  CHECK_STR(text, "\xef\xee\xed\xe5\xe4\xe5\xeb\xfc\xed\xe8\xea, 7 \xe4\xe5\xea\xe0\xe1\xf0\xff 2026");
+}
+
+// The Win32 SDK's winnls.h defines the flag outside its WINVER 0x0400 guard
+// (LOCALE_RETURN_NUMBER, of Windows NT 4.0, is inside): Windows NT 3.51
+// takes it too.
+NATIVE_CASE(kArea, "NT 3.51 takes the system code page flag") {
+  sim::OsVersion version;
+  version.major = 3;
+  version.minor = 51;
+  sim::SetOsVersion(version);
+  SYSTEMTIME time = Evening();
+  char text[64];
+  CHECK(GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE | LOCALE_USE_CP_ACP, &time, nullptr, text, sizeof text) >
+        0);
+  CHECK_STR(text, "Monday, December 7, 2026");
+  CHECK(GetTimeFormatA(LOCALE_USER_DEFAULT, LOCALE_USE_CP_ACP, &time, nullptr, text, sizeof text) > 0);
+}
+
 NATIVE_CASE(kArea, "a drive without a disk is not ready") {
   sim::Drive drive;
   drive.type = DRIVE_REMOVABLE;
@@ -253,6 +310,72 @@ CASE(kArea, "the true version from 2000 on is the version record's, which says 6
   CHECK_EQ(info.dwMajorVersion, shimmed ? 6u : truth.dwMajorVersion);
   CHECK_EQ(info.dwMinorVersion, shimmed ? 2u : truth.dwMinorVersion);
   CHECK_EQ(info.dwBuildNumber, shimmed ? 9200u : truth.dwBuildNumber);
+}
+
+typedef LONG(WINAPI* ExtendedVersionCall)(void*);
+
+// The cases of later calls run on the system Wine poses as, Windows 10: the
+// simulation's fresh machine is Windows NT 4.0, which has none of them.
+void PoseAsWindows10() {
+#ifdef CVN_SIM
+  sim::OsVersion version;
+  version.major = 10;
+  version.build = 19045;
+  sim::SetOsVersion(version);
+#endif
+}
+
+// MSDN, RtlGetVersion: the caller sets dwOSVersionInfoSize to the size of
+// RTL_OSVERSIONINFOW (276) or RTL_OSVERSIONINFOEXW (284); any other size is
+// refused with STATUS_INVALID_PARAMETER and the record left alone.
+WINE_DIFFERS(kArea, "the true version takes its record or the extended one, any other size gives invalid parameter",
+             "Wine's RtlGetVersion fills the record whatever size it names") {
+  PoseAsWindows10();
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  FARPROC found = ntdll ? GetProcAddress(ntdll, "RtlGetVersion") : nullptr;
+  REQUIRE(found != nullptr);
+  ExtendedVersionCall call;
+  std::memcpy(&call, &found, sizeof call);
+  DWORD record[71];
+  for (DWORD size : {0u, 148u, 275u, 277u}) {
+    std::memset(record, 0xcc, sizeof record);
+    record[0] = size;
+    CHECK_EQ(call(record), STATUS_INVALID_PARAMETER);
+    CHECK_EQ(record[1], 0xccccccccu);
+  }
+  for (DWORD size : {276u, 284u}) {
+    std::memset(record, 0, sizeof record);
+    record[0] = size;
+    CHECK_EQ(call(record), 0);
+    CHECK(record[1] >= 5);
+  }
+}
+
+// The processors in other views: MSDN, GetNativeSystemInfo (Windows XP on;
+// under WOW64 the native system) and GetActiveProcessorCount (Windows 7 on;
+// ALL_PROCESSOR_GROUPS counts every group). Neither counts fewer than
+// GetSystemInfo, which shows a 32-bit process at most 32 and one group.
+CASE(kArea, "the native system information and every group's processors count at least GetSystemInfo's") {
+  PoseAsWindows10();
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  REQUIRE(kernel32 != nullptr);
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  FARPROC nativeFound = GetProcAddress(kernel32, "GetNativeSystemInfo");
+  FARPROC activeFound = GetProcAddress(kernel32, "GetActiveProcessorCount");
+  REQUIRE(nativeFound != nullptr && activeFound != nullptr);
+  void(WINAPI * native)(SYSTEM_INFO*);
+  DWORD(WINAPI * active)(WORD);
+  std::memcpy(&native, &nativeFound, sizeof native);
+  std::memcpy(&active, &activeFound, sizeof active);
+  SYSTEM_INFO seen;
+  std::memset(&seen, 0xcc, sizeof seen);
+  native(&seen);
+  CHECK(seen.dwNumberOfProcessors >= info.dwNumberOfProcessors);
+  CHECK_EQ(seen.dwPageSize, 4096);
+  CHECK(seen.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ||
+        seen.wProcessorArchitecture == 9);  // AMD64, a 64-bit system seen from WOW64
+  CHECK(active(0xffff) >= info.dwNumberOfProcessors);
 }
 
 CASE(kArea, "the 64-bit memory status wants its own record length, else 87") {
@@ -313,6 +436,55 @@ NATIVE_CASE(kArea, "calls of later versions are found from the version that brou
     SetLastError(0);
     CHECK(GetProcAddress(ntdll, "GlobalMemoryStatusEx") == nullptr);
     CHECK_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  }
+}
+
+// MSDN, "Processor Groups": a 64-bit system puts at most 64 processors in a
+// group, from Windows 7 on in groups of even size; "WOW64 Implementation
+// Details" / GetSystemInfo: a 32-bit process is shown at most 32.
+NATIVE_CASE(kArea, "a 32-bit process on 48 and 128 threads sees 32, the native view one group, all groups every one") {
+  struct Machine {
+    DWORD threads, native, active;
+  };
+  sim::OsVersion version;
+  version.major = 10;
+  sim::SetOsVersion(version);
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  for (const Machine& machine : {Machine{48, 48, 48}, Machine{128, 64, 128}}) {
+    sim::Processors processors;
+    processors.count = machine.threads;
+    processors.wow64 = true;
+    sim::SetProcessors(processors);
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    CHECK_EQ(info.dwNumberOfProcessors, 32);
+    CHECK_EQ(info.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_INTEL);
+    CHECK_EQ(info.dwActiveProcessorMask, 0xFFFFFFFFu);
+    GetNativeSystemInfo(&info);
+    CHECK_EQ(info.dwNumberOfProcessors, machine.native);
+    CHECK_EQ(info.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);
+    CHECK_EQ(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS), machine.active);
+    CHECK(GetProcAddress(kernel32, "GetActiveProcessorCount") != nullptr);
+  }
+  CHECK_EQ(GetActiveProcessorCount(1), 64);
+  SetLastError(0xdeadbeef);
+  CHECK_EQ(GetActiveProcessorCount(2), 0);
+  CHECK_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+NATIVE_CASE(kArea, "the processor calls are offered from XP and from 7 on") {
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  const struct {
+    DWORD major, minor;
+    bool native, active;
+  } postures[] = {{5, 0, false, false}, {5, 1, true, false}, {6, 0, true, false}, {6, 1, true, true}};
+  for (const auto& posture : postures) {
+    sim::OsVersion version;
+    version.major = posture.major;
+    version.minor = posture.minor;
+    sim::SetOsVersion(version);
+    CHECK_EQ(GetProcAddress(kernel32, "GetNativeSystemInfo") != nullptr, posture.native);
+    CHECK_EQ(GetProcAddress(kernel32, "GetActiveProcessorCount") != nullptr, posture.active);
   }
 }
 

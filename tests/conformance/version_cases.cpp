@@ -152,6 +152,33 @@ CASE(kArea, "a file in a missing directory gives 3") {
   CHECK_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
+// Wine's version/tests/info.c, test_info_size ("no version info"): a text
+// file has no version; the handle is set to 0 and the error is 1812, on
+// Windows 2000 none (recorded as ERROR_SUCCESS).
+CASE(kArea, "a file that is no image has no version size, a handle of 0 and 1812") {
+  REQUIRE(conformance::WriteWholeFile(Scratch("test.txt"), "test.txt\n"));
+  DWORD handle = 0xcafe;
+  SetLastError(0xdeadbeef);
+  CHECK_EQ(GetFileVersionInfoSizeA(Scratch("test.txt").c_str(), &handle), 0);
+  CHECK_EQ(handle, 0);
+  CHECK_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kArea, "Windows 2000 fails a file that is no image without an error code") {
+  REQUIRE(conformance::WriteWholeFile(Scratch("test.txt"), "test.txt\n"));
+  sim::OsVersion version;
+  version.major = 5;
+  sim::SetOsVersion(version);
+  SetLastError(0xdeadbeef);
+  CHECK_EQ(GetFileVersionInfoSizeA(Scratch("test.txt").c_str(), nullptr), 0);
+  CHECK_EQ(GetLastError(), ERROR_SUCCESS);
+  BYTE buffer[16];
+  CHECK(!GetFileVersionInfoA(Scratch("test.txt").c_str(), 0, sizeof buffer, buffer));
+  CHECK_EQ(GetLastError(), ERROR_SUCCESS);
+}
+#endif
+
 CASE(kArea, "a file whose resources hold no version has no version size") {
   MakeVersionedFile(File(), BuildVersionBlock(VersionFields{}), kRtRcdata);
   CHECK_EQ(GetFileVersionInfoSizeA(File().c_str(), nullptr), 0);

@@ -219,6 +219,12 @@ TEST_F(CheckDriverTest, UsageAfterAnOutputFileStillGoesToTheConsole) {
   EXPECT_EQ(sim::CallCount("freopen"), 0);
 }
 
+// What a run without sections prints, its header's date and time `when`.
+std::string QuietRun(const std::string& when) {
+  return "Velmora Software Corvane environment check.\nV1.5.1 Build 841-0 - Current Time " + when + "\n\n" +
+         kNoProblems;
+}
+
 TEST_F(CheckDriverTest, HeaderCarriesVersionLongDateAndTimeOfOneClockReading) {
   sim::SetLocalTime(SYSTEMTIME{1999, 2, 0, 28, 23, 5, 9, 0});
   RunReport(kNoSections, {});
@@ -229,6 +235,38 @@ TEST_F(CheckDriverTest, HeaderCarriesVersionLongDateAndTimeOfOneClockReading) {
   // Date and time are formatted from the same reading, never from two
   // readings that a midnight could fall between.
   EXPECT_EQ(sim::CallCount("GetLocalTime"), 1);
+}
+
+// A Russian user format (code page 1251) on a system whose ANSI code page
+// is another: the header's text is the system page's, as the report's.
+sim::UserLocale RussianUser() {
+  sim::UserLocale locale;
+  locale.lcid = 0x0419;
+  locale.codePage = 1251;
+  locale.days.assign(7, u"\u0432\u0441");
+  locale.months.assign(12, u"\u0444\u0435\u0432");
+  return locale;
+}
+
+TEST_F(CheckDriverTest, HeaderDateAndTimeComeInTheSystemsCodePageNotTheUserLocales) {
+  sim::SetLocalTime(SYSTEMTIME{1999, 2, 0, 28, 23, 5, 9, 0});
+  sim::SetUserLocale(RussianUser());
+  RunReport(kNoSections, {});
+  EXPECT_EQ(sim::ConsoleText(), QuietRun("??, 28 ??? 1999 23:05:09"));
+  sim::ClearConsole();
+  sim::SetCodePage(1251);
+  RunReport(kNoSections, {});
+  EXPECT_EQ(sim::ConsoleText(), QuietRun("\xe2\xf1, 28 \xf4\xe5\xe2 1999 23:05:09"));
+}
+
+TEST_F(CheckDriverTest, SystemThatRefusesTheCodePageFlagIsAskedWithoutIt) {
+  sim::SetLocalTime(SYSTEMTIME{1999, 2, 0, 28, 23, 5, 9, 0});
+  sim::FailCall("GetDateFormatA", ERROR_INVALID_FLAGS);
+  sim::FailCall("GetTimeFormatA", ERROR_INVALID_FLAGS);
+  RunReport(kNoSections, {});
+  EXPECT_EQ(sim::ConsoleText(), QuietRun("Sunday, February 28, 1999 11:05:09 PM"));
+  EXPECT_EQ(sim::CallCount("GetDateFormatA"), 2);
+  EXPECT_EQ(sim::CallCount("GetTimeFormatA"), 2);
 }
 
 TEST_F(CheckDriverTest, DateOrTimeTheSystemCannotFormatIsLeftEmpty) {

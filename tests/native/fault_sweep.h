@@ -95,6 +95,7 @@ inline const std::vector<ApiFailure>& Failures() {
       {"GetDiskFreeSpaceA", ERROR_NOT_READY},
       {"GetDiskFreeSpaceExA", ERROR_NOT_READY},
       {"GlobalMemoryStatusEx", ERROR_INVALID_PARAMETER},
+      {"GetActiveProcessorCount", ERROR_INVALID_PARAMETER},
       {"RtlGetVersion", kNoFailureCode},  // its NTSTATUS result says it
       {"GetComputerNameA", ERROR_BUFFER_OVERFLOW},
       {"GetWindowsDirectoryA", ERROR_NOT_ENOUGH_MEMORY},
@@ -163,8 +164,9 @@ inline const std::vector<ApiFailure>& Failures() {
 
 // Calls that have no failure on Windows: nothing to inject.
 inline const std::set<std::string>& CannotFail() {
-  static const std::set<std::string> calls = {"SleepEx",         "GetLocalTime", "GetSystemInfo",
-                                              "GlobalMemoryStatus", "IsDBCSLeadByte", "CharNextA"};
+  static const std::set<std::string> calls = {"SleepEx",        "GetLocalTime",       "GetSystemInfo",
+                                              "GetNativeSystemInfo", "GlobalMemoryStatus", "IsDBCSLeadByte",
+                                              "CharNextA"};
   return calls;
 }
 

@@ -76,6 +76,22 @@ TEST_F(DeferBySystemTest, VersionThatCannotBeLearnedLeavesTheRenameTheOnlyWay) {
   EXPECT_FALSE(sim::DeletionPending("C:\\Corvane\\Logs\\svc.log"));
 }
 
+TEST_F(DeleteFileOrDeferTest, FileHeldSharingDeletionIsDeletedOnEverySystem) {
+  for (const System& system : kSystems) {
+    sim::Reset();
+    PoseSystem(system.major, system.minor);
+    sim::MakeFile("C:\\Corvane\\Logs\\svc.log", "log");
+    sim::HoldOpen("C:\\Corvane\\Logs\\svc.log", true, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 1) << system.major;
+    // Still listed but going: a second run counts it as gone.
+    EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 1) << system.major;
+    EXPECT_EQ(sim::CallCount("DeleteFileA"), 1) << system.major;
+    EXPECT_TRUE(sim::PendingOperations().empty()) << system.major;
+    sim::HoldOpen("C:\\Corvane\\Logs\\svc.log", false);
+    EXPECT_FALSE(sim::Exists("C:\\Corvane\\Logs\\svc.log")) << system.major;
+  }
+}
+
 TEST_F(DeleteFileOrDeferTest, MissingFileCountsAsDeletedAndNothingIsScheduled) {
   sim::MakeDirectory("C:\\Corvane");
   EXPECT_EQ(DeleteFileOrDefer("cvnadmin.exe", "C:\\Corvane"), 1);
@@ -282,6 +298,38 @@ TEST_F(DeleteTreeTest, RefusesEmptyRelativeAndRootPathsTouchingNothing) {
   EXPECT_TRUE(sim::Exists("C:\\top.txt"));
   EXPECT_TRUE(sim::Exists("D:\\top.txt"));
   EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteTreeTest, ShareRootIsNeverEmptiedButATreeBelowItGoes) {
+  sim::AddShare("\\\\corvsrv\\data");
+  sim::MakeFile("\\\\corvsrv\\data\\theirs.doc");
+  sim::MakeFile("\\\\corvsrv\\data\\Corvane\\Databases\\jobs.db");
+  sim::MakeFile("\\\\corvsrv\\data\\Corvane\\Databases\\a\\history.db");
+  const char* roots[] = {"\\\\corvsrv\\data", "\\\\CORVSRV\\DATA\\", "\\\\corvsrv\\data\\Corvane\\.."};
+  for (const char* root : roots) {
+    EXPECT_EQ(DeleteTree(root, "\\*.*"), 0) << root;
+    EXPECT_EQ(DeleteTree(root, "*.doc"), 0) << root;
+  }
+  EXPECT_TRUE(sim::Exists("\\\\corvsrv\\data\\theirs.doc"));
+  EXPECT_EQ(DeleteTree("\\\\corvsrv\\data\\Corvane\\Databases", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("\\\\corvsrv\\data\\Corvane\\Databases"));
+  EXPECT_EQ(sim::DirectoryEntries("\\\\corvsrv\\data"), (std::vector<std::string>{"Corvane", "theirs.doc"}));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteTreeTest, FileWhoseHolderSharesDeletionIsDeletedNotDeferred) {
+  sim::MakeFile("D:\\CVN\\Journals\\open.jnl", "jnl");
+  sim::MakeFile("D:\\CVN\\Journals\\closed.jnl", "jnl");
+  sim::HoldOpen("D:\\CVN\\Journals\\open.jnl", true, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  EXPECT_EQ(DeleteTree("D:\\CVN\\Journals", "\\*.*"), 1);
+  EXPECT_EQ(sim::CallCount("MoveFileExA"), 1);  // the directory's, still holding the pending name
+  ASSERT_EQ(sim::PendingOperations().size(), 1u);
+  EXPECT_EQ(sim::PendingOperations()[0].source, "D:\\CVN\\Journals");
+  EXPECT_EQ(sim::DirectoryEntries("D:\\CVN\\Journals"), (std::vector<std::string>{"open.jnl"}));
+  sim::HoldOpen("D:\\CVN\\Journals\\open.jnl", false);
+  EXPECT_TRUE(sim::DirectoryEntries("D:\\CVN\\Journals").empty());
+  sim::Reboot();
+  EXPECT_FALSE(sim::Exists("D:\\CVN\\Journals"));
 }
 
 TEST_F(DeleteTreeTest, DotsWithinNamesAreNoRefusal) {

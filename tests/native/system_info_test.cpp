@@ -245,10 +245,69 @@ TEST_F(SystemInfoTest, FailedSixtyFourBitFiguresFallBackToTheThirtyTwoBitOnes) {
   CheckSystemInfo(REPORT_ALL);
   EXPECT_EQ(MemoryShown(Entries()), MemoryLines(2048, 2048, 2048, 2048));
   ReportDiscard();
-  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND);
+  // The first look-up is the processor count's.
+  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND, 2);
   CheckSystemInfo(REPORT_ALL);
   EXPECT_EQ(MemoryShown(Entries()), MemoryLines(2048, 2048, 2048, 2048));
   EXPECT_EQ(sim::CallCount("GlobalMemoryStatus"), 2);
+}
+
+// A 32-bit process on a 64-bit server of `threads` logical processors.
+void SetServer(DWORD threads) {
+  sim::Processors processors;
+  processors.count = threads;
+  processors.wow64 = true;
+  sim::SetProcessors(processors);
+}
+
+std::string ProcessorCountLine(int count) {
+  return "               Number of processor(s): " + std::to_string(count) + "\n";
+}
+
+TEST_F(SystemInfoTest, ServersShowTheMachinesProcessorsWhereTheSystemCanTellThem) {
+  struct Seen {
+    DWORD threads;
+    Posture system;
+    int shown;
+  };
+  // Windows XP tells the process's group (Server 2003 runs on 64 at most),
+  // Windows 7 on every group; the 32-bit view alone stops at 32.
+  const Seen seen[] = {{48, kXp, 48}, {128, kXp, 64}, {48, k10, 48}, {128, k10, 128}};
+  for (const Seen& s : seen) {
+    ReportDiscard();
+    SetServer(s.threads);
+    SetVersion(s.system.major, s.system.minor, s.system.build);
+    EXPECT_EQ(CheckSystemInfo(REPORT_ALL), SEV_INFORMATION) << s.threads << " " << s.system.name;
+    Strings entries = Entries();
+    ASSERT_GT(entries.size(), 1u);
+    EXPECT_EQ(entries[0], kIntel) << s.system.name;
+    EXPECT_EQ(entries[1], ProcessorCountLine(s.shown)) << s.threads << " " << s.system.name;
+  }
+}
+
+TEST_F(SystemInfoTest, ProcessorCountFallsBackCallByCallToTheThirtyTwoBitView) {
+  SetServer(128);
+  SetVersion(k10.major, k10.minor, k10.build);
+  sim::FailCall("GetActiveProcessorCount", ERROR_INVALID_PARAMETER);
+  CheckSystemInfo(REPORT_ALL);
+  EXPECT_EQ(Entries().at(1), ProcessorCountLine(64));
+  ReportDiscard();
+  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND, 1, 2);
+  CheckSystemInfo(REPORT_ALL);
+  EXPECT_EQ(Entries().at(1), ProcessorCountLine(32));
+}
+
+TEST_F(SystemInfoTest, NtBeforeXpAsksNoLaterCallForItsProcessors) {
+  sim::Processors processors;
+  processors.count = 4;
+  sim::SetProcessors(processors);
+  for (const Posture& posture : {kNt351, kNt4, k2000}) {
+    ReportDiscard();
+    SetVersion(posture.major, posture.minor, posture.build);
+    CheckSystemInfo(REPORT_ALL);
+    EXPECT_EQ(Entries().at(1), ProcessorCountLine(4)) << posture.name;
+  }
+  EXPECT_EQ(sim::CallCount("GetNativeSystemInfo") + sim::CallCount("GetActiveProcessorCount"), 0);
 }
 
 TEST_F(SystemInfoTest, MemoryFiguresStopAtTheLargestTheReportPrints) {

@@ -111,6 +111,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, FindNextFileA, LAST_ERROR, FALSE, ERROR_UNEXP_NET_ERR, PASS)                  \
   X(kernel32, FormatMessageA, LAST_ERROR, 0, ERROR_MR_MID_NOT_FOUND, OWN)                   \
   X(kernel32, FreeLibrary, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
+  X(kernel32, GetActiveProcessorCount, LAST_ERROR, 0, ERROR_INVALID_PARAMETER, PASS)         \
   X(kernel32, GetCommandLineA, COUNT_ONLY, 0, 0, OWN)                                       \
   X(kernel32, GetComputerNameA, LAST_ERROR, FALSE, ERROR_BUFFER_OVERFLOW, PASS)             \
   X(kernel32, GetCurrentProcess, COUNT_ONLY, 0, 0, PASS)                                    \
@@ -124,6 +125,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, GetLocalTime, COUNT_ONLY, 0, 0, PASS)                                         \
   X(kernel32, GetLogicalDriveStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)        \
   X(kernel32, GetModuleHandleA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, PASS)                   \
+  X(kernel32, GetNativeSystemInfo, COUNT_ONLY, 0, 0, PASS)                                  \
   X(kernel32, GetProcAddress, LAST_ERROR, 0, ERROR_PROC_NOT_FOUND, OWN)                     \
   X(kernel32, GetSystemDirectoryA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)            \
   X(kernel32, GetSystemInfo, COUNT_ONLY, 0, 0, PASS)                                        \
@@ -459,8 +461,9 @@ inline LPSTR WINAPI W_GetCommandLineA(void) {
 // call's wrapper (and the
 // wrapper the system's function), so they are counted and failed as imports.
 inline bool LookedUp(const Import& import) {
-  static const char* const kLaterCalls[] = {"GetDiskFreeSpaceExA", "GlobalMemoryStatusEx", "RtlGetVersion",
-                                            "SetSecurityDescriptorControl"};
+  static const char* const kLaterCalls[] = {"GetActiveProcessorCount", "GetDiskFreeSpaceExA",
+                                            "GetNativeSystemInfo",     "GlobalMemoryStatusEx",
+                                            "RtlGetVersion",           "SetSecurityDescriptorControl"};
   if (strcmp(import.dll, "wsock32") == 0 || strcmp(import.dll, "icmp") == 0 || strcmp(import.dll, "iphlpapi") == 0)
     return true;
   for (const char* later : kLaterCalls)

@@ -1,7 +1,7 @@
 # The report of this very machine against independent sources: the Windows
 # version against `wine cmd /c ver` with Wine posing as Windows 10 (which
 # tells a program without a manifest that it runs on Windows 8) and as a
-# domain controller, the processor against the host's CPU family, the total
+# domain controller, the processor against the host's CPU family and count, the total
 # memory against `free -b`, drive C: against statvfs of the prefix's drive_c,
 # and a tmpfs of 17 TiB (never filled, so it costs no memory) mapped to E:
 # through the prefix's dosdevices, far beyond what 32-bit figures hold.
@@ -50,6 +50,10 @@ if (( ${family:-0} > 6 )); then
   check "CPU family $family is a later generation, not an unknown processor" \
     grep -qx '               Type of processor(s): Pentium Pro' <<<"$report"
 fi
+
+# Every processor of the host, as the active processor count of all groups gives it.
+check "the processor count is the host's $(getconf _NPROCESSORS_ONLN)" \
+  grep -qx "               Number of processor(s): $(getconf _NPROCESSORS_ONLN)" <<<"$report"
 
 # ---- Memory: the report divides by 1,048,567 ---------------------------------------------
 total_bytes=$(free -b | awk '$1 == "Mem:" { print $2 }')
