@@ -113,8 +113,8 @@ void AppendComponents(const std::string& text, std::vector<std::string>* parts) 
 // Resolves a path as Windows does: against the current directory (also
 // for "X:name" on the current drive), both separators, repeated separators,
 // "." and "..", a name's single trailing dot, trailing dots and blanks of
-// the last name. UNC paths lead
-// nowhere in this machine.
+// the last name. UNC paths lead nowhere in this machine; a path on a drive
+// without a disk gives ERROR_NOT_READY.
 bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
   if (raw.empty()) {
     *error = ERROR_PATH_NOT_FOUND;
@@ -137,6 +137,11 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
     path.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(raw[0])));
     rest = raw.substr(2);
     relative = (rest.empty() || !IsSeparator(rest[0])) && path.drive == current[0];
+  }
+  // A drive that holds no files and no disk: the system asks for one first.
+  if (!Files().drives.count(path.drive) && detail::DriveWithoutDisk(path.drive)) {
+    *error = ERROR_NOT_READY;
+    return false;
   }
   if (relative) AppendComponents(current.substr(3), &path.parts);
   AppendComponents(rest, &path.parts);

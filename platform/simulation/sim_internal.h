@@ -97,6 +97,11 @@ size_t FindLastSeparator(const std::string& text, const char* separators);
 // Letters of one byte folded by `fold`; characters of two bytes stay.
 std::string FoldCase(std::string text, int (*fold)(int));
 
+// A call that reached a drive without a disk: the critical-error box unless
+// the process fails critical errors (sim::ErrorMode). True for such a drive.
+bool DriveWithoutDisk(char letter);
+void ShowNoDiskBox(UINT driveType);
+
 // Case-insensitive ASCII comparison, as Windows compares names.
 bool EqualsNoCase(const std::string& a, const std::string& b);
 std::string Lower(std::string text);

@@ -163,8 +163,9 @@ inline const std::vector<ApiFailure>& Failures() {
 
 // Calls that have no failure on Windows: nothing to inject.
 inline const std::set<std::string>& CannotFail() {
-  static const std::set<std::string> calls = {"SleepEx",         "GetLocalTime", "GetSystemInfo",
-                                              "GlobalMemoryStatus", "IsDBCSLeadByte", "CharNextA"};
+  static const std::set<std::string> calls = {"SleepEx",         "GetLocalTime",   "GetSystemInfo",
+                                              "GlobalMemoryStatus", "IsDBCSLeadByte", "CharNextA",
+                                              "SetErrorMode"};
   return calls;
 }
 
