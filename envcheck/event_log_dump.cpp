@@ -85,7 +85,8 @@ int DumpEventLog(const char* sourceName) {
     DWORD bytesRead = 0;
     DWORD needed = 0;
     // The size query fails for want of room and tells the size to read: the
-    // next record's, on NT 4.0 room for many; any other failure means the log ended or changed under us.
+    // next record's, on NT 4.0 room for many; any other failure means the log
+    // ended or changed under us.
     if (ReadEventLogA(log, kSequentialForwards, 0, buffer, 0, &bytesRead, &needed) ||
         GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
       break;
