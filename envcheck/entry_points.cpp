@@ -3,6 +3,7 @@
 #include "check_driver.h"
 #include "checks.h"
 #include "entry_points.h"
+#include "error_mode.h"
 #include "report.h"
 
 enum {
@@ -35,7 +36,9 @@ int zrHealthLog(const char* outputFile, const char* moduleName) {
   char program[] = "zrHealthLog";
   char out[] = "-out";
   char* argv[] = {program, out, (char*)outputFile};
+  UINT callerMode = FailCriticalErrors();
   RunEnvironmentCheck(3, argv);
+  RestoreErrorMode(callerMode);
   return 0;
 }
 
@@ -95,6 +98,9 @@ int ValidateEnvironmentWith(const ValidationChecks* checks, unsigned flags, int 
 
 int ValidateEnvironment(unsigned flags, int level, const char* outputFile, char* targets,
                         const char* moduleName) {
-  return ValidateEnvironmentWith(&DefaultValidationChecks, flags, level, outputFile, targets,
-                                 moduleName);
+  UINT callerMode = FailCriticalErrors();
+  int result = ValidateEnvironmentWith(&DefaultValidationChecks, flags, level, outputFile, targets,
+                                       moduleName);
+  RestoreErrorMode(callerMode);
+  return result;
 }

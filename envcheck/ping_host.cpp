@@ -205,9 +205,10 @@ unsigned PingHost(const char* hostName, int quiet) {
 
 void ReportSystemError(DWORD code) {
   char* text = NULL;
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL,
-                                code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&text, 0,
-                                NULL);
+  // Inserts are kept as written: without IGNORE_INSERTS such a text fails.
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code,
+      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&text, 0, NULL);
   if (length != 0 && text != NULL) {
     ReportAdd(LoadMessage(MSG_SYSTEM_ERROR_TEXT), code, text);
   } else {

@@ -3,7 +3,9 @@
 // while the dump reads it.
 //
 // Input: a fault (2 bytes), the read at which the oldest records vanish and
-// how many (2 bytes), then records, each a 2-byte length and its bytes.
+// how many (2 bytes; the count's top bit asks for Windows 2000, whose reads
+// return one record each, else NT 4.0, whose reads return many), then
+// records, each a 2-byte length and its bytes.
 #include "configuration_checks.h"
 #include "fuzz.h"
 
@@ -11,6 +13,7 @@ namespace {
 
 const char kSource[] = "Corvane";
 const size_t kMaxRecords = 64;
+const size_t kOneRecordReads = 0x80;
 
 }  // namespace
 
@@ -25,6 +28,8 @@ void FuzzEventLogDump(const uint8_t* data, size_t size) {
                       {"ctime", 0}});
   int changeAtRead = input.Byte();
   size_t vanishing = input.Byte();
+  if (vanishing & kOneRecordReads) sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, ""});
+  vanishing &= ~kOneRecordReads;
   if (changeAtRead > 0) sim::OnEventLogRead(changeAtRead, [vanishing] { sim::RemoveOldestEvents(vanishing); });
   while (!input.Empty() && sim::EventCount() < kMaxRecords) {
     std::string record = input.LongText();

@@ -68,6 +68,8 @@ void EventLogSeeds() {
   std::string lying = ours;
   lying[0] = static_cast<char>(0xFF);
   Write("event_log", "damaged", Seed().NoFault().Byte(0).Byte(0).LongText(cut).LongText(lying));
+  // Windows 2000: one record a read.
+  Write("event_log", "one_a_read", Seed().NoFault().Byte(0).Byte(0x80).LongText(ours).LongText(ours));
 }
 
 void VersionSeeds() {

@@ -16,6 +16,12 @@
  *
  * Strings are ANSI. Run one export at a time, on one thread; only
  * zrPortExists keeps no shared state and may run beside the others.
+ *
+ * The exports that reach the file system (both hooks, ValidateEnvironment
+ * and zrHealthLog) add SEM_FAILCRITICALERRORS to the process error mode while
+ * they work: a floppy or CD-ROM drive without a disk fails the call instead
+ * of showing the system's "There is no disk in the drive" box. The caller's
+ * own mode is set again before they return.
  */
 #ifndef CVNUNIST_H
 #define CVNUNIST_H

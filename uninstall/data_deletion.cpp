@@ -16,8 +16,8 @@ static const char kDeleteDataQuestion[] =
     "Do you want to delete the Corvane\nDatabases and Journal files?\n\n"
     "If you choose to delete the databases, you\nwill lose information about any Corvane\n"
     "jobs run previously from this system.\n";
-// The question, a blank line, then each directory on a line of its own, cut
-// to a path's length.
+// The question, then, when a directory could be read, a blank line and each
+// directory on a line of its own, cut to a path's length.
 enum { DATA_QUESTION_SIZE = sizeof kDeleteDataQuestion + 1 + 2 * MAX_PATH };
 
 // A data directory as read from the product key, before the question.
@@ -52,11 +52,19 @@ static int AskToDelete(const DataDirectory* databases, const DataDirectory* jour
   char text[DATA_QUESTION_SIZE];
   size_t length = sizeof kDeleteDataQuestion - 1;
   memcpy(text, kDeleteDataQuestion, length);
-  text[length++] = '\n';
+  if (databases->path != NULL || journals->path != NULL) text[length++] = '\n';
   text[length] = '\0';
   AppendPathLine(text, &length, databases->path);
   AppendPathLine(text, &length, journals->path);
   return ShowDialog(text, kUninstallCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+// A directory that is not there has nothing left to delete: an uninstall
+// run again after one that was ended finds its data gone.
+static int IsGone(const char* path) {
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 0;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 // Deletes everything in a data directory: 0 to go on, -1 when it could not
@@ -68,7 +76,8 @@ static int DeleteDataDirectory(const DataDirectory* directory, const char* unrea
     ComposeErrorText(text, unreadableLine, (DWORD)directory->status, kContinueQuestion);
     return AskToContinue(text) ? 0 : -1;
   }
-  if (!DeleteTree(directory->path, kAllFiles)) ShowDialog(problemText, kUninstallCaption, MB_ICONWARNING);
+  if (!DeleteTree(directory->path, kAllFiles) && !IsGone(directory->path))
+    ShowDialog(problemText, kUninstallCaption, MB_ICONWARNING);
   return 0;
 }
 

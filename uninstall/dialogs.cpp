@@ -31,8 +31,10 @@ void ComposeDialogText(char* text, const char* firstLine, const char* middle, co
 
 void ComposeErrorText(char* text, const char* firstLine, DWORD error, const char* question) {
   char* systemText = NULL;
-  if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL, error, 0,
-                     (LPSTR)&systemText, 0, NULL) == 0) {
+  // A text with inserts ("%1 is not ...") would fail without IGNORE_INSERTS.
+  if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                     NULL, error, 0, (LPSTR)&systemText, 0, NULL) == 0) {
     systemText = NULL;
   }
   ComposeDialogText(text, firstLine, systemText ? systemText : "", question);

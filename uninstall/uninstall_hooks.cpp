@@ -2,6 +2,7 @@
 // product's services and drivers while its files are still there; the second
 // removes what the uninstaller's own log does not cover.
 #include "dialogs.h"
+#include "error_mode.h"
 #include "hooks.h"
 #include "removal.h"
 #include "service_removal.h"
@@ -51,8 +52,10 @@ static int RemoveServices(int silent) {
   if (scm == NULL) {
     DWORD error = GetLastError();
     char* systemText = NULL;
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL, error, 0,
-                       (LPSTR)&systemText, 0, NULL) == 0)
+    // Inserts are kept as written: without IGNORE_INSERTS such a text fails.
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       NULL, error, 0, (LPSTR)&systemText, 0, NULL) == 0)
       systemText = NULL;
     if (systemText != NULL) {
       if (!silent) ShowDialog(systemText, "Failure to Open Service Manager", MB_ICONERROR);
@@ -131,7 +134,7 @@ static void CopyStatusFile(void) {
   free(installDirectory);
 }
 
-LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
+static LONG Initialize(void) {
   int silent = IsSilentMode();
   LearnDeferralRule();
   PinSharedControl();
@@ -142,6 +145,13 @@ LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
   if (OfferDataDeletion(silent) != 0) return -1;
   StashInstallDir();
   return 0;
+}
+
+LONG WINAPI UninstInitialize(HWND dialog, HANDLE instance, LONG reserved) {
+  UINT callerMode = FailCriticalErrors();
+  LONG result = Initialize();
+  RestoreErrorMode(callerMode);
+  return result;
 }
 
 // The installation directory comes from the stash alone: the uninstaller has
@@ -246,6 +256,7 @@ static void OfferReboot(void) {
 }
 
 LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved) {
+  UINT callerMode = FailCriticalErrors();
   LearnDeferralRule();
   int filesDone = DeleteProgramFiles();
   for (size_t i = 0; i < COUNT(kRegistryTrees); ++i)
@@ -257,5 +268,6 @@ LONG WINAPI UninstUnInitialize(HWND dialog, HANDLE instance, LONG reserved) {
   } else {
     OfferReboot();
   }
+  RestoreErrorMode(callerMode);
   return 0;
 }

@@ -112,6 +112,13 @@ struct Dialog {
 // (returns 0, error ERROR_INVALID_WINDOW_HANDLE), as without a desktop.
 void QueueAnswer(int answer);
 const std::vector<Dialog>& Dialogs();
+// The process error mode SetErrorMode last set (0 after Reset). A file call
+// on a drive without a disk (sim::SetDrive: volumeError ERROR_NOT_READY)
+// shows the system's critical-error box, owner NULL, style
+// MB_SYSTEMMODAL, unless the mode holds SEM_FAILCRITICALERRORS; the box is
+// recorded with the dialogs and answered Cancel: the call fails with
+// ERROR_NOT_READY.
+UINT ErrorMode();
 // The window GetFocus returns.
 HWND FocusWindow();
 

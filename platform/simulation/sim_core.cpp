@@ -83,12 +83,14 @@ const std::map<DWORD, std::string>& DefaultSystemTexts() {
       {6, "The handle is invalid.\r\n"},
       {8, "Not enough storage is available to process this command.\r\n"},
       {18, "There are no more files.\r\n"},
+      {21, "The device is not ready.\r\n"},
       {32, "The process cannot access the file because it is being used by another process.\r\n"},
       {87, "The parameter is incorrect.\r\n"},
       {122, "The data area passed to a system call is too small.\r\n"},
       {126, "The specified module could not be found.\r\n"},
       {127, "The specified procedure could not be found.\r\n"},
       {145, "The directory is not empty.\r\n"},
+      {ERROR_BAD_EXE_FORMAT, "%1 is not a valid Win32 application.\r\n"},
       {234, "More data is available.\r\n"},
       {259, "No more data is available.\r\n"},
       {1051, "A stop control has been sent to a service that other running services are dependent on.\r\n"},
@@ -534,6 +536,14 @@ int WINAPI GetTimeFormatA(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, 
   return CopyFormatted(text, lpTimeStr, cchTime, "GetTimeFormatA");
 }
 
+// "%1" to "%99": a place for an argument.
+static bool HasInsert(const std::string& text) {
+  for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 2)) {
+    if (at + 1 < text.size() && text[at + 1] >= '1' && text[at + 1] <= '9') return true;
+  }
+  return false;
+}
+
 DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                             LPSTR lpBuffer, DWORD nSize, va_list* Arguments) {
   DWORD error;
@@ -547,6 +557,13 @@ DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
     return 0;
   }
   const std::string& text = it->second;
+  // An insert with nothing to fill it fails the call; IGNORE_INSERTS keeps
+  // it as written (kernel32/tests/format_msg.c, test_message_from_hmodule:
+  // 193 without arguments). The simulation fills no inserts.
+  if (!(dwFlags & FORMAT_MESSAGE_IGNORE_INSERTS) && HasInsert(text)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
   if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
     char* block = static_cast<char*>(detail::CountedAlloc(text.size() + 1));
     std::memcpy(block, text.c_str(), text.size() + 1);

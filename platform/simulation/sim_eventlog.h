@@ -1,6 +1,8 @@
 // Test control of the simulated event log: one log on this machine (the
 // application log) that every OpenEventLogA of the local machine opens, as
-// Windows does for a source that names no log of its own.
+// Windows does for a source that names no log of its own. A read returns
+// every whole record that fits; with sim::SetOsVersion at 4.x the size a read
+// that fits nothing asks for is a block of many records, as NT 4.0's is.
 #pragma once
 
 #include "win32_api.h"

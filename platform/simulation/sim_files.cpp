@@ -152,7 +152,8 @@ bool ParseSharePath(const std::string& raw, Path* out, DWORD* error) {
 // for "X:name" on the current drive), both separators, repeated separators,
 // "." and "..", a name's single trailing dot, trailing dots and blanks of
 // the last name. A UNC path leads to a share of this machine's
-// (sim::AddShare), else nowhere.
+// (sim::AddShare), else nowhere; a path on a drive without a disk gives
+// ERROR_NOT_READY.
 bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
   if (raw.empty()) {
     *error = ERROR_PATH_NOT_FOUND;
@@ -172,6 +173,11 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
     path.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(raw[0])));
     rest = raw.substr(2);
     relative = (rest.empty() || !IsSeparator(rest[0])) && path.drive == current[0];
+  }
+  // A drive that holds no files and no disk: the system asks for one first.
+  if (!Files().drives.count(path.drive) && detail::DriveWithoutDisk(path.drive)) {
+    *error = ERROR_NOT_READY;
+    return false;
   }
   if (relative) AppendComponents(current.substr(3), &path.parts);
   AppendComponents(rest, &path.parts);

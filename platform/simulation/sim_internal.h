@@ -123,6 +123,11 @@ std::string FoldCase(std::string text, int (*fold)(int));
 const UserLocale& CurrentUserLocale();
 std::string ToCodePage(const std::u16string& text, UINT codePage);
 
+// A call that reached a drive without a disk: the critical-error box unless
+// the process fails critical errors (sim::ErrorMode). True for such a drive.
+bool DriveWithoutDisk(char letter);
+void ShowNoDiskBox(UINT driveType);
+
 // Case-insensitive ASCII comparison, as Windows compares names.
 bool EqualsNoCase(const std::string& a, const std::string& b);
 std::string Lower(std::string text);

@@ -76,6 +76,13 @@ void SetOsVersion(const OsVersion& version) {
   detail::ApplySoftwareAccessList(version.major);
 }
 
+bool detail::DriveWithoutDisk(char letter) {
+  auto it = Sysinfo().drives.find(DriveLetter(letter));
+  if (it == Sysinfo().drives.end() || it->second.volumeError != ERROR_NOT_READY) return false;
+  ShowNoDiskBox(it->second.type);
+  return true;
+}
+
 bool detail::KnowsReparsePoints() { return Sysinfo().version.major >= 5; }
 bool detail::VersionAtLeast(DWORD major, DWORD minor) {
   const OsVersion& v = Sysinfo().version;
@@ -342,6 +349,8 @@ static const sim::Drive* ReadyVolume(const char* api, LPCSTR root, DWORD sim::Dr
     return nullptr;
   }
   if (drive->*driveError != 0) {
+    // The disk is asked for before the call fails (MSDN, GetVolumeInformation).
+    if (drive->*driveError == ERROR_NOT_READY) detail::ShowNoDiskBox(drive->type);
     SetLastError(drive->*driveError);
     return nullptr;
   }

@@ -54,7 +54,10 @@ void SetMemory(const Memory& memory);
 
 // One logical drive. GetVolumeInformationA fails with volumeError when it is
 // not 0 (ERROR_NOT_READY for an empty floppy or CD-ROM drive), and
-// GetDiskFreeSpaceA fails with spaceError likewise. Cluster counts beyond
+// GetDiskFreeSpaceA fails with spaceError likewise. A drive whose
+// volumeError is ERROR_NOT_READY has no disk: a volume call on it, and a file
+// call on it while the file system has no such drive (sim::AddDrive), first
+// shows the critical-error box (sim::ErrorMode). Cluster counts beyond
 // 32 bits reach GetDiskFreeSpaceA as their low 32 bits; GetDiskFreeSpaceExA
 // gives the true byte counts.
 struct Drive {

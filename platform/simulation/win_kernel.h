@@ -28,6 +28,13 @@ DWORD WINAPI GetTickCount(void);
 
 void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 
+// Whether the system asks a person about a drive without a disk (0) or fails
+// the call instead; returns the mode it replaces.
+#define SEM_FAILCRITICALERRORS 0x0001
+#define SEM_NOGPFAULTERRORBOX 0x0002
+#define SEM_NOOPENFILEERRORBOX 0x8000
+UINT WINAPI SetErrorMode(UINT uMode);
+
 UINT WINAPI GetACP(void);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 

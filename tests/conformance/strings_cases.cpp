@@ -257,6 +257,21 @@ const bool kWindowsTextCases = [] {
   return true;
 }();
 
+// kernel32/tests/format_msg.c, test_message_from_hmodule: the system text of
+// 193 has an insert, and without arguments the call fails.
+CASE(kFormatMessage, "a system text with an insert fails without IGNORE_INSERTS and keeps it with it") {
+  char text[256] = "";
+  CHECK_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_BAD_EXE_FORMAT,
+                          MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr),
+           0);
+  char* allocated = nullptr;
+  CHECK_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+                          ERROR_BAD_EXE_FORMAT, 0, reinterpret_cast<LPSTR>(&allocated), 0, nullptr),
+           0);
+  REQUIRE(SystemText(ERROR_BAD_EXE_FORMAT, text, sizeof text) > 0);
+  CHECK(std::strstr(text, "%1") != nullptr);
+}
+
 CASE(kFormatMessage, "an unknown code gives 317") {
   char text[64];
   SetLastError(0xdeadbeef);

@@ -222,6 +222,28 @@ TEST_F(HealthLogTest, ModuleWithoutCatalogGivesBadStringIdForEveryCatalogLine) {
   EXPECT_EQ(report, "V1.5.1 Build 841-0 - ");
 }
 
+// A drive without a disk fails the calls on it instead of stopping the caller
+// at the system's box; the caller's own error mode comes back.
+TEST_F(HealthLogTest, PathOnADriveWithoutADiskIsReportedWithoutTheSystemsBox) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "InstallationDirectory", REG_SZ, "C:\\WINNT");
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProductKeyPath, "JournalRoot", REG_SZ, "A:\\Journals");
+  SetErrorMode(SEM_NOGPFAULTERRORBOX);
+  UINT during = 0;
+  sim::BeforeCall("GetFileAttributesA", 1, [&during] { during = sim::ErrorMode(); });
+  EXPECT_EQ(zrHealthLog("C:\\health.txt", nullptr), 0);
+  EXPECT_EQ(during, static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX));
+  EXPECT_TRUE(sim::Dialogs().empty());
+  EXPECT_EQ(sim::ErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+  EXPECT_NE(sim::FileContents("C:\\health.txt").find("A:\\Journals"), std::string::npos);
+}
+
+TEST_F(HealthLogTest, ValidationIntoAFileOnADriveWithoutADiskFailsWithoutTheSystemsBox) {
+  EXPECT_EQ(ValidateEnvironment(0, 0, "A:\\validate.txt", nullptr, nullptr), -1);
+  EXPECT_TRUE(sim::Dialogs().empty());
+  EXPECT_EQ(sim::ErrorMode(), 0u);
+  EXPECT_EQ(sim::CallCount("SetErrorMode"), 2);
+}
+
 TEST_F(HealthLogTest, ResultIsZeroWhateverTheReportFound) {
   ErrorCount = 5;
   EXPECT_EQ(zrHealthLog("C:\\health.txt", nullptr), 0);

@@ -1,5 +1,6 @@
 // The product's event-log entries: which records are listed, how, and that a
 // damaged or changing log never leads the dump astray.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -13,10 +14,13 @@ namespace {
 
 const char kHeading[] = "\nCorvane EVENTLOG ENTRIES:\n\n";
 
+// From Windows 2000 a size query asks for the next record alone: one record a
+// read. NT 4.0 asks for room for many (the tests at the end).
 class EventLogDumpTest : public CheckTest {
  protected:
   void SetUp() override {
     CheckTest::SetUp();
+    sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, "Service Pack 4"});
     setenv("TZ", "UTC", 1);
     tzset();
   }
@@ -191,6 +195,57 @@ TEST_F(EventLogDumpTest, FailedReadOrGrowthEndsTheDump) {
   sim::AddEvent(Event("Corvane", 0, {std::string(2000, 'x')}));
   EXPECT_EQ(Dump([] { sim::FailCall("realloc", ERROR_NOT_ENOUGH_MEMORY); }), kHeading);
   EXPECT_EQ(Dump([] { sim::FailCall("malloc", ERROR_NOT_ENOUGH_MEMORY); }), kHeading);
+}
+
+// ---- NT 4.0: a read returns every whole record that fits its block ----------------
+
+class Nt4EventLogDumpTest : public EventLogDumpTest {
+ protected:
+  void SetUp() override {
+    EventLogDumpTest::SetUp();
+    sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 4, 0, 1381, "Service Pack 6"});
+  }
+};
+
+TEST_F(Nt4EventLogDumpTest, EveryProductEventOfEachReadIsListed) {
+  // About 300 Kb of records: several reads, each of many records.
+  std::string expected = kHeading;
+  for (DWORD i = 0; i < 600; ++i) {
+    std::string text = "event " + std::to_string(i) + " " + std::string(400, 'x');
+    if (i % 3 == 0) {
+      sim::AddEvent(Event("Corvane", i, {text}));
+      std::time_t when = i;
+      std::string time = std::asctime(std::gmtime(&when));
+      time.pop_back();
+      expected += "\t" + time + " Corvane CVNHOST - " + text + "\n";
+    } else {
+      sim::AddEvent(Event("EventLog", i, {text}));
+    }
+  }
+  EXPECT_EQ(Dump(), expected);
+  int reads = sim::CallCount("ReadEventLogA") / 2;
+  EXPECT_GT(reads, 1);
+  EXPECT_LT(reads, 10);
+}
+
+TEST_F(Nt4EventLogDumpTest, ARecordNotEndingInItsLengthEndsTheReadsWalk) {
+  sim::AddEvent(Event("Corvane", 0, {"first"}));
+  std::vector<uint8_t> bytes = Bytes(Event("Corvane", 1, {"damaged"}));
+  Fixed(bytes)->Length -= 4;  // its last length no longer matches
+  sim::AddRawEventRecord(bytes);
+  sim::AddEvent(Event("Corvane", 2, {"same read, not reached"}));
+  EXPECT_EQ(Dump(), std::string(kHeading) +
+                        "\tThu Jan  1 00:00:00 1970 Corvane CVNHOST - first\n"
+                        "\tThu Jan  1 00:00:01 1970 Corvane CVNHOST - damaged\n");
+}
+
+TEST_F(Nt4EventLogDumpTest, LogThatLosesItsOldestRecordsBetweenReadsGoesOn) {
+  for (DWORD i = 0; i < 200; ++i) sim::AddEvent(Event("Corvane", i, {std::string(400, 'r')}));
+  sim::OnEventLogRead(3, [] { sim::RemoveOldestEvents(190); });  // before the second size query
+  std::string out = Dump();
+  size_t lines = std::count(out.begin(), out.end(), '\n') - 3;
+  EXPECT_LT(lines, 200u);
+  EXPECT_NE(out.find("00:03:19 1970"), std::string::npos);  // the newest record
 }
 
 }  // namespace

@@ -166,7 +166,7 @@ inline const std::vector<ApiFailure>& Failures() {
 inline const std::set<std::string>& CannotFail() {
   static const std::set<std::string> calls = {"SleepEx",        "GetLocalTime",       "GetSystemInfo",
                                               "GetNativeSystemInfo", "GlobalMemoryStatus", "IsDBCSLeadByte",
-                                              "CharNextA"};
+                                              "CharNextA",      "SetErrorMode"};
   return calls;
 }
 

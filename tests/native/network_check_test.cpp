@@ -695,4 +695,9 @@ TEST_F(PingHostTest, SystemErrorTextIsShownExactlyAndReleased) {
   EXPECT_EQ(sim::CallCount("FormatMessageA"), 1);
 }
 
+TEST_F(PingHostTest, SystemErrorTextWithAnInsertIsShownAsWritten) {
+  ReportSystemError(ERROR_BAD_EXE_FORMAT);
+  EXPECT_EQ(Entries(), Lines{" Error (0xc1): %1 is not a valid Win32 application.\r\n\n"});
+}
+
 }  // namespace

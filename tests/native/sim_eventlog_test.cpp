@@ -51,6 +51,7 @@ TEST_F(SimEventLogTest, RecordIsLaidOutAsEventLogRecord) {
 }
 
 TEST_F(SimEventLogTest, SizeQueryFailsAndTellsTheBytesNeededThenReadsOneByOne) {
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, ""});
   sim::AddEvent(Source("A"));
   sim::AddEvent(Source("B"));
   HANDLE log = OpenEventLogA(nullptr, "Corvane");
@@ -94,6 +95,33 @@ TEST_F(SimEventLogTest, SeveralWholeRecordsFitOneRead) {
   ASSERT_TRUE(ReadEventLogA(log, kForwards, 0, buffer.data(), buffer.size(), &read, &needed));
   EXPECT_EQ(read, one);
   EXPECT_STREQ(reinterpret_cast<char*>(buffer.data()) + 56, "C");
+  CloseEventLog(log);
+}
+
+// advapi32/tests/eventlog.c, test_read: NT 4.0 asks for far more than the
+// next record, and a read of that size returns less than it asked for.
+TEST_F(SimEventLogTest, Nt4SizeQueryAsksForRoomForManyRecords) {
+  for (const char* source : {"A", "B", "C"}) sim::AddEvent(Source(source));
+  size_t one = sim::EventRecordBytes(Source("A"), 1).size();
+  HANDLE log = OpenEventLogA(nullptr, "Corvane");
+  std::vector<uint8_t> buffer(sizeof(EVENTLOGRECORD));
+  DWORD read = 0xdeadbeef, needed = 0xdeadbeef;
+  EXPECT_FALSE(ReadEventLogA(log, kForwards, 0, buffer.data(), buffer.size(), &read, &needed));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(read, 0u);
+  EXPECT_GT(needed, 3 * one);
+  buffer.resize(needed);
+  ASSERT_TRUE(ReadEventLogA(log, kForwards, 0, buffer.data(), needed, &read, &needed));
+  EXPECT_EQ(read, 3 * one);
+  EXPECT_EQ(needed, 0u);
+  EXPECT_STREQ(reinterpret_cast<char*>(buffer.data()) + 2 * one + 56, "C");
+  CloseEventLog(log);
+
+  // Windows 2000 asks for the next record alone.
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 5, 0, 2195, ""});
+  log = OpenEventLogA(nullptr, "Corvane");
+  EXPECT_FALSE(ReadEventLogA(log, kForwards, 0, buffer.data(), 0, &read, &needed));
+  EXPECT_EQ(needed, one);
   CloseEventLog(log);
 }
 

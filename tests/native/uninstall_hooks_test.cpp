@@ -251,6 +251,30 @@ TEST_F(OfferDataDeletionTest, UnreadableJournalRootAsksWithTheSystemText) {
   EXPECT_TRUE(sim::Exists(kJournals + "\\job1\\0001.jnl"));
 }
 
+TEST_F(OfferDataDeletionTest, WithoutADirectoryToNameTheQuestionIsAskedAsWritten) {
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "ProtectedDatasetDirectory", REG_SZ, kDatabases);
+  sim::FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED, 3);  // the database value's contents
+  sim::QueueAnswer(IDNO);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  EXPECT_EQ(OnlyDialog().text, kDataQuestion);
+}
+
+// A run after one that was ended finds the directories gone: nothing is left
+// to delete, nothing to report.
+TEST_F(OfferDataDeletionTest, DirectoriesAlreadyGoneAreDoneWithoutAProblem) {
+  InstallProductKey();
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  EXPECT_EQ(sim::Dialogs().size(), 1u);
+  // Not so for a directory that cannot be looked at.
+  sim::FailCall("GetFileAttributesA", ERROR_ACCESS_DENIED, 1, 100);
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  ASSERT_EQ(sim::Dialogs().size(), 4u);
+  EXPECT_EQ(sim::Dialogs()[2].text.substr(0, 24), "Problem deleting Databas");
+  EXPECT_EQ(sim::Dialogs()[3].text.substr(0, 24), "Problem deleting CVN Exe");
+}
+
 TEST_F(OfferDataDeletionTest, FilesThatCannotGoAreReported) {
   InstallProductKey();
   InstallFiles();
@@ -413,6 +437,35 @@ TEST_F(UninstInitializeTest, ServiceManagerThatCannotOpenAbortsWithItsSystemText
   sim::FailCall("OpenSCManagerA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), -1);
   EXPECT_EQ(sim::Dialogs().size(), 1u);
+}
+
+// Data on a floppy not in its drive: the hooks fail the calls there rather than
+// stop the uninstall at the system's box, and give the caller its mode back.
+TEST_F(UninstInitializeTest, BothHooksTouchADriveWithoutADiskWithoutTheSystemsBox) {
+  Attended();
+  InstallProduct();
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "ProtectedDatasetDirectory", REG_SZ, "A:\\CVN\\Databases");
+  SetErrorMode(SEM_NOOPENFILEERRORBOX);
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  for (const sim::Dialog& dialog : sim::Dialogs()) EXPECT_EQ(dialog.caption, "Corvane UnInstallation");
+  EXPECT_EQ(sim::Dialogs().at(1).text.substr(0, 24), "Problem deleting Databas");
+  EXPECT_EQ(sim::ErrorMode(), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+
+  UINT during = 0;
+  sim::BeforeCall("FindFirstFileA", 1, [&during] { during = sim::ErrorMode(); });
+  sim::QueueAnswer(IDNO);  // no restart now
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(during, static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
+  EXPECT_EQ(sim::ErrorMode(), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
+}
+
+TEST_F(UninstInitializeTest, ServiceManagerErrorWhoseTextHasAnInsertShowsItAsWritten) {
+  Attended();
+  InstallProduct();
+  sim::FailCall("OpenSCManagerA", ERROR_BAD_EXE_FORMAT);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), -1);
+  EXPECT_EQ(OnlyDialog().text, "%1 is not a valid Win32 application.\r\n");
 }
 
 TEST_F(UninstInitializeTest, UnknownSystemDirectoryEndsTheHookWithSuccess) {

@@ -142,6 +142,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, LocalFree, LAST_ERROR, 0, ERROR_INVALID_HANDLE, OWN)                          \
   X(kernel32, MoveFileExA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
   X(kernel32, RemoveDirectoryA, LAST_ERROR, FALSE, ERROR_DIR_NOT_EMPTY, PASS)               \
+  X(kernel32, SetErrorMode, COUNT_ONLY, 0, 0, PASS)                                        \
   X(kernel32, SetFileAttributesA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)             \
   X(kernel32, SetFilePointer, LAST_ERROR, -1, ERROR_INVALID_PARAMETER, PASS)                \
   X(kernel32, Sleep, COUNT_ONLY, 0, 0, OWN)                                                 \
