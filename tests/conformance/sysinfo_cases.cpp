@@ -261,6 +261,7 @@ NATIVE_CASE(kArea, "NT 3.51 takes the system code page flag") {
   CHECK_STR(text, "Monday, December 7, 2026");
   CHECK(GetTimeFormatA(LOCALE_USER_DEFAULT, LOCALE_USE_CP_ACP, &time, nullptr, text, sizeof text) > 0);
 }
+#endif
 
 // MSDN, SetErrorMode: it returns the mode it replaces.
 CASE(kArea, "SetErrorMode gives back the mode it replaces") {
