@@ -34,6 +34,8 @@ namespace detail {
 
 void ResetCodePage() { CodePage() = kDefaultCodePage; }
 
+UINT AnsiCodePage() { return CodePage(); }
+
 bool IsLeadByte(unsigned char c) {
   for (const LeadRange& range : kLeadRanges) {
     if (range.codePage == CodePage() && c >= range.first && c <= range.last) return true;
