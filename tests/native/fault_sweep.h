@@ -141,6 +141,10 @@ inline const std::vector<ApiFailure>& Failures() {
       {"socket", WSAEMFILE},
       {"connect", WSAETIMEDOUT},
       {"connect", WSAECONNREFUSED},
+      {"ioctlsocket", WSAENETDOWN},
+      {"select", WSAENETDOWN},
+      {"select", WSAEINVAL},
+      {"getsockopt", WSAENETDOWN},
       {"closesocket", WSAENETDOWN, Leaves::OneHandle},
       // ICMP echo
       {"IcmpCreateFile", ERROR_NOT_ENOUGH_MEMORY},
@@ -164,7 +168,8 @@ inline const std::vector<ApiFailure>& Failures() {
 // Calls that have no failure on Windows: nothing to inject.
 inline const std::set<std::string>& CannotFail() {
   static const std::set<std::string> calls = {"SleepEx",         "GetLocalTime", "GetSystemInfo",
-                                              "GlobalMemoryStatus", "IsDBCSLeadByte", "CharNextA"};
+                                              "GlobalMemoryStatus", "IsDBCSLeadByte", "CharNextA",
+                                              "__WSAFDIsSet"};
   return calls;
 }
 
