@@ -15,7 +15,8 @@
 // The calls each library gives, by their exported names.
 #define WINSOCK_CALLS(X)                                                                        \
   X(WSAStartup) X(WSACleanup) X(WSAGetLastError) X(socket) X(connect) X(closesocket)            \
-  X(gethostname) X(gethostbyname) X(gethostbyaddr) X(inet_addr) X(inet_ntoa) X(htons)
+  X(gethostname) X(gethostbyname) X(gethostbyaddr) X(inet_addr) X(inet_ntoa) X(htons)          \
+  X(ioctlsocket) X(select) X(getsockopt) X(__WSAFDIsSet)
 #define ICMP_CALLS(X) X(IcmpCreateFile) X(IcmpCloseHandle) X(IcmpSendEcho)
 
 #define NETWORK_CALL_FIELD(name) decltype(&::name) name;

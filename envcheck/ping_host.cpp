@@ -17,13 +17,16 @@ enum {
   MSG_ECHO_FAILED = 53011
 };
 
-// The echo request is fixed: 32 bytes 0x00..0x1F, time to live 32, one reply
-// record plus the echoed payload, five seconds.
+// The echo request is fixed: 32 bytes 0x00..0x1F, time to live 32, five
+// seconds. The reply buffer holds one reply record, the echoed payload and
+// the 8 bytes of an ICMP error message: without them a router's
+// "unreachable" or "TTL expired" is told as a failure of the call.
 enum {
   ECHO_PAYLOAD_SIZE = 32,
   ECHO_TTL = 32,
   ECHO_TIMEOUT_MS = 5000,
-  ECHO_REPLY_SIZE = sizeof(ICMP_ECHO_REPLY) + ECHO_PAYLOAD_SIZE
+  ICMP_ERROR_SIZE = 8,
+  ECHO_REPLY_SIZE = sizeof(ICMP_ECHO_REPLY) + ECHO_PAYLOAD_SIZE + ICMP_ERROR_SIZE
 };
 
 // The IP status text of a failed echo, in characters.
@@ -86,7 +89,8 @@ static BOOL SendEcho(ULONG address, DWORD* roundTripMs, DWORD* error) {
 // the system's text.
 static void ReportEchoError(DWORD code) {
   WCHAR wide[IP_STATUS_TEXT_SIZE];
-  char text[2 * IP_STATUS_TEXT_SIZE];  // a character of a code page takes up to 2 bytes
+  // A character takes up to 3 bytes in the ANSI code page (UTF-8).
+  char text[3 * IP_STATUS_TEXT_SIZE];
   int result = code > IP_STATUS_BASE ? GetIpStatusText(code, wide, IP_STATUS_TEXT_SIZE) : -1;
 
   if (result == 0) {

@@ -77,6 +77,8 @@ std::string ToCodePage(const std::u16string& text, UINT codePage) {
 
 UINT CurrentCodePage() { return CodePage(); }
 
+UINT AnsiCodePage() { return CodePage(); }
+
 bool IsLeadByte(unsigned char c) {
   for (const LeadRange& range : kLeadRanges) {
     if (range.codePage == CodePage() && c >= range.first && c <= range.last) return true;

@@ -32,6 +32,16 @@ struct HostentBlock {
   std::vector<char*> addressList;
 };
 
+// A socket of the simulation: its host descriptor (-1 when scripted) and its
+// connect, which a non-blocking socket leaves pending until `readyAt`.
+struct SocketState {
+  int descriptor = -1;
+  bool nonBlocking = false;
+  enum { Idle, Pending, Connected, Failed } state = Idle;
+  int error = 0;  // the connect's result
+  uint64_t readyAt = 0;
+};
+
 struct NetState {
   bool scripted = false;
   int started = 0;
@@ -43,13 +53,14 @@ struct NetState {
   std::map<uint32_t, int> reverseErrors;
   std::map<uint32_t, EchoScript> echoes;
   std::map<std::pair<uint32_t, int>, int> connects;
-  std::map<SOCKET, int> sockets;  // handle -> host descriptor (-1 when scripted)
+  std::map<SOCKET, SocketState> sockets;
   std::unique_ptr<HostentBlock> hostent;
   bool recordsWithoutName = false;
   bool recordsWithoutAddressList = false;
   char dotted[16] = {};
   std::vector<EchoRequest> echoRequests;
   std::vector<ConnectAttempt> connectAttempts;
+  std::map<ULONG, std::wstring> ipStatusTexts;
 };
 
 NetState& Net() {
@@ -123,6 +134,10 @@ std::string Dotted(uint32_t net) {
 
 // Echo failures that come back from a router as an ICMP error message: the
 // call returns that reply, its status the error, rather than failing.
+// The ICMP error message a router sends back: its header and the first 8
+// bytes of what it could not deliver.
+constexpr DWORD kIcmpErrorSize = 8;
+
 bool ArrivesAsReply(DWORD status) {
   switch (status) {
     case IP_DEST_NET_UNREACHABLE:
@@ -134,6 +149,47 @@ bool ArrivesAsReply(DWORD status) {
     default:
       return false;
   }
+}
+
+// How long a connect with this result takes on Windows.
+DWORD ConnectMs(int result) {
+  if (result == WSAECONNREFUSED) return kRefusedConnectMs;
+  return result == WSAETIMEDOUT ? kConnectGiveUpMs : 0;
+}
+
+// A pending connect whose time has come is done.
+SocketState& Settled(SocketState& socket) {
+  if (socket.state == SocketState::Pending && socket.readyAt <= ElapsedMs())
+    socket.state = socket.error == 0 ? SocketState::Connected : SocketState::Failed;
+  return socket;
+}
+
+// When `s` shows in a set of select: writable once connected, exceptional
+// once its connect failed (UINT64_MAX: not in this wait).
+uint64_t ReadyAt(const SocketState& socket, bool write) {
+  bool accepted = socket.error == 0;
+  switch (socket.state) {
+    case SocketState::Pending:
+      return accepted == write ? socket.readyAt : UINT64_MAX;
+    case SocketState::Connected:
+      return write ? 0 : UINT64_MAX;
+    case SocketState::Failed:
+      return write ? UINT64_MAX : 0;
+    default:
+      return UINT64_MAX;
+  }
+}
+
+// Keeps in `set` the sockets ready by `now`; their number.
+int KeepReady(fd_set* set, bool write, uint64_t now) {
+  if (!set) return 0;
+  u_int kept = 0;
+  for (u_int i = 0; i < set->fd_count; ++i) {
+    SocketState& socket = Settled(Net().sockets[set->fd_array[i]]);
+    if (ReadyAt(socket, write) <= now) set->fd_array[kept++] = set->fd_array[i];
+  }
+  set->fd_count = kept;
+  return static_cast<int>(kept);
 }
 
 uint32_t ScriptAddress(const std::string& dotted) {
@@ -295,6 +351,8 @@ void SetConnectResult(const std::string& address, int port, int error) {
   Net().connects[{ScriptAddress(address), port}] = error;
 }
 
+void SetIpStatusText(ULONG status, const std::wstring& text) { Net().ipStatusTexts[status] = text; }
+
 void HandOutIncompleteRecords(bool withoutName, bool withoutAddressList) {
   Net().recordsWithoutName = withoutName;
   Net().recordsWithoutAddressList = withoutAddressList;
@@ -359,7 +417,7 @@ SOCKET WINAPI socket(int af, int type, int protocol) {
     if (failure) return sim::Fail(failure, INVALID_SOCKET);
   }
   SOCKET s = detail::NewHandle(sim::HandleKind::Socket);
-  Net().sockets[s] = descriptor;
+  Net().sockets[s].descriptor = descriptor;
   return s;
 }
 
@@ -374,6 +432,9 @@ int WINAPI connect(SOCKET s, const struct sockaddr* name, int namelen) {
   std::memcpy(&target, name, sizeof target);
   if (target.sin_family != AF_INET) return sim::Fail(WSAEAFNOSUPPORT, SOCKET_ERROR);
   if (target.sin_addr.s_addr == INADDR_ANY) return sim::Fail(WSAEADDRNOTAVAIL, SOCKET_ERROR);
+  sim::SocketState& socket = sim::Settled(socketEntry->second);
+  if (socket.state == sim::SocketState::Pending) return sim::Fail(WSAEALREADY, SOCKET_ERROR);
+  if (socket.state == sim::SocketState::Connected) return sim::Fail(WSAEISCONN, SOCKET_ERROR);
   int port = (target.sin_port & 0xff) << 8 | target.sin_port >> 8;
   Net().connectAttempts.push_back({sim::Dotted(target.sin_addr.s_addr), port});
   int result = WSAECONNREFUSED;
@@ -381,9 +442,92 @@ int WINAPI connect(SOCKET s, const struct sockaddr* name, int namelen) {
     auto scripted = Net().connects.find({target.sin_addr.s_addr, port});
     if (scripted != Net().connects.end()) result = scripted->second;
   } else {
-    result = host::Connect(socketEntry->second, target.sin_addr.s_addr, target.sin_port);
+    // The host's own connect answers at once on this machine's addresses.
+    result = host::Connect(socket.descriptor, target.sin_addr.s_addr, target.sin_port);
   }
+  socket.error = result;
+  if (socket.nonBlocking) {
+    socket.state = sim::SocketState::Pending;
+    socket.readyAt = sim::ElapsedMs() + sim::ConnectMs(result);
+    return sim::Fail(WSAEWOULDBLOCK, SOCKET_ERROR);
+  }
+  Sleep(sim::ConnectMs(result));
+  socket.state = result ? sim::SocketState::Failed : sim::SocketState::Connected;
   return result ? sim::Fail(result, SOCKET_ERROR) : 0;
+}
+
+int WINAPI ioctlsocket(SOCKET s, LONG cmd, ULONG* argp) {
+  DWORD error;
+  if (detail::ShouldFail("ioctlsocket", &error)) return sim::Fail(static_cast<int>(error), SOCKET_ERROR);
+  if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, SOCKET_ERROR);
+  auto socketEntry = Net().sockets.find(s);
+  if (socketEntry == Net().sockets.end()) return sim::Fail(WSAENOTSOCK, SOCKET_ERROR);
+  // Of the commands WinSock 1.1 has, only the blocking mode is simulated.
+  if (cmd != FIONBIO) return sim::Fail(WSAEINVAL, SOCKET_ERROR);
+  if (!argp) return sim::Fail(WSAEFAULT, SOCKET_ERROR);
+  socketEntry->second.nonBlocking = *argp != 0;
+  return 0;
+}
+
+int WINAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optlen) {
+  DWORD error;
+  if (detail::ShouldFail("getsockopt", &error)) return sim::Fail(static_cast<int>(error), SOCKET_ERROR);
+  if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, SOCKET_ERROR);
+  auto socketEntry = Net().sockets.find(s);
+  if (socketEntry == Net().sockets.end()) return sim::Fail(WSAENOTSOCK, SOCKET_ERROR);
+  if (level != SOL_SOCKET) return sim::Fail(WSAEINVAL, SOCKET_ERROR);
+  // Only the socket's error is simulated.
+  if (optname != SO_ERROR) return sim::Fail(WSAENOPROTOOPT, SOCKET_ERROR);
+  if (!optval || !optlen || *optlen < static_cast<int>(sizeof(int))) return sim::Fail(WSAEFAULT, SOCKET_ERROR);
+  sim::SocketState& socket = sim::Settled(socketEntry->second);
+  int value = socket.state == sim::SocketState::Failed ? socket.error : 0;
+  // Read once: the error is cleared by reading it.
+  if (socket.state == sim::SocketState::Failed) socket.error = 0;
+  std::memcpy(optval, &value, sizeof value);
+  *optlen = sizeof value;
+  return 0;
+}
+
+int WINAPI select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const struct timeval* timeout) {
+  (void)nfds;
+  DWORD error;
+  if (detail::ShouldFail("select", &error)) return sim::Fail(static_cast<int>(error), SOCKET_ERROR);
+  if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, SOCKET_ERROR);
+  u_int count = 0;
+  for (fd_set* set : {readfds, writefds, exceptfds}) {
+    if (!set) continue;
+    if (set->fd_count > FD_SETSIZE) return sim::Fail(WSAEINVAL, SOCKET_ERROR);
+    for (u_int i = 0; i < set->fd_count; ++i)
+      if (!Net().sockets.count(set->fd_array[i])) return sim::Fail(WSAENOTSOCK, SOCKET_ERROR);
+    count += set->fd_count;
+  }
+  // Nothing to wait for, or a time-out below zero, is refused.
+  if (count == 0) return sim::Fail(WSAEINVAL, SOCKET_ERROR);
+  if (timeout && (timeout->tv_sec < 0 || timeout->tv_usec < 0)) return sim::Fail(WSAEINVAL, SOCKET_ERROR);
+  uint64_t now = sim::ElapsedMs();
+  // Nothing is ever read here: the read set waits for nothing.
+  uint64_t first = UINT64_MAX;
+  for (bool write : {true, false}) {
+    fd_set* set = write ? writefds : exceptfds;
+    for (u_int i = 0; set && i < set->fd_count; ++i)
+      first = std::min(first, std::max(now, sim::ReadyAt(Net().sockets[set->fd_array[i]], write)));
+  }
+  if (!timeout && first == UINT64_MAX) throw std::logic_error("select would wait for ever");
+  uint64_t limit = timeout ? now + static_cast<uint64_t>(timeout->tv_sec) * 1000 +
+                                 static_cast<uint64_t>(timeout->tv_usec) / 1000
+                           : UINT64_MAX;
+  uint64_t until = std::min(first, limit);
+  Sleep(static_cast<DWORD>(until - now));
+  if (readfds) readfds->fd_count = 0;
+  return sim::KeepReady(writefds, true, until) + sim::KeepReady(exceptfds, false, until);
+}
+
+int WINAPI __WSAFDIsSet(SOCKET fd, fd_set* set) {
+  DWORD error;
+  detail::ShouldFail("__WSAFDIsSet", &error);  // counted; it cannot fail
+  for (u_int i = 0; i < set->fd_count; ++i)
+    if (set->fd_array[i] == fd) return 1;
+  return 0;
 }
 
 int WINAPI closesocket(SOCKET s) {
@@ -392,7 +536,7 @@ int WINAPI closesocket(SOCKET s) {
   if (Net().started == 0) return sim::Fail(WSANOTINITIALISED, SOCKET_ERROR);
   auto socketEntry = Net().sockets.find(s);
   if (socketEntry == Net().sockets.end()) return sim::Fail(WSAENOTSOCK, SOCKET_ERROR);
-  if (socketEntry->second >= 0) host::CloseSocket(socketEntry->second);
+  if (socketEntry->second.descriptor >= 0) host::CloseSocket(socketEntry->second.descriptor);
   Net().sockets.erase(socketEntry);
   detail::ReleaseHandle(sim::HandleKind::Socket, s);
   return 0;
@@ -503,11 +647,13 @@ DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID R
   DWORD error;
   bool failing = detail::ShouldFail("IcmpSendEcho", &error);
   if (failing && !sim::ArrivesAsReply(error)) return sim::Fail<DWORD>(static_cast<int>(error), 0);
+  // Windows Server 2003 and earlier answer the argument checks with codes of
+  // their own (iphlpapi/tests/iphlpapi.c, test_IcmpSendEcho, broken()).
+  bool before6 = !detail::VersionAtLeast(6, 0);
   if (!detail::IsOpen(sim::HandleKind::Icmp, reinterpret_cast<uintptr_t>(IcmpHandle)))
-    return sim::Fail<DWORD>(ERROR_INVALID_HANDLE, 0);
+    return sim::Fail<DWORD>(before6 ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER, 0);
+  if (ReplySize == 0) return sim::Fail<DWORD>(before6 ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_PARAMETER, 0);
   if (!ReplyBuffer || (!RequestData && RequestSize)) return sim::Fail<DWORD>(ERROR_INVALID_PARAMETER, 0);
-  // Room for one reply record and an ICMP error's 8 bytes, as NT asks.
-  if (ReplySize < sizeof(ICMP_ECHO_REPLY) + 8) return sim::Fail<DWORD>(IP_BUF_TOO_SMALL, 0);
 
   const BYTE* request = static_cast<const BYTE*>(RequestData);
   BYTE* out = static_cast<BYTE*>(ReplyBuffer);
@@ -521,6 +667,9 @@ DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID R
                         std::all_of(out, out + ReplySize, [](BYTE b) { return b == 0; }),
                         Timeout};
   Net().echoRequests.push_back(sent);
+  // One reply record and the data sent back must fit.
+  if (ReplySize < sizeof(ICMP_ECHO_REPLY) + RequestSize)
+    return sim::Fail<DWORD>(before6 ? IP_BUF_TOO_SMALL : IP_GENERAL_FAILURE, 0);
 
   ICMP_ECHO_REPLY record{};
   std::vector<BYTE> data;
@@ -549,6 +698,10 @@ DWORD WINAPI IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID R
     record.Options.Ttl = reply.ttl;
     data = reply.data;
   }
+  // A router's ICMP error needs its 8 bytes beyond the echo's room
+  // (IcmpSendEcho's documentation); without them the call fails.
+  if (sim::ArrivesAsReply(record.Status) && ReplySize < sizeof(ICMP_ECHO_REPLY) + RequestSize + sim::kIcmpErrorSize)
+    return sim::Fail<DWORD>(IP_GENERAL_FAILURE, 0);
   // The echoed data follows the record, as much of it as the buffer holds.
   size_t room = ReplySize - sizeof record;
   record.DataSize = static_cast<USHORT>(std::min(data.size(), room));
@@ -573,15 +726,23 @@ DWORD WINAPI GetIpErrorString(ULONG ErrorCode, LPWSTR Buffer, PDWORD Size) {
       {IP_GENERAL_FAILURE, "General failure."},
   };
   if (!Size) return ERROR_INVALID_PARAMETER;
+  std::wstring text;
+  auto own = Net().ipStatusTexts.find(ErrorCode);
   auto found = texts.find(ErrorCode);
-  if (found == texts.end()) return ERROR_INVALID_PARAMETER;
-  DWORD length = static_cast<DWORD>(std::strlen(found->second));
+  if (own != Net().ipStatusTexts.end()) {
+    text = own->second;
+  } else if (found != texts.end()) {
+    text.assign(found->second, found->second + std::strlen(found->second));
+  } else {
+    return ERROR_INVALID_PARAMETER;
+  }
+  DWORD length = static_cast<DWORD>(text.size());
   // *Size counts the characters without the terminating zero.
   if (!Buffer || *Size < length) {
     *Size = length;
     return ERROR_INSUFFICIENT_BUFFER;
   }
-  for (DWORD i = 0; i <= length; ++i) Buffer[i] = static_cast<WCHAR>(found->second[i]);
+  for (DWORD i = 0; i <= length; ++i) Buffer[i] = text.c_str()[i];
   *Size = length;
   return NO_ERROR;
 }

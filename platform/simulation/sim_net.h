@@ -12,7 +12,13 @@
 //   - other names fail with WSAHOST_NOT_FOUND, other addresses resolve back
 //     to nothing (WSAHOST_NOT_FOUND);
 //   - every echo is answered in 0 ms;
-//   - every connect is refused (WSAECONNREFUSED).
+//   - every connect is refused (WSAECONNREFUSED), after kRefusedConnectMs.
+// Connects take their time on the virtual clock, in both modes: a refused
+// one kRefusedConnectMs, one nobody answers (scripted WSAETIMEDOUT)
+// kConnectGiveUpMs, any other none. A blocking connect sleeps that long; a
+// non-blocking one (ioctlsocket FIONBIO) answers WSAEWOULDBLOCK and is done
+// that much later, which select waits for: writable when accepted, in the
+// exception set with the error for getsockopt SO_ERROR otherwise.
 // Fault injection (FailCall) works in both modes: "WSAStartup" fails with its
 // code as result, "GetComputerNameA", "gethostname", "socket", ... as the
 // calls do.
@@ -25,6 +31,12 @@
 #include <vector>
 
 namespace sim {
+
+// Windows answers a SYN's reset by sending the SYN again, so a connect to a
+// closed port, loopback included, fails only after about 2 s; one nobody
+// answers is given up after its SYN and two more (3 + 6 + 12 s).
+inline constexpr DWORD kRefusedConnectMs = 2000;
+inline constexpr DWORD kConnectGiveUpMs = 21000;
 
 inline constexpr char kScriptedHostName[] = "cvnhost";
 inline constexpr char kScriptedComputerName[] = "CVNHOST";
@@ -56,6 +68,9 @@ void AnswerEcho(const std::string& address, DWORD ms, ULONG status = IP_SUCCESS)
 void DropEcho(const std::string& address);
 // Connects to address:port end with this WinSock error, 0 for accepted.
 void SetConnectResult(const std::string& address, int port, int error);
+
+// GetIpErrorString's text for `status` (a system of another language).
+void SetIpStatusText(ULONG status, const std::wstring& text);
 
 // Successful look-ups hand back a record without its official name (h_name
 // NULL) or without its address list (h_addr_list NULL), as a damaged

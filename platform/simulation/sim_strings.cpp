@@ -94,9 +94,34 @@ Field ParseField(const char*& p) {
 
 char Narrow(WCHAR c) { return c < 0x80 ? static_cast<char>(c) : '?'; }
 
+constexpr UINT kUtf8CodePage = 65001;
+
+// A wide character in the ANSI code page: up to three bytes of UTF-8 where
+// that is the page; elsewhere the character below 0x80, else '?'.
+void PutWide(Output& out, WCHAR c) {
+  unsigned value = static_cast<unsigned>(c) & 0xFFFF;
+  if (sim::detail::AnsiCodePage() != kUtf8CodePage || value < 0x80) {
+    out.Put(Narrow(c));
+    return;
+  }
+  if (value < 0x800) {
+    out.Put(static_cast<char>(0xC0 | value >> 6));
+  } else {
+    out.Put(static_cast<char>(0xE0 | value >> 12));
+    out.Put(static_cast<char>(0x80 | (value >> 6 & 0x3F)));
+  }
+  out.Put(static_cast<char>(0x80 | (value & 0x3F)));
+}
+
 void PutPadded(Output& out, const Field& f, const char* text, const WCHAR* wide, int length) {
   if (!f.left) out.Repeat(' ', f.width - length);
-  for (int i = 0; i < length; ++i) out.Put(wide ? Narrow(wide[i]) : text[i]);
+  for (int i = 0; i < length; ++i) {
+    if (wide) {
+      PutWide(out, wide[i]);
+    } else {
+      out.Put(text[i]);
+    }
+  }
   if (f.left) out.Repeat(' ', f.width - length);
 }
 

@@ -13,8 +13,10 @@
 
 #include "win_types.h"
 
-// The C library declares its own gethostname here; take that declaration
-// before the name becomes ours, so a later include cannot redeclare it.
+// The C library declares its own gethostname, select, fd_set and timeval
+// here; take those declarations before the names become ours, so a later
+// include cannot redeclare them.
+#include <sys/select.h>
 #include <unistd.h>
 
 #if defined(_SYS_SOCKET_H) || defined(_NETDB_H) || defined(_NETINET_IN_H) || defined(_ARPA_INET_H)
@@ -109,6 +111,43 @@ struct hostent {
 #define h_addr h_addr_list[0]
 typedef struct hostent HOSTENT;
 
+// select's sets: a count and an array of sockets, not the C library's bit
+// masks, and its time-out with the 32-bit fields of Windows.
+#undef FD_SETSIZE
+#undef FD_CLR
+#undef FD_SET
+#undef FD_ZERO
+#undef FD_ISSET
+#define FD_SETSIZE 64
+#define fd_set SimFdSet
+#define timeval SimTimeval
+typedef struct SimFdSet {
+  u_int fd_count;
+  SOCKET fd_array[FD_SETSIZE];
+} fd_set;
+struct timeval {
+  LONG tv_sec;
+  LONG tv_usec;
+};
+typedef struct timeval TIMEVAL;
+// Adds a socket once, while the set has room.
+#define FD_SET(fd, set)                                                         \
+  do {                                                                          \
+    u_int fdAt_;                                                                \
+    for (fdAt_ = 0; fdAt_ < (set)->fd_count; ++fdAt_)                           \
+      if ((set)->fd_array[fdAt_] == (SOCKET)(fd)) break;                        \
+    if (fdAt_ == (set)->fd_count && (set)->fd_count < FD_SETSIZE)               \
+      (set)->fd_array[(set)->fd_count++] = (SOCKET)(fd);                        \
+  } while (0)
+#define FD_ZERO(set) ((set)->fd_count = 0)
+#define FD_ISSET(fd, set) __WSAFDIsSet((SOCKET)(fd), (fd_set*)(set))
+
+// ioctlsocket's command that makes a socket non-blocking (_IOW('f', 126, u_long)).
+#define FIONBIO ((LONG)0x8004667EL)
+// getsockopt's level and option for the error of a connect that failed.
+#define SOL_SOCKET 0xffff
+#define SO_ERROR 0x1007
+
 #define socket SimSocket
 #define connect SimConnect
 #define closesocket SimClosesocket
@@ -118,6 +157,9 @@ typedef struct hostent HOSTENT;
 #define inet_addr SimInetAddr
 #define inet_ntoa SimInetNtoa
 #define htons SimHtons
+#define select SimSelect
+#define ioctlsocket SimIoctlsocket
+#define getsockopt SimGetsockopt
 
 #ifdef __cplusplus
 extern "C" {
@@ -131,6 +173,13 @@ void WINAPI WSASetLastError(int iError);
 SOCKET WINAPI socket(int af, int type, int protocol);
 int WINAPI connect(SOCKET s, const struct sockaddr* name, int namelen);
 int WINAPI closesocket(SOCKET s);
+int WINAPI ioctlsocket(SOCKET s, LONG cmd, ULONG* argp);
+int WINAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optlen);
+// nfds is ignored, as WinSock ignores it; timeout NULL waits without end.
+int WINAPI select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds,
+                  const struct timeval* timeout);
+// Whether `fd` is in `set` (what FD_ISSET asks).
+int WINAPI __WSAFDIsSet(SOCKET fd, fd_set* set);
 
 int WINAPI gethostname(char* name, int namelen);
 struct hostent* WINAPI gethostbyname(const char* name);

@@ -208,6 +208,128 @@ CASE(kWinsock, "a connect to a closed port on loopback is refused with 10061") {
   CHECK_EQ(Connect("127.0.0.1", port), WSAECONNREFUSED);
 }
 
+// ---- Non-blocking connects ---------------------------------------------------------------
+
+// A non-blocking socket whose connect to address:port is under way; *answer
+// is what connect said (10035 expected). Source: MSDN, ioctlsocket (FIONBIO)
+// and connect ("With a nonblocking socket ... WSAGetLastError will return
+// WSAEWOULDBLOCK").
+SOCKET Connecting(const char* address, int port, int* answer) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s == INVALID_SOCKET) return s;
+  ULONG on = 1;
+  *answer = ioctlsocket(s, FIONBIO, &on) == 0 ? 0 : WSAGetLastError();
+  if (*answer != 0) return s;
+  sockaddr_in where{};
+  where.sin_family = AF_INET;
+  where.sin_port = htons(static_cast<u_short>(port));
+  where.sin_addr.s_addr = inet_addr(address);
+  *answer = connect(s, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 ? 0 : WSAGetLastError();
+  return s;
+}
+
+// Waits up to 21 s for `s` to be writable or in the exception set; the
+// number select gives, with the sets it left.
+int AwaitConnect(SOCKET s, fd_set* writable, fd_set* failed) {
+  FD_ZERO(writable);
+  FD_SET(s, writable);
+  *failed = *writable;
+  timeval wait{21, 0};
+  return select(0, nullptr, writable, failed, &wait);
+}
+
+int SocketError(SOCKET s) {
+  int value = -1;
+  int length = sizeof value;
+  return getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&value), &length) == 0 ? value
+                                                                                                : WSAGetLastError();
+}
+
+// A port of loopback where nobody listens.
+int ClosedLoopbackPort() {
+  Listener listener("127.0.0.1");
+  return listener.ok() ? listener.port() : 0;
+}
+
+CASE(kWinsock, "a non-blocking connect answers 10035, then select finds it writable when accepted") {
+  // Source: MSDN, connect and select ("writefds: If processing a connect
+  // call (nonblocking), connection has succeeded").
+  Started winsock;
+  Listener listener("127.0.0.1");
+  REQUIRE(listener.ok());
+  int answer = -1;
+  SOCKET s = Connecting("127.0.0.1", listener.port(), &answer);
+  REQUIRE(s != INVALID_SOCKET);
+  CHECK_EQ(answer, WSAEWOULDBLOCK);
+  fd_set writable;
+  fd_set failed;
+  CHECK_EQ(AwaitConnect(s, &writable, &failed), 1);
+  CHECK(FD_ISSET(s, &writable));
+  CHECK(!FD_ISSET(s, &failed));
+  CHECK_EQ(SocketError(s), 0);
+  CHECK_EQ(closesocket(s), 0);
+}
+
+CASE(kWinsock, "a refused non-blocking connect is in select's exception set, 10061 its SO_ERROR") {
+  // Source: MSDN, select ("exceptfds: If processing a connect call
+  // (nonblocking), connection attempt failed") and getsockopt (SO_ERROR).
+  Started winsock;
+  int port = ClosedLoopbackPort();
+  REQUIRE(port != 0);
+  int answer = -1;
+  SOCKET s = Connecting("127.0.0.1", port, &answer);
+  REQUIRE(s != INVALID_SOCKET);
+  CHECK_EQ(answer, WSAEWOULDBLOCK);
+  fd_set writable;
+  fd_set failed;
+  CHECK_EQ(AwaitConnect(s, &writable, &failed), 1);
+  CHECK(FD_ISSET(s, &failed));
+  CHECK(!FD_ISSET(s, &writable));
+  CHECK_EQ(SocketError(s), WSAECONNREFUSED);
+  CHECK_EQ(closesocket(s), 0);
+}
+
+WINE_DIFFERS(kWinsock, "a connect to a closed port on loopback is refused only after about 2 s",
+             "Wine passes the host's refusal on at once; Windows sends its SYN again after the reset") {
+  // Source: libuv pull request 2896 ("On Windows when connecting to an
+  // unavailable port, the connect() will retry for 2s, even on loopback
+  // devices"); curl issue 14144 (2 s to refuse 127.0.0.1).
+  Started winsock;
+  int port = ClosedLoopbackPort();
+  REQUIRE(port != 0);
+  DWORD start = GetTickCount();
+  CHECK_EQ(Connect("127.0.0.1", port), WSAECONNREFUSED);
+  DWORD waited = GetTickCount() - start;
+  CHECK(waited >= 1500 && waited <= 3000);
+}
+
+CASE(kWinsock, "select with no socket to wait for fails with 10022") {
+  // Source: MSDN, select (WSAEINVAL: "all three descriptor parameters were NULL").
+  Started winsock;
+  timeval wait{0, 0};
+  CHECK_EQ(select(0, nullptr, nullptr, nullptr, &wait), SOCKET_ERROR);
+  CHECK_EQ(WSAGetLastError(), WSAEINVAL);
+}
+
+CASE(kWinsock, "ioctlsocket, getsockopt and select refuse a closed socket with 10038") {
+  // Source: MSDN, ioctlsocket, getsockopt and select (WSAENOTSOCK).
+  Started winsock;
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  REQUIRE(s != INVALID_SOCKET);
+  CHECK_EQ(SocketError(s), 0);
+  CHECK_EQ(closesocket(s), 0);
+  ULONG on = 1;
+  CHECK_EQ(ioctlsocket(s, FIONBIO, &on), SOCKET_ERROR);
+  CHECK_EQ(WSAGetLastError(), WSAENOTSOCK);
+  CHECK_EQ(SocketError(s), WSAENOTSOCK);
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(s, &set);
+  timeval wait{0, 0};
+  CHECK_EQ(select(0, nullptr, &set, nullptr, &wait), SOCKET_ERROR);
+  CHECK_EQ(WSAGetLastError(), WSAENOTSOCK);
+}
+
 CASE(kWinsock, "a socket closes once") {
   Started winsock;
   SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
@@ -269,6 +391,50 @@ CASE(kIcmp, "an echo to this machine's own address is answered") {
   CheckEchoReply(own);
 }
 
+// Windows Server 2003 and earlier answer IcmpSendEcho's buffer checks with
+// codes of their own. Source: Wine, dlls/iphlpapi/tests/iphlpapi.c,
+// test_IcmpSendEcho (broken(...) /* <= 2003 */).
+bool EchoCodesOfNt() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  return GetVersionExA(&version) && version.dwMajorVersion < 6;
+}
+
+CASE(kIcmp, "an echo buffer one byte short of the record and the data fails: 11001 to Server 2003, 11050 after") {
+  // Source: Wine, iphlpapi.c, test_IcmpSendEcho (replysz = sizeof(replydata) - 1).
+  alignas(8) BYTE reply[sizeof(ICMP_ECHO_REPLY) + 32] = {};
+  CHECK_EQ(Echo("127.0.0.1", reply, sizeof reply - 1), 0u);
+  CHECK_EQ(GetLastError(), static_cast<DWORD>(EchoCodesOfNt() ? IP_BUF_TOO_SMALL : IP_GENERAL_FAILURE));
+}
+
+CASE(kIcmp, "an echo buffer of no bytes fails: 122 to Server 2003, 87 after") {
+  // Source: Wine, iphlpapi.c, test_IcmpSendEcho (ReplySize 0).
+  alignas(8) BYTE reply[sizeof(ICMP_ECHO_REPLY) + 32] = {};
+  CHECK_EQ(Echo("127.0.0.1", reply, 0), 0u);
+  CHECK_EQ(GetLastError(), static_cast<DWORD>(EchoCodesOfNt() ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_PARAMETER));
+}
+
+CASE(kIcmp, "an echo buffer of exactly the record and the data takes the answer") {
+  // Source: Wine, iphlpapi.c, test_IcmpSendEcho (replysz = sizeof(replydata)).
+  alignas(8) BYTE reply[sizeof(ICMP_ECHO_REPLY) + 32] = {};
+  CHECK_EQ(Echo("127.0.0.1", reply, sizeof reply), 1u);
+}
+
+#ifdef CVN_SIM
+NATIVE_CASE(kIcmp, "a router's error without 8 bytes beyond the record and the data fails with 11050") {
+  // Source: MSDN, IcmpSendEcho (ReplySize: "large enough to hold 8 more
+  // bytes of data (the size of an ICMP error message)").
+  sim::AnswerEcho("10.0.0.53", 3, IP_TTL_EXPIRED_TRANSIT);
+  alignas(8) BYTE reply[sizeof(ICMP_ECHO_REPLY) + 32 + 8] = {};
+  CHECK_EQ(Echo("10.0.0.53", reply, sizeof reply - 8), 0u);
+  CHECK_EQ(GetLastError(), static_cast<DWORD>(IP_GENERAL_FAILURE));
+  CHECK_EQ(Echo("10.0.0.53", reply, sizeof reply), 1u);
+  ICMP_ECHO_REPLY record;
+  std::memcpy(&record, reply, sizeof record);
+  CHECK_EQ(record.Status, static_cast<ULONG>(IP_TTL_EXPIRED_TRANSIT));
+}
+#endif
+
 CASE(kIcmp, "an echo handle closes once") {
   HANDLE icmp = IcmpCreateFile();
   REQUIRE(icmp != INVALID_HANDLE_VALUE);
@@ -301,7 +467,8 @@ CASE(kLibraries, "wsock32.dll and icmp.dll load from the system directory and gi
     std::vector<const char*> calls;
   } libraries[] = {{"wsock32.dll",
                     {"WSAStartup", "WSACleanup", "WSAGetLastError", "socket", "connect", "closesocket",
-                     "gethostname", "gethostbyname", "gethostbyaddr", "inet_addr", "inet_ntoa", "htons"}},
+                     "gethostname", "gethostbyname", "gethostbyaddr", "inet_addr", "inet_ntoa", "htons",
+                     "ioctlsocket", "select", "getsockopt", "__WSAFDIsSet"}},
                    {"icmp.dll", {"IcmpCreateFile", "IcmpCloseHandle", "IcmpSendEcho"}}};
   for (const auto& entry : libraries) {
     HMODULE module = LoadLibraryA(SystemLibrary(entry.library).c_str());

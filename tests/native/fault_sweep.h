@@ -142,6 +142,10 @@ inline const std::vector<ApiFailure>& Failures() {
       {"socket", WSAEMFILE},
       {"connect", WSAETIMEDOUT},
       {"connect", WSAECONNREFUSED},
+      {"ioctlsocket", WSAENETDOWN},
+      {"select", WSAENETDOWN},
+      {"select", WSAEINVAL},
+      {"getsockopt", WSAENETDOWN},
       {"closesocket", WSAENETDOWN, Leaves::OneHandle},
       // ICMP echo
       {"IcmpCreateFile", ERROR_NOT_ENOUGH_MEMORY},
@@ -164,9 +168,9 @@ inline const std::vector<ApiFailure>& Failures() {
 
 // Calls that have no failure on Windows: nothing to inject.
 inline const std::set<std::string>& CannotFail() {
-  static const std::set<std::string> calls = {"SleepEx",        "GetLocalTime",       "GetSystemInfo",
+  static const std::set<std::string> calls = {"SleepEx",         "GetLocalTime",        "GetSystemInfo",
                                               "GetNativeSystemInfo", "GlobalMemoryStatus", "IsDBCSLeadByte",
-                                              "CharNextA",      "SetErrorMode"};
+                                              "CharNextA",       "SetErrorMode",        "__WSAFDIsSet"};
   return calls;
 }
 

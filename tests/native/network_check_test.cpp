@@ -446,7 +446,8 @@ TEST_F(PingHostTest, SendsTheFixedEchoRequest) {
   EXPECT_EQ(echo.tos, 0);
   EXPECT_EQ(echo.flags, 0);
   EXPECT_EQ(echo.optionsSize, 0);
-  EXPECT_EQ(echo.replySize, 60u);
+  // The record, the data and the 8 bytes of a router's ICMP error.
+  EXPECT_EQ(echo.replySize, 68u);
   EXPECT_TRUE(echo.replyBufferZeroed);
   EXPECT_EQ(echo.timeout, 5000u);
   EXPECT_EQ(sim::CallCount("WSAStartup"), 1);
@@ -475,6 +476,19 @@ TEST_F(PingHostTest, ReplyWithAnErrorStatusIsNoResponseWithTheStatusAsItsError) 
   EXPECT_EQ(Entries().back(), " Error (0x2b05): TTL expired in transit.\n");
   EXPECT_EQ(sim::EchoRequests().size(), 2u);
   EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Library), 0);
+}
+
+TEST_F(PingHostTest, StatusTextOfThreeBytesACharacterUnderUtf8IsShownWhole) {
+  // Windows 10 with UTF-8 as the ANSI code page, and a status text of the
+  // longest length asked for in a script of three bytes a character.
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 10, 0, 19045, ""});
+  sim::SetCodePage(65001);
+  sim::SetIpStatusText(IP_DEST_HOST_UNREACHABLE, std::wstring(255, L'\u4E0D'));
+  sim::AnswerEcho(sim::kScriptedAddress, 3, IP_DEST_HOST_UNREACHABLE);
+  EXPECT_EQ(PingHost(nullptr, 0), 1u);
+  std::string text;
+  for (int i = 0; i < 255; ++i) text += "\xE4\xB8\x8D";
+  EXPECT_EQ(Entries().back(), " Error (0x2afb): " + text + "\n");
 }
 
 TEST_F(PingHostTest, EchoStatusIsToldByTheIpHelperWhereTheSystemHasOne) {
@@ -665,8 +679,8 @@ TEST_F(PingHostTest, WinsockLibraryThatCannotBeLoadedIsMissingWinsock) {
 }
 
 TEST_F(PingHostTest, IcmpLibraryWithoutItsCallIsAFailedEchoWithThatError) {
-  // The twelve WinSock calls, then the ICMP library's first.
-  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND, 13);
+  // The sixteen WinSock calls, then the ICMP library's first.
+  sim::FailCall("GetProcAddress", ERROR_PROC_NOT_FOUND, 17);
   EXPECT_EQ(PingHost(nullptr, 1), 1u);
   EXPECT_EQ(Entries(), (Lines{Pinging("10.20.30.40", "cvnhost"), " SendEcho to 10.20.30.40 (cvnhost) failed.\n",
                               " Error (0x7f): The specified procedure could not be found.\r\n\n"}));

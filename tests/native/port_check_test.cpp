@@ -172,32 +172,76 @@ TEST_F(PortCheckTest, ProbeFailuresReturnTheFailingStepsCode) {
   } cases[] = {{"socket", WSAEMFILE},
                {"gethostname", WSAENETDOWN},
                {"gethostbyname", WSAHOST_NOT_FOUND},
-               {"connect", WSAETIMEDOUT}};
+               {"ioctlsocket", WSAENETDOWN},
+               {"connect", WSAETIMEDOUT},
+               {"select", WSAENETDOWN},
+               {"getsockopt", WSAENOTSOCK}};
   for (const Case& c : cases) {
     sim::FailCall(c.api, static_cast<DWORD>(c.error));
     EXPECT_EQ(zrPortExists(111), c.error) << c.api;
     EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Socket), 0) << c.api;
     EXPECT_EQ(sim::WinsockStarted(), 0) << c.api;
   }
-  EXPECT_EQ(sim::CallCount("WSACleanup"), 4);
+  EXPECT_EQ(sim::CallCount("WSACleanup"), 7);
   // A socket is made only once an address is known.
-  EXPECT_EQ(sim::CallCount("closesocket"), 1);
+  EXPECT_EQ(sim::CallCount("closesocket"), 4);
+  // Only the connect that got under way was waited for.
+  EXPECT_EQ(sim::ElapsedMs(), static_cast<uint64_t>(sim::kRefusedConnectMs));
 }
 
-TEST_F(PortCheckTest, ProbeTriesEveryAddressOfThisHostUntilOneAccepts) {
+TEST_F(PortCheckTest, ProbeTriesEveryAddressOfThisHostAtOnce) {
   sim::AddHost("cvnhost.velmora.test", {"10.20.30.40", "10.20.31.41", "192.0.2.7"}, {"cvnhost"});
   sim::SetConnectResult("10.20.31.41", 20481, 0);
   EXPECT_EQ(zrPortExists(20481), 0);
+  // Accepted at once: the refusals of the others are not waited for.
+  EXPECT_EQ(sim::ElapsedMs(), 0u);
   // Nobody anywhere: the first address's error, each address tried once.
   sim::SetConnectResult("192.0.2.7", 20482, WSAETIMEDOUT);
   EXPECT_EQ(zrPortExists(20482), WSAECONNREFUSED);
   std::vector<std::string> tried;
   for (const sim::ConnectAttempt& attempt : sim::ConnectAttempts())
     tried.push_back(attempt.address + ":" + std::to_string(attempt.port));
-  EXPECT_EQ(tried, (std::vector<std::string>{"10.20.30.40:20481", "10.20.31.41:20481", "10.20.30.40:20482",
-                                             "10.20.31.41:20482", "192.0.2.7:20482"}));
-  EXPECT_EQ(sim::CallCount("socket"), 5);
-  EXPECT_EQ(sim::CallCount("closesocket"), 5);
+  EXPECT_EQ(tried, (std::vector<std::string>{"10.20.30.40:20481", "10.20.31.41:20481", "192.0.2.7:20481",
+                                             "10.20.30.40:20482", "10.20.31.41:20482", "192.0.2.7:20482"}));
+  EXPECT_EQ(sim::CallCount("socket"), 6);
+  EXPECT_EQ(sim::CallCount("closesocket"), 6);
+  // The refusals came together after 2 s; the silent address was given up
+  // by the system after its 21 s.
+  EXPECT_EQ(sim::ElapsedMs(), static_cast<uint64_t>(sim::kConnectGiveUpMs));
+}
+
+TEST_F(PortCheckTest, FirstAddressNobodyAnswersGivesTheTimeOutAfterTheSystemsWait) {
+  sim::AddHost("cvnhost.velmora.test", {"10.20.30.40", "10.20.31.41"}, {"cvnhost"});
+  sim::SetConnectResult("10.20.30.40", 20480, WSAETIMEDOUT);
+  EXPECT_EQ(zrPortExists(20480), WSAETIMEDOUT);
+  EXPECT_EQ(sim::ElapsedMs(), static_cast<uint64_t>(sim::kConnectGiveUpMs));
+  EXPECT_EQ(sim::CallCount("select"), 2);  // the refusal, then the time-out
+}
+
+TEST_F(PortCheckTest, SectionOfAMachineWithThreeAddressesCostsOneConnectWait) {
+  sim::AddHost("cvnhost.velmora.test", {"10.20.30.40", "10.20.31.41", "192.0.2.7"}, {"cvnhost"});
+  EXPECT_EQ(CheckPortAssignments(0, 0), SEV_INFORMATION);
+  EXPECT_EQ(Entries(), Lines{kNoConflicts});
+  // Four ports on three addresses, twelve refusals, one wait of 2 s.
+  EXPECT_EQ(sim::ConnectAttempts().size(), 12u);
+  EXPECT_EQ(sim::ElapsedMs(), static_cast<uint64_t>(sim::kRefusedConnectMs));
+  EXPECT_EQ(sim::CallCount("WSAStartup"), 1);
+  EXPECT_EQ(sim::CallCount("select"), 1);
+}
+
+TEST_F(PortCheckTest, AddressesBeyondOneSetAreProbedInTurnsUntilOneAccepts) {
+  std::vector<std::string> addresses;
+  for (int i = 1; i <= FD_SETSIZE + 6; ++i) addresses.push_back("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+  sim::AddHost("cvnhost.velmora.test", addresses, {"cvnhost"});
+  sim::SetConnectResult(addresses.back(), 20480, 0);
+  EXPECT_EQ(zrPortExists(20480), 0);
+  EXPECT_EQ(sim::ConnectAttempts().size(), addresses.size());
+  EXPECT_EQ(sim::ElapsedMs(), static_cast<uint64_t>(sim::kRefusedConnectMs));
+  // Held on the first address: the ones that did not fit are not tried.
+  sim::SetConnectResult(addresses.front(), 111, 0);
+  EXPECT_EQ(zrPortExists(111), 0);
+  EXPECT_EQ(sim::ConnectAttempts().size(), addresses.size() + FD_SETSIZE);
+  EXPECT_EQ(sim::OpenHandles(sim::HandleKind::Socket), 0);
 }
 
 TEST_F(PortCheckTest, PortHeldOnASecondAddressIsAConflict) {

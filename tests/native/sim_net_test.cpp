@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "net_listener.h"
 #include "sim_fixture.h"
@@ -18,6 +19,8 @@ static_assert(offsetof(ICMP_ECHO_REPLY, RoundTripTime) == 8);
 static_assert(offsetof(ICMP_ECHO_REPLY, DataSize) == 12);
 static_assert(offsetof(ICMP_ECHO_REPLY, Data) == 16);
 static_assert(offsetof(ICMP_ECHO_REPLY, Options) == 20);
+static_assert(FD_SETSIZE == 64 && sizeof(timeval) == 8);
+static_assert(FIONBIO == static_cast<LONG>(0x8004667E) && SOL_SOCKET == 0xffff && SO_ERROR == 0x1007);
 
 std::string Dotted(const char* address) {
   in_addr in;
@@ -199,6 +202,150 @@ TEST_F(WinsockSimTest, ScriptedConnectsAreRefusedUnlessAccepted) {
   WSACleanup();
 }
 
+class ConnectSimTest : public WinsockSimTest {
+ protected:
+  // A non-blocking socket whose connect to address:port is under way.
+  SOCKET Connecting(const char* address, int port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    ULONG on = 1;
+    EXPECT_EQ(ioctlsocket(s, FIONBIO, &on), 0);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(static_cast<u_short>(port));
+    target.sin_addr.s_addr = inet_addr(address);
+    EXPECT_EQ(connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+    return s;
+  }
+  static int SocketError(SOCKET s) {
+    int value = -1;
+    int length = sizeof value;
+    EXPECT_EQ(getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&value), &length), 0);
+    EXPECT_EQ(length, static_cast<int>(sizeof value));
+    return value;
+  }
+};
+
+TEST_F(ConnectSimTest, BlockingConnectToAClosedPortIsRefusedAfterTwoSeconds) {
+  sim::SetConnectResult(sim::kScriptedAddress, 20481, 0);
+  sim::SetConnectResult(sim::kScriptedAddress, 20482, WSAETIMEDOUT);
+  Start();
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_addr.s_addr = inet_addr(sim::kScriptedAddress);
+  const struct {
+    int port;
+    int result;
+    uint64_t elapsedMs;
+  } cases[] = {{20480, WSAECONNREFUSED, 2000}, {20481, 0, 2000}, {20482, WSAETIMEDOUT, 23000}};
+  for (const auto& c : cases) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    target.sin_port = htons(static_cast<u_short>(c.port));
+    EXPECT_EQ(connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target), c.result ? SOCKET_ERROR : 0);
+    EXPECT_EQ(c.result ? WSAGetLastError() : 0, c.result);
+    EXPECT_EQ(sim::ElapsedMs(), c.elapsedMs) << c.port;
+    closesocket(s);
+  }
+  WSACleanup();
+}
+
+TEST_F(ConnectSimTest, SelectWaitsForTheFirstConnectDoneAndSortsThemIntoTheirSets) {
+  sim::SetConnectResult(sim::kScriptedAddress, 20481, 0);
+  sim::SetConnectResult(sim::kScriptedAddress, 20482, WSAETIMEDOUT);
+  Start();
+  SOCKET refused = Connecting(sim::kScriptedAddress, 20480);
+  SOCKET accepted = Connecting(sim::kScriptedAddress, 20481);
+  SOCKET silent = Connecting(sim::kScriptedAddress, 20482);
+  EXPECT_EQ(sim::ElapsedMs(), 0u);
+  // A connect under way is not started again.
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(20480);
+  target.sin_addr.s_addr = inet_addr(sim::kScriptedAddress);
+  EXPECT_EQ(connect(refused, reinterpret_cast<sockaddr*>(&target), sizeof target), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEALREADY);
+
+  fd_set writable;
+  fd_set failed;
+  auto Wait = [&](std::vector<SOCKET> sockets) {
+    FD_ZERO(&writable);
+    for (SOCKET s : sockets) FD_SET(s, &writable);
+    failed = writable;
+    timeval wait{21, 0};
+    return select(0, nullptr, &writable, &failed, &wait);
+  };
+  EXPECT_EQ(Wait({refused, accepted, silent}), 1);  // the accepted one, at once
+  EXPECT_EQ(sim::ElapsedMs(), 0u);
+  EXPECT_TRUE(FD_ISSET(accepted, &writable));
+  EXPECT_EQ(failed.fd_count, 0u);
+  EXPECT_EQ(SocketError(accepted), 0);
+
+  EXPECT_EQ(Wait({refused, silent}), 1);  // the refusal, after 2 s
+  EXPECT_EQ(sim::ElapsedMs(), 2000u);
+  EXPECT_EQ(writable.fd_count, 0u);
+  EXPECT_TRUE(FD_ISSET(refused, &failed));
+  EXPECT_FALSE(FD_ISSET(silent, &failed));
+  EXPECT_EQ(SocketError(refused), WSAECONNREFUSED);
+  EXPECT_EQ(SocketError(refused), 0);  // read once
+
+  // Nobody answers: the wait ends with its time-out, the sets emptied.
+  FD_ZERO(&writable);
+  FD_SET(silent, &writable);
+  failed = writable;
+  timeval wait{5, 500000};
+  EXPECT_EQ(select(0, nullptr, &writable, &failed, &wait), 0);
+  EXPECT_EQ(sim::ElapsedMs(), 7500u);
+  EXPECT_EQ(writable.fd_count + failed.fd_count, 0u);
+  // The system gives it up 21 s after it began.
+  FD_SET(silent, &failed);
+  wait = {60, 0};
+  EXPECT_EQ(select(0, nullptr, nullptr, &failed, &wait), 1);
+  EXPECT_EQ(sim::ElapsedMs(), 21000u);
+  EXPECT_EQ(SocketError(silent), WSAETIMEDOUT);
+  for (SOCKET s : {refused, accepted, silent}) closesocket(s);
+  WSACleanup();
+}
+
+TEST_F(ConnectSimTest, ArgumentsOfTheNonBlockingCallsAreChecked) {
+  Start();
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  ULONG on = 1;
+  int value = 0;
+  int length = sizeof value;
+  EXPECT_EQ(ioctlsocket(s, 0x4004667F, &on), SOCKET_ERROR);  // FIONREAD
+  EXPECT_EQ(WSAGetLastError(), WSAEINVAL);
+  EXPECT_EQ(ioctlsocket(s, FIONBIO, nullptr), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEFAULT);
+  EXPECT_EQ(ioctlsocket(s + 1000, FIONBIO, &on), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
+  EXPECT_EQ(getsockopt(s, 6, SO_ERROR, reinterpret_cast<char*>(&value), &length), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEINVAL);
+  EXPECT_EQ(getsockopt(s, SOL_SOCKET, 0x1008, reinterpret_cast<char*>(&value), &length), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAENOPROTOOPT);
+  length = 2;
+  EXPECT_EQ(getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&value), &length), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEFAULT);
+  fd_set set;
+  FD_ZERO(&set);
+  timeval wait{1, 0};
+  EXPECT_EQ(select(0, &set, &set, &set, &wait), SOCKET_ERROR);  // nothing to wait for
+  EXPECT_EQ(WSAGetLastError(), WSAEINVAL);
+  FD_SET(s + 1000, &set);
+  EXPECT_EQ(select(0, nullptr, &set, nullptr, &wait), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
+  // A socket is put in a set once, and a set holds FD_SETSIZE of them.
+  FD_ZERO(&set);
+  FD_SET(s, &set);
+  FD_SET(s, &set);
+  EXPECT_EQ(set.fd_count, 1u);
+  for (SOCKET other = 1; other <= 2 * FD_SETSIZE; ++other) FD_SET(s + other, &set);
+  EXPECT_EQ(set.fd_count, static_cast<u_int>(FD_SETSIZE));
+  closesocket(s);
+  WSACleanup();
+  EXPECT_EQ(select(0, nullptr, &set, nullptr, &wait), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
+}
+
 TEST_F(WinsockSimTest, ComputerNameReportsTheSizeItNeeds) {
   sim::SetComputerName("VELMORA-SRV01");
   char name[64];
@@ -278,10 +425,39 @@ TEST_F(IcmpSimTest, ReplyLaterThanTheTimeoutIsATimeout) {
 TEST_F(IcmpSimTest, BufferWithoutRoomForARecordIsRefused) {
   sim::ScriptNetwork();
   BYTE reply[60] = {};
-  EXPECT_EQ(Echo("10.0.0.53", reply, 35), 0u);
+  // Windows NT 4.0 to Server 2003: their own codes for a buffer too small.
+  EXPECT_EQ(Echo("10.0.0.53", reply, 59), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_BUF_TOO_SMALL));
-  EXPECT_EQ(Echo("10.0.0.53", reply, 36), 1u);
-  EXPECT_EQ(reply[12], 8);  // DataSize: what fits after the record
+  EXPECT_EQ(Echo("10.0.0.53", reply, 0), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  sim::SetOsVersion({VER_PLATFORM_WIN32_NT, 6, 1, 7601, "Service Pack 1"});
+  EXPECT_EQ(Echo("10.0.0.53", reply, 59), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_GENERAL_FAILURE));
+  EXPECT_EQ(Echo("10.0.0.53", reply, 0), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(Echo("10.0.0.53", reply, 60), 1u);
+  EXPECT_EQ(reply[12], 32);  // DataSize
+  // Every buffer size given is recorded, the refused ones too.
+  std::vector<DWORD> sizes;
+  for (const sim::EchoRequest& echo : sim::EchoRequests()) sizes.push_back(echo.replySize);
+  EXPECT_EQ(sizes, (std::vector<DWORD>{59, 59, 60}));
+}
+
+TEST_F(IcmpSimTest, RoutersErrorNeedsEightBytesBeyondTheRecordAndData) {
+  for (ULONG status : {static_cast<ULONG>(IP_DEST_HOST_UNREACHABLE), static_cast<ULONG>(IP_TTL_EXPIRED_TRANSIT)}) {
+    sim::AnswerEcho("10.0.0.53", 3, status);
+    BYTE reply[68] = {};
+    EXPECT_EQ(Echo("10.0.0.53", reply, 60), 0u) << status;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(IP_GENERAL_FAILURE)) << status;
+    EXPECT_EQ(Echo("10.0.0.53", reply, 68), 1u) << status;
+    ICMP_ECHO_REPLY record;
+    std::memcpy(&record, reply, sizeof record);
+    EXPECT_EQ(record.Status, status);
+  }
+  // An answer needs no more than the record and the data.
+  sim::AnswerEcho("10.0.0.53", 3);
+  BYTE reply[60] = {};
+  EXPECT_EQ(Echo("10.0.0.53", reply, 60), 1u);
 }
 
 TEST_F(IcmpSimTest, HandlesAreAccounted) {

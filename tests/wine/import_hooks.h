@@ -173,14 +173,18 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(wsock32, WSACleanup, WSA_ERROR, SOCKET_ERROR, WSAEINPROGRESS, OWN)                      \
   X(wsock32, WSAGetLastError, COUNT_ONLY, 0, 0, PASS)                                       \
   X(wsock32, WSAStartup, RETURNED, WSASYSNOTREADY, WSASYSNOTREADY, OWN)                     \
+  X(wsock32, __WSAFDIsSet, COUNT_ONLY, 0, 0, PASS)                                          \
   X(wsock32, closesocket, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, OWN)                        \
   X(wsock32, connect, WSA_ERROR, SOCKET_ERROR, WSAETIMEDOUT, PASS)                          \
   X(wsock32, gethostbyaddr, WSA_ERROR, 0, WSATRY_AGAIN, PASS)                               \
   X(wsock32, gethostbyname, WSA_ERROR, 0, WSATRY_AGAIN, PASS)                               \
   X(wsock32, gethostname, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, PASS)                       \
+  X(wsock32, getsockopt, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, PASS)                        \
   X(wsock32, htons, COUNT_ONLY, 0, 0, PASS)                                                 \
   X(wsock32, inet_addr, NO_ERROR_CODE, INADDR_NONE, 0, PASS)                                \
   X(wsock32, inet_ntoa, NO_ERROR_CODE, 0, 0, PASS)                                          \
+  X(wsock32, ioctlsocket, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, PASS)                        \
+  X(wsock32, select, WSA_ERROR, SOCKET_ERROR, WSAENETDOWN, PASS)                            \
   X(wsock32, socket, WSA_ERROR, INVALID_SOCKET, WSAEMFILE, OWN)                             \
   X(ntdll, RtlGetVersion, RETURNED, STATUS_INVALID_PARAMETER, STATUS_INVALID_PARAMETER, PASS) \
   X(icmp, IcmpCloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
