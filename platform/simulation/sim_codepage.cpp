@@ -77,7 +77,6 @@ std::string ToCodePage(const std::u16string& text, UINT codePage) {
 
 UINT CurrentCodePage() { return CodePage(); }
 
-UINT AnsiCodePage() { return CodePage(); }
 
 bool IsLeadByte(unsigned char c) {
   for (const LeadRange& range : kLeadRanges) {

@@ -84,8 +84,6 @@ std::string ModuleName(HMODULE module);
 // The simulated version's major number.
 DWORD MajorVersion();
 
-// The ANSI code page, as GetACP gives it (without counting a call).
-UINT AnsiCodePage();
 // Does this byte start a character of two bytes in the code page in force?
 bool IsLeadByte(unsigned char c);
 // Bytes of the character at text: 2, 1, or 0 at the NUL.

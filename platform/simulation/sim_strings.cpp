@@ -92,25 +92,10 @@ Field ParseField(const char*& p) {
   return f;
 }
 
-char Narrow(WCHAR c) { return c < 0x80 ? static_cast<char>(c) : '?'; }
-
-constexpr UINT kUtf8CodePage = 65001;
-
-// A wide character in the ANSI code page: up to three bytes of UTF-8 where
-// that is the page; elsewhere the character below 0x80, else '?'.
+// A wide character in the ANSI code page, as WideCharToMultiByte(CP_ACP)
+// gives it: up to three bytes where the page is UTF-8.
 void PutWide(Output& out, WCHAR c) {
-  unsigned value = static_cast<unsigned>(c) & 0xFFFF;
-  if (sim::detail::AnsiCodePage() != kUtf8CodePage || value < 0x80) {
-    out.Put(Narrow(c));
-    return;
-  }
-  if (value < 0x800) {
-    out.Put(static_cast<char>(0xC0 | value >> 6));
-  } else {
-    out.Put(static_cast<char>(0xE0 | value >> 12));
-    out.Put(static_cast<char>(0x80 | (value >> 6 & 0x3F)));
-  }
-  out.Put(static_cast<char>(0x80 | (value & 0x3F)));
+  for (char byte : sim::detail::ToAnsi(std::u16string(1, static_cast<char16_t>(c)))) out.Put(byte);
 }
 
 void PutPadded(Output& out, const Field& f, const char* text, const WCHAR* wide, int length) {
@@ -149,7 +134,12 @@ void PutString(Output& out, const Field& f, va_list& args) {
 void PutChar(Output& out, const Field& f, va_list& args) {
   bool isWide = f.type == 'C' ? f.size != Size::Short : f.size == Size::Long;
   int value = va_arg(args, int);
-  char c = isWide ? Narrow(static_cast<WCHAR>(value)) : static_cast<char>(value);
+  if (isWide) {
+    WCHAR wide = static_cast<WCHAR>(value);
+    PutPadded(out, f, nullptr, &wide, 1);
+    return;
+  }
+  char c = static_cast<char>(value);
   PutPadded(out, f, &c, nullptr, 1);
 }
 
