@@ -49,7 +49,7 @@ fi
 timings+=("native tests $(($(now) - start)) s")
 
 # ---- Branch coverage of the product code ----------------------------------------
-# The native build instruments uninstall/ and envcheck/ (CVN_COVERAGE); the
+# The native build instruments common/, uninstall/ and envcheck/ (CVN_COVERAGE); the
 # unit tests' branch coverage there, without exception edges, must reach the
 # gate. One check, passed or failed. The detailed report goes to a file of the
 # build: gcovr replaces its output file, and as root that would replace
@@ -57,7 +57,7 @@ timings+=("native tests $(($(now) - start)) s")
 coverage_gate=97
 read -r taken total < <(
   cd "$CVN_ROOT" &&
-  gcovr --root . --filter 'uninstall/' --filter 'envcheck/' --exclude-throw-branches \
+  gcovr --root . --filter 'common/' --filter 'uninstall/' --filter 'envcheck/' --exclude-throw-branches \
         --print-summary --output "$native/coverage.txt" "$native" 2>/dev/null |
     sed -n 's/^branches: .*(\([0-9]*\) out of \([0-9]*\)).*/\1 \2/p')
 if [[ ${total:-0} -gt 0 ]]; then
