@@ -3,6 +3,7 @@
 // removes what the uninstaller's own log does not cover.
 #include "dialogs.h"
 #include "hooks.h"
+#include "registry_tree.h"
 #include "removal.h"
 #include "service_removal.h"
 #include "uninstall_steps.h"

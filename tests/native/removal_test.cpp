@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "registry_tree.h"
 #include "removal.h"
 #include "uninstall_fixture.h"
 
