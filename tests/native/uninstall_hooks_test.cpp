@@ -1062,9 +1062,9 @@ TEST_F(InstallDirTest, StashThatCannotBeCreatedIsLeftOutQuietly) {
   EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
   sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, kStash, false);
   sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);
-  // SOFTWARE itself cannot be opened for the stash (the look for an old
-  // stash and the product key's open come first).
-  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 3);
+  // SOFTWARE itself cannot be opened for the stash (the product key's open
+  // comes first; the look for an old stash goes by the wide calls).
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);
   StashInstallDir();
   EXPECT_EQ(sim::CallCount("RegCreateKeyExA"), 2);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
@@ -1106,14 +1106,14 @@ TEST_F(InstallDirTest, StashIsKeptWhenTheProductKeyNamesNoDirectory) {
   sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
   StashInstallDir();
   EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory"), kInstall);
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 0);
 }
 
 TEST_F(InstallDirTest, StashThatCannotBeReplacedIsNeitherWrittenNorBelieved) {
   sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
   sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
   sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, {sim::UserSid(), sim::AdministratorsOnly().dacl});
-  sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+  sim::FailCall("RegDeleteKeyW", ERROR_ACCESS_DENIED);
   StashInstallDir();
   EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
   // Their own key: they may write what they like into it.
