@@ -530,6 +530,34 @@ TEST_F(UninstInitializeTest, InstallationDirectoryWithoutItsBackslashPurgesItsOw
   EXPECT_FALSE(sim::DeletionPending("C:\\Program Files\\CorvaneLogs"));
 }
 
+// Without its closing backslash each fixed name still goes inside the
+// directory: C:\Program Files\Corvanecvnunins.mi_ is anyone's file.
+TEST_F(UninstInitializeTest, InstallationDirectoryWithoutItsBackslashJoinsEachNameWithOneSeparator) {
+  Unattended();
+  InstallProduct();
+  const std::string directory = "C:\\Program Files\\Corvane";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+  sim::MakeFile(directory + "cvnunins.mi_", "planted");
+  sim::MakeFile(directory + "1.GID", "x");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), sim::FileContents(kInstall + "cvnunins.mi_"));
+  auto count = sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, kInstall + "cvnax.ocx");
+  ASSERT_TRUE(count.has_value());
+  EXPECT_EQ(count->data, std::string("\x01\x00\x00\x00", 4));
+  EXPECT_FALSE(sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, directory + "cvnax.ocx").has_value());
+  for (const char* name : {"help.GID", "search.FTS", "last.rpt", "Logs"})
+    EXPECT_FALSE(sim::Exists(kInstall + name)) << name;
+  EXPECT_TRUE(sim::Exists(directory + "1.GID"));
+  EXPECT_TRUE(sim::Exists(directory + "cvnunins.mi_"));
+  // The second hook searches the stashed directory, not its parent, for
+  // the installer's logs.
+  sim::MakeFile(directory + "2.isu", "x");
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists(kInstall + "DeIsL1.isu"));
+  EXPECT_TRUE(sim::Exists(directory + "2.isu"));
+}
+
 // Directories whose last character has the backslash's byte as its second
 // byte, in each double-byte code page that has such characters.
 struct DoubleByteDirectory {
@@ -561,6 +589,23 @@ TEST_F(UninstInitializeTest, LastCharacterEndingInTheBackslashByteIsNoSeparator)
     EXPECT_TRUE(sim::Exists(directory + "Logs\\sub\\other.log"));
     EXPECT_FALSE(sim::DeletionPending(directory + "Logs"));
     EXPECT_FALSE(sim::DeletionPending(directory + "Logs\\sub"));
+  }
+}
+
+TEST_F(UninstInitializeTest, StatusFileOfADirectoryEndingInTheBackslashByteIsTakenFromInside) {
+  for (const DoubleByteDirectory& page : kBackslashEndings) {
+    SCOPED_TRACE(page.codePage);
+    sim::Reset();
+    sim::SetCodePage(page.codePage);
+    Unattended();
+    InstallServices();
+    const std::string directory = std::string("C:\\Program Files\\") + page.name;
+    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+    sim::MakeFile(directory + "\\cvnsvc.exe", "x");
+    sim::MakeFile(directory + "\\cvnunins.mi_", "inside");
+    sim::MakeFile(directory + "cvnunins.mi_", "planted");
+    EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), "inside");
   }
 }
 
