@@ -946,6 +946,22 @@ TEST_F(DeleteRegistryTreeTest, KeyFoundMissingEachTimeItIsListedIsLeftAndTheWalk
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\Admin"));
 }
 
+TEST_F(DeleteRegistryTreeTest, KeyGoneBeforeItsOpenNeedsNoDeletionAndTheNextIsTaken) {
+  MakeThreeLevels();
+  sim::BeforeCall("RegOpenKeyExW", 2, [] { sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5"); });
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 2);  // Admin, then Corvane
+}
+
+TEST_F(DeleteRegistryTreeTest, SubkeyWhosePathWouldNotFitIsLeftAndItsSiblingsGo) {
+  const std::string top = "SOFTWARE\\" + std::string(240, 'a');
+  sim::CreateKey(HKEY_CURRENT_USER, top + "\\" + std::string(30, 'b'));
+  sim::CreateKey(HKEY_CURRENT_USER, top + "\\c");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, top.c_str()), ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_EQ(sim::Subkeys(HKEY_CURRENT_USER, top), std::vector<std::string>{std::string(30, 'b')});
+}
+
 TEST_F(DeleteRegistryTreeTest, TopThatCannotBeConvertedIsReportedAndNothingGoes) {
   MakeThreeLevels();
   sim::FailCall("MultiByteToWideChar", ERROR_NOT_ENOUGH_MEMORY);
