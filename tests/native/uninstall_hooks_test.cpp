@@ -583,29 +583,15 @@ TEST_F(UninstInitializeTest, LastCharacterEndingInTheBackslashByteIsNoSeparator)
     sim::MakeFile(directory + "\\cvnsvc.exe", "x");
     sim::MakeFile(directory + "Logs\\other.log", "x");
     sim::MakeFile(directory + "Logs\\sub\\other.log", "x");
+    sim::MakeFile(directory + "\\cvnunins.mi_", "inside");
+    sim::MakeFile(directory + "cvnunins.mi_", "planted");
     EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), "inside");
     EXPECT_FALSE(sim::Exists(directory + "\\Logs\\svc.log"));
     EXPECT_TRUE(sim::Exists(directory + "Logs\\other.log"));
     EXPECT_TRUE(sim::Exists(directory + "Logs\\sub\\other.log"));
     EXPECT_FALSE(sim::DeletionPending(directory + "Logs"));
     EXPECT_FALSE(sim::DeletionPending(directory + "Logs\\sub"));
-  }
-}
-
-TEST_F(UninstInitializeTest, StatusFileOfADirectoryEndingInTheBackslashByteIsTakenFromInside) {
-  for (const DoubleByteDirectory& page : kBackslashEndings) {
-    SCOPED_TRACE(page.codePage);
-    sim::Reset();
-    sim::SetCodePage(page.codePage);
-    Unattended();
-    InstallServices();
-    const std::string directory = std::string("C:\\Program Files\\") + page.name;
-    sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
-    sim::MakeFile(directory + "\\cvnsvc.exe", "x");
-    sim::MakeFile(directory + "\\cvnunins.mi_", "inside");
-    sim::MakeFile(directory + "cvnunins.mi_", "planted");
-    EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
-    EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), "inside");
   }
 }
 
