@@ -110,9 +110,10 @@ static LONG DeleteListedSubkey(RegistryWalk* walk, HKEY key, const WCHAR* subkey
 // first remaining one after those kept, so that index names the next one
 // after each deletion. A subkey that cannot go is kept, its error noted, and
 // the walk goes on; one found missing is tried once more when it is listed
-// again, then kept, so every walk ends. The walk keeps one open key per level and opens and deletes each
-// child through its parent's handle (a delete needs no access to the parent
-// itself) instead of reopening keys by path for every child.
+// again, then kept, so every walk ends. The walk keeps one open key per
+// level and opens and deletes each child through its parent's handle (a
+// delete needs no access to the parent itself) instead of reopening keys by
+// path for every child.
 static LONG DeleteSubkeys(RegistryWalk* walk, HKEY key, DWORD pathLength, int* keptAny) {
   WCHAR missing[kMaxKeyName + 1];
   DWORD kept = 0;
