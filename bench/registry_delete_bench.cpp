@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "removal.h"
+#include "registry_tree.h"
 #include "sim.h"
 
 namespace {

@@ -1,5 +1,4 @@
 // Clean-up in the installation directory before the uninstaller's own removal.
-#include "code_page.h"
 #include "removal.h"
 #include "uninstall_steps.h"
 
@@ -15,7 +14,7 @@ static const char kAllNames[] = "*.*";
 void PinSharedControl(void) {
   char directory[MAX_PATH];
   char valueName[MAX_PATH];
-  if (!ReadInstallDirInto(directory) || !JoinPath(valueName, directory, kSharedControl) ||
+  if (!ReadInstallDirInto(directory) || !JoinInstallPath(valueName, directory, kSharedControl) ||
       !IsProductDirectory(directory))
     return;
   HKEY sharedDlls;
@@ -30,31 +29,20 @@ void PinSharedControl(void) {
   RegCloseKey(sharedDlls);
 }
 
-// The log directory inside the installation directory. The value normally
-// ends with a backslash; without one, Logs appended directly would name a
-// sibling directory (C:\CorvaneLogs for C:\Corvane), whose files are not the
-// product's. A directory ending in a drive's colon stays as it is: drive-
-// relative, so the purge refuses it. Only a last character of one byte can
-// be a separator: a character of two bytes may end in the backslash's byte.
-static int LogsPath(char* logs, const char* directory) {
-  if (EndsInLeadByte(directory)) return 0;
-  const char* last = LastCharacter(directory);
-  int separated = last[0] == '\0' || (last[1] == '\0' && (last[0] == '\\' || last[0] == '/' ||
-                                                          last[0] == ':'));
-  char withSeparator[MAX_PATH];
-  if (!JoinPath(withSeparator, directory, separated ? "" : "\\")) return 0;
-  return JoinPath(logs, withSeparator, kLogsDirectory);
-}
-
 // Each search also schedules the installation directory itself for removal
-// at the next start, once the uninstaller has emptied it.
+// at the next start, once the uninstaller has emptied it. The directory is
+// searched with its separator: without one, a pattern appended directly
+// would search its parent (C:\Corvane*.GID for C:\Corvane), as Logs would
+// name a sibling directory (C:\CorvaneLogs), whose files are not the
+// product's.
 void PurgeInstallDirLeftovers(void) {
   char directory[MAX_PATH];
+  char top[MAX_PATH];
   char logs[MAX_PATH];
-  if (!ReadInstallDirInto(directory)) return;
-  int logsFit = LogsPath(logs, directory);
-  if (!IsProductDirectory(directory)) return;
+  if (!ReadInstallDirInto(directory) || !IsProductDirectory(directory) ||
+      !JoinInstallPath(top, directory, ""))
+    return;
   for (size_t i = 0; i < sizeof kLeftoverPatterns / sizeof kLeftoverPatterns[0]; ++i)
-    DeleteTree(directory, kLeftoverPatterns[i]);
-  if (logsFit) DeleteTree(logs, kAllNames);
+    DeleteTree(top, kLeftoverPatterns[i]);
+  if (JoinInstallPath(logs, directory, kLogsDirectory)) DeleteTree(logs, kAllNames);
 }

@@ -56,18 +56,24 @@ int ReadInstallDirInto(char* path) {
 char* ReadInstallDir(void) { return ReadMachineString(kProductKey, kInstallDirValue); }
 
 
+int JoinInstallPath(char* out, const char* directory, const char* name) {
+  out[0] = '\0';
+  if (directory[0] == '\0' || EndsInLeadByte(directory)) return 0;
+  const char* last = LastCharacter(directory);
+  int separated = last[1] == '\0' && (last[0] == '\\' || last[0] == '/' || last[0] == ':');
+  char withSeparator[MAX_PATH];
+  return JoinPath(withSeparator, directory, separated ? "" : "\\") && JoinPath(out, withSeparator, name);
+}
+
 // Where Everyone may set the product key's values (Windows NT 4.0), the
 // value could name any directory. One that holds none of the program files
 // is not believed: a user can put one there only where they may write
 // already (see docs/security.md).
 int IsProductDirectory(const char* directory) {
-  if (directory[0] == '\0' || EndsInLeadByte(directory)) return 0;
-  char withSeparator[MAX_PATH];
-  if (!JoinPath(withSeparator, directory, "\\")) return 0;
   for (size_t i = 0; i < PROGRAM_FILE_COUNT; ++i) {
     char path[MAX_PATH];
-    DWORD attributes =
-        JoinPath(path, withSeparator, kProgramFiles[i]) ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = JoinInstallPath(path, directory, kProgramFiles[i]) ? GetFileAttributesA(path)
+                                                                          : INVALID_FILE_ATTRIBUTES;
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 1;
   }
   return 0;

@@ -1,5 +1,5 @@
-// Removal primitives of the uninstall extension: one file, a directory tree,
-// a registry tree. They show nothing; the caller decides what to tell.
+// Removal primitives of the uninstall extension: one file, a directory tree.
+// They show nothing; the caller decides what to tell.
 #pragma once
 
 #include "platform.h"
@@ -31,12 +31,6 @@ int DeleteTree(const char* directory, const char* pattern);
 // top. 1 when each went or was scheduled; 0 when one did not or the
 // directory was refused (then nothing is touched).
 int DeleteFilesInDirectory(const char* directory, const char* const* names, size_t count);
-// Deletes the key registryPath under rootKey with all its subkeys, deepest
-// first. 0 when done or when the key does not exist, else a registry error.
-// A registry link, the key itself or one below it, is left in place and its
-// target untouched (then the keys above it stay too).
-LONG DeleteRegistryTree(HKEY rootKey, const char* registryPath);
-
 // Joins first and second into out (MAX_PATH characters). 0 when the whole
 // would not fit: then out is empty, never a shortened path.
 int JoinPath(char* out, const char* first, const char* second);

@@ -3,7 +3,7 @@
 // change. The second hook believes it only after seeing that for itself: a
 // key that a user made, or may still change, would let them choose the
 // directory the second hook deletes in.
-#include "removal.h"
+#include "registry_tree.h"
 #include "uninstall_steps.h"
 
 const char kStashParentKey[] = "SOFTWARE";

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "error_mode.h"
 #include "hooks.h"
+#include "registry_tree.h"
 #include "removal.h"
 #include "service_removal.h"
 #include "uninstall_steps.h"
@@ -128,7 +129,7 @@ static void CopyStatusFile(void) {
   char source[MAX_PATH];
   char target[MAX_PATH];
   // Not the product's directory: its status file could be anyone's.
-  if (JoinPath(source, installDirectory, kShippedStatusFile) &&
+  if (JoinInstallPath(source, installDirectory, kShippedStatusFile) &&
       JoinPath(target, windowsDirectory, kShippedStatusPath) && IsProductDirectory(installDirectory))
     CopySingleNamedFile(source, target);
   free(installDirectory);
@@ -164,7 +165,10 @@ static int DeleteProgramFiles(void) {
   // The program files first: the walk of the logs then leaves the directory
   // to the next start after what was deferred in it, which must go first.
   int done = DeleteFilesInDirectory(directory, kProgramFiles, PROGRAM_FILE_COUNT);
-  DeleteTree(directory, kInstallerLogPattern);
+  char top[MAX_PATH];
+  // Searched with its separator: the pattern appended to the name alone
+  // would search its parent.
+  if (JoinInstallPath(top, directory, "")) DeleteTree(top, kInstallerLogPattern);
   free(directory);
   return done;
 }

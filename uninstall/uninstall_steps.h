@@ -25,7 +25,15 @@ int IsSilentMode(void);
 int ReadInstallDirInto(char* path);
 // The same as a new heap string sized to the value (caller frees), or NULL.
 char* ReadInstallDir(void);
-// 1 when directory + "\" holds one of the program files (a file, not a
+// directory + name into out (MAX_PATH characters) with exactly one
+// separator between them, the directory's own or one added: the value may
+// end in a backslash or not. A last character of two bytes is no separator
+// even when its second byte is the backslash's. A directory ending in a
+// drive's colon stays drive-relative (the walks refuse it). 0, out empty,
+// for an empty directory, one ending in a first byte alone (the separator
+// would become its second byte) or a whole that would not fit.
+int JoinInstallPath(char* out, const char* directory, const char* name);
+// 1 when the directory holds one of the program files (a file, not a
 // directory): only then is an installation directory read from the product
 // key believed.
 int IsProductDirectory(const char* directory);

@@ -22,6 +22,8 @@ struct RegValue {
 // Creates the key and its missing ancestors with the given volatility.
 // A non-volatile key under a volatile one is refused (std::logic_error).
 void CreateKey(HKEY root, const std::string& path, bool isVolatile = false);
+// The same for names beyond the code page, given in UTF-16.
+void CreateKey(HKEY root, const std::u16string& path, bool isVolatile = false);
 
 // The setters create a missing key (volatile when its nearest existing
 // ancestor is). SetValue stores REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ text
@@ -37,6 +39,7 @@ void SetMultiString(HKEY root, const std::string& path, const std::string& name,
                     const std::vector<std::string>& strings);
 
 bool KeyExists(HKEY root, const std::string& path);
+bool KeyExists(HKEY root, const std::u16string& path);
 bool IsVolatileKey(HKEY root, const std::string& path);
 // An empty name is the key's default value.
 std::optional<RegValue> GetValue(HKEY root, const std::string& path, const std::string& name);
@@ -44,7 +47,9 @@ std::optional<RegValue> GetValue(HKEY root, const std::string& path, const std::
 std::string GetString(HKEY root, const std::string& path, const std::string& name);
 // Direct subkeys in enumeration order (sorted without regard to case) and
 // value names in creation order, with the letter case they were created in.
+// The ANSI forms are converted as the ANSI calls convert (best fit, '?').
 std::vector<std::string> Subkeys(HKEY root, const std::string& path);
+std::vector<std::u16string> Subkeys(HKEY root, const std::u16string& path);
 std::vector<std::string> ValueNames(HKEY root, const std::string& path);
 
 // Removes a key with everything below it (nothing when it is missing).

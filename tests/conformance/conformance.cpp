@@ -165,21 +165,29 @@ void Fail(const char* file, int line, const std::string& what) {
 
 std::string Scratch(const std::string& name) { return std::string(kScratchDir) + "\\" + name; }
 
-void DeleteKeyTree(HKEY parent, const std::string& name) {
+// By the wide calls, which take every name as the registry keeps it (the
+// ANSI calls cannot open a name the code page lacks).
+static void DeleteKeyTreeWide(HKEY parent, const std::wstring& name) {
   // Each level is opened through its parent: the ANSI calls refuse paths
   // longer than MAX_PATH under Wine.
   HKEY key = nullptr;
-  if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  std::vector<std::string> subkeys;
-  char subkey[MAX_PATH];
+  if (RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  std::vector<std::wstring> subkeys;
+  WCHAR subkey[MAX_PATH];
   for (DWORD i = 0;; ++i) {
-    DWORD size = sizeof subkey;
-    if (RegEnumKeyExA(key, i, subkey, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    subkeys.push_back(subkey);
+    DWORD size = sizeof subkey / sizeof subkey[0];
+    if (RegEnumKeyExW(key, i, subkey, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subkeys.push_back(std::wstring(subkey, size));
   }
-  for (const std::string& child : subkeys) DeleteKeyTree(key, child);
+  for (const std::wstring& child : subkeys) DeleteKeyTreeWide(key, child);
   RegCloseKey(key);
-  RegDeleteKeyA(parent, name.c_str());
+  RegDeleteKeyW(parent, name.c_str());
+}
+
+void DeleteKeyTree(HKEY parent, const std::string& name) {
+  WCHAR wide[2 * MAX_PATH];
+  if (MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide, sizeof wide / sizeof wide[0]) != 0)
+    DeleteKeyTreeWide(parent, wide);
 }
 
 void DeleteDirectoryTree(const std::string& path) {

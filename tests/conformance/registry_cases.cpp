@@ -642,6 +642,217 @@ CASE(kArea, "creating an existing key as volatile keeps it non-volatile") {
   RegCloseKey(scratch);
 }
 
+// ---- Names beyond the code page -----------------------------------------------------------
+// The registry keeps names in UTF-16; the ANSI calls hand them out converted
+// as WideCharToMultiByte(CP_ACP) converts them (a best fit, else '?') and
+// convert the names they are given back: a name that does not survive the
+// trip opens another key or none. Microsoft's documentation, "Conventions
+// for Function Prototypes" and RegQueryInfoKeyA ("in Unicode characters");
+// Wine's dlls/advapi32/tests/registry.c, test_enum_value and
+// test_reg_query_info, run both forms over the same keys.
+
+HKEY CreateWide(HKEY parent, const WCHAR* path) {
+  HKEY key = nullptr;
+  LONG rc = RegCreateKeyExW(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr);
+  return rc == ERROR_SUCCESS ? key : nullptr;
+}
+
+std::string ToCodePage(const WCHAR* name, BOOL* usedDefault) {
+  char bytes[MAX_PATH];
+  *usedDefault = FALSE;
+  int size = WideCharToMultiByte(CP_ACP, 0, name, -1, bytes, sizeof bytes, nullptr, usedDefault);
+  return size > 0 ? std::string(bytes) : std::string();
+}
+
+// U+FF3C (FULLWIDTH REVERSE SOLIDUS) has the backslash as its best fit on
+// 1252; the two CJK characters are '?' there; U+0E01 is in none of the
+// double-byte pages.
+const WCHAR kLookAlike[] = L"x\xFF3CSub";
+const WCHAR kJapanese[] = L"\x65E5\x672C";
+const WCHAR kThai[] = L"\x0E01";
+
+CASE(kArea, "the ANSI enumeration gives each key name as the code page converts it, the wide one the name kept") {
+  HKEY scratch = OpenScratch();
+  const WCHAR* const names[] = {kLookAlike, kJapanese, kThai};
+  for (const WCHAR* name : names) {
+    HKEY key = CreateWide(scratch, name);
+    REQUIRE(key != nullptr);
+    RegCloseKey(key);
+  }
+  for (DWORD i = 0; i < 3; ++i) {
+    WCHAR wide[MAX_PATH];
+    DWORD wideSize = sizeof wide / sizeof wide[0];
+    CHECK_EQ(RegEnumKeyExW(scratch, i, wide, &wideSize, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    char ansi[MAX_PATH];
+    DWORD ansiSize = sizeof ansi;
+    CHECK_EQ(RegEnumKeyExA(scratch, i, ansi, &ansiSize, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    BOOL usedDefault;
+    CHECK_STR(ansi, ToCodePage(wide, &usedDefault));
+    CHECK_EQ(ansiSize, std::strlen(ansi));
+    CHECK(wideSize == 1 || wideSize == 2 || wideSize == 5);
+  }
+  WCHAR wide[MAX_PATH];
+  DWORD wideSize = sizeof wide / sizeof wide[0];
+  CHECK_EQ(RegEnumKeyExW(scratch, 3, wide, &wideSize, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "a key name that the code page does not keep opens another key or none by its ANSI form") {
+  HKEY scratch = OpenScratch();
+  HKEY inner = Create(scratch, "x\\Sub");
+  HKEY lookAlike = CreateWide(scratch, kLookAlike);
+  HKEY japanese = CreateWide(scratch, kJapanese);
+  REQUIRE(inner != nullptr && lookAlike != nullptr && japanese != nullptr);
+  CHECK_EQ(SetString(inner, "which", "inner"), ERROR_SUCCESS);
+  CHECK_EQ(SetString(lookAlike, "which", "look-alike"), ERROR_SUCCESS);
+  RegCloseKey(inner);
+  RegCloseKey(lookAlike);
+  RegCloseKey(japanese);
+  BOOL usedDefault;
+  const std::string lookAlikeAnsi = ToCodePage(kLookAlike, &usedDefault);
+  HKEY key = nullptr;
+  REQUIRE(RegOpenKeyExA(scratch, lookAlikeAnsi.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS);
+  char data[32];
+  DWORD size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "which", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+  CHECK_STR(data, lookAlikeAnsi == "x\\Sub" ? "inner" : "look-alike");
+  RegCloseKey(key);
+  const std::string japaneseAnsi = ToCodePage(kJapanese, &usedDefault);
+  key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(scratch, japaneseAnsi.c_str(), 0, KEY_READ, &key),
+           usedDefault ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS);
+  if (key) RegCloseKey(key);
+  RegCloseKey(scratch);
+}
+
+CASE(kArea, "the wide calls open, count, ask and delete a key by the name kept") {
+  HKEY scratch = OpenScratch();
+  HKEY made = CreateWide(scratch, L"\x65E5\x672C\\\x0E01");
+  REQUIRE(made != nullptr);
+  CHECK_EQ(SetString(made, "v", "1"), ERROR_SUCCESS);
+  RegCloseKey(made);
+  HKEY key = nullptr;
+  REQUIRE(RegOpenKeyExW(scratch, kJapanese, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS);
+  DWORD subkeys = 0, longestSubkey = 0, longestValueName = 0;
+  CHECK_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, nullptr,
+                            &longestValueName, nullptr, nullptr, nullptr),
+           ERROR_SUCCESS);
+  CHECK_EQ(subkeys, 1);
+  CHECK_EQ(longestSubkey, 1);
+  // Counted in UTF-16 characters by the ANSI call too.
+  CHECK_EQ(RegQueryInfoKeyA(scratch, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr),
+           ERROR_SUCCESS);
+  CHECK_EQ(longestSubkey, 2);
+  HKEY child = nullptr;
+  REQUIRE(RegOpenKeyExW(key, kThai, 0, KEY_QUERY_VALUE, &child) == ERROR_SUCCESS);
+  DWORD type = 0;
+  WCHAR data[8];
+  DWORD size = sizeof data;
+  CHECK_EQ(RegQueryValueExW(child, L"v", nullptr, &type, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+  CHECK_EQ(type, REG_SZ);
+  CHECK_EQ(size, 2 * sizeof(WCHAR));
+  CHECK(data[0] == L'1' && data[1] == 0);
+  RegCloseKey(child);
+  CHECK_EQ(RegDeleteKeyW(key, kThai), ERROR_SUCCESS);
+  RegCloseKey(key);
+  CHECK_EQ(RegDeleteKeyW(scratch, kJapanese), ERROR_SUCCESS);
+  CHECK_EQ(RegDeleteKeyW(scratch, kJapanese), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(scratch);
+}
+
+// ---- Registry links ---------------------------------------------------------------------------
+// Wine's dlls/advapi32/tests/registry.c, test_symlinks: a key made with
+// REG_OPTION_CREATE_LINK leads where its REG_LINK value SymbolicLinkValue
+// names (the native name in UTF-16, no terminator); REG_OPTION_OPEN_LINK opens
+// it as itself; a second link of that name gives ERROR_ALREADY_EXISTS; the
+// link takes no REG_SZ under that name.
+
+// The link's value: \Registry\Machine\ + the scratch key + name, UTF-16LE.
+std::string NativeTarget(const char* name) {
+  std::string text = std::string("\\Registry\\Machine\\") + kScratchKey + "\\" + name;
+  std::string bytes;
+  for (char c : text) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
+// A link goes only as itself, by NtDeleteKey on a handle to it, as
+// test_symlinks deletes it (RegDeleteKey would delete its target).
+void DeleteLink(const char* name) {
+#ifdef CVN_SIM
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, Path(name));
+#else
+  HKEY link = nullptr;
+  typedef LONG(WINAPI * NtDeleteKeyCall)(HANDLE);
+  auto deleteKey = reinterpret_cast<NtDeleteKeyCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path(name).c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link) ==
+      ERROR_SUCCESS) {
+    if (deleteKey) deleteKey(link);
+    RegCloseKey(link);
+  }
+#endif
+}
+
+CASE(kArea, "a key made as a link leads to the key its SymbolicLinkValue names and opens as itself on request") {
+  HKEY scratch = OpenScratch();
+  HKEY target = Create(scratch, "target");
+  REQUIRE(target != nullptr);
+  CHECK_EQ(SetString(target, "which", "target"), ERROR_SUCCESS);
+  RegCloseKey(target);
+  HKEY link = Create(scratch, "link", REG_OPTION_CREATE_LINK);
+  REQUIRE(link != nullptr);
+  CHECK_EQ(SetString(link, "SymbolicLinkValue", "x"), ERROR_ACCESS_DENIED);
+  const std::string value = NativeTarget("target");
+  CHECK_EQ(RegSetValueExA(link, "SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(value.data()),
+                          static_cast<DWORD>(value.size())),
+           ERROR_SUCCESS);
+  RegCloseKey(link);
+  HKEY key = OpenScratch("link", KEY_READ);
+  char data[32];
+  DWORD size = sizeof data;
+  CHECK_EQ(RegQueryValueExA(key, "which", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+  CHECK_STR(data, "target");
+  RegCloseKey(key);
+  key = nullptr;
+  REQUIRE(RegOpenKeyExA(scratch, "link", REG_OPTION_OPEN_LINK, KEY_READ, &key) == ERROR_SUCCESS);
+  // The link has no subkeys and one value whose name is 17 characters long.
+  DWORD subkeys = 1, values = 0, longestValueName = 0;
+  CHECK_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                            &longestValueName, nullptr, nullptr, nullptr),
+           ERROR_SUCCESS);
+  CHECK_EQ(subkeys, 0);
+  CHECK_EQ(values, 1);
+  CHECK_EQ(longestValueName, 17);
+  DWORD type = 0;
+  size = 0;
+  CHECK_EQ(RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  CHECK_EQ(type, REG_LINK);
+  CHECK_EQ(size, value.size());
+  RegCloseKey(key);
+  LONG result = ERROR_SUCCESS;
+  CHECK(Create(scratch, "link", REG_OPTION_CREATE_LINK, &result) == nullptr);
+  CHECK_EQ(result, ERROR_ALREADY_EXISTS);
+  RegCloseKey(scratch);
+  DeleteLink("link");
+  key = nullptr;
+  CHECK_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path("link").c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key),
+           ERROR_FILE_NOT_FOUND);
+  key = OpenScratch("target", KEY_READ);
+  CHECK(key != nullptr);
+  if (key) RegCloseKey(key);
+}
+
+CASE(kArea, "a link cannot be made where a key of its name is") {
+  MakeKeys({"plain"});
+  HKEY scratch = OpenScratch();
+  LONG result = ERROR_SUCCESS;
+  CHECK(Create(scratch, "plain", REG_OPTION_CREATE_LINK, &result) == nullptr);
+  CHECK_EQ(result, ERROR_ALREADY_EXISTS);
+  RegCloseKey(scratch);
+}
+
 // ---- Deletion --------------------------------------------------------------------------------
 
 CASE(kArea, "deleting a key with subkeys is denied") {

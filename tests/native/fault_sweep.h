@@ -50,6 +50,14 @@ inline const std::vector<ApiFailure>& Failures() {
       {"RegQueryInfoKeyA", ERROR_KEY_DELETED},
       {"RegSetValueExA", ERROR_ACCESS_DENIED},
       {"RegDeleteKeyA", ERROR_ACCESS_DENIED},
+      {"RegOpenKeyExW", ERROR_ACCESS_DENIED},
+      {"RegOpenKeyExW", ERROR_FILE_NOT_FOUND},
+      {"RegQueryValueExW", ERROR_ACCESS_DENIED},
+      {"RegEnumKeyExW", ERROR_ACCESS_DENIED},
+      {"RegEnumKeyExW", ERROR_MORE_DATA},
+      {"RegQueryInfoKeyW", ERROR_ACCESS_DENIED},
+      {"RegQueryInfoKeyW", ERROR_KEY_DELETED},
+      {"RegDeleteKeyW", ERROR_ACCESS_DENIED},
       {"RegCloseKey", ERROR_INVALID_HANDLE, Leaves::OneHandle},
       {"RegGetKeySecurity", ERROR_ACCESS_DENIED},
       // Security descriptors and the token
@@ -114,6 +122,7 @@ inline const std::vector<ApiFailure>& Failures() {
       // Process, texts and dialogs
       {"GetCommandLineA", kNoFailureCode},
       {"ExpandEnvironmentStringsA", ERROR_NOT_ENOUGH_MEMORY},
+      {"MultiByteToWideChar", ERROR_INSUFFICIENT_BUFFER},
       {"GetModuleHandleA", ERROR_MOD_NOT_FOUND},
       {"LoadLibraryA", ERROR_MOD_NOT_FOUND},
       {"GetProcAddress", ERROR_PROC_NOT_FOUND},

@@ -39,7 +39,7 @@ const int kAnswers = 16;
 
 // The calls of the hooks that change the machine.
 const char* const kChangingCalls[] = {
-    "RegCreateKeyExA", "RegSetValueExA",  "RegDeleteKeyA",    "DeleteFileA",
+    "RegCreateKeyExA", "RegSetValueExA",  "RegDeleteKeyA", "RegDeleteKeyW",    "DeleteFileA",
     "MoveFileExA",     "CopyFileA",       "RemoveDirectoryA", "CreateDirectoryA",
     "SetFileAttributesA", "WriteFile",    "ControlService",   "DeleteService",
     "InitiateSystemShutdownA",

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "registry_tree.h"
 #include "removal.h"
 #include "uninstall_fixture.h"
 
@@ -689,7 +690,7 @@ TEST_F(DeleteRegistryTreeTest, ThreeLevelsGoAndTheKeyItselfLast) {
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software"));
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 6);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 6);
 }
 
 TEST_F(DeleteRegistryTreeTest, KeyNameEndingInTheBackslashByteIsDeletedWhole) {
@@ -701,30 +702,35 @@ TEST_F(DeleteRegistryTreeTest, KeyNameEndingInTheBackslashByteIsDeletedWhole) {
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
 }
 
-TEST_F(DeleteRegistryTreeTest, DeepestKeyIsDeletedFirst) {
+TEST_F(DeleteRegistryTreeTest, DeepestKeyIsDeletedFirstAndOneRefusedIsLeftWhileTheWalkGoesOn) {
   MakeThreeLevels();
-  sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+  sim::FailCall("RegDeleteKeyW", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 1);
-  // The first deletion tried was the first leaf: 1.5\Jobs\Nightly.
+  // The first deletion tried was the first leaf, 1.5\Jobs\Nightly; then
+  // Weekly and Admin went, and the keys above Nightly stay.
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 3);
   EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs"),
-            (std::vector<std::string>{"Nightly", "Weekly"}));
+            (std::vector<std::string>{"Nightly"}));
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), (std::vector<std::string>{"1.5"}));
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
 }
 
 // Nightly, Weekly, Jobs, 1.5, Admin, Corvane: children in enumeration
-// order, each subtree before its root.
+// order, each subtree before its root. The refused key stays with the keys
+// above it, every other goes.
 TEST_F(DeleteRegistryTreeTest, KeysGoDepthFirstInEnumerationOrder) {
   const std::vector<std::string> order = {"\\1.5\\Jobs\\Nightly", "\\1.5\\Jobs\\Weekly", "\\1.5\\Jobs",
                                           "\\1.5", "\\Admin", ""};
   for (size_t refused = 0; refused < order.size(); ++refused) {
     sim::Reset();
     MakeThreeLevels();
-    sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED, static_cast<int>(refused) + 1);
+    sim::FailCall("RegDeleteKeyW", ERROR_ACCESS_DENIED, static_cast<int>(refused) + 1);
     EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+    const std::string& kept = order[refused];
     for (size_t i = 0; i < order.size(); ++i)
-      EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane + order[i]), i >= refused)
+      EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane + order[i]),
+                kept.compare(0, order[i].size() + 1, order[i] + "\\") == 0 || kept == order[i])
           << "deletion " << refused + 1 << " refused, key Corvane" << order[i];
     EXPECT_EQ(sim::OpenHandles(), 0);
   }
@@ -738,18 +744,18 @@ TEST_F(DeleteRegistryTreeTest, WideKeyIsOpenedOnceNotOncePerChild) {
     sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\Job" + std::to_string(100 + i));
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
-  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), children + 2);
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExW"), children + 2);
   // Index 0 per child and the end; a child without subkeys is not searched.
-  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), children + 1);
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), children + 1);
+  EXPECT_EQ(sim::CallCount("RegEnumKeyExW"), children + 1);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), children + 1);
   EXPECT_EQ(sim::CallCount("RegCloseKey"), children + 2);
 }
 
 TEST_F(DeleteRegistryTreeTest, ThreeLevelsTakeOneOpenPerKey) {
   MakeThreeLevels();
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
-  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 7);
-  EXPECT_EQ(sim::CallCount("RegEnumKeyExA"), 8);
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExW"), 7);
+  EXPECT_EQ(sim::CallCount("RegEnumKeyExW"), 8);
   EXPECT_EQ(sim::CallCount("RegCloseKey"), 7);
 }
 
@@ -757,21 +763,21 @@ TEST_F(DeleteRegistryTreeTest, ChildMissingWhenOpenedIsNotDeletedAndTheWalkGoesO
   MakeThreeLevels();
   // 1.5, the first child, cannot be found by its open: no deletion is tried
   // for it, and index 0 is taken again.
-  sim::FailCall("RegOpenKeyExA", ERROR_FILE_NOT_FOUND, 2);
+  sim::FailCall("RegOpenKeyExW", ERROR_FILE_NOT_FOUND, 2);
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
-  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 8);
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 6);
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExW"), 8);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 6);
 }
 
 TEST_F(DeleteRegistryTreeTest, MissingKeyGivesZero) {
   EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_SUCCESS);
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 0);
 }
 
 TEST_F(DeleteRegistryTreeTest, EnumerationErrorIsReturnedAndDeletedKeysStayDeleted) {
   MakeThreeLevels();
-  sim::FailCall("RegEnumKeyExA", ERROR_NOT_ENOUGH_MEMORY, 5);
+  sim::FailCall("RegEnumKeyExW", ERROR_NOT_ENOUGH_MEMORY, 5);
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Nightly"));
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
@@ -782,7 +788,7 @@ TEST_F(DeleteRegistryTreeTest, SubkeyThatCannotGoStopsTheWalkInsteadOfLooping) {
   sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Weekly");
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Weekly"));
-  EXPECT_LT(sim::CallCount("RegOpenKeyExA"), 20);
+  EXPECT_LT(sim::CallCount("RegOpenKeyExW"), 20);
 }
 
 TEST_F(DeleteRegistryTreeTest, KeyRightBelowTheRootHasNoParentToOpen) {
@@ -792,7 +798,7 @@ TEST_F(DeleteRegistryTreeTest, KeyRightBelowTheRootHasNoParentToOpen) {
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Corvane"));
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "CorvaneOther"));
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "Software"));
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 3);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 3);
 }
 
 TEST_F(DeleteRegistryTreeTest, PathsThatWouldNotFitAreRefusedNotCut) {
@@ -807,15 +813,15 @@ TEST_F(DeleteRegistryTreeTest, PathsThatWouldNotFitAreRefusedNotCut) {
             ERROR_FILENAME_EXCED_RANGE);
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, parent + "\\Leaf"));
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, parent + "\\Tree\\Sub"));
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 0);
 }
 
 TEST_F(DeleteRegistryTreeTest, ParentThatCannotBeOpenedForWritingIsReported) {
   sim::CreateKey(HKEY_CURRENT_USER, kCorvane);
-  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);  // the parent's open
+  sim::FailCall("RegOpenKeyExW", ERROR_ACCESS_DENIED, 2);  // the parent's open
   EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, kCorvane));
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 0);
 }
 
 TEST_F(DeleteRegistryTreeTest, RegistryLinkInTheTreeStaysAndItsTargetIsUntouched) {
@@ -838,7 +844,7 @@ TEST_F(DeleteRegistryTreeTest, TreeThatIsItselfALinkIsRefusedAndItsTargetUntouch
   sim::MakeRegistryLink(HKEY_CURRENT_USER, kCorvane, HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile");
   EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
   EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\txtfile", ""), "Text Document");
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 0);
 }
 
 TEST_F(DeleteRegistryTreeTest, SystemRefusingTheOpenLinkOptionIsLearnedOnceAndTheTreeGoes) {
@@ -846,7 +852,7 @@ TEST_F(DeleteRegistryTreeTest, SystemRefusingTheOpenLinkOptionIsLearnedOnceAndTh
   sim::RefuseOpenLinkOption();
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
-  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 8);  // one refused, then one per key and the parent
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExW"), 8);  // one refused, then one per key and the parent
 }
 
 // A link has no subkeys and a value of the link name ("SymbolicLinkValue",
@@ -863,7 +869,7 @@ TEST_F(DeleteRegistryTreeTest, OnlyAKeyWithoutSubkeysAndWithAValueNameAsLongAsTh
   sim::SetDword(HKEY_LOCAL_MACHINE, top + "\\Long", "SymbolicLinkValue", 1);
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
-  EXPECT_EQ(sim::CallCount("RegQueryValueExA"), 1);
+  EXPECT_EQ(sim::CallCount("RegQueryValueExW"), 1);
 }
 
 TEST_F(DeleteRegistryTreeTest, LinkGivenMoreValuesStaysAndItsTargetIsUntouched) {
@@ -888,10 +894,11 @@ TEST_F(DeleteRegistryTreeTest, LinkGivenMoreValuesStaysAndItsTargetIsUntouched) 
 TEST_F(DeleteRegistryTreeTest, InvalidParameterWithoutTheOptionIsReportedNotRetried) {
   MakeThreeLevels();
   sim::RefuseOpenLinkOption();
-  sim::FailCall("RegOpenKeyExA", ERROR_INVALID_PARAMETER, 3);  // the first child, opened without it
+  sim::FailCall("RegOpenKeyExW", ERROR_INVALID_PARAMETER, 3);  // the first child, opened without it
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 3);
-  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  // 1.5 is left; Admin, its sibling, is opened once and goes.
+  EXPECT_EQ(sim::CallCount("RegOpenKeyExW"), 4);
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), std::vector<std::string>{"1.5"});
 }
 
 TEST_F(DeleteRegistryTreeTest, LoneValueOfTheLinkNameButAnotherTypeIsNoLink) {
@@ -900,16 +907,119 @@ TEST_F(DeleteRegistryTreeTest, LoneValueOfTheLinkNameButAnotherTypeIsNoLink) {
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
 }
 
-TEST_F(DeleteRegistryTreeTest, KeyWhoseCountsCannotBeReadStaysWithTheKeysAboveIt) {
-  MakeThreeLevels();
-  sim::FailCall("RegQueryInfoKeyA", ERROR_ACCESS_DENIED, 2);
+// Without its counts a key is asked for the link value and searched: one
+// failure costs one question, whichever key it strikes.
+TEST_F(DeleteRegistryTreeTest, KeyWhoseCountsCannotBeReadIsAskedForTheLinkAndTheTreeGoes) {
+  for (int failed = 1; failed <= 6; ++failed) {
+    sim::Reset();
+    MakeThreeLevels();
+    sim::FailCall("RegQueryInfoKeyW", ERROR_ACCESS_DENIED, failed);
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS) << "count " << failed << " failed";
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane)) << "count " << failed << " failed";
+    EXPECT_EQ(sim::CallCount("RegQueryInfoKeyW"), 6);
+    EXPECT_EQ(sim::CallCount("RegQueryValueExW"), 1);
+    EXPECT_EQ(sim::OpenHandles(), 0);
+  }
+}
+
+TEST_F(DeleteRegistryTreeTest, LinkWhoseCountsCannotBeReadStaysAndItsTargetIsUntouched) {
+  const std::string target = "SOFTWARE\\Classes\\txtfile";
+  sim::CreateKey(HKEY_LOCAL_MACHINE, target);
+  sim::MakeRegistryLink(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\Link", HKEY_LOCAL_MACHINE, target);
+  sim::FailCall("RegQueryInfoKeyW", ERROR_KEY_DELETED, 2);
   EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, target));
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), std::vector<std::string>{"Link"});
+}
+
+// Not knowing whether a key is a link, the walk does not delete it by name.
+TEST_F(DeleteRegistryTreeTest, KeyThatCannotBeAskedForTheLinkStays) {
+  const std::string target = "SOFTWARE\\Classes\\txtfile";
+  sim::CreateKey(HKEY_LOCAL_MACHINE, target);
+  sim::MakeRegistryLink(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\Link", HKEY_LOCAL_MACHINE, target);
+  sim::FailCall("RegQueryValueExW", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, target));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 0);
+}
+
+// ---- Names as the registry keeps them
+
+// x\uFF3CSub is listed by the ANSI calls of code page 1252 as "x\Sub", which
+// opens Sub through the link x.
+TEST_F(DeleteRegistryTreeTest, KeyBesideALinkIsDeletedAsItselfAndTheLinksTargetKeepsItsSubkey) {
+  const std::string target = "SOFTWARE\\Microsoft\\Target";
+  sim::CreateKey(HKEY_LOCAL_MACHINE, target + "\\Sub");
+  sim::MakeRegistryLink(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\x", HKEY_LOCAL_MACHINE, target);
+  const std::u16string lookAlike = u"SOFTWARE\\Velmora Software\\Corvane\\x\uFF3CSub";
+  sim::CreateKey(HKEY_LOCAL_MACHINE, lookAlike);
+  ASSERT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), (std::vector<std::string>{"x", "x\\Sub"}));
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, lookAlike));
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, target + "\\Sub"));
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), std::vector<std::string>{"x"});
+}
+
+// \u65E5\u672C is "??" on code page 1252: no key of that name exists.
+TEST_F(DeleteRegistryTreeTest, KeysNamedOutsideTheCodePageGoWithTheTreeInEitherRoot) {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    sim::Reset();
+    MakeThreeLevels();
+    sim::CreateKey(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Velmora Software\\Corvane\\\u65E5\u672C\\\u0E01");
+    sim::CreateKey(root, u"Software\\Corvane\\\u65E5\u672C\\Sub");
+    sim::CreateKey(root, u"Software\\Corvane\\\u65E5\u672D");
+    const char* tree = root == HKEY_CURRENT_USER ? "Software\\Corvane" : kCorvane;
+    EXPECT_EQ(DeleteRegistryTree(root, tree), ERROR_SUCCESS);
+    EXPECT_FALSE(sim::KeyExists(root, tree));
+    EXPECT_LT(sim::CallCount("RegEnumKeyExW"), 20);
+  }
+}
+
+// A name with a NUL inside would open the key named by its first part.
+TEST_F(DeleteRegistryTreeTest, NameThatCannotBeUsedAsListedIsLeftAndTheWalkGoesOn) {
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\a");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::u16string(u"SOFTWARE\\Velmora Software\\Corvane\\a\0b", 37));
+  sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\c");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_INVALID_NAME);
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane).size(), 1u);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 2);
+}
+
+TEST_F(DeleteRegistryTreeTest, KeyFoundMissingEachTimeItIsListedIsLeftAndTheWalkEnds) {
+  MakeThreeLevels();
+  // 1.5, the first child, cannot be found by its open, twice.
+  sim::FailCall("RegOpenKeyExW", ERROR_FILE_NOT_FOUND, 2, 2);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(sim::Subkeys(HKEY_LOCAL_MACHINE, kCorvane), std::vector<std::string>{"1.5"});
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\Admin"));
+}
+
+TEST_F(DeleteRegistryTreeTest, KeyGoneBeforeItsOpenNeedsNoDeletionAndTheNextIsTaken) {
+  MakeThreeLevels();
+  sim::BeforeCall("RegOpenKeyExW", 2, [] { sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5"); });
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_SUCCESS);
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kCorvane));
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 2);  // Admin, then Corvane
+}
+
+TEST_F(DeleteRegistryTreeTest, SubkeyWhosePathWouldNotFitIsLeftAndItsSiblingsGo) {
+  const std::string top = "SOFTWARE\\" + std::string(240, 'a');
+  sim::CreateKey(HKEY_CURRENT_USER, top + "\\" + std::string(30, 'b'));
+  sim::CreateKey(HKEY_CURRENT_USER, top + "\\c");
+  EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, top.c_str()), ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_EQ(sim::Subkeys(HKEY_CURRENT_USER, top), std::vector<std::string>{std::string(30, 'b')});
+}
+
+TEST_F(DeleteRegistryTreeTest, TopThatCannotBeConvertedIsReportedAndNothingGoes) {
+  MakeThreeLevels();
+  sim::FailCall("MultiByteToWideChar", ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kCorvane), ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, std::string(kCorvane) + "\\1.5\\Jobs\\Nightly"));
 }
 
 TEST_F(DeleteRegistryTreeTest, RefusedDeletionIsReportedNotSuccess) {
   sim::CreateKey(HKEY_CURRENT_USER, kCorvane);
-  sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+  sim::FailCall("RegDeleteKeyW", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteRegistryTree(HKEY_CURRENT_USER, kCorvane), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, kCorvane));
 }

@@ -583,6 +583,34 @@ TEST_F(UninstInitializeTest, InstallationDirectoryWithoutItsBackslashPurgesItsOw
   EXPECT_FALSE(sim::DeletionPending("C:\\Program Files\\CorvaneLogs"));
 }
 
+// Without its closing backslash each fixed name still goes inside the
+// directory: C:\Program Files\Corvanecvnunins.mi_ is anyone's file.
+TEST_F(UninstInitializeTest, InstallationDirectoryWithoutItsBackslashJoinsEachNameWithOneSeparator) {
+  Unattended();
+  InstallProduct();
+  const std::string directory = "C:\\Program Files\\Corvane";
+  sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, directory);
+  sim::MakeFile(directory + "cvnunins.mi_", "planted");
+  sim::MakeFile(directory + "1.GID", "x");
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), sim::FileContents(kInstall + "cvnunins.mi_"));
+  auto count = sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, kInstall + "cvnax.ocx");
+  ASSERT_TRUE(count.has_value());
+  EXPECT_EQ(count->data, std::string("\x01\x00\x00\x00", 4));
+  EXPECT_FALSE(sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, directory + "cvnax.ocx").has_value());
+  for (const char* name : {"help.GID", "search.FTS", "last.rpt", "Logs"})
+    EXPECT_FALSE(sim::Exists(kInstall + name)) << name;
+  EXPECT_TRUE(sim::Exists(directory + "1.GID"));
+  EXPECT_TRUE(sim::Exists(directory + "cvnunins.mi_"));
+  // The second hook searches the stashed directory, not its parent, for
+  // the installer's logs.
+  sim::MakeFile(directory + "2.isu", "x");
+  sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
+  EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists(kInstall + "DeIsL1.isu"));
+  EXPECT_TRUE(sim::Exists(directory + "2.isu"));
+}
+
 // Directories whose last character has the backslash's byte as its second
 // byte, in each double-byte code page that has such characters.
 struct DoubleByteDirectory {
@@ -608,7 +636,10 @@ TEST_F(UninstInitializeTest, LastCharacterEndingInTheBackslashByteIsNoSeparator)
     sim::MakeFile(directory + "\\cvnsvc.exe", "x");
     sim::MakeFile(directory + "Logs\\other.log", "x");
     sim::MakeFile(directory + "Logs\\sub\\other.log", "x");
+    sim::MakeFile(directory + "\\cvnunins.mi_", "inside");
+    sim::MakeFile(directory + "cvnunins.mi_", "planted");
     EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+    EXPECT_EQ(sim::FileContents("C:\\WINNT\\cvnunins.mi_"), "inside");
     EXPECT_FALSE(sim::Exists(directory + "\\Logs\\svc.log"));
     EXPECT_TRUE(sim::Exists(directory + "Logs\\other.log"));
     EXPECT_TRUE(sim::Exists(directory + "Logs\\sub\\other.log"));
@@ -1115,9 +1146,9 @@ TEST_F(InstallDirTest, StashThatCannotBeCreatedIsLeftOutQuietly) {
   EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
   sim::DenyKeyAccess(HKEY_LOCAL_MACHINE, kStash, false);
   sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kStash);
-  // SOFTWARE itself cannot be opened for the stash (the look for an old
-  // stash and the product key's open come first).
-  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 3);
+  // SOFTWARE itself cannot be opened for the stash (the product key's open
+  // comes first; the look for an old stash goes by the wide calls).
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);
   StashInstallDir();
   EXPECT_EQ(sim::CallCount("RegCreateKeyExA"), 2);
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kStash));
@@ -1159,14 +1190,14 @@ TEST_F(InstallDirTest, StashIsKeptWhenTheProductKeyNamesNoDirectory) {
   sim::DeleteKeyTree(HKEY_LOCAL_MACHINE, kProduct);
   StashInstallDir();
   EXPECT_EQ(sim::GetString(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory"), kInstall);
-  EXPECT_EQ(sim::CallCount("RegDeleteKeyA"), 0);
+  EXPECT_EQ(sim::CallCount("RegDeleteKeyW"), 0);
 }
 
 TEST_F(InstallDirTest, StashThatCannotBeReplacedIsNeitherWrittenNorBelieved) {
   sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, kInstall);
   sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
   sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, {sim::UserSid(), sim::AdministratorsOnly().dacl});
-  sim::FailCall("RegDeleteKeyA", ERROR_ACCESS_DENIED);
+  sim::FailCall("RegDeleteKeyW", ERROR_ACCESS_DENIED);
   StashInstallDir();
   EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
   // Their own key: they may write what they like into it.

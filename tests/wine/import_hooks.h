@@ -90,12 +90,17 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(advapi32, RegCloseKey, RETURNED, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, OWN)       \
   X(advapi32, RegCreateKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)     \
   X(advapi32, RegDeleteKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)      \
+  X(advapi32, RegDeleteKeyW, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)      \
   X(advapi32, RegEnumKeyExA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
+  X(advapi32, RegEnumKeyExW, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
   X(advapi32, RegEnumValueA, RETURNED, ERROR_MORE_DATA, ERROR_MORE_DATA, PASS)              \
   X(advapi32, RegGetKeySecurity, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)  \
   X(advapi32, RegOpenKeyExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)       \
+  X(advapi32, RegOpenKeyExW, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, OWN)       \
   X(advapi32, RegQueryInfoKeyA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)   \
+  X(advapi32, RegQueryInfoKeyW, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)   \
   X(advapi32, RegQueryValueExA, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, PASS) \
+  X(advapi32, RegQueryValueExW, RETURNED, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND, PASS) \
   X(advapi32, RegSetValueExA, RETURNED, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, PASS)     \
   X(advapi32, SetSecurityDescriptorControl, LAST_ERROR, FALSE, ERROR_INVALID_PARAMETER, PASS) \
   X(advapi32, SetSecurityDescriptorDacl, LAST_ERROR, FALSE, ERROR_INVALID_SECURITY_DESCR, PASS) \
@@ -140,6 +145,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, LeaveCriticalSection, COUNT_ONLY, 0, 0, PASS)                                 \
   X(kernel32, LoadLibraryA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, OWN)                        \
   X(kernel32, LocalFree, LAST_ERROR, 0, ERROR_INVALID_HANDLE, OWN)                          \
+  X(kernel32, MultiByteToWideChar, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)       \
   X(kernel32, MoveFileExA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
   X(kernel32, RemoveDirectoryA, LAST_ERROR, FALSE, ERROR_DIR_NOT_EMPTY, PASS)               \
   X(kernel32, SetErrorMode, COUNT_ONLY, 0, 0, PASS)                                        \
@@ -419,6 +425,13 @@ inline LONG WINAPI W_RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSA
                                    PHKEY result) {
   CVN_FAIL(RegOpenKeyExA, LONG);
   LONG status = CVN_REAL(RegOpenKeyExA)(key, subkey, options, access, result);
+  if (status == ERROR_SUCCESS) Acquire(RES_REGISTRY_KEY, (uintptr_t)*result);
+  return status;
+}
+inline LONG WINAPI W_RegOpenKeyExW(HKEY key, LPCWSTR subkey, DWORD options, REGSAM access,
+                                   PHKEY result) {
+  CVN_FAIL(RegOpenKeyExW, LONG);
+  LONG status = CVN_REAL(RegOpenKeyExW)(key, subkey, options, access, result);
   if (status == ERROR_SUCCESS) Acquire(RES_REGISTRY_KEY, (uintptr_t)*result);
   return status;
 }

@@ -53,6 +53,12 @@ check_image cvncheck.exe
 # Windows NT 3.51 and 4.0 would refuse to load the DLL.
 not_imported() { ! "$objdump" -p "$CVN_BUILD_DIR/$1" | grep -qw -- "$2"; }
 check "CVNUNIST.dll imports SetSecurityDescriptorControl" not_imported CVNUNIST.dll SetSecurityDescriptorControl
+# Registry trees are deleted by the names the registry keeps: the wide calls,
+# which every Windows NT has.
+dll_imports=$("$objdump" -p "$CVN_BUILD_DIR/CVNUNIST.dll")
+for call in RegOpenKeyExW RegEnumKeyExW RegQueryInfoKeyW RegQueryValueExW RegDeleteKeyW MultiByteToWideChar; do
+  check "CVNUNIST.dll imports $call" grep -qw -- "$call" <<<"$dll_imports"
+done
 # The IP helper (Windows 2000 and later) is looked up at run time by its
 # full path, never imported.
 for file in CVNUNIST.dll cvncheck.exe; do
