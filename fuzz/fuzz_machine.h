@@ -84,7 +84,7 @@ inline void CheckFileChanges(const std::map<std::string, sim::EntryState>& befor
   if (!withPending) return;
   for (const sim::PendingOperation& operation : sim::PendingOperations()) {
     FUZZ_CHECK(operation.target.empty());
-    std::string resolved = sim::ResolvePath(operation.source, false);
+    std::string resolved = sim::ResolvePath(operation.unicodeSource, false);
     if (resolved.empty() || !allowed.Allows(resolved))
       throw FuzzFailure("scheduled outside: " + operation.source);
   }

@@ -191,7 +191,8 @@ bool SwapStashedDirectory(FileAllowance* allowed) {
 const char* const kKillCalls[] = {"RegCreateKeyExA",  "RegSetValueExA",     "RegDeleteKeyA", "DeleteFileA",
                                   "MoveFileExA",      "CopyFileA",          "RemoveDirectoryA",
                                   "SetFileAttributesA", "WriteFile",        "ControlService",
-                                  "DeleteService"};
+                                  "DeleteService",      "DeleteFileW",      "MoveFileExW",
+                                  "RemoveDirectoryW",   "SetFileAttributesW"};
 const size_t kFaults = 15;  // the faults FuzzUninstall may inject
 const char kStatusFile[] = "C:\\WINNT\\cvnunins.mif";
 

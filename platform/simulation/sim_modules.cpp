@@ -69,6 +69,7 @@ const std::vector<LaterCall>& LaterCalls() {
   static const std::vector<LaterCall> calls = {
       {"kernel32.dll", "GetDiskFreeSpaceExA", Call(&GetDiskFreeSpaceExA), 4, 0},
       {"kernel32.dll", "GlobalMemoryStatusEx", Call(&GlobalMemoryStatusEx), 5, 0},
+      {"kernel32.dll", "GetVolumeNameForVolumeMountPointW", Call(&GetVolumeNameForVolumeMountPointW), 5, 0},
       {"ntdll.dll", "RtlGetVersion", Call(&RtlGetVersion), 5, 0},
   };
   return calls;
