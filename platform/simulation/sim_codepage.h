@@ -4,6 +4,8 @@
 
 #include "win32_api.h"
 
+#include <string>
+
 namespace sim {
 
 // A fresh machine has code page 1252 (Western European, one byte a
@@ -11,5 +13,10 @@ namespace sim {
 // (Traditional Chinese) have characters of two bytes; any other page is read
 // as one byte a character.
 void SetCodePage(UINT codePage);
+
+// A name as the ANSI calls of the code page in force hand it out (best fit,
+// else '?'), and ANSI bytes as the system reads them.
+std::string AnsiSpelling(const std::u16string& name);
+std::u16string UnicodeSpelling(const std::string& ansi);
 
 }  // namespace sim

@@ -926,6 +926,9 @@ void MakeFile(const std::u16string& path, const std::string& contents, DWORD att
 void MakeJunction(const std::string& path, const std::string& target) {
   named::MakeJunction(FromAnsi(path), FromAnsi(target));
 }
+void MakeJunction(const std::u16string& path, const std::u16string& target) {
+  named::MakeJunction(detail::ToUtf8(path), detail::ToUtf8(target));
+}
 void SetAttributes(const std::string& path, DWORD attributes) { named::SetAttributes(FromAnsi(path), attributes); }
 DWORD Attributes(const std::string& path) { return named::Attributes(FromAnsi(path)); }
 DWORD Attributes(const std::u16string& path) { return named::Attributes(detail::ToUtf8(path)); }

@@ -32,6 +32,7 @@ void MakeFile(const std::u16string& path, const std::string& contents = "",
 // Listing or opening through it reaches the target; RemoveDirectoryA
 // removes the link alone.
 void MakeJunction(const std::string& path, const std::string& target);
+void MakeJunction(const std::u16string& path, const std::u16string& target);
 void SetAttributes(const std::string& path, DWORD attributes);
 // INVALID_FILE_ATTRIBUTES when nothing is there.
 DWORD Attributes(const std::string& path);
