@@ -210,6 +210,27 @@ TEST_F(DeleteFileOrDeferTest, RenamedFileThatCannotBeScheduledTakesItsNameBack) 
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
+TEST_F(DeleteFileOrDeferTest, NameRefusedBeforeItExistsAndRenameRefusedLeaveTheFileAsFound) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
+  sim::FailCall("MoveFileExW", ERROR_PATH_NOT_FOUND);
+  sim::FailCall("MoveFileExW", ERROR_SHARING_VIOLATION);  // the next one: the rename
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
+  EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane"), std::vector<std::string>{"cvnsvc.exe"});
+  EXPECT_TRUE(sim::PendingOperations().empty());
+  EXPECT_EQ(sim::CallCount("MoveFileExW"), 2);
+}
+
+// A read-only file another process holds: its bit stays (it cannot be held
+// to be checked), and it is renamed for the restart as any file in use.
+TEST_F(DeleteFileOrDeferTest, ReadOnlyFileHeldOpenKeepsItsBitAndIsRenamed) {
+  sim::MakeFile("C:\\Corvane\\help.GID", "index", FILE_ATTRIBUTE_READONLY);
+  sim::FailCall("CreateFileW", ERROR_SHARING_VIOLATION);
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteFileOrDefer("help.GID", "C:\\Corvane"), 1);
+  EXPECT_EQ(sim::Attributes("C:\\Corvane\\help.GID.cvn-deleted"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
 // Copied from a CD, a file keeps its read-only bit: it goes now all the same.
 TEST_F(DeleteFileOrDeferTest, ReadOnlyFileIsDeletedAtOnce) {
   sim::MakeFile("C:\\Corvane\\help.GID", "index", FILE_ATTRIBUTE_READONLY);

@@ -43,7 +43,8 @@ const hooks::ImportId kChanging[] = {
     hooks::ID_RegCreateKeyExA, hooks::ID_RegSetValueExA,   hooks::ID_RegDeleteKeyA,
     hooks::ID_DeleteFileA,     hooks::ID_MoveFileExA,      hooks::ID_CopyFileA,
     hooks::ID_RemoveDirectoryA, hooks::ID_SetFileAttributesA, hooks::ID_WriteFile,
-    hooks::ID_ControlService,  hooks::ID_DeleteService};
+    hooks::ID_ControlService,  hooks::ID_DeleteService,    hooks::ID_DeleteFileW,
+    hooks::ID_MoveFileExW,     hooks::ID_RemoveDirectoryW, hooks::ID_SetFileAttributesW};
 
 int changes = 0;       // changing calls so far
 int killAt = 0;        // end the process at this one (0: never)
