@@ -37,6 +37,8 @@ const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Mana
 const char kPendingRenames[] = "PendingFileRenameOperations";
 const char kKeepFile[] = "C:\\Program Files\\Corvane Keep\\keep.txt";
 const UINT kKilledExitCode = 9;
+const char kDataVictim[] = "C:\\CVN\\victim.txt";
+const WCHAR kPlantedData[] = L"C:\\CVN\\Databases\\\xFF0E\xFF0E\xFF3Cvictim.txt";
 
 // The imports that change the machine.
 const hooks::ImportId kChanging[] = {
@@ -98,6 +100,11 @@ int Install() {
   CHECK(InstallProduct());
   CHECK(MakeFile(kKeepFile, "keep"));
   CHECK(MakeFile(Directory(GetSystemDirectoryA) + "\\drivers\\keep.sys", "keep"));
+  // A data file the ANSI calls would list as "..\\victim.txt" (on 1252),
+  // beside a victim one level up.
+  CHECK(MakeFile(kDataVictim, "theirs"));
+  HANDLE planted = CreateFileW(kPlantedData, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (CHECK_THAT(planted != INVALID_HANDLE_VALUE, "CreateFileW: %lu", GetLastError())) CloseHandle(planted);
   return check::Summary();
 }
 
@@ -163,6 +170,7 @@ int Restarted(bool silent, bool loose) {
   CHECK(!KeyExists(HKEY_LOCAL_MACHINE, kAppPath));
   CHECK(!KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane"));
   CHECK_STR("keep", ReadFileText(kKeepFile).c_str());
+  CHECK_STR("theirs", ReadFileText(kDataVictim).c_str());
   CHECK_STR("keep", ReadFileText(drivers + "keep.sys").c_str());
   // Unattended, the data stays; attended, the answer Yes deletes it.
   CHECK_EQ(silent, Exists(std::string(kDatabases) + "\\jobs.db"));
