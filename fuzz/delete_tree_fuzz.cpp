@@ -1,7 +1,8 @@
 // DeleteTree alone over a generated tree, with any directory and pattern:
 // nothing outside the directory it is given changes, now or at the next
 // start, whatever the tree holds (files in use, read-only entries, junctions
-// out of the tree, back into it, in loops, to nowhere).
+// out of the tree, back into it, in loops, to nowhere), whatever their names
+// (beyond the code page, or look-alikes of dots and separators).
 //
 // Input: a fault (2 bytes); the directory: a byte that picks one of the
 // tree's directories (none past the list) and a text appended to it; the
@@ -20,9 +21,10 @@
 namespace {
 
 const size_t kMaxItems = 48;
-const char* const kWalkCalls[] = {"GetFileAttributesA", "CreateFileA", "GetFileInformationByHandle",
-                                  "FindFirstFileA",     "FindNextFileA", "DeleteFileA",
-                                  "MoveFileExA",        "CloseHandle",   "RemoveDirectoryA"};
+const char* const kWalkCalls[] = {"GetFileAttributesW", "CreateFileW", "GetFileInformationByHandle",
+                                  "FindFirstFileW",     "FindNextFileW", "DeleteFileW",
+                                  "MoveFileExW",        "CloseHandle",   "RemoveDirectoryW",
+                                  "SetFileAttributesW", "GetFileAttributesA", "CreateFileA"};
 
 // Renames `victim` away inside its parent and puts a junction out of the
 // tree in its place, as a user who owns it may.
@@ -38,13 +40,13 @@ void FuzzDeleteTree(const uint8_t* data, size_t size) {
   sim::AddDrive('D');
   FuzzInput input(data, size);
   const size_t kFaults = 8;
-  FuzzFaultChoice fault = InjectFault(input, {{"FindFirstFileA", ERROR_ACCESS_DENIED},
-                                              {"FindNextFileA", ERROR_ACCESS_DENIED},
-                                              {"DeleteFileA", ERROR_ACCESS_DENIED},
-                                              {"MoveFileExA", ERROR_ACCESS_DENIED},
-                                              {"RemoveDirectoryA", ERROR_SHARING_VIOLATION},
-                                              {"GetFileAttributesA", ERROR_ACCESS_DENIED},
-                                              {"CreateFileA", ERROR_SHARING_VIOLATION},
+  FuzzFaultChoice fault = InjectFault(input, {{"FindFirstFileW", ERROR_ACCESS_DENIED},
+                                              {"FindNextFileW", ERROR_ACCESS_DENIED},
+                                              {"DeleteFileW", ERROR_ACCESS_DENIED},
+                                              {"MoveFileExW", ERROR_FILE_NOT_FOUND},
+                                              {"RemoveDirectoryW", ERROR_SHARING_VIOLATION},
+                                              {"GetFileAttributesW", ERROR_ACCESS_DENIED},
+                                              {"CreateFileW", ERROR_SHARING_VIOLATION},
                                               {"GetFileInformationByHandle", ERROR_ACCESS_DENIED}});
   const size_t kCalls = sizeof kWalkCalls / sizeof kWalkCalls[0];
   bool swapChosen = fault.index >= kFaults && fault.index < kFaults + kCalls;

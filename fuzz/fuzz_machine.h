@@ -84,30 +84,51 @@ inline void CheckFileChanges(const std::map<std::string, sim::EntryState>& befor
   if (!withPending) return;
   for (const sim::PendingOperation& operation : sim::PendingOperations()) {
     FUZZ_CHECK(operation.target.empty());
-    std::string resolved = sim::ResolvePath(operation.source, false);
+    std::string resolved = sim::ResolvePath(operation.unicodeSource, false);
     if (resolved.empty() || !allowed.Allows(resolved))
       throw FuzzFailure("scheduled outside: " + operation.source);
   }
 }
 
-// A file name of the input: no separators, no characters Windows refuses,
-// never empty, never "." or "..".
-inline std::string EntryName(FuzzInput& input) {
-  std::string name = input.ShortText();
-  for (char& c : name)
-    if (static_cast<unsigned char>(c) < 32 || std::strchr("\\/<>:\"|?*", c)) c = '_';
-  if (name.empty() || name == "." || name == "..") name += "n";
+// Characters the input's bytes 1 to 6 stand for in a name: look-alikes the
+// ANSI calls turn into separators and dots (fullwidth FULL STOP, REVERSE
+// SOLIDUS and SOLIDUS on 1252, YEN SIGN on 932, WON SIGN on 949), and a
+// character most code pages lack.
+const char16_t kNameCharacters[] = {0xFF0E, 0xFF3C, 0xFF0F, 0x00A5, 0x20A9, 0x65E5};
+
+// A file name of the input, as the system keeps it: no separators, no
+// characters Windows refuses, never empty, never "." or "..". Bytes are
+// read in the code page in force; bytes 1 to 6 are kNameCharacters.
+inline std::u16string EntryName(FuzzInput& input) {
+  std::string bytes = input.ShortText();
+  std::u16string name;
+  std::string run;
+  for (char c : bytes) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 1 && byte <= sizeof kNameCharacters / sizeof kNameCharacters[0]) {
+      name += sim::UnicodeSpelling(run) + kNameCharacters[byte - 1];
+      run.clear();
+      continue;
+    }
+    run += byte < 32 || std::strchr("\\/<>:\"|?*", c) ? '_' : c;
+  }
+  name += sim::UnicodeSpelling(run);
+  if (name.empty() || name == u"." || name == u"..") name += u"n";
   return name;
 }
 
 // A directory tree grown from the input below a few given directories:
 // files (plain, read-only, hidden, in use), directories and junctions to any
 // directory made so far (its own ancestors included, so loops arise), to the
-// root of drive D: or to nowhere. `directories` lists every directory, junctions included.
+// root of drive D: or to nowhere. `directories` lists every directory,
+// junctions included, by the names kept.
 class FuzzTree {
  public:
-  explicit FuzzTree(std::vector<std::string> bases) : directories(std::move(bases)) {
-    for (const std::string& base : directories) sim::MakeDirectory(base);
+  explicit FuzzTree(const std::vector<std::string>& bases) {
+    for (const std::string& base : bases) {
+      sim::MakeDirectory(base);
+      directories.push_back(sim::UnicodeSpelling(base));
+    }
   }
 
   // Items until the input or `maxItems` ends: a byte (the kind in its low
@@ -116,8 +137,8 @@ class FuzzTree {
   void Grow(FuzzInput& input, size_t maxItems) {
     for (size_t item = 0; item < maxItems && !input.Empty(); ++item) {
       uint8_t choice = input.Byte();
-      std::string parent = directories[(choice >> 2) % directories.size()];
-      std::string path = parent + (parent.back() == '\\' ? "" : "\\") + EntryName(input);
+      std::u16string parent = directories[(choice >> 2) % directories.size()];
+      std::u16string path = parent + (parent.back() == u'\\' ? u"" : u"\\") + EntryName(input);
       DWORD attributes = input.Byte() & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                          FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
       // A path too long, or a name taken, is no entry.
@@ -126,7 +147,7 @@ class FuzzTree {
         switch (choice & 3) {
           case 0:
           case 3:
-            sim::MakeFile(path, path, attributes);
+            sim::MakeFile(path, sim::AnsiSpelling(path), attributes);
             if ((choice & 3) == 3) sim::HoldOpen(path);
             break;
           case 1:
@@ -136,8 +157,8 @@ class FuzzTree {
           case 2: {
             uint8_t target = input.Byte();
             sim::MakeJunction(path, target < directories.size() ? directories[target]
-                                    : target & 1                 ? "D:\\"
-                                                                 : "C:\\Nowhere");
+                                    : target & 1                 ? u"D:\\"
+                                                                 : u"C:\\Nowhere");
             directories.push_back(path);
             break;
           }
@@ -147,10 +168,13 @@ class FuzzTree {
     }
   }
 
-  // A directory of the tree picked by a byte, or "" past the list.
-  std::string Pick(uint8_t choice) const { return choice < directories.size() ? directories[choice] : ""; }
+  // A directory of the tree picked by a byte, as the ANSI calls spell it
+  // (the product's values are ANSI), or "" past the list.
+  std::string Pick(uint8_t choice) const {
+    return choice < directories.size() ? sim::AnsiSpelling(directories[choice]) : "";
+  }
 
-  std::vector<std::string> directories;
+  std::vector<std::u16string> directories;
 };
 
 // Every key and value of both roots, keyed by "HKLM\PATH" for a key and

@@ -200,6 +200,14 @@ void DeleteTreeSeeds() {
   // Past the faults: "sub" swapped for a junction just before the walk opens it.
   Seed swapped = Seed().Fault(9, 8).Byte(0).ShortText("").ShortText("\\*.*").Byte(4);
   Write("delete_tree", "swap_during_walk", tree(swapped));
+  // Names as kept: bytes 1-6 stand for look-alikes and characters beyond the
+  // code page ("\1\1\2keep.txt" is "．．＼keep.txt", "..\keep.txt" on 1252).
+  Seed named = Seed().NoFault().Byte(0).ShortText("").ShortText("\\*.*").Byte(0xFF);
+  Item(named, kFile, 0, "\x01\x01\x02keep.txt");
+  Item(named, kDirectory, 0, "\x06\x06");           // 4
+  Item(named, kFile, 4, "\x01\x01\x02\x01\x01\x02keep.txt", FILE_ATTRIBUTE_READONLY);
+  Item(named, kFileInUse, 4, "\x04\x05\x03x.log");
+  Write("delete_tree", "names_beyond_the_page", named);
 }
 
 void UninstallSeeds() {
@@ -262,6 +270,20 @@ void UninstallSeeds() {
   value(odd, 7, 2, "");
   value(odd, 1, 0, "\xff\x01*?\"<>|");
   Write("uninstall", "odd_values", tree(odd));
+  // Past the faults and the kills (4 x 15), three choices a group of 16
+  // calls: a user plants look-alike names, swaps a product directory for a
+  // junction, or makes a registry link, at that call of any kind.
+  const uint8_t kUserActs = 15 + 4 * 15;
+  const char* const kActs[] = {"user_plants_names_at_a_call", "user_swaps_a_directory_at_a_call",
+                               "user_links_a_key_at_a_call"};
+  for (uint8_t act = 0; act < 3; ++act) {
+    Seed acting = Seed().Fault(static_cast<uint8_t>(kUserActs + 3 * 2 + act), 5).Byte(0).Word(0xFFFF).Byte(0x1F).Byte(0);
+    for (int i = 0; i < 3; ++i) value(acting, 1, static_cast<uint8_t>(i), "");
+    value(acting, 0, 0xFF, "");
+    Seed grown = tree(acting);
+    Item(grown, kFile, 6, "\x01\x01\x02victim.txt");
+    Write("uninstall", kActs[act], grown);
+  }
 }
 
 void CvncheckSeeds() {

@@ -191,8 +191,10 @@ bool SwapStashedDirectory(FileAllowance* allowed) {
 const char* const kKillCalls[] = {"RegCreateKeyExA",  "RegSetValueExA",     "RegDeleteKeyA", "DeleteFileA",
                                   "MoveFileExA",      "CopyFileA",          "RemoveDirectoryA",
                                   "SetFileAttributesA", "WriteFile",        "ControlService",
-                                  "DeleteService",    "RegDeleteKeyW"};
+                                  "DeleteService",      "DeleteFileW",      "MoveFileExW",
+                                  "RemoveDirectoryW",   "SetFileAttributesW", "RegDeleteKeyW"};
 const size_t kFaults = 15;  // the faults FuzzUninstall may inject
+const size_t kKillChoices = 4 * (sizeof kKillCalls / sizeof kKillCalls[0]);
 const char kStatusFile[] = "C:\\WINNT\\cvnunins.mif";
 
 // What the first choice past the faults picks: a call, before or after it,
@@ -205,11 +207,49 @@ struct KillChoice {
 KillChoice ChooseKill(const FuzzFaultChoice& fault) {
   KillChoice kill;
   size_t index = fault.index - kFaults;
-  if (fault.index < kFaults || index >= 4 * (sizeof kKillCalls / sizeof kKillCalls[0])) return kill;
+  if (fault.index < kFaults || index >= kKillChoices) return kill;
   sim::KillAtCall(kKillCalls[index / 4], fault.nth, index & 1);
   kill.chosen = true;
   kill.restart = index & 2;
   return kill;
+}
+
+// Choices past the kills: a user acts at one call of the hooks, of any kind
+// (the call's number from the choice and the use byte), as another process
+// may at any moment: plants names that the ANSI calls would read as a way
+// up ("．．＼victim.txt") or not at all ("日本.log") in the product's
+// directories, swaps a directory of the product's for a junction to the
+// system directory (from Windows 2000 on), or makes a registry link in the
+// product's key to a key that is not the product's.
+const size_t kActions = 3;
+const char kPlantedLink[] = "SOFTWARE\\Velmora Software\\Corvane\\1.5\\Jobs\\Link";
+const char kLinkTarget[] = "SOFTWARE\\Velmora Software\\Other";
+const std::u16string kPlantedNames[] = {u"\uFF0E\uFF0E\uFF3Cvictim.txt", u"\u65E5\u672C.log"};
+
+bool SwapAllowedDirectory(const std::string& path, FileAllowance* allowed) {
+  std::string directory = path;
+  while (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) directory.pop_back();
+  std::string physical = directory.empty() ? "" : sim::ResolvePath(directory);
+  if (physical.size() <= 3 || physical != sim::ResolvePath(directory, false) || !sim::IsDirectory(directory) ||
+      !allowed->Allows(physical) || sim::MoveAsUser(directory, directory + "~") != ERROR_SUCCESS)
+    return false;
+  sim::MakeJunction(directory, "C:\\WINNT\\system32");
+  allowed->Tree(directory + "~");
+  return true;
+}
+
+// Plants the names in `directory` where the run may change it.
+void PlantNames(const std::string& directory, const FileAllowance& allowed) {
+  std::u16string base = sim::UnicodeSpelling(directory);
+  while (!base.empty() && base.back() == u'\\') base.pop_back();
+  for (const std::u16string& name : kPlantedNames) {
+    std::string resolved = sim::ResolvePath(base + u"\\" + name);
+    try {
+      if (!resolved.empty() && allowed.Allows(resolved) && sim::IsDirectory(directory))
+        sim::MakeFile(base + u"\\" + name, "planted");
+    } catch (const std::exception&) {  // a path too long, a name taken
+    }
+  }
 }
 
 // Contents of a file; "" when it is missing or its path cannot be read.
@@ -267,6 +307,9 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   system.major = kSystems[installed >> 5 & 3][0];
   system.minor = kSystems[installed >> 5 & 3][1];
   sim::SetOsVersion(system);
+  // Victims one level above the product's directories.
+  sim::MakeFile("C:\\Corvane\\victim.txt", "theirs");
+  sim::MakeFile("C:\\Program Files\\victim.txt", "theirs");
   bool silent = flags & 1;
   sim::SetCommandLine(silent ? "uninst.exe -a -f\"C:\\WINNT\\cvn.isu\"" : "uninst.exe -f\"C:\\WINNT\\cvn.isu\"");
 
@@ -311,6 +354,27 @@ void FuzzUninstall(const uint8_t* data, size_t size) {
   auto files = sim::FileSnapshot();
   auto registry = RegistrySnapshot();
   bool swapped = false;
+  if (fault.index >= kFaults + kKillChoices) {
+    size_t choice = fault.index - kFaults - kKillChoices;
+    int call = static_cast<int>(choice / kActions) * 16 + fault.nth;
+    sim::BeforeCall("", call, [&, choice] {
+      switch (choice % kActions) {
+        case 0:
+          for (uint8_t i = 0; i < 3; ++i) {
+            PlantNames(tree.Pick(i), allowed);
+            PlantNames(tree.Pick(i) + "\\Logs", allowed);
+          }
+          break;
+        case 1:
+          if (system.major >= 5)
+            swapped = SwapAllowedDirectory(tree.Pick(static_cast<uint8_t>(choice / kActions % 3)), &allowed) ||
+                      swapped;
+          break;
+        default:
+          sim::MakeRegistryLink(HKEY_LOCAL_MACHINE, kPlantedLink, HKEY_LOCAL_MACHINE, kLinkTarget);
+      }
+    });
+  }
   auto uninstall = [&] {
     LONG first = UninstInitialize(NULL, NULL, 0);
     FUZZ_CHECK(first == 0 || first == -1);

@@ -1,5 +1,11 @@
 // Removal primitives. Paths live in MAX_PATH buffers; one that would not fit is
 // left alone rather than cut, since a cut path names some other file.
+//
+// The file walks go by the names the system keeps (the wide calls): the ANSI
+// calls hand each name out converted to the code page, where a character the
+// page lacks becomes "?" (naming nothing) and one with a look-alike becomes
+// that ("．．＼" is "..\" on 1252), naming a file elsewhere. A top given in
+// ANSI is converted once; every name listed below it is used as listed.
 #include "removal.h"
 
 #include "code_page.h"
@@ -14,10 +20,34 @@ int JoinPath(char* out, const char* first, const char* second) {
   return 1;
 }
 
-// directory + "\" + name.
-static int ChildPath(char* out, const char* directory, const char* name) {
-  char withSeparator[MAX_PATH];
-  return JoinPath(withSeparator, directory, "\\") && JoinPath(out, withSeparator, name);
+static size_t WideLength(const WCHAR* text) {
+  size_t length = 0;
+  while (text[length] != 0) ++length;
+  return length;
+}
+
+// JoinPath of wide paths (MAX_PATH characters).
+static int JoinWide(WCHAR* out, const WCHAR* first, const WCHAR* second) {
+  size_t firstLength = WideLength(first);
+  size_t secondLength = WideLength(second);
+  out[0] = 0;
+  if (firstLength + secondLength >= MAX_PATH) return 0;
+  memcpy(out, first, firstLength * sizeof(WCHAR));
+  memcpy(out + firstLength, second, (secondLength + 1) * sizeof(WCHAR));
+  return 1;
+}
+
+static const WCHAR kSeparator[] = L"\\";
+
+static int ChildPathWide(WCHAR* out, const WCHAR* directory, const WCHAR* name) {
+  WCHAR withSeparator[MAX_PATH];
+  return JoinWide(withSeparator, directory, kSeparator) && JoinWide(out, withSeparator, name);
+}
+
+// An ANSI path as the ANSI calls would read it: any path of MAX_PATH bytes
+// fits in MAX_PATH characters.
+static int Widen(WCHAR* out, const char* path) {
+  return MultiByteToWideChar(CP_ACP, 0, path, -1, out, MAX_PATH) != 0;
 }
 
 // A file that cannot go now is renamed in its own directory to its name and
@@ -27,46 +57,77 @@ static int ChildPath(char* out, const char* directory, const char* name) {
 // that name in the junction's target (a system file, for a name of their
 // choosing); deferred by a name of ours, the start reaches in the target
 // only what they made themselves.
-static const char kDeferredSuffix[] = ".cvn-deleted";
+static const WCHAR kDeferredSuffix[] = L".cvn-deleted";
 
-// Systems before Windows 2000 (major version 5) have no junctions: there a
-// file's own name cannot be redirected, and a file that cannot be renamed
-// (held without delete sharing, or no room for the suffix) is deferred by
-// it. Learned once per hook run; unknown, the rename stays the only way.
+// Systems without junctions (before Windows 2000): there a file's own name
+// cannot be redirected, and a file that cannot be renamed (held without
+// delete sharing, or no room for the suffix) is deferred by it. Told by a
+// call that came with junctions and mount points, which a compatibility
+// mode does not take away as it takes the version GetVersionExA reports.
+// Learned once per hook run; while unknown, the rename stays the only way.
 // (Zero to start with, so the flag takes no initialised data section.)
-static const DWORD kFirstVersionWithJunctions = 5;
 static int gDefersByOwnName;
 
 void LearnDeferralRule(void) {
-  OSVERSIONINFOA version;
-  version.dwOSVersionInfoSize = sizeof version;
-  gDefersByOwnName = GetVersionExA(&version) && version.dwMajorVersion < kFirstVersionWithJunctions;
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  gDefersByOwnName = kernel32 != NULL && GetProcAddress(kernel32, "GetVolumeNameForVolumeMountPointW") == NULL;
 }
 
 // Leaves the file at `path` for the next start under its new name. The
 // deletion of that name is scheduled before the rename: stopped between the
 // two, the file either keeps its own name (a rerun finds it again) or is
 // already scheduled, never renamed and forgotten. A scheduled name that
-// nobody has by the next start deletes nothing.
-static int DeferRenamed(const char* path) {
-  char renamed[MAX_PATH];
+// nobody has by the next start deletes nothing. A system that would not
+// schedule a name before it exists (2 or 3) has the rename first.
+static int DeferRenamed(const WCHAR* path) {
+  WCHAR renamed[MAX_PATH];
   // No replacing: a file of that name that is there already is not ours,
   // so its name is not scheduled either.
-  if (!JoinPath(renamed, path, kDeferredSuffix) ||
-      GetFileAttributesA(renamed) != INVALID_FILE_ATTRIBUTES)
+  if (!JoinWide(renamed, path, kDeferredSuffix) || GetFileAttributesW(renamed) != INVALID_FILE_ATTRIBUTES)
     return 0;
-  return MoveFileExA(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) && MoveFileExA(path, renamed, 0);
+  if (MoveFileExW(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) return MoveFileExW(path, renamed, 0);
+  DWORD error = GetLastError();
+  if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) || !MoveFileExW(path, renamed, 0))
+    return 0;
+  if (MoveFileExW(renamed, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
+  // Not scheduled after all: the file takes its own name back, as found.
+  MoveFileExW(renamed, path, 0);
+  return 0;
+}
+
+// A read-only file (copied so from a CD) is the product's all the same: its
+// bit is cleared while it is held with its one name, so that what changes
+// is the file checked, never one a second name (a hard link) leads to.
+static void ClearReadOnly(const WCHAR* path, DWORD attributes) {
+  if (!(attributes & FILE_ATTRIBUTE_READONLY)) return;
+  HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+  if (held == INVALID_HANDLE_VALUE) return;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(held, &info) && info.nNumberOfLinks == 1)
+    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+  CloseHandle(held);
+}
+
+static int DeleteOrDeferWide(const WCHAR* fileName, const WCHAR* directory) {
+  WCHAR path[MAX_PATH];
+  if (!ChildPathWide(path, directory, fileName)) return 0;
+  DWORD attributes = GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
+  ClearReadOnly(path, attributes);
+  if (DeleteFileW(path) || DeferRenamed(path)) return 1;
+  return gDefersByOwnName && MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 int DeleteFileOrDefer(const char* fileName, const char* directory) {
-  char path[MAX_PATH];
+  WCHAR wideName[MAX_PATH];
+  WCHAR wideDirectory[MAX_PATH];
   // No directory would make "\name", a file in the root of the current drive;
   // a first byte alone at its end would take the separator into a character.
-  if (directory[0] == '\0' || EndsInLeadByte(directory) || !ChildPath(path, directory, fileName))
+  if (directory[0] == '\0' || EndsInLeadByte(directory) || !Widen(wideName, fileName) ||
+      !Widen(wideDirectory, directory))
     return 0;
-  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 1;  // already gone
-  if (DeleteFileA(path) || DeferRenamed(path)) return 1;
-  return gDefersByOwnName && MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return DeleteOrDeferWide(wideName, wideDirectory);
 }
 
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -111,22 +172,32 @@ static int IsRemovableDirectory(const char* directory) {
   return named;
 }
 
-// Removes a directory now, or at the next start if it cannot go yet (files
-// that did not match the pattern, or in use).
-static void RemoveOrDeferDirectory(const char* directory) {
-  if (!RemoveDirectoryA(directory)) MoveFileExA(directory, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+// A listed directory name of dots and blanks alone ("..." is a name on
+// disk) names its parent or itself in a path: never walked.
+static int NamesItself(const WCHAR* name) {
+  for (; *name != 0; ++name) {
+    if (*name != L'.' && *name != L' ') return 1;
+  }
+  return 0;
 }
 
-static int IsDotEntry(const char* name) {
-  return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+// Removes a directory now, or at the next start if it cannot go yet (files
+// that did not match the pattern, or in use).
+static void RemoveOrDeferDirectory(const WCHAR* directory) {
+  if (!RemoveDirectoryW(directory)) MoveFileExW(directory, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+static int IsDotEntry(const WCHAR* name) {
+  return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+static int IsLinkAttributes(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // A junction or mount point given as the tree leads elsewhere, to a whole
 // drive as easily as to a directory: refused like a root.
-static int IsLink(const char* directory) {
-  DWORD attributes = GetFileAttributesA(directory);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
+static int IsLink(const char* directory) { return IsLinkAttributes(GetFileAttributesA(directory)); }
 
 // A walk holds each directory while it works in it: without delete sharing
 // nobody may rename, delete or replace it, nor rename a directory above it,
@@ -136,22 +207,19 @@ static int IsLink(const char* directory) {
 // writing, and is refused while a handle withholds write sharing.
 static const DWORD kHoldAccess = GENERIC_READ;
 static const DWORD kHoldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-// A directory opened only to learn its identity hinders nobody meanwhile.
-static const DWORD kProbeSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // The link itself, not what it leads to; systems before Windows 2000 know
 // no links and refuse the flag.
 static const DWORD kHoldFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
 static const DWORD kHoldFlagsWithoutLinks = FILE_FLAG_BACKUP_SEMANTICS;
 
 typedef struct {
-  const char* mask;  // the pattern below the top, without its separator
+  const WCHAR* mask;  // the pattern below the top, without its separator
   DWORD holdFlags;
-  DWORD volume;      // the walk never leaves the top's volume
+  DWORD volume;       // the walk never leaves the top's volume
 } TreeWalk;
 
-static HANDLE OpenDirectory(const char* directory, DWORD sharing, DWORD flags,
-                            BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE handle = CreateFileA(directory, kHoldAccess, sharing, NULL, OPEN_EXISTING, flags, NULL);
+static HANDLE OpenDirectory(const WCHAR* directory, DWORD flags, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE handle = CreateFileW(directory, kHoldAccess, kHoldSharing, NULL, OPEN_EXISTING, flags, NULL);
   if (handle != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(handle, info)) {
     CloseHandle(handle);
     return INVALID_HANDLE_VALUE;
@@ -173,20 +241,20 @@ static int StillPlain(HANDLE held, const TreeWalk* walk) {
 }
 
 // A file of the held directory, deleted only while that is still no link.
-static int DeleteHeldFile(HANDLE held, const TreeWalk* walk, const char* name, const char* directory) {
-  return StillPlain(held, walk) && DeleteFileOrDefer(name, directory);
+static int DeleteHeldFile(HANDLE held, const TreeWalk* walk, const WCHAR* name, const WCHAR* directory) {
+  return StillPlain(held, walk) && DeleteOrDeferWide(name, directory);
 }
 
-static int DeleteTreeAt(const TreeWalk* walk, const char* directory);
+static int DeleteTreeAt(const TreeWalk* walk, const WCHAR* directory);
 
 // One entry after the first of a listing: 1 when it is gone or scheduled.
-static int DeleteEntry(const TreeWalk* walk, HANDLE held, const WIN32_FIND_DATAA* entry,
-                       const char* directory) {
+static int DeleteEntry(const TreeWalk* walk, HANDLE held, const WIN32_FIND_DATAW* entry,
+                       const WCHAR* directory) {
   if (IsDotEntry(entry->cFileName)) return 1;
   if (!(entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return DeleteHeldFile(held, walk, entry->cFileName, directory);
-  char child[MAX_PATH];
-  if (!ChildPath(child, directory, entry->cFileName)) return 0;
+  WCHAR child[MAX_PATH];
+  if (!NamesItself(entry->cFileName) || !ChildPathWide(child, directory, entry->cFileName)) return 0;
   if (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     // A junction or mount point leads outside this tree: remove the link only.
     RemoveOrDeferDirectory(child);
@@ -197,16 +265,16 @@ static int DeleteEntry(const TreeWalk* walk, HANDLE held, const WIN32_FIND_DATAA
 
 // Deletes what `search` lists in the held `directory`: 1 when every match
 // went, 0 when one did not, -1 when the search found nothing.
-static int DeleteListed(const TreeWalk* walk, HANDLE held, const char* directory, const char* search) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA(search, &entry);
+static int DeleteListed(const TreeWalk* walk, HANDLE held, const WCHAR* directory, const WCHAR* search) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW(search, &entry);
   if (find == INVALID_HANDLE_VALUE) return -1;
   int result = 1;
   // A directory in first place (normally ".") is passed over.
   if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
       !DeleteHeldFile(held, walk, entry.cFileName, directory))
     result = 0;
-  while (FindNextFileA(find, &entry)) {
+  while (FindNextFileW(find, &entry)) {
     if (!DeleteEntry(walk, held, &entry, directory)) result = 0;
   }
   FindClose(find);
@@ -214,7 +282,7 @@ static int DeleteListed(const TreeWalk* walk, HANDLE held, const char* directory
 }
 
 // The walk in a held directory; the directory itself goes once released.
-static int DeleteHeldTree(const TreeWalk* walk, HANDLE held, const char* directory, const char* search) {
+static int DeleteHeldTree(const TreeWalk* walk, HANDLE held, const WCHAR* directory, const WCHAR* search) {
   int result = DeleteListed(walk, held, directory, search);
   CloseHandle(held);
   if (result < 0) return 0;
@@ -225,15 +293,15 @@ static int DeleteHeldTree(const TreeWalk* walk, HANDLE held, const char* directo
 // A directory below the top, searched as directory\mask: the pattern is
 // not appended to its name, which would search its parent for names that
 // begin with it.
-static int DeleteTreeAt(const TreeWalk* walk, const char* directory) {
-  char search[MAX_PATH];
-  char opened[MAX_PATH];
+static int DeleteTreeAt(const TreeWalk* walk, const WCHAR* directory) {
+  WCHAR search[MAX_PATH];
+  WCHAR opened[MAX_PATH];
   // Opened with its separator, as searched: "Old..\" keeps its dots.
-  if (!IsRemovableDirectory(directory) || IsLink(directory) ||
-      !ChildPath(search, directory, walk->mask) || !JoinPath(opened, directory, "\\"))
+  if (IsLinkAttributes(GetFileAttributesW(directory)) || !ChildPathWide(search, directory, walk->mask) ||
+      !JoinWide(opened, directory, kSeparator))
     return 0;
   BY_HANDLE_FILE_INFORMATION info;
-  HANDLE held = OpenDirectory(opened, kHoldSharing, walk->holdFlags, &info);
+  HANDLE held = OpenDirectory(opened, walk->holdFlags, &info);
   if (held == INVALID_HANDLE_VALUE) return 0;
   if (!IsPlainDirectory(&info, walk)) {
     CloseHandle(held);
@@ -283,7 +351,8 @@ static int IdentifyWindowsDirectory(BY_HANDLE_FILE_INFORMATION* windows) {
 
 // Checked once the top is held: no directory above it can change then. No
 // directory above it may be a junction (but a mounted volume) nor, compared
-// by identity so that no spelling gets past, the Windows directory.
+// by identity so that no spelling gets past, the Windows directory. The top
+// came as ANSI: its ancestors are read as the wide walk reads the top.
 static int AncestorsAreSound(const char* tree, const BY_HANDLE_FILE_INFORMATION* windows) {
   // Below the drive's root; a share's server name is no directory.
   const char* at = tree + 3;
@@ -320,10 +389,7 @@ static int TopHoldsPath(const char* path, const BY_HANDLE_FILE_INFORMATION* top)
     memcpy(prefix, path, cut);
     prefix[cut] = '\0';
     BY_HANDLE_FILE_INFORMATION info;
-    HANDLE handle = OpenDirectory(prefix, kProbeSharing, FILE_FLAG_BACKUP_SEMANTICS, &info);
-    if (handle == INVALID_HANDLE_VALUE) return 1;
-    CloseHandle(handle);
-    if (SameFile(&info, top)) return 1;
+    if (!Identify(prefix, &info) || SameFile(&info, top)) return 1;
     if (!*at) break;
   }
   return 0;
@@ -341,14 +407,15 @@ static int HoldsSystemDirectory(const BY_HANDLE_FILE_INFORMATION* top) {
   return 0;
 }
 
-// Holds the top, learning how this system opens a directory as itself.
-static HANDLE HoldTop(const char* tree, TreeWalk* walk) {
+// Holds the top (`tree`, `wideTree` the same path by the names kept),
+// learning how this system opens a directory as itself.
+static HANDLE HoldTop(const char* tree, const WCHAR* wideTree, TreeWalk* walk) {
   BY_HANDLE_FILE_INFORMATION info;
   walk->holdFlags = kHoldFlags;
-  HANDLE held = OpenDirectory(tree, kHoldSharing, kHoldFlags, &info);
+  HANDLE held = OpenDirectory(wideTree, kHoldFlags, &info);
   if (held == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
     walk->holdFlags = kHoldFlagsWithoutLinks;
-    held = OpenDirectory(tree, kHoldSharing, kHoldFlagsWithoutLinks, &info);
+    held = OpenDirectory(wideTree, kHoldFlagsWithoutLinks, &info);
   }
   if (held == INVALID_HANDLE_VALUE) return held;
   walk->volume = info.dwVolumeSerialNumber;
@@ -375,30 +442,40 @@ static int DropTrailingDotsAndBlanks(char* out, const char* directory) {
   return 1;
 }
 
+// The top checked and converted: 1 when it may be walked.
+static int PrepareTop(const char* directory, char* tree, WCHAR* wideTree) {
+  return IsRemovableDirectory(directory) && DropTrailingDotsAndBlanks(tree, directory) && !IsLink(tree) &&
+         Widen(wideTree, tree);
+}
+
 int DeleteTree(const char* directory, const char* pattern) {
   char tree[MAX_PATH];
-  char search[MAX_PATH];
-  if (!IsRemovableDirectory(directory) || !DropTrailingDotsAndBlanks(tree, directory) ||
-      IsLink(tree) || !JoinPath(search, tree, pattern))
+  WCHAR wideTree[MAX_PATH];
+  WCHAR widePattern[MAX_PATH];
+  WCHAR search[MAX_PATH];
+  if (!PrepareTop(directory, tree, wideTree) || !Widen(widePattern, pattern) ||
+      !JoinWide(search, wideTree, widePattern))
     return 0;
   TreeWalk walk;
-  walk.mask = pattern + strspn(pattern, "\\/");
-  HANDLE held = HoldTop(tree, &walk);
+  walk.mask = widePattern;
+  while (*walk.mask == L'\\' || *walk.mask == L'/') ++walk.mask;
+  HANDLE held = HoldTop(tree, wideTree, &walk);
   if (held == INVALID_HANDLE_VALUE) return 0;
-  return DeleteHeldTree(&walk, held, tree, search);
+  return DeleteHeldTree(&walk, held, wideTree, search);
 }
 
 int DeleteFilesInDirectory(const char* directory, const char* const* names, size_t count) {
   char tree[MAX_PATH];
-  if (!IsRemovableDirectory(directory) || !DropTrailingDotsAndBlanks(tree, directory) || IsLink(tree))
-    return 0;
+  WCHAR wideTree[MAX_PATH];
+  if (!PrepareTop(directory, tree, wideTree)) return 0;
   TreeWalk walk;
-  HANDLE held = HoldTop(tree, &walk);
+  HANDLE held = HoldTop(tree, wideTree, &walk);
   if (held == INVALID_HANDLE_VALUE) return 0;
   int result = 1;
   for (size_t i = 0; i < count; ++i) {
     // Below the name held and checked, not the one given.
-    if (!DeleteHeldFile(held, &walk, names[i], tree)) result = 0;
+    WCHAR name[MAX_PATH];
+    if (!Widen(name, names[i]) || !DeleteHeldFile(held, &walk, name, wideTree)) result = 0;
   }
   CloseHandle(held);
   return result;

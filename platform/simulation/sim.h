@@ -35,7 +35,8 @@ void FailCall(const std::string& api, DWORD error, int nth = 1, int times = 1);
 
 // Runs `action` (a change to the machine through this control API) just
 // before the nth use of `api` from now goes ahead: the machine changing
-// between two calls of the product.
+// between two calls of the product. An empty `api` counts every call of
+// whatever kind: another process acting at any point of a run.
 void BeforeCall(const std::string& api, int nth, std::function<void()> action);
 // How many times `api` was called since the last Reset.
 int CallCount(const std::string& api);

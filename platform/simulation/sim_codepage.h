@@ -29,4 +29,9 @@ struct UserLocale {
 };
 void SetUserLocale(const UserLocale& locale);
 
+// A name as the ANSI calls of the code page in force hand it out (best fit,
+// else '?'), and ANSI bytes as the system reads them.
+std::string AnsiSpelling(const std::u16string& name);
+std::u16string UnicodeSpelling(const std::string& ansi);
+
 }  // namespace sim

@@ -246,6 +246,13 @@ std::wstring ToWide(const std::u16string& text) { return std::wstring(text.begin
 
 }  // namespace sim::detail
 
+namespace sim {
+
+std::string AnsiSpelling(const std::u16string& name) { return detail::ToAnsi(name); }
+std::u16string UnicodeSpelling(const std::string& ansi) { return detail::ToUnicode(ansi); }
+
+}  // namespace sim
+
 namespace {
 
 // CP_ACP or the number of the page in force; other pages are not simulated.

@@ -159,7 +159,7 @@ bool ShouldFail(const char* api, DWORD* error) {
     break;
   }
   for (auto it = s.actions.begin(); it != s.actions.end(); ++it) {
-    if (it->api != api) continue;
+    if (!it->api.empty() && it->api != api) continue;
     if (it->skip-- > 0) continue;
     std::function<void()> run = std::move(it->run);
     s.actions.erase(it);

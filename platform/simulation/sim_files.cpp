@@ -1,10 +1,16 @@
 // Simulated file system: drives of directory trees, files with contents and
 // attributes, junctions, open handles with their sharing, searches with the
 // DOS wildcard rules, deletions deferred to the next restart.
+// Names are kept as Windows keeps them, in Unicode: UTF-8 here (the backslash
+// byte never occurs inside a character). The ANSI calls convert the names
+// they take from the code page in force and the names they hand out to it,
+// best fit included, as Windows' ANSI calls do; the wide calls take and give
+// the names as kept.
 #include "sim_internal.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -47,8 +53,16 @@ struct OpenFile {
   char drive = 0;  // the volume the handle was opened on
 };
 
+// What a search found, handed out by FindNextFileA or FindNextFileW.
+struct FoundEntry {
+  std::string name;
+  DWORD attributes;
+  DWORD size;
+  DWORD tag;
+};
+
 struct Search {
-  std::vector<WIN32_FIND_DATAA> entries;
+  std::vector<FoundEntry> entries;
   size_t next;
 };
 
@@ -69,7 +83,44 @@ FileState& Files() {
   return state;
 }
 
-std::string Upper(const std::string& text) { return detail::FoldCase(text, std::toupper); }
+// Letters of ASCII fold; other characters compare as they are.
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x80) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return text;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return a.size() == b.size() && Upper(a) == Upper(b); }
+
+bool IsAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// A name the ANSI calls take (bytes of the code page in force), as kept.
+std::string FromAnsi(const std::string& ansi) {
+  return IsAscii(ansi) ? ansi : detail::ToUtf8(detail::ToUnicode(ansi));
+}
+std::string FromAnsi(const char* ansi) { return FromAnsi(std::string(ansi ? ansi : "")); }
+// A name as the ANSI calls hand it out.
+std::string ToAnsiName(const std::string& name) {
+  return IsAscii(name) ? name : detail::ToAnsi(detail::FromUtf8(name));
+}
+std::string FromWideName(const WCHAR* name) { return name ? detail::ToUtf8(detail::FromWide(name)) : std::string(); }
+
+// UTF-16 units of a name kept here: what the length limits count.
+size_t Units(const std::string& name) {
+  size_t units = 0;
+  for (char c : name) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++units;
+    if (byte >= 0xF0) ++units;  // outside the basic plane: a surrogate pair
+  }
+  return units;
+}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 constexpr char kSeparators[] = "\\/";
@@ -99,7 +150,7 @@ struct Path {
 void AppendComponents(const std::string& text, std::vector<std::string>* parts) {
   size_t start = 0;
   while (start <= text.size()) {
-    size_t end = detail::FindSeparator(text, start, kSeparators);
+    size_t end = text.find_first_of(kSeparators, start);
     if (end == std::string::npos) end = text.size();
     std::string part = text.substr(start, end - start);
     if (part == "..") {
@@ -117,7 +168,7 @@ void AppendComponents(const std::string& text, std::vector<std::string>* parts) 
 
 bool CheckComponents(const Path& path, DWORD* error) {
   for (const std::string& part : path.parts) {
-    if (part.size() > kMaxComponent) {
+    if (Units(part) > kMaxComponent) {
       *error = ERROR_INVALID_NAME;
       return false;
     }
@@ -127,9 +178,8 @@ bool CheckComponents(const Path& path, DWORD* error) {
 
 // "\\\\server\\share\\rest": the share's own tree, whose root ".." does not leave.
 bool ParseSharePath(const std::string& raw, Path* out, DWORD* error) {
-  size_t serverEnd = detail::FindSeparator(raw, 2, kSeparators);
-  size_t shareEnd = serverEnd == std::string::npos ? std::string::npos
-                                                     : detail::FindSeparator(raw, serverEnd + 1, kSeparators);
+  size_t serverEnd = raw.find_first_of(kSeparators, 2);
+  size_t shareEnd = serverEnd == std::string::npos ? std::string::npos : raw.find_first_of(kSeparators, serverEnd + 1);
   if (shareEnd == std::string::npos) shareEnd = raw.size();
   Path path;
   if (serverEnd != std::string::npos && serverEnd > 2 && shareEnd > serverEnd + 1) {
@@ -159,7 +209,7 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
     *error = ERROR_PATH_NOT_FOUND;
     return false;
   }
-  if (raw.size() >= MAX_PATH) {
+  if (Units(raw) >= MAX_PATH) {
     *error = ERROR_FILENAME_EXCED_RANGE;
     return false;
   }
@@ -182,7 +232,7 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
   if (relative) AppendComponents(current.substr(3), &path.parts);
   AppendComponents(rest, &path.parts);
   if (!CheckComponents(path, error)) return false;
-  size_t lastSeparator = detail::FindLastSeparator(raw, kSeparators);
+  size_t lastSeparator = raw.find_last_of(kSeparators);
   path.trailingSeparator = lastSeparator != std::string::npos && lastSeparator + 1 == raw.size() &&
                            !path.parts.empty();
   // The last name loses its trailing dots and blanks ("C:\\dir." is C:\\dir).
@@ -198,9 +248,7 @@ bool ParsePath(const std::string& raw, Path* out, DWORD* error) {
 // Names that can be created: no wildcards, no reserved characters.
 bool ValidName(const Path& path) {
   for (const std::string& part : path.parts) {
-    for (size_t at = 0; at < part.size(); at = detail::NextCharacter(part, at)) {
-      char c = part[at];
-      if (detail::CharacterSize(part.c_str() + at) > 1) continue;
+    for (char c : part) {
       if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"|?*", c)) return false;
     }
   }
@@ -444,21 +492,9 @@ std::string TranslateMask(const std::string& mask) {
   return out;
 }
 
-// Names are matched a character at a time: one of two bytes is one unit
-// (first byte * 256 + second), and only units of one byte are letters.
-std::u16string Characters(const std::string& text) {
-  std::u16string units;
-  for (size_t at = 0; at < text.size(); at = detail::NextCharacter(text, at)) {
-    char16_t unit = static_cast<unsigned char>(text[at]);
-    if (detail::CharacterSize(text.c_str() + at) == 2)
-      unit = static_cast<char16_t>(unit << 8 | static_cast<unsigned char>(text[at + 1]));
-    units += unit;
-  }
-  return units;
-}
-
+// Names are matched a UTF-16 unit at a time; only ASCII letters fold.
 bool SameChar(char16_t a, char16_t b) {
-  if (a > 0xFF || b > 0xFF) return a == b;
+  if (a >= 0x80 || b >= 0x80) return a == b;
   return std::toupper(a) == std::toupper(b);
 }
 
@@ -506,9 +542,9 @@ bool MatchFrom(const std::u16string& mask, size_t m, const std::u16string& name,
 
 // ---- Short names ----------------------------------------------------------------
 
-constexpr char kNotInShortNames[] = " +,;=[]";
+constexpr char kNotInShortNames[] = " +,;=[]?";
 
-bool IsShortName(const std::string& name) {
+bool IsShortAnsiName(const std::string& name) {
   if (name == "." || name == "..") return true;
   size_t dot = name.find('.');
   if (dot == 0 || name.find_first_of(kNotInShortNames) != std::string::npos) return false;
@@ -521,7 +557,7 @@ bool IsShortName(const std::string& name) {
 // of its extension, in capitals ("backup.exel" is BACKUP~1.EXE). A
 // character of two bytes that would not fit whole ends the part.
 // The numeric tail of a second alias of the same stem is not modelled.
-std::string ShortAlias(const std::string& name) {
+std::string ShortAnsiAlias(const std::string& name) {
   size_t lastDot = name.rfind('.');
   if (lastDot == 0) lastDot = std::string::npos;  // ".profile" is PROFIL~1
   std::string stem, extension;
@@ -553,13 +589,23 @@ bool NameMatches(const std::string& mask, const std::string& name) {
     while (!plain.empty() && (plain.back() == '.' || plain.back() == ' ') && plain != "." &&
            plain != "..")
       plain.pop_back();
-    return detail::EqualsNoCase(plain, name);
+    return SameName(plain, name);
   }
-  std::u16string maskUnits = Characters(TranslateMask(mask));
-  std::u16string nameUnits = Characters(name);
+  std::u16string maskUnits = detail::FromUtf8(TranslateMask(mask));
+  std::u16string nameUnits = detail::FromUtf8(name);
   std::vector<bool> failed(maskUnits.size() * (nameUnits.size() + 1), false);
   return MatchFrom(maskUnits, 0, nameUnits, 0, nameUnits.rfind(u'.'), &failed);
 }
+
+// Short names are made of the name's bytes in the code page; a character
+// the page lacks has none and is not one ("?" is in no short name).
+std::string AnsiForm(const std::string& name) {
+  return IsAscii(name) ? name : detail::ToAnsi(detail::FromUtf8(name), nullptr, false);
+}
+
+bool IsShortName(const std::string& name) { return IsShortAnsiName(AnsiForm(name)); }
+
+std::string ShortAlias(const std::string& name) { return FromAnsi(ShortAnsiAlias(AnsiForm(name))); }
 
 // A search matches a name or its short alias, as Windows searches both: so
 // "*.htm" also finds "x.html" (X~1.HTM).
@@ -567,14 +613,30 @@ bool MaskMatches(const std::string& mask, const std::string& name) {
   return NameMatches(mask, name) || (!IsShortName(name) && NameMatches(mask, ShortAlias(name)));
 }
 
-WIN32_FIND_DATAA FindEntry(const std::string& name, const Node& node) {
-  WIN32_FIND_DATAA data;
-  std::memset(&data, 0, sizeof data);
-  data.dwFileAttributes = ReportedAttributes(node);
-  if (!node.IsDirectory()) data.nFileSizeLow = static_cast<DWORD>(node.contents.size());
-  if (node.attributes & FILE_ATTRIBUTE_REPARSE_POINT) data.dwReserved0 = IO_REPARSE_TAG_MOUNT_POINT;
-  std::strncpy(data.cFileName, name.c_str(), MAX_PATH - 1);
-  return data;
+FoundEntry FindEntry(const std::string& name, const Node& node) {
+  FoundEntry found{name, ReportedAttributes(node), 0, 0};
+  if (!node.IsDirectory()) found.size = static_cast<DWORD>(node.contents.size());
+  if (node.attributes & FILE_ATTRIBUTE_REPARSE_POINT) found.tag = IO_REPARSE_TAG_MOUNT_POINT;
+  return found;
+}
+
+template <typename Data>
+void FillCommon(const FoundEntry& found, Data* data) {
+  std::memset(data, 0, sizeof *data);
+  data->dwFileAttributes = found.attributes;
+  data->nFileSizeLow = found.size;
+  data->dwReserved0 = found.tag;
+}
+
+void Fill(const FoundEntry& found, WIN32_FIND_DATAA* data) {
+  FillCommon(found, data);
+  std::strncpy(data->cFileName, ToAnsiName(found.name).c_str(), MAX_PATH - 1);
+}
+
+void Fill(const FoundEntry& found, WIN32_FIND_DATAW* data) {
+  FillCommon(found, data);
+  std::u16string units = detail::FromUtf8(found.name);
+  for (size_t i = 0; i < units.size() && i < MAX_PATH - 1; ++i) data->cFileName[i] = units[i];
 }
 
 // ---- Operations shared by the calls and the hooks -----------------------------
@@ -818,7 +880,7 @@ UINT CopyDirectoryText(const std::string& text, LPSTR buffer, UINT size) {
 
 // ---- Control API ---------------------------------------------------------------
 
-void AddDrive(char letter) { MakeDrive(letter); }
+namespace named {
 
 void MakeDirectory(const std::string& path, DWORD attributes) {
   Path parsed = MustParse(path);
@@ -941,6 +1003,63 @@ void SetCurrentDirectory(const std::string& path) {
   Files().currentDirectory = parsed.Full();
 }
 
+}  // namespace named
+
+void AddDrive(char letter) { MakeDrive(letter); }
+
+// The ANSI spellings are read in the code page in force, as the ANSI calls
+// read them; the Unicode ones are the names as kept.
+void MakeDirectory(const std::string& path, DWORD attributes) { named::MakeDirectory(FromAnsi(path), attributes); }
+void MakeDirectory(const std::u16string& path, DWORD attributes) {
+  named::MakeDirectory(detail::ToUtf8(path), attributes);
+}
+void MakeFile(const std::string& path, const std::string& contents, DWORD attributes) {
+  named::MakeFile(FromAnsi(path), contents, attributes);
+}
+void MakeFile(const std::u16string& path, const std::string& contents, DWORD attributes) {
+  named::MakeFile(detail::ToUtf8(path), contents, attributes);
+}
+void MakeJunction(const std::string& path, const std::string& target) {
+  named::MakeJunction(FromAnsi(path), FromAnsi(target));
+}
+void MakeJunction(const std::u16string& path, const std::u16string& target) {
+  named::MakeJunction(detail::ToUtf8(path), detail::ToUtf8(target));
+}
+void SetAttributes(const std::string& path, DWORD attributes) { named::SetAttributes(FromAnsi(path), attributes); }
+DWORD Attributes(const std::string& path) { return named::Attributes(FromAnsi(path)); }
+DWORD Attributes(const std::u16string& path) { return named::Attributes(detail::ToUtf8(path)); }
+void HoldOpen(const std::string& path, bool held, DWORD share) { named::HoldOpen(FromAnsi(path), held, share); }
+void HoldOpen(const std::u16string& path, bool held, DWORD share) {
+  named::HoldOpen(detail::ToUtf8(path), held, share);
+}
+void AddShare(const std::string& share) { named::AddShare(FromAnsi(share)); }
+void RunImage(const std::string& path) { named::RunImage(FromAnsi(path)); }
+void MakeHardLink(const std::string& path, const std::string& existing) {
+  named::MakeHardLink(FromAnsi(path), FromAnsi(existing));
+}
+DWORD MoveAsUser(const std::string& from, const std::string& to) { return named::MoveAsUser(FromAnsi(from), FromAnsi(to)); }
+DWORD MoveAsUser(const std::u16string& from, const std::u16string& to) {
+  return named::MoveAsUser(detail::ToUtf8(from), detail::ToUtf8(to));
+}
+DWORD TurnIntoJunction(const std::string& path, const std::string& target) {
+  return named::TurnIntoJunction(FromAnsi(path), FromAnsi(target));
+}
+bool Exists(const std::string& path) { return named::Exists(FromAnsi(path)); }
+bool Exists(const std::u16string& path) { return named::Exists(detail::ToUtf8(path)); }
+bool IsDirectory(const std::string& path) { return named::IsDirectory(FromAnsi(path)); }
+std::string FileContents(const std::string& path) { return named::FileContents(FromAnsi(path)); }
+std::vector<std::string> DirectoryEntries(const std::string& path) {
+  std::vector<std::string> names;
+  for (const std::string& name : named::DirectoryEntries(FromAnsi(path))) names.push_back(ToAnsiName(name));
+  return names;
+}
+std::vector<std::u16string> UnicodeDirectoryEntries(const std::string& path) {
+  std::vector<std::u16string> names;
+  for (const std::string& name : named::DirectoryEntries(FromAnsi(path))) names.push_back(detail::FromUtf8(name));
+  return names;
+}
+void SetCurrentDirectory(const std::string& path) { named::SetCurrentDirectory(FromAnsi(path)); }
+
 namespace {
 
 void Snapshot(const Node& directory, const std::string& path, std::map<std::string, EntryState>* out) {
@@ -992,25 +1111,41 @@ std::map<std::string, EntryState> FileSnapshot() {
   return entries;
 }
 
-std::string ResolvePath(const std::string& path, bool followLast) {
+namespace {
+
+std::string ResolveNamed(const std::string& path, bool followLast) {
   Path parsed;
   DWORD error;
   if (!ParsePath(path, &parsed, &error)) return "";
   return Resolve(parsed, parsed.parts.size(), followLast, 0);
 }
 
+}  // namespace
+
+std::string ResolvePath(const std::string& path, bool followLast) { return ResolveNamed(FromAnsi(path), followLast); }
+std::string ResolvePath(const std::u16string& path, bool followLast) {
+  return ResolveNamed(detail::ToUtf8(path), followLast);
+}
+
 const std::vector<PendingOperation>& PendingOperations() { return Files().pending; }
 
-bool DeletionPending(const std::string& path) {
+namespace {
+
+bool DeletionPendingNamed(const std::string& path) {
   Path wanted = MustParse(path);
   wanted.trailingSeparator = false;
   for (const PendingOperation& operation : Files().pending) {
-    Path recorded = MustParse(operation.source);
+    Path recorded = MustParse(detail::ToUtf8(operation.unicodeSource));
     recorded.trailingSeparator = false;
-    if (operation.target.empty() && detail::EqualsNoCase(recorded.Full(), wanted.Full())) return true;
+    if (operation.target.empty() && SameName(recorded.Full(), wanted.Full())) return true;
   }
   return false;
 }
+
+}  // namespace
+
+bool DeletionPending(const std::string& path) { return DeletionPendingNamed(FromAnsi(path)); }
+bool DeletionPending(const std::u16string& path) { return DeletionPendingNamed(detail::ToUtf8(path)); }
 
 void SetWindowsDirectory(const std::string& path) { Files().windowsDirectory = path; }
 void SetSystemDirectory(const std::string& path) { Files().systemDirectory = path; }
@@ -1036,12 +1171,12 @@ bool CloseFileHandle(uintptr_t value) {
 
 bool FileCreateForWrite(const std::string& path, DWORD* error) {
   bool existed;
-  return OpenEntry(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  return OpenEntry(FromAnsi(path), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                    &existed, error) != nullptr;
 }
 
 void FileAppend(const std::string& path, const std::string& bytes) {
-  Node* node = Find(path);
+  Node* node = Find(FromAnsi(path));
   if (!node || node->IsDirectory()) return;
   node->contents += bytes;
   node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
@@ -1050,7 +1185,7 @@ void FileAppend(const std::string& path, const std::string& bytes) {
 
 bool FileVersionResource(const std::string& path, std::string* block, DWORD* error) {
   Location location;
-  if (!Locate(path, &location, error)) return false;
+  if (!Locate(FromAnsi(path), &location, error)) return false;
   Node* node = location.node;
   if (!node) {
     *error = ERROR_FILE_NOT_FOUND;
@@ -1073,7 +1208,7 @@ bool FileVersionResource(const std::string& path, std::string* block, DWORD* err
 }
 
 void SetFileVersionResource(const std::string& path, const std::string& block) {
-  Node* node = MustFind(path);
+  Node* node = MustFind(FromAnsi(path));
   if (node->IsDirectory()) throw std::invalid_argument("not a file: " + path);
   node->hasVersion = true;
   node->versionBlock = block;
@@ -1110,12 +1245,13 @@ void RebootFiles() {
   pending.swap(Files().pending);
   for (const PendingOperation& operation : pending) {
     DWORD error;
-    if (!operation.target.empty()) {
-      MoveEntry(operation.source, operation.target, operation.flags, &error);
+    std::string source = detail::ToUtf8(operation.unicodeSource);
+    if (!operation.unicodeTarget.empty()) {
+      MoveEntry(source, detail::ToUtf8(operation.unicodeTarget), operation.flags, &error);
       continue;
     }
     Location location;
-    if (!Locate(operation.source, &location, &error) || !location.node || !location.parent) continue;
+    if (!Locate(source, &location, &error) || !location.node || !location.parent) continue;
     Node* node = location.node;
     bool removable = node->IsDirectory()
                          ? !node->linkTarget.empty() || (node->children.empty() && !node->IsReadOnly())
@@ -1139,15 +1275,11 @@ Result Fail(DWORD error, Result result) {
   return result;
 }
 
-}  // namespace
-
-extern "C" {
-
-HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+// The calls' work on names as kept; the A and W entry points convert.
+template <typename Data>
+HANDLE FindFirst(const std::string& searchPath, Data* found) {
   DWORD error;
-  if (detail::ShouldFail("FindFirstFileA", &error)) return Fail(error, INVALID_HANDLE_VALUE);
-  std::string searchPath = lpFileName ? lpFileName : "";
-  size_t cut = sim::detail::FindLastSeparator(searchPath, sim::kSeparators);
+  size_t cut = searchPath.find_last_of(sim::kSeparators);
   std::string directoryPart;
   std::string mask;
   if (cut != std::string::npos) {
@@ -1160,7 +1292,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     directoryPart = Files().currentDirectory;
     mask = searchPath;
   }
-  if (searchPath.size() >= MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
+  if (sim::Units(searchPath) >= MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
   sim::Path directoryPath;
   if (!sim::ParsePath(directoryPart, &directoryPath, &error)) return Fail(error, INVALID_HANDLE_VALUE);
   sim::Node* directory = sim::WalkDirectory(directoryPath, directoryPath.parts.size(), 0, &error);
@@ -1179,40 +1311,29 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
       search.entries.push_back(sim::FindEntry(child.second->name, *child.second));
   }
   if (search.entries.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
-  *lpFindFileData = search.entries[0];
+  sim::Fill(search.entries[0], found);
   search.next = 1;
   uintptr_t handle = detail::NewHandle(sim::HandleKind::Find);
   Files().searches[handle] = std::move(search);
   return reinterpret_cast<HANDLE>(handle);
 }
 
-BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
-  DWORD error;
-  if (detail::ShouldFail("FindNextFileA", &error)) return Fail(error, FALSE);
+template <typename Data>
+BOOL FindNext(HANDLE hFindFile, Data* found) {
   auto value = reinterpret_cast<uintptr_t>(hFindFile);
   auto it = Files().searches.find(value);
   if (it == Files().searches.end() || !detail::IsOpen(sim::HandleKind::Find, value))
     return Fail(ERROR_INVALID_HANDLE, FALSE);
   sim::Search& search = it->second;
   if (search.next >= search.entries.size()) return Fail(ERROR_NO_MORE_FILES, FALSE);
-  *lpFindFileData = search.entries[search.next++];
+  sim::Fill(search.entries[search.next++], found);
   return TRUE;
 }
 
-BOOL WINAPI FindClose(HANDLE hFindFile) {
+BOOL DeleteNamed(const std::string& name) {
   DWORD error;
-  if (detail::ShouldFail("FindClose", &error)) return Fail(error, FALSE);
-  auto value = reinterpret_cast<uintptr_t>(hFindFile);
-  if (!detail::ReleaseHandle(sim::HandleKind::Find, value)) return Fail(ERROR_INVALID_HANDLE, FALSE);
-  Files().searches.erase(value);
-  return TRUE;
-}
-
-BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  DWORD error;
-  if (detail::ShouldFail("DeleteFileA", &error)) return Fail(error, FALSE);
   sim::Location location;
-  if (!sim::Locate(lpFileName ? lpFileName : "", &location, &error)) return Fail(error, FALSE);
+  if (!sim::Locate(name, &location, &error)) return Fail(error, FALSE);
   sim::Node* node = location.node;
   if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (node->IsDirectory() || !location.parent) return Fail(ERROR_ACCESS_DENIED, FALSE);
@@ -1229,42 +1350,30 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   return TRUE;
 }
 
-BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+BOOL MoveNamed(const std::string& from, const std::string* to, DWORD flags) {
   DWORD error;
-  if (detail::ShouldFail("MoveFileExA", &error)) return Fail(error, FALSE);
   sim::Path source;
-  if (!sim::ParsePath(lpExistingFileName ? lpExistingFileName : "", &source, &error))
-    return Fail(error, FALSE);
-  if (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+  if (!sim::ParsePath(from, &source, &error)) return Fail(error, FALSE);
+  if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) {
     // Recorded for the next start as the full path; nothing is checked now.
     sim::Path target;
-    if (lpNewFileName && !sim::ParsePath(lpNewFileName, &target, &error)) return Fail(error, FALSE);
-    Files().pending.push_back(
-        sim::PendingOperation{source.Full(), lpNewFileName ? target.Full() : std::string(), dwFlags});
+    if (to && !sim::ParsePath(*to, &target, &error)) return Fail(error, FALSE);
+    std::string targetName = to ? target.Full() : std::string();
+    Files().pending.push_back(sim::PendingOperation{sim::ToAnsiName(source.Full()), sim::ToAnsiName(targetName),
+                                                    flags, detail::FromUtf8(source.Full()),
+                                                    detail::FromUtf8(targetName)});
     detail::RecordPendingOperations();
     return TRUE;
   }
-  if (!lpNewFileName) return Fail(ERROR_INVALID_PARAMETER, FALSE);
-  if (!sim::MoveEntry(lpExistingFileName, lpNewFileName, dwFlags, &error)) return Fail(error, FALSE);
+  if (!to) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (!sim::MoveEntry(from, *to, flags, &error)) return Fail(error, FALSE);
   return TRUE;
 }
 
-BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+BOOL RemoveDirectoryNamed(const std::string& name) {
   DWORD error;
-  if (detail::ShouldFail("CreateDirectoryA", &error)) return Fail(error, FALSE);
   sim::Location location;
-  if (!sim::Locate(lpPathName ? lpPathName : "", &location, &error)) return Fail(error, FALSE);
-  if (location.node) return Fail(ERROR_ALREADY_EXISTS, FALSE);
-  if (!sim::ValidName(location.path)) return Fail(ERROR_INVALID_NAME, FALSE);
-  sim::AddChild(location.parent, location.path.Name(), FILE_ATTRIBUTE_DIRECTORY);
-  return TRUE;
-}
-
-BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
-  DWORD error;
-  if (detail::ShouldFail("RemoveDirectoryA", &error)) return Fail(error, FALSE);
-  sim::Location location;
-  if (!sim::Locate(lpPathName ? lpPathName : "", &location, &error)) return Fail(error, FALSE);
+  if (!sim::Locate(name, &location, &error)) return Fail(error, FALSE);
   sim::Node* node = location.node;
   if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (!node->IsDirectory()) return Fail(ERROR_DIRECTORY, FALSE);
@@ -1282,18 +1391,154 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   return TRUE;
 }
 
+HANDLE CreateNamed(const std::string& name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  DWORD error;
+  // Windows before 2000 knows no reparse points and refuses the flag.
+  if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) && !detail::KnowsReparsePoints())
+    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  bool existed = false;
+  sim::Node* node;
+  sim::Location location;
+  if ((flags & FILE_FLAG_BACKUP_SEMANTICS) && sim::Locate(name, &location, &error) && location.node &&
+      location.node->IsDirectory()) {
+    existed = true;
+    node = sim::OpenDirectory(location, access, share, disposition, flags, &error);
+  } else {
+    node = sim::OpenEntry(name, access, share, disposition, flags, &existed, &error);
+  }
+  if (!node) return Fail(error, INVALID_HANDLE_VALUE);
+  uintptr_t handle = detail::NewHandle(sim::HandleKind::File);
+  bool read = access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA);
+  bool write = access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA);
+  Files().files[handle] = sim::OpenFile{node, read, write, share, 0, sim::DriveOf(node)};
+  bool reported = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
+  SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+DWORD AttributesNamed(const std::string& name) {
+  DWORD error;
+  sim::Location location;
+  if (!sim::Locate(name, &location, &error)) return Fail(error, INVALID_FILE_ATTRIBUTES);
+  if (!location.node) return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+  if (location.path.trailingSeparator && !location.node->IsDirectory())
+    return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
+  if (sim::DeletePending(location.node)) return Fail(ERROR_ACCESS_DENIED, INVALID_FILE_ATTRIBUTES);
+  return sim::ReportedAttributes(*location.node);
+}
+
+BOOL SetAttributesNamed(const std::string& name, DWORD attributes) {
+  DWORD error;
+  sim::Location location;
+  if (!sim::Locate(name, &location, &error)) return Fail(error, FALSE);
+  sim::Node* node = location.node;
+  if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (location.path.trailingSeparator && !node->IsDirectory()) return Fail(ERROR_INVALID_NAME, FALSE);
+  if (sim::DeletePending(node)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+  node->attributes = kept | (attributes & sim::kSettableAttributes);
+  sim::ShareChange(node);
+  return TRUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+  DWORD error;
+  if (detail::ShouldFail("FindFirstFileA", &error)) return Fail(error, INVALID_HANDLE_VALUE);
+  return FindFirst(sim::FromAnsi(lpFileName), lpFindFileData);
+}
+
+HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
+  DWORD error;
+  if (detail::ShouldFail("FindFirstFileW", &error)) return Fail(error, INVALID_HANDLE_VALUE);
+  return FindFirst(sim::FromWideName(lpFileName), lpFindFileData);
+}
+
+BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+  DWORD error;
+  if (detail::ShouldFail("FindNextFileA", &error)) return Fail(error, FALSE);
+  return FindNext(hFindFile, lpFindFileData);
+}
+
+BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
+  DWORD error;
+  if (detail::ShouldFail("FindNextFileW", &error)) return Fail(error, FALSE);
+  return FindNext(hFindFile, lpFindFileData);
+}
+
+BOOL WINAPI FindClose(HANDLE hFindFile) {
+  DWORD error;
+  if (detail::ShouldFail("FindClose", &error)) return Fail(error, FALSE);
+  auto value = reinterpret_cast<uintptr_t>(hFindFile);
+  if (!detail::ReleaseHandle(sim::HandleKind::Find, value)) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  Files().searches.erase(value);
+  return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  DWORD error;
+  if (detail::ShouldFail("DeleteFileA", &error)) return Fail(error, FALSE);
+  return DeleteNamed(sim::FromAnsi(lpFileName));
+}
+
+BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
+  DWORD error;
+  if (detail::ShouldFail("DeleteFileW", &error)) return Fail(error, FALSE);
+  return DeleteNamed(sim::FromWideName(lpFileName));
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  DWORD error;
+  if (detail::ShouldFail("MoveFileExA", &error)) return Fail(error, FALSE);
+  std::string target = sim::FromAnsi(lpNewFileName);
+  return MoveNamed(sim::FromAnsi(lpExistingFileName), lpNewFileName ? &target : nullptr, dwFlags);
+}
+
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
+  DWORD error;
+  if (detail::ShouldFail("MoveFileExW", &error)) return Fail(error, FALSE);
+  std::string target = sim::FromWideName(lpNewFileName);
+  return MoveNamed(sim::FromWideName(lpExistingFileName), lpNewFileName ? &target : nullptr, dwFlags);
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+  DWORD error;
+  if (detail::ShouldFail("CreateDirectoryA", &error)) return Fail(error, FALSE);
+  sim::Location location;
+  if (!sim::Locate(sim::FromAnsi(lpPathName), &location, &error)) return Fail(error, FALSE);
+  if (location.node) return Fail(ERROR_ALREADY_EXISTS, FALSE);
+  if (!sim::ValidName(location.path)) return Fail(ERROR_INVALID_NAME, FALSE);
+  sim::AddChild(location.parent, location.path.Name(), FILE_ATTRIBUTE_DIRECTORY);
+  return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+  DWORD error;
+  if (detail::ShouldFail("RemoveDirectoryA", &error)) return Fail(error, FALSE);
+  return RemoveDirectoryNamed(sim::FromAnsi(lpPathName));
+}
+
+BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
+  DWORD error;
+  if (detail::ShouldFail("RemoveDirectoryW", &error)) return Fail(error, FALSE);
+  return RemoveDirectoryNamed(sim::FromWideName(lpPathName));
+}
+
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
   DWORD error;
   if (detail::ShouldFail("CopyFileA", &error)) return Fail(error, FALSE);
   sim::Location source;
-  if (!sim::Locate(lpExistingFileName ? lpExistingFileName : "", &source, &error))
+  if (!sim::Locate(sim::FromAnsi(lpExistingFileName), &source, &error))
     return Fail(error, FALSE);
   if (!source.node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (source.node->IsDirectory() || sim::DeletePending(source.node)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (!sim::Shareable(source.node, true, false, FILE_SHARE_READ))
     return Fail(ERROR_SHARING_VIOLATION, FALSE);
   sim::Location target;
-  if (!sim::Locate(lpNewFileName ? lpNewFileName : "", &target, &error)) return Fail(error, FALSE);
+  if (!sim::Locate(sim::FromAnsi(lpNewFileName), &target, &error)) return Fail(error, FALSE);
   if (!sim::ValidName(target.path)) return Fail(ERROR_INVALID_NAME, FALSE);
   if (!target.parent) return Fail(ERROR_ACCESS_DENIED, FALSE);
   sim::Node* copy = target.node;
@@ -1318,30 +1563,17 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
   DWORD error;
   if (detail::ShouldFail("CreateFileA", &error)) return Fail(error, INVALID_HANDLE_VALUE);
-  // Windows before 2000 knows no reparse points and refuses the flag.
-  if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) && !detail::KnowsReparsePoints())
-    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-  bool existed = false;
-  sim::Node* node;
-  sim::Location location;
-  const char* name = lpFileName ? lpFileName : "";
-  if ((dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) && sim::Locate(name, &location, &error) &&
-      location.node && location.node->IsDirectory()) {
-    existed = true;
-    node = sim::OpenDirectory(location, dwDesiredAccess, dwShareMode, dwCreationDisposition,
-                              dwFlagsAndAttributes, &error);
-  } else {
-    node = sim::OpenEntry(name, dwDesiredAccess, dwShareMode, dwCreationDisposition,
-                          dwFlagsAndAttributes, &existed, &error);
-  }
-  if (!node) return Fail(error, INVALID_HANDLE_VALUE);
-  uintptr_t handle = detail::NewHandle(sim::HandleKind::File);
-  bool read = dwDesiredAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA);
-  bool write = dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA);
-  Files().files[handle] = sim::OpenFile{node, read, write, dwShareMode, 0, sim::DriveOf(node)};
-  bool reported = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
-  SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-  return reinterpret_cast<HANDLE>(handle);
+  return CreateNamed(sim::FromAnsi(lpFileName), dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                     dwFlagsAndAttributes);
+}
+
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+  DWORD error;
+  if (detail::ShouldFail("CreateFileW", &error)) return Fail(error, INVALID_HANDLE_VALUE);
+  return CreateNamed(sim::FromWideName(lpFileName), dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                     dwFlagsAndAttributes);
 }
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
@@ -1433,28 +1665,42 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATIO
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   DWORD error;
   if (detail::ShouldFail("GetFileAttributesA", &error)) return Fail(error, INVALID_FILE_ATTRIBUTES);
-  sim::Location location;
-  if (!sim::Locate(lpFileName ? lpFileName : "", &location, &error))
-    return Fail(error, INVALID_FILE_ATTRIBUTES);
-  if (!location.node) return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
-  if (location.path.trailingSeparator && !location.node->IsDirectory())
-    return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
-  if (sim::DeletePending(location.node)) return Fail(ERROR_ACCESS_DENIED, INVALID_FILE_ATTRIBUTES);
-  return sim::ReportedAttributes(*location.node);
+  return AttributesNamed(sim::FromAnsi(lpFileName));
+}
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
+  DWORD error;
+  if (detail::ShouldFail("GetFileAttributesW", &error)) return Fail(error, INVALID_FILE_ATTRIBUTES);
+  return AttributesNamed(sim::FromWideName(lpFileName));
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   DWORD error;
   if (detail::ShouldFail("SetFileAttributesA", &error)) return Fail(error, FALSE);
-  sim::Location location;
-  if (!sim::Locate(lpFileName ? lpFileName : "", &location, &error)) return Fail(error, FALSE);
-  sim::Node* node = location.node;
-  if (!node) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
-  if (location.path.trailingSeparator && !node->IsDirectory()) return Fail(ERROR_INVALID_NAME, FALSE);
-  if (sim::DeletePending(node)) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  DWORD kept = node->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
-  node->attributes = kept | (dwFileAttributes & sim::kSettableAttributes);
-  sim::ShareChange(node);
+  return SetAttributesNamed(sim::FromAnsi(lpFileName), dwFileAttributes);
+}
+
+BOOL WINAPI SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {
+  DWORD error;
+  if (detail::ShouldFail("SetFileAttributesW", &error)) return Fail(error, FALSE);
+  return SetAttributesNamed(sim::FromWideName(lpFileName), dwFileAttributes);
+}
+
+BOOL WINAPI GetVolumeNameForVolumeMountPointW(LPCWSTR lpszVolumeMountPoint, LPWSTR lpszVolumeName,
+                                              DWORD cchBufferLength) {
+  DWORD error;
+  if (detail::ShouldFail("GetVolumeNameForVolumeMountPointW", &error)) return Fail(error, FALSE);
+  // Only a drive's root, given with its separator, mounts a volume here.
+  std::string point = sim::FromWideName(lpszVolumeMountPoint);
+  char drive = point.empty() ? 0 : static_cast<char>(std::toupper(static_cast<unsigned char>(point[0])));
+  if (point.size() != 3 || point[1] != ':' || point[2] != '\\' || !sim::DriveRoot(drive))
+    return Fail(ERROR_NOT_A_REPARSE_POINT, FALSE);
+  char name[64];
+  std::snprintf(name, sizeof name, "\\\\?\\Volume{%08x-0000-0000-0000-000000000000}\\",
+                static_cast<unsigned>(sim::VolumeSerial(drive)));
+  size_t length = std::strlen(name);
+  if (!lpszVolumeName || cchBufferLength <= length) return Fail(ERROR_FILENAME_EXCED_RANGE, FALSE);
+  for (size_t i = 0; i <= length; ++i) lpszVolumeName[i] = static_cast<unsigned char>(name[i]);
   return TRUE;
 }
 

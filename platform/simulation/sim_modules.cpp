@@ -75,6 +75,7 @@ const std::vector<LaterCall>& LaterCalls() {
       {"kernel32.dll", "GlobalMemoryStatusEx", Call(&GlobalMemoryStatusEx), 5, 0},
       {"kernel32.dll", "GetNativeSystemInfo", Call(&GetNativeSystemInfo), 5, 1},
       {"kernel32.dll", "GetActiveProcessorCount", Call(&GetActiveProcessorCount), 6, 1},
+      {"kernel32.dll", "GetVolumeNameForVolumeMountPointW", Call(&GetVolumeNameForVolumeMountPointW), 5, 0},
       {"ntdll.dll", "RtlGetVersion", Call(&RtlGetVersion), 5, 0},
   };
   return calls;

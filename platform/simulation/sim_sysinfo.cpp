@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <optional>
 
 namespace sim {
 namespace {
@@ -15,6 +16,7 @@ struct SysinfoState {
   Memory memory;
   std::map<char, Drive> drives;  // by upper-case letter, so listed A to Z
   std::map<char, Drive> connecting;  // appear after the next listing
+  std::optional<OsVersion> posed;     // what a compatibility mode reports
 };
 
 SysinfoState& Sysinfo() {
@@ -75,6 +77,7 @@ void SetOsVersion(const OsVersion& version) {
   Sysinfo().version = version;
   detail::ApplySoftwareAccessList(version.major);
 }
+void SetCompatibilityMode(const OsVersion& posed) { Sysinfo().posed = posed; }
 
 bool detail::DriveWithoutDisk(char letter) {
   auto it = Sysinfo().drives.find(DriveLetter(letter));
@@ -124,7 +127,8 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
-  const sim::OsVersion& v = sim::Sysinfo().version;
+  const sim::SysinfoState& s = sim::Sysinfo();
+  const sim::OsVersion& v = s.posed ? *s.posed : s.version;
   // Windows 8.1 and later pose as Windows 8 to a program without a manifest.
   bool shimmed = v.platformId == VER_PLATFORM_WIN32_NT && (v.major > 6 || (v.major == 6 && v.minor > 2));
   lpVersionInformation->dwMajorVersion = shimmed ? 6 : v.major;

@@ -20,6 +20,11 @@ struct OsVersion {
   std::string csd = "Service Pack 3";
 };
 void SetOsVersion(const OsVersion& version);
+// A compatibility mode (an administrator's setting or the system's
+// compatibility database, "Windows NT 4.0 SP5"): GetVersionExA reports
+// `posed` while the system stays the one SetOsVersion made, with its calls,
+// links and RtlGetVersion's truth.
+void SetCompatibilityMode(const OsVersion& posed);
 
 // A fresh machine has one Intel Pentium (level 5). `count` is the machine's
 // logical processors. On a 64-bit Windows (wow64: the process runs 32-bit

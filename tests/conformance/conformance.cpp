@@ -165,6 +165,12 @@ void Fail(const char* file, int line, const std::string& what) {
 
 std::string Scratch(const std::string& name) { return std::string(kScratchDir) + "\\" + name; }
 
+std::wstring Wide(const std::string& ansi) {
+  WCHAR wide[1024] = {};
+  int length = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, 1024);
+  return length > 0 ? std::wstring(wide) : std::wstring();
+}
+
 // By the wide calls, which take every name as the registry keeps it (the
 // ANSI calls cannot open a name the code page lacks).
 static void DeleteKeyTreeWide(HKEY parent, const std::wstring& name) {
@@ -190,26 +196,30 @@ void DeleteKeyTree(HKEY parent, const std::string& name) {
     DeleteKeyTreeWide(parent, wide);
 }
 
-void DeleteDirectoryTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+// By the names as kept: the ANSI calls would list a name outside the code
+// page as its conversion, which may name another file or none.
+static void DeleteWideTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string full = path + "\\" + name;
-      SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = path + L"\\" + name;
+      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        DeleteDirectoryTree(full);
+        DeleteWideTree(full);
       } else {
-        DeleteFileA(full.c_str());
+        DeleteFileW(full.c_str());
       }
-    } while (FindNextFileA(find, &found));
+    } while (FindNextFileW(find, &found));
     FindClose(find);
   }
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryA(path.c_str());
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(path.c_str());
 }
+
+void DeleteDirectoryTree(const std::string& path) { DeleteWideTree(Wide(path)); }
 
 bool WriteWholeFile(const std::string& path, const std::string& contents) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -106,6 +106,8 @@ void DeleteKeyTree(HKEY parent, const std::string& name);
 void DeleteDirectoryTree(const std::string& path);
 // kScratchDir + "\\" + name.
 std::string Scratch(const std::string& name);
+// An ANSI path as the ANSI calls read it (MultiByteToWideChar, CP_ACP).
+std::wstring Wide(const std::string& ansi);
 // A character of two bytes of the machine's ANSI code page (in 932, 936 and
 // 950 one whose second byte is the backslash's), or null on a page of one
 // byte a character.

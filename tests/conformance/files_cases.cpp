@@ -797,6 +797,106 @@ const bool kDeferredAcrossRestart[] = {
         [] { CHECK_EQ(PendingRenames(), ""); }),
 };
 
+// ---- Names as the system keeps them --------------------------------------------
+// NT keeps names in UTF-16; the ANSI calls convert what they hand out with
+// the code page, a character the page lacks becoming its best fit
+// (Microsoft's WindowsBestFit table bestfit1252.txt: FF0E to 2E, FF3C to 5C)
+// or '?', as Wine's kernel32 does (dlls/kernel32/file.c, FindFirstFileA over
+// FindFirstFileW; the layouts and errors of the wide calls as in Wine's
+// kernel32/tests/file.c, test_FindFirstFileA, test_DeleteFileW,
+// test_MoveFileW, test_RemoveDirectory).
+
+const WCHAR kBestFitName[] = {0xFF0E, 0xFF0E, 0xFF3C, 'v', 'i', 'c', 't', 'i', 'm', '.', 't', 'x', 't', 0};
+const WCHAR kJapaneseName[] = {0x65E5, 0x672C, '.', 'l', 'o', 'g', 0};
+
+// Makes a file of that name in the scratch directory's `directory`.
+std::wstring MakeWideFile(const std::string& directory, const WCHAR* name) {
+  std::wstring path = conformance::Wide(Scratch(directory)) + L"\\" + name;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  REQUIRE(file != INVALID_HANDLE_VALUE);
+  CHECK(CloseHandle(file));
+  return path;
+}
+
+CASE(kArea, "a name outside the code page is listed as the page spells it, and as kept by the wide calls") {
+  MakeDir("names");
+  MakeWideFile("names", kBestFitName);
+  MakeWideFile("names", kJapaneseName);
+  if (GetACP() == 1252) {
+    Names listed = Search(Scratch("names\\*.txt"));
+    CHECK_EQ(listed, Names{"..\\victim.txt"});
+    CHECK_EQ(Search(Scratch("names\\*.log")), Names{"??.log"});
+  }
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((conformance::Wide(Scratch("names")) + L"\\*.txt").c_str(), &data);
+  REQUIRE(find != INVALID_HANDLE_VALUE);
+  CHECK(std::wstring(data.cFileName) == kBestFitName);
+  CHECK(!FindNextFileW(find, &data));
+  CHECK_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+  CHECK(FindClose(find));
+}
+
+CASE(kArea, "a best-fit name read back through the ANSI calls names the file one level up") {
+  if (GetACP() != 1252) return;
+  MakeDir("up");
+  MakeDir("up\\in");
+  MakeFile("up\\victim.txt", "theirs");
+  MakeWideFile("up\\in", kBestFitName);
+  CHECK_EQ(GetFileAttributesA(Scratch("up\\in\\..\\victim.txt").c_str()), FILE_ATTRIBUTE_ARCHIVE);
+  CHECK_EQ(SearchError(Scratch("up\\in\\??.log")), ERROR_FILE_NOT_FOUND);
+}
+
+CASE(kArea, "the wide calls reach a name outside the code page exactly") {
+  MakeDir("wide");
+  std::wstring path = MakeWideFile("wide", kJapaneseName);
+  CHECK_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  CHECK(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  CHECK_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  CHECK(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+  std::wstring renamed = conformance::Wide(Scratch("wide")) + L"\\" + kBestFitName;
+  CHECK(MoveFileExW(path.c_str(), renamed.c_str(), 0));
+  CHECK_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  CHECK_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  CHECK(DeleteFileW(renamed.c_str()));
+  CHECK_EQ(ErrorOf(DeleteFileW(renamed.c_str())), ERROR_FILE_NOT_FOUND);
+  // A directory of such a name, made by a rename, removed by its own name.
+  MakeDir("plain");
+  std::wstring directory = conformance::Wide(Scratch("wide")) + L"\\" + kJapaneseName;
+  CHECK(MoveFileExW(conformance::Wide(Scratch("plain")).c_str(), directory.c_str(), 0));
+  CHECK_EQ(GetFileAttributesW(directory.c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+           static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  CHECK(RemoveDirectoryW(directory.c_str()));
+  CHECK_EQ(ErrorOf(RemoveDirectoryW(directory.c_str())), ERROR_FILE_NOT_FOUND);
+}
+
+CASE(kArea, "a wide search entry carries the name whole and a NUL after it") {
+  MakeDir("entry");
+  MakeWideFile("entry", kJapaneseName);
+  WIN32_FIND_DATAW data;
+  std::memset(&data, 0xCC, sizeof data);
+  HANDLE find = FindFirstFileW((conformance::Wide(Scratch("entry")) + L"\\" + kJapaneseName).c_str(), &data);
+  REQUIRE(find != INVALID_HANDLE_VALUE);
+  CHECK_EQ(data.cFileName[6], static_cast<WCHAR>(0));
+  CHECK_EQ(data.nFileSizeLow, 0u);
+  CHECK(FindClose(find));
+  CHECK_EQ(FindFirstFileW((conformance::Wide(Scratch("entry")) + L"\\missing").c_str(), &data),
+           INVALID_HANDLE_VALUE);
+  CHECK_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+// GetVolumeNameForVolumeMountPointW came with junctions and mount points in
+// Windows 2000, as RtlGetVersion did (Microsoft's documentation of each):
+// kernel32 offers the one exactly where ntdll offers the other, whatever
+// version GetVersionExA reports.
+CASE(kArea, "kernel32 offers the mount point calls exactly where ntdll offers RtlGetVersion") {
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  REQUIRE(kernel32 != nullptr);
+  bool mountPoints = GetProcAddress(kernel32, "GetVolumeNameForVolumeMountPointW") != nullptr;
+  bool trueVersion = ntdll != nullptr && GetProcAddress(ntdll, "RtlGetVersion") != nullptr;
+  CHECK_EQ(mountPoints, trueVersion);
+}
+
 #ifdef CVN_SIM
 NATIVE_CASE(kArea, "a restart carries out deferred deletions in order") {
   MakeDir("inst");

@@ -42,7 +42,7 @@ const char* const kChangingCalls[] = {
     "RegCreateKeyExA", "RegSetValueExA",  "RegDeleteKeyA", "RegDeleteKeyW",    "DeleteFileA",
     "MoveFileExA",     "CopyFileA",       "RemoveDirectoryA", "CreateDirectoryA",
     "SetFileAttributesA", "WriteFile",    "ControlService",   "DeleteService",
-    "InitiateSystemShutdownA",
+    "InitiateSystemShutdownA", "DeleteFileW", "MoveFileExW", "RemoveDirectoryW", "SetFileAttributesW",
 };
 
 void InstallProduct() {

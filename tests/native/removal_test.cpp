@@ -60,7 +60,7 @@ TEST_F(DeferBySystemTest, FileInUseWithoutRoomForTheSuffixIsDeferredByItsOwnName
     sim::Reset();
     PoseSystem(system.major, system.minor);
     sim::MakeFile(directory + "\\cvnsvc.exe", "MZ");
-    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);  // a running program's image
+    sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);  // a running program's image
     bool ownName = system.major < 5;
     EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", directory.c_str()), ownName ? 1 : 0) << system.major;
     EXPECT_EQ(sim::PendingOperations().size(), ownName ? 1u : 0u) << system.major;
@@ -68,8 +68,8 @@ TEST_F(DeferBySystemTest, FileInUseWithoutRoomForTheSuffixIsDeferredByItsOwnName
   }
 }
 
-TEST_F(DeferBySystemTest, VersionThatCannotBeLearnedLeavesTheRenameTheOnlyWay) {
-  sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED);
+TEST_F(DeferBySystemTest, SystemThatCannotBeAskedLeavesTheRenameTheOnlyWay) {
+  sim::FailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND);
   PoseSystem(4, 0);
   sim::MakeFile("C:\\Corvane\\Logs\\svc.log", "log");
   sim::HoldOpen("C:\\Corvane\\Logs\\svc.log");
@@ -86,17 +86,35 @@ TEST_F(DeleteFileOrDeferTest, FileHeldSharingDeletionIsDeletedOnEverySystem) {
     EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 1) << system.major;
     // Still listed but going: a second run counts it as gone.
     EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 1) << system.major;
-    EXPECT_EQ(sim::CallCount("DeleteFileA"), 1) << system.major;
+    EXPECT_EQ(sim::CallCount("DeleteFileW"), 1) << system.major;
     EXPECT_TRUE(sim::PendingOperations().empty()) << system.major;
     sim::HoldOpen("C:\\Corvane\\Logs\\svc.log", false);
     EXPECT_FALSE(sim::Exists("C:\\Corvane\\Logs\\svc.log")) << system.major;
   }
 }
 
+// Windows XP in the compatibility mode "Windows NT 4.0 SP5" reports 4.0
+// through GetVersionExA, with junctions all the same.
+TEST_F(DeferBySystemTest, CompatibilityModeReportingWindowsNT4DoesNotBringBackTheDeferralByOwnName) {
+  PoseSystem(5, 1);
+  sim::OsVersion posed;
+  posed.csd = "Service Pack 5";
+  sim::SetCompatibilityMode(posed);
+  LearnDeferralRule();
+  OSVERSIONINFOA reported;
+  reported.dwOSVersionInfoSize = sizeof reported;
+  ASSERT_TRUE(GetVersionExA(&reported));
+  ASSERT_EQ(reported.dwMajorVersion, 4u);
+  sim::MakeFile("C:\\Corvane\\Logs\\svc.log", "log");
+  sim::HoldOpen("C:\\Corvane\\Logs\\svc.log");
+  EXPECT_EQ(DeleteFileOrDefer("svc.log", "C:\\Corvane\\Logs"), 0);
+  EXPECT_FALSE(sim::DeletionPending("C:\\Corvane\\Logs\\svc.log"));
+}
+
 TEST_F(DeleteFileOrDeferTest, MissingFileCountsAsDeletedAndNothingIsScheduled) {
   sim::MakeDirectory("C:\\Corvane");
   EXPECT_EQ(DeleteFileOrDefer("cvnadmin.exe", "C:\\Corvane"), 1);
-  EXPECT_EQ(sim::CallCount("DeleteFileA"), 0);
+  EXPECT_EQ(sim::CallCount("DeleteFileW"), 0);
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
@@ -110,7 +128,7 @@ TEST_F(DeleteFileOrDeferTest, FileIsDeletedAtOnce) {
 TEST_F(DeleteFileOrDeferTest, FileInUseIsRenamedAndItsNewNameLeftToTheNextStart) {
   sim::MakeFile("C:\\WINNT\\system32\\drivers\\cvn-rec.sys");
   // A running program's image: no deletion, but a rename.
-  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteFileOrDefer("cvn-rec.sys", "C:\\WINNT\\system32\\drivers"), 1);
   EXPECT_FALSE(sim::Exists("C:\\WINNT\\system32\\drivers\\cvn-rec.sys"));
   EXPECT_TRUE(sim::Exists("C:\\WINNT\\system32\\drivers\\cvn-rec.sys.cvn-deleted"));
@@ -136,7 +154,7 @@ TEST_F(DeleteFileOrDeferTest, FileHeldOpenWithoutSharingStaysAndOnlyTheUnusedNew
 TEST_F(DeleteFileOrDeferTest, DeferredFileWhoseFolderBecomesAJunctionBeforeTheRestartReachesNothingThere) {
   sim::MakeFile("C:\\WINNT\\system32\\config\\SAM", "accounts");
   sim::MakeFile("C:\\Corvane\\Logs\\SAM", "theirs");
-  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteFileOrDefer("SAM", "C:\\Corvane\\Logs"), 1);
   // After the uninstall the user swaps their folder for a junction.
   ASSERT_TRUE(MoveFileExA("C:\\Corvane\\Logs", "C:\\Corvane\\Old", 0));
@@ -148,7 +166,7 @@ TEST_F(DeleteFileOrDeferTest, DeferredFileWhoseFolderBecomesAJunctionBeforeTheRe
 TEST_F(DeleteFileOrDeferTest, FileOfTheDeferredNameAlreadyThereIsNotReplaced) {
   sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
   sim::MakeFile("C:\\Corvane\\cvnsvc.exe.cvn-deleted", "other");
-  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
   EXPECT_EQ(sim::FileContents("C:\\Corvane\\cvnsvc.exe.cvn-deleted"), "other");
   EXPECT_TRUE(sim::PendingOperations().empty());
@@ -156,19 +174,19 @@ TEST_F(DeleteFileOrDeferTest, FileOfTheDeferredNameAlreadyThereIsNotReplaced) {
 
 TEST_F(DeleteFileOrDeferTest, FileThatCannotBeScheduledIsNotRenamed) {
   sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
-  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
-  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
+  sim::FailCall("MoveFileExW", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
   EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane"), std::vector<std::string>{"cvnsvc.exe"});
   EXPECT_TRUE(sim::PendingOperations().empty());
-  EXPECT_EQ(sim::CallCount("MoveFileExA"), 1);
+  EXPECT_EQ(sim::CallCount("MoveFileExW"), 1);
 }
 
 TEST_F(DeleteFileOrDeferTest, StoppedBetweenScheduleAndRenameTheRerunStillDefersTheFile) {
   sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
-  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1, 2);
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED, 1, 2);
   // The first run ends after scheduling: its rename never happens.
-  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 2);
+  sim::FailCall("MoveFileExW", ERROR_ACCESS_DENIED, 2);
   EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
   EXPECT_TRUE(sim::Exists("C:\\Corvane\\cvnsvc.exe"));
   EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 1);
@@ -179,9 +197,72 @@ TEST_F(DeleteFileOrDeferTest, StoppedBetweenScheduleAndRenameTheRerunStillDefers
 TEST_F(DeleteFileOrDeferTest, FailedHandOverIsTheOnlyFailure) {
   sim::MakeFile("C:\\Corvane\\cvnsvc.exe");
   sim::HoldOpen("C:\\Corvane\\cvnsvc.exe");
-  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
+  sim::FailCall("MoveFileExW", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
   EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+// A system that would not schedule a name nobody has yet: the rename first.
+TEST_F(DeleteFileOrDeferTest, NameThatCannotBeScheduledBeforeItExistsIsRenamedFirst) {
+  for (DWORD refusal : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND}) {
+    sim::Reset();
+    PoseSystem(5, 0);
+    sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
+    sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
+    sim::FailCall("MoveFileExW", refusal);
+    EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 1) << refusal;
+    EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane"), std::vector<std::string>{"cvnsvc.exe.cvn-deleted"});
+    EXPECT_TRUE(sim::DeletionPending("C:\\Corvane\\cvnsvc.exe.cvn-deleted")) << refusal;
+    EXPECT_EQ(sim::CallCount("MoveFileExW"), 3) << refusal;
+  }
+}
+
+TEST_F(DeleteFileOrDeferTest, RenamedFileThatCannotBeScheduledTakesItsNameBack) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
+  sim::FailCall("MoveFileExW", ERROR_FILE_NOT_FOUND);
+  sim::FailCall("MoveFileExW", ERROR_ACCESS_DENIED, 2);  // the schedule after the rename
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
+  EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane"), std::vector<std::string>{"cvnsvc.exe"});
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteFileOrDeferTest, NameRefusedBeforeItExistsAndRenameRefusedLeaveTheFileAsFound) {
+  sim::MakeFile("C:\\Corvane\\cvnsvc.exe", "MZ");
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
+  sim::FailCall("MoveFileExW", ERROR_PATH_NOT_FOUND);
+  sim::FailCall("MoveFileExW", ERROR_SHARING_VIOLATION);  // the next one: the rename
+  EXPECT_EQ(DeleteFileOrDefer("cvnsvc.exe", "C:\\Corvane"), 0);
+  EXPECT_EQ(sim::DirectoryEntries("C:\\Corvane"), std::vector<std::string>{"cvnsvc.exe"});
+  EXPECT_TRUE(sim::PendingOperations().empty());
+  EXPECT_EQ(sim::CallCount("MoveFileExW"), 2);
+}
+
+// A read-only file another process holds: its bit stays (it cannot be held
+// to be checked), and it is renamed for the restart as any file in use.
+TEST_F(DeleteFileOrDeferTest, ReadOnlyFileHeldOpenKeepsItsBitAndIsRenamed) {
+  sim::MakeFile("C:\\Corvane\\help.GID", "index", FILE_ATTRIBUTE_READONLY);
+  sim::FailCall("CreateFileW", ERROR_SHARING_VIOLATION);
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteFileOrDefer("help.GID", "C:\\Corvane"), 1);
+  EXPECT_EQ(sim::Attributes("C:\\Corvane\\help.GID.cvn-deleted"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+// Copied from a CD, a file keeps its read-only bit: it goes now all the same.
+TEST_F(DeleteFileOrDeferTest, ReadOnlyFileIsDeletedAtOnce) {
+  sim::MakeFile("C:\\Corvane\\help.GID", "index", FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(DeleteFileOrDefer("help.GID", "C:\\Corvane"), 1);
+  EXPECT_FALSE(sim::Exists("C:\\Corvane\\help.GID"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+// A second name may lead to anyone's file: its read-only bit is not ours.
+TEST_F(DeleteFileOrDeferTest, ReadOnlyFileWithASecondNameKeepsItsBit) {
+  sim::MakeFile("C:\\WINNT\\system32\\ntoskrnl.exe", "kernel", FILE_ATTRIBUTE_READONLY);
+  sim::MakeHardLink("C:\\Corvane\\help.GID", "C:\\WINNT\\system32\\ntoskrnl.exe");
+  DeleteFileOrDefer("help.GID", "C:\\Corvane");
+  EXPECT_EQ(sim::Attributes("C:\\WINNT\\system32\\ntoskrnl.exe"), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(sim::CallCount("SetFileAttributesW"), 0);
 }
 
 TEST_F(DeleteFileOrDeferTest, EmptyDirectoryDoesNotMeanTheDriveRoot) {
@@ -197,8 +278,8 @@ TEST_F(DeleteFileOrDeferTest, PathTooLongIsSkippedNotCut) {
   sim::MakeFile(directory + "\\cvnbase.dl");
   EXPECT_EQ(DeleteFileOrDefer("cvnbase.dll", directory.c_str()), 0);
   EXPECT_TRUE(sim::Exists(directory + "\\cvnbase.dl"));
-  EXPECT_EQ(sim::CallCount("GetFileAttributesA"), 0);
-  EXPECT_EQ(sim::CallCount("DeleteFileA"), 0);
+  EXPECT_EQ(sim::CallCount("GetFileAttributesW"), 0);
+  EXPECT_EQ(sim::CallCount("DeleteFileW"), 0);
 }
 
 // ---- DeleteTree ----------------------------------------------------------------
@@ -220,7 +301,7 @@ TEST_F(DeleteTreeTest, AllFilesPatternEmptiesAndRemovesANestedTree) {
 TEST_F(DeleteTreeTest, FilesInUseAreScheduledWithTheirDirectoriesAfterThem) {
   sim::MakeFile("D:\\CVN\\Journals\\j1\\open.jnl");
   sim::MakeFile("D:\\CVN\\Journals\\j1\\closed.jnl");
-  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 2);  // open.jnl, listed second
+  sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED, 2);  // open.jnl, listed second
   EXPECT_EQ(DeleteTree("D:\\CVN\\Journals", "\\*.*"), 1);
   EXPECT_FALSE(sim::Exists("D:\\CVN\\Journals\\j1\\closed.jnl"));
   const auto& pending = sim::PendingOperations();
@@ -250,7 +331,7 @@ TEST_F(DeleteTreeTest, MissingDirectoryOrNoMatchGivesZeroAndSchedulesNothing) {
   EXPECT_EQ(DeleteTree("C:\\Program Files\\Corvane\\", "*.GID"), 0);
   EXPECT_TRUE(sim::Exists("C:\\Program Files\\Corvane\\cvnadmin.exe"));
   EXPECT_TRUE(sim::PendingOperations().empty());
-  EXPECT_EQ(sim::CallCount("RemoveDirectoryA"), 0);
+  EXPECT_EQ(sim::CallCount("RemoveDirectoryW"), 0);
 }
 
 TEST_F(DeleteTreeTest, ReadOnlyAndArchiveSubdirectoriesAreDescendedInto) {
@@ -270,7 +351,7 @@ TEST_F(DeleteTreeTest, OneFailureLeavesZeroButTheWalkGoesOn) {
   sim::MakeFile("D:\\Data\\b.db");
   sim::MakeFile("D:\\Data\\c.db");
   sim::HoldOpen("D:\\Data\\a.db");
-  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
+  sim::FailCall("MoveFileExW", ERROR_ACCESS_DENIED);
   EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
   EXPECT_TRUE(sim::Exists("D:\\Data\\a.db"));
   EXPECT_FALSE(sim::Exists("D:\\Data\\b.db"));
@@ -293,7 +374,7 @@ TEST_F(DeleteTreeTest, RefusesEmptyRelativeAndRootPathsTouchingNothing) {
     EXPECT_EQ(DeleteTree(directory, "\\*.*"), 0) << directory;
     EXPECT_EQ(DeleteTree(directory, "*.*"), 0) << directory;
   }
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   EXPECT_TRUE(sim::Exists("C:\\Work\\help.GID"));
   EXPECT_TRUE(sim::Exists("C:\\Work\\Logs\\svc.log"));
   EXPECT_TRUE(sim::Exists("C:\\top.txt"));
@@ -323,7 +404,7 @@ TEST_F(DeleteTreeTest, FileWhoseHolderSharesDeletionIsDeletedNotDeferred) {
   sim::MakeFile("D:\\CVN\\Journals\\closed.jnl", "jnl");
   sim::HoldOpen("D:\\CVN\\Journals\\open.jnl", true, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   EXPECT_EQ(DeleteTree("D:\\CVN\\Journals", "\\*.*"), 1);
-  EXPECT_EQ(sim::CallCount("MoveFileExA"), 1);  // the directory's, still holding the pending name
+  EXPECT_EQ(sim::CallCount("MoveFileExW"), 1);  // the directory's, still holding the pending name
   ASSERT_EQ(sim::PendingOperations().size(), 1u);
   EXPECT_EQ(sim::PendingOperations()[0].source, "D:\\CVN\\Journals");
   EXPECT_EQ(sim::DirectoryEntries("D:\\CVN\\Journals"), (std::vector<std::string>{"open.jnl"}));
@@ -367,6 +448,55 @@ TEST_F(DeleteTreeTest, CharacterEndingInTheBackslashByteIsNoSeparatorAtAnyDepth)
   EXPECT_TRUE(sim::PendingOperations().empty());
 }
 
+// "．．＼victim.txt" is "..\victim.txt" through the ANSI calls on 1252.
+const std::u16string kBestFitVictim = u"\uFF0E\uFF0E\uFF3Cvictim.txt";
+
+TEST_F(DeleteTreeTest, BestFitNameIsDeletedItselfAndNothingOneLevelUp) {
+  for (const char* directory : {"C:\\Corvane\\Logs", "D:\\Data\\Databases"}) {
+    const std::string tree = directory;
+    const std::string above = tree.substr(0, tree.rfind('\\'));
+    sim::MakeFile(above + "\\victim.txt", "theirs");
+    sim::MakeFile(std::u16string(tree.begin(), tree.end()) + u"\\" + kBestFitVictim, "planted");
+    sim::MakeFile(tree + "\\own.log", "log");
+    EXPECT_EQ(DeleteTree(directory, "\\*.*"), 1) << directory;
+    EXPECT_FALSE(sim::Exists(tree)) << directory;
+    EXPECT_EQ(sim::FileContents(above + "\\victim.txt"), "theirs") << directory;
+    EXPECT_TRUE(sim::PendingOperations().empty()) << directory;
+  }
+}
+
+TEST_F(DeleteTreeTest, NameOutsideTheCodePageIsDeleted) {
+  sim::MakeFile(u"C:\\Corvane\\Logs\\\u65E5\u672C.log", "log");  // 日本.log, "??.log" on 1252
+  sim::MakeFile("C:\\Corvane\\Logs\\own.log", "log");
+  EXPECT_EQ(DeleteTree("C:\\Corvane\\Logs", "\\*.*"), 1);
+  EXPECT_FALSE(sim::Exists("C:\\Corvane\\Logs"));
+  EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+TEST_F(DeleteTreeTest, ReadOnlyLeftoversGoNotAtTheRestart) {
+  sim::MakeFile("C:\\Corvane\\help.GID", "index", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+  sim::MakeFile("C:\\Corvane\\Logs\\old.log", "log", FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(DeleteTree("C:\\Corvane\\", "*.GID"), 1);
+  EXPECT_EQ(DeleteTree("C:\\Corvane\\Logs\\", "*.*"), 1);
+  EXPECT_FALSE(sim::Exists("C:\\Corvane\\help.GID"));
+  EXPECT_FALSE(sim::Exists("C:\\Corvane\\Logs"));
+  ASSERT_EQ(sim::PendingOperations().size(), 1u);
+  EXPECT_TRUE(sim::DeletionPending("C:\\Corvane\\"));
+}
+
+// A name whose full path would pass MAX_PATH characters cannot be used as
+// listed: it stays, the walk goes on and says so.
+TEST_F(DeleteTreeTest, EntryWhosePathWouldNotFitStaysAndTheRestGoes) {
+  const std::string tree = "D:\\" + std::string(200, 'd');
+  const std::u16string name(60, u'\u65E5');  // 203 + 1 + 60 > 259
+  // Made under a short path, then moved deeper.
+  sim::MakeFile(u"D:\\s\\" + name, "long");
+  sim::MakeFile("D:\\s\\own.db", "data");
+  ASSERT_EQ(sim::MoveAsUser("D:\\s", tree), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(DeleteTree(tree.c_str(), "\\*.*"), 0);
+  EXPECT_EQ(sim::UnicodeDirectoryEntries(tree), std::vector<std::u16string>{name});
+}
+
 TEST_F(DeleteTreeTest, DotEndingNameOfAnEntryInsideIsWalkedAsListed) {
   sim::MakeFile("D:\\Data\\Old..\\x.db");
   sim::MakeFile("D:\\Data\\Old\\y.db");
@@ -401,7 +531,7 @@ TEST_F(DeleteTreeTest, JunctionGivenAsTheTreeIsRefusedTouchingNothing) {
   sim::MakeJunction("C:\\Corvane\\Databases", "C:\\Elsewhere");
   for (const char* directory : {"C:\\Corvane\\Journals", "C:\\Corvane\\Journals\\", "C:\\Corvane\\Databases"})
     EXPECT_EQ(DeleteTree(directory, "\\*.*"), 0) << directory;
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   EXPECT_TRUE(sim::Exists("D:\\precious.db"));
   EXPECT_TRUE(sim::Exists("C:\\Elsewhere\\precious.db"));
   EXPECT_TRUE(sim::Exists("C:\\Corvane\\Journals"));
@@ -413,7 +543,7 @@ TEST_F(DeleteTreeTest, SearchThatWouldNotFitIsSkipped) {
   sim::MakeFile(directory + "\\x");
   EXPECT_EQ(DeleteTree(directory.c_str(), "\\*.*"), 0);
   EXPECT_TRUE(sim::Exists(directory + "\\x"));
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
 }
 
 TEST_F(DeleteTreeTest, DirectoryOfAWholePathIsRefusedThoughItsDotWouldGo) {
@@ -421,7 +551,7 @@ TEST_F(DeleteTreeTest, DirectoryOfAWholePathIsRefusedThoughItsDotWouldGo) {
   sim::MakeDirectory(directory);
   EXPECT_EQ(DeleteTree((directory + ".").c_str(), ""), 0);
   EXPECT_TRUE(sim::Exists(directory));
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   EXPECT_EQ(sim::CallCount("GetFileAttributesA"), 0);
 }
 
@@ -431,7 +561,7 @@ TEST_F(DeleteTreeTest, FirstMatchThatCannotGoLeavesZeroAndTheRestGoes) {
   sim::MakeFile("C:\\Corvane\\b.rpt");
   sim::MakeFile("C:\\Corvane\\keep.txt");
   sim::HoldOpen("C:\\Corvane\\a.rpt");
-  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED);  // the hand-over of a.rpt
+  sim::FailCall("MoveFileExW", ERROR_ACCESS_DENIED);  // the hand-over of a.rpt
   EXPECT_EQ(DeleteTree("C:\\Corvane\\", "*.rpt"), 0);
   EXPECT_TRUE(sim::Exists("C:\\Corvane\\a.rpt"));
   EXPECT_FALSE(sim::Exists("C:\\Corvane\\b.rpt"));
@@ -474,7 +604,7 @@ TEST_F(DeleteTreeTest, FileInUseInAHeldDirectoryIsRenamedAndScheduledOnEverySyst
     sim::AddDrive('D');
     PoseSystem(system.major, system.minor);
     sim::MakeFile("D:\\CVN\\Logs\\cvnhook.dll", "MZ");
-    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);  // loaded by a running program
+    sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED);  // loaded by a running program
     EXPECT_EQ(DeleteTree("D:\\CVN\\Logs", "\\*.*"), 1) << system.major;
     EXPECT_EQ(sim::DirectoryEntries("D:\\CVN\\Logs"), std::vector<std::string>{"cvnhook.dll.cvn-deleted"})
         << system.major;
@@ -558,10 +688,11 @@ void TurnFolderIntoJunction() {
   if (sim::IsDirectory("D:\\Data\\User")) sim::TurnIntoJunction("D:\\Data\\User", "C:\\WINNT\\system32\\config");
 }
 
-// Each use of each call of the walk, with the change just before it.
+// Each use of each call of the walk (every call for ""), with the change
+// just before it.
 void ExpectNothingOutsideTheTreeChanges(void (*change)(), const std::vector<const char*>& calls) {
   for (const char* api : calls) {
-    for (int nth = 1; nth <= 12; ++nth) {
+    for (int nth = 1; nth <= (api[0] ? 12 : 160); ++nth) {
       sim::Reset();
       DeleteTreeAttackTest::Arrange();
       const auto before = DeleteTreeAttackTest::DriveC();
@@ -574,10 +705,7 @@ void ExpectNothingOutsideTheTreeChanges(void (*change)(), const std::vector<cons
 }
 
 TEST_F(DeleteTreeAttackTest, FolderSwappedBeforeAnyCallOfTheWalkLeadsNowhereOutsideTheTree) {
-  ExpectNothingOutsideTheTreeChanges(SwapFolderForJunction,
-                                     {"GetFileAttributesA", "CreateFileA", "GetFileInformationByHandle",
-                                      "FindFirstFileA", "FindNextFileA", "DeleteFileA", "FindClose",
-                                      "CloseHandle", "RemoveDirectoryA"});
+  ExpectNothingOutsideTheTreeChanges(SwapFolderForJunction, {""});
 }
 
 // Between the check of a held directory and one deletion by name (the calls
@@ -585,12 +713,12 @@ TEST_F(DeleteTreeAttackTest, FolderSwappedBeforeAnyCallOfTheWalkLeadsNowhereOuts
 // closable without deletion relative to a handle.
 TEST_F(DeleteTreeAttackTest, FolderTurnedIntoAJunctionInPlaceIsSeenBeforeTheNextDeletion) {
   ExpectNothingOutsideTheTreeChanges(TurnFolderIntoJunction,
-                                     {"CreateFileA", "GetFileInformationByHandle", "FindFirstFileA",
-                                      "FindNextFileA", "FindClose", "CloseHandle", "RemoveDirectoryA"});
+                                     {"CreateFileW", "GetFileInformationByHandle", "FindFirstFileW",
+                                      "FindNextFileW", "FindClose", "CloseHandle", "RemoveDirectoryW"});
 }
 
 TEST_F(DeleteTreeAttackTest, HeldDirectoryCannotBeRenamedNorItsParent) {
-  sim::BeforeCall("DeleteFileA", 1, [] {
+  sim::BeforeCall("DeleteFileW", 1, [] {
     EXPECT_EQ(sim::MoveAsUser("D:\\Data\\User", "D:\\Away"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(sim::MoveAsUser("D:\\Data", "D:\\Away"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   });
@@ -601,7 +729,7 @@ TEST_F(DeleteTreeAttackTest, HeldDirectoryCannotBeRenamedNorItsParent) {
 TEST_F(DeleteTreeAttackTest, JunctionAboveTheTreeIsRefusedTouchingNothing) {
   sim::MakeJunction("D:\\Shared", "C:\\WINNT\\system32");
   EXPECT_EQ(DeleteTree("D:\\Shared\\config", "\\*.*"), 0);
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   EXPECT_TRUE(sim::Exists("C:\\WINNT\\system32\\config\\SAM"));
 }
 
@@ -619,7 +747,7 @@ TEST_F(DeleteTreeAttackTest, SystemDirectoriesAndTheirParentsAreRefusedInAnySpel
   sim::SetWindowsDirectory("D:\\Sys\\WINNT");
   for (const char* directory : {"C:\\winnt\\SYSTEM32\\", "c:\\WINNT\\system32.", "D:\\Sys", "d:\\sys\\winnt\\"})
     EXPECT_EQ(DeleteTree(directory, "\\*.*"), 0) << directory;
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   EXPECT_TRUE(sim::Exists("D:\\Sys\\WINNT\\win.ini"));
 }
 
@@ -642,7 +770,7 @@ TEST_F(DeleteTreeAttackTest, NothingBelowTheWindowsDirectoryIsEmptiedInAnySpelli
     for (const char* directory : {"C:\\WINNT\\Profiles", "c:\\winnt\\PROFILES\\bob\\", "C:/WINNT/Profiles/Bob",
                                   "C:\\WINNT\\Profiles\\Bob."})
       EXPECT_EQ(DeleteTree(directory, "\\*.*"), 0) << directory << " " << major;
-    EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+    EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
     EXPECT_TRUE(sim::Exists("C:\\WINNT\\Profiles\\Bob\\ntuser.dat"));
     EXPECT_EQ(DeleteTree("C:\\WINNT2\\Data", "\\*.*"), 1);
     EXPECT_FALSE(sim::Exists("C:\\WINNT2\\Data"));
@@ -661,7 +789,7 @@ TEST_F(DeleteTreeAttackTest, WindowsDirectoryThatCannotBeIdentifiedEmptiesNothin
   EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
   sim::SetWindowsDirectory("C:\\Gone");
   EXPECT_EQ(DeleteTree("D:\\Data", "\\*.*"), 0);
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   EXPECT_TRUE(sim::Exists("D:\\Data\\own.db"));
 }
 

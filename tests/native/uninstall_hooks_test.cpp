@@ -275,12 +275,23 @@ TEST_F(OfferDataDeletionTest, DirectoriesAlreadyGoneAreDoneWithoutAProblem) {
   EXPECT_EQ(sim::Dialogs()[3].text.substr(0, 24), "Problem deleting CVN Exe");
 }
 
+TEST_F(OfferDataDeletionTest, BestFitNameInADataDirectoryReachesNothingAbove) {
+  InstallProductKey();
+  InstallFiles();
+  sim::MakeFile("D:\\CVN\\victim.txt", "theirs");
+  sim::MakeFile(u"D:\\CVN\\Databases\\\uFF0E\uFF0E\uFF3Cvictim.txt", "planted");
+  sim::QueueAnswer(IDYES);
+  EXPECT_EQ(OfferDataDeletion(0), 0);
+  EXPECT_FALSE(sim::Exists(kDatabases));
+  EXPECT_EQ(sim::FileContents("D:\\CVN\\victim.txt"), "theirs");
+}
+
 TEST_F(OfferDataDeletionTest, FilesThatCannotGoAreReported) {
   InstallProductKey();
   InstallFiles();
   sim::HoldOpen(kDatabases + "\\jobs.db");
   sim::HoldOpen(kJournals + "\\job1\\0001.jnl");
-  sim::FailCall("MoveFileExA", ERROR_ACCESS_DENIED, 1, 100);
+  sim::FailCall("MoveFileExW", ERROR_ACCESS_DENIED, 1, 100);
   sim::QueueAnswer(IDYES);
   EXPECT_EQ(OfferDataDeletion(0), 0);
   ASSERT_EQ(sim::Dialogs().size(), 3u);
@@ -329,7 +340,7 @@ TEST_F(OfferDataDeletionTest, DirectoriesBelowTheWindowsDirectoryAreShownAndNeve
       EXPECT_EQ(sim::Dialogs()[2].text.substr(0, 24), "Problem deleting CVN Exe");
       EXPECT_TRUE(sim::Exists("C:\\WINNT\\Profiles\\Bob\\ntuser.dat")) << version.build;
       EXPECT_TRUE(sim::Exists("C:\\WINNT\\Profiles\\All Users\\x.lnk"));
-      EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+      EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
       EXPECT_TRUE(sim::PendingOperations().empty());
     }
   }
@@ -453,7 +464,7 @@ TEST_F(UninstInitializeTest, BothHooksTouchADriveWithoutADiskWithoutTheSystemsBo
   EXPECT_EQ(sim::ErrorMode(), static_cast<UINT>(SEM_NOOPENFILEERRORBOX));
 
   UINT during = 0;
-  sim::BeforeCall("FindFirstFileA", 1, [&during] { during = sim::ErrorMode(); });
+  sim::BeforeCall("FindFirstFileW", 1, [&during] { during = sim::ErrorMode(); });
   sim::QueueAnswer(IDNO);  // no restart now
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(during, static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
@@ -568,6 +579,26 @@ TEST_F(UninstInitializeTest, EmptyInstallationDirectoryLeavesTheCurrentDirectory
             (std::vector<std::string>{"Logs", "notes.rpt", "setup.GID"}));
   EXPECT_TRUE(sim::Exists("C:\\Temp\\Logs\\setup.log"));
   EXPECT_TRUE(sim::PendingOperations().empty());
+}
+
+// Names as the system keeps them: "．．＼victim.txt" ("..\victim.txt" on 1252)
+// in Logs deletes itself, not the installation directory's victim.txt;
+// "日本.log" ("??.log") goes; a read-only help index goes now.
+TEST_F(UninstInitializeTest, PurgeDeletesEveryLeftoverByItsOwnNameAndNothingElse) {
+  Attended();
+  InstallServices();
+  InstallProductKey();
+  sim::MakeFile(kInstall + "cvnsvc.exe", "x");
+  sim::MakeFile(kInstall + "victim.txt", "theirs");
+  const std::u16string logs = u"C:\\Program Files\\Corvane\\Logs\\";
+  sim::MakeFile(logs + u"\uFF0E\uFF0E\uFF3Cvictim.txt", "planted");
+  sim::MakeFile(logs + u"\u65E5\u672C.log", "log");
+  sim::MakeFile(kInstall + "help.GID", "index", FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
+  EXPECT_FALSE(sim::Exists(kInstall + "Logs"));
+  EXPECT_FALSE(sim::Exists(kInstall + "help.GID"));
+  EXPECT_EQ(sim::FileContents(kInstall + "victim.txt"), "theirs");
+  EXPECT_FALSE(sim::DeletionPending(kInstall + "help.GID"));
 }
 
 TEST_F(UninstInitializeTest, InstallationDirectoryWithoutItsBackslashPurgesItsOwnLogsOnly) {
@@ -705,7 +736,7 @@ TEST_F(UninstInitializeTest, InstallationDirectoryTooLongForAPathIsSkipped) {
   sim::SetValue(HKEY_LOCAL_MACHINE, kProduct, "InstallationDirectory", REG_SZ, longDirectory);
   sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, longDirectory.substr(0, 250) + "cvnax.ocx", 3);
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   // Not even the stash: no program file fits in it.
   EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
 }
@@ -785,7 +816,7 @@ TEST_F(UninstUnInitializeTest, ProgramFilesInUseGoAtTheRestartAndTheInstallation
     sim::CreateKey(HKEY_LOCAL_MACHINE, kStash, true);
     sim::SetKeySecurity(HKEY_LOCAL_MACHINE, kStash, sim::AdministratorsOnly());
     sim::SetValue(HKEY_LOCAL_MACHINE, kStash, "InstallationDirectory", REG_SZ, stashed);
-    sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1, 100);  // all loaded by running programs
+    sim::FailCall("DeleteFileW", ERROR_ACCESS_DENIED, 1, 100);  // all loaded by running programs
     sim::QueueAnswer(IDNO);
     EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
     EXPECT_EQ(sim::DirectoryEntries(stashed).size(), 5u) << major;
@@ -1375,7 +1406,7 @@ TEST_F(InstallDirTest, WithoutTheValuePinAndPurgeOpenNothingElseAndTouchNothing)
   // One open each: the product key's.
   EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 2);
   EXPECT_EQ(sim::CallCount("RegSetValueExA"), 0);
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   EXPECT_EQ(sim::GetValue(HKEY_LOCAL_MACHINE, kSharedDlls, "cvnax.ocx")->data,
             std::string("\x03\x00\x00\x00", 4));
   EXPECT_TRUE(sim::Exists("C:\\help.GID"));
@@ -1401,7 +1432,7 @@ TEST_F(InstallDirTest, SharedControlNotListedOrNamesTooLongAreLeftAlone) {
   EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 3);  // product key twice, SharedDLLs once
   PurgeInstallDirLeftovers();
   EXPECT_EQ(sim::CallCount("RegOpenKeyExA"), 4);
-  EXPECT_EQ(sim::CallCount("FindFirstFileA"), 0);
+  EXPECT_EQ(sim::CallCount("FindFirstFileW"), 0);
   EXPECT_TRUE(sim::Exists(directory + "x"));
 }
 
@@ -1433,9 +1464,9 @@ TEST_F(PathEdgeTest, StatusFilePathsOneCharacterTooLongAreLeftAloneByBothHooks) 
   sim::SetWindowsDirectory(windows);
   EXPECT_EQ(UninstInitialize(nullptr, nullptr, 0), 0);
   EXPECT_EQ(sim::CallCount("CopyFileA"), 0);
-  const int moves = sim::CallCount("MoveFileExA");
+  const int moves = sim::CallCount("MoveFileExW");
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::CallCount("MoveFileExA"), moves + 1);  // the installation directory only
+  EXPECT_EQ(sim::CallCount("MoveFileExW"), moves + 1);  // the installation directory only
   EXPECT_EQ(sim::CallCount("WriteFile"), 0);
   EXPECT_TRUE(sim::DirectoryEntries(windows).empty());
   EXPECT_TRUE(sim::Dialogs().empty());
@@ -1463,9 +1494,9 @@ TEST_F(PathEdgeTest, WindowsDirectoryOf260CharactersIsUnknownToBothHooks) {
   EXPECT_EQ(sim::CallCount("CopyFileA"), 0);
   // Without the Windows directory no tree is walked: it might be inside.
   EXPECT_TRUE(sim::Exists(kInstall + "help.GID"));
-  const int moves = sim::CallCount("MoveFileExA");
+  const int moves = sim::CallCount("MoveFileExW");
   EXPECT_EQ(UninstUnInitialize(nullptr, nullptr, 0), 0);
-  EXPECT_EQ(sim::CallCount("MoveFileExA"), moves);
+  EXPECT_EQ(sim::CallCount("MoveFileExW"), moves);
   EXPECT_EQ(sim::CallCount("WriteFile"), 0);
   EXPECT_TRUE(sim::Exists(kInstall + "cvnadmin.exe"));
 }

@@ -107,13 +107,17 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, CloseHandle, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
   X(kernel32, CopyFileA, LAST_ERROR, FALSE, ERROR_DISK_FULL, PASS)                          \
   X(kernel32, CreateFileA, LAST_ERROR, -1, ERROR_SHARING_VIOLATION, OWN)                    \
+  X(kernel32, CreateFileW, LAST_ERROR, -1, ERROR_SHARING_VIOLATION, OWN)                    \
   X(kernel32, DeleteCriticalSection, COUNT_ONLY, 0, 0, PASS)                                \
   X(kernel32, DeleteFileA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
+  X(kernel32, DeleteFileW, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
   X(kernel32, EnterCriticalSection, COUNT_ONLY, 0, 0, PASS)                                 \
   X(kernel32, ExpandEnvironmentStringsA, LAST_ERROR, 0, ERROR_NOT_ENOUGH_MEMORY, PASS)      \
   X(kernel32, FindClose, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                      \
   X(kernel32, FindFirstFileA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, OWN)                     \
   X(kernel32, FindNextFileA, LAST_ERROR, FALSE, ERROR_UNEXP_NET_ERR, PASS)                  \
+  X(kernel32, FindFirstFileW, LAST_ERROR, -1, ERROR_ACCESS_DENIED, OWN)                     \
+  X(kernel32, FindNextFileW, LAST_ERROR, FALSE, ERROR_UNEXP_NET_ERR, PASS)                  \
   X(kernel32, FormatMessageA, LAST_ERROR, 0, ERROR_MR_MID_NOT_FOUND, OWN)                   \
   X(kernel32, FreeLibrary, LAST_ERROR, FALSE, ERROR_INVALID_HANDLE, OWN)                    \
   X(kernel32, GetActiveProcessorCount, LAST_ERROR, 0, ERROR_INVALID_PARAMETER, PASS)         \
@@ -125,6 +129,7 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, GetDiskFreeSpaceExA, LAST_ERROR, FALSE, ERROR_NOT_READY, PASS)                \
   X(kernel32, GetDriveTypeA, NO_ERROR_CODE, DRIVE_NO_ROOT_DIR, 0, PASS)                     \
   X(kernel32, GetFileAttributesA, LAST_ERROR, -1, ERROR_ACCESS_DENIED, PASS)                \
+  X(kernel32, GetFileAttributesW, LAST_ERROR, -1, ERROR_ACCESS_DENIED, PASS)                \
   X(kernel32, GetFileInformationByHandle, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)     \
   X(kernel32, GetLastError, COUNT_ONLY, 0, 0, PASS)                                         \
   X(kernel32, GetLocalTime, COUNT_ONLY, 0, 0, PASS)                                         \
@@ -145,11 +150,14 @@ inline const char* const kResourceNames[RES_COUNT] = {
   X(kernel32, LeaveCriticalSection, COUNT_ONLY, 0, 0, PASS)                                 \
   X(kernel32, LoadLibraryA, LAST_ERROR, 0, ERROR_MOD_NOT_FOUND, OWN)                        \
   X(kernel32, LocalFree, LAST_ERROR, 0, ERROR_INVALID_HANDLE, OWN)                          \
-  X(kernel32, MultiByteToWideChar, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)       \
   X(kernel32, MoveFileExA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
+  X(kernel32, MoveFileExW, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)                    \
+  X(kernel32, MultiByteToWideChar, LAST_ERROR, 0, ERROR_INSUFFICIENT_BUFFER, PASS)          \
   X(kernel32, RemoveDirectoryA, LAST_ERROR, FALSE, ERROR_DIR_NOT_EMPTY, PASS)               \
-  X(kernel32, SetErrorMode, COUNT_ONLY, 0, 0, PASS)                                        \
+  X(kernel32, RemoveDirectoryW, LAST_ERROR, FALSE, ERROR_DIR_NOT_EMPTY, PASS)               \
   X(kernel32, SetFileAttributesA, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)             \
+  X(kernel32, SetFileAttributesW, LAST_ERROR, FALSE, ERROR_ACCESS_DENIED, PASS)             \
+  X(kernel32, SetErrorMode, COUNT_ONLY, 0, 0, PASS)                                        \
   X(kernel32, SetFilePointer, LAST_ERROR, -1, ERROR_INVALID_PARAMETER, PASS)                \
   X(kernel32, Sleep, COUNT_ONLY, 0, 0, OWN)                                                 \
   X(kernel32, SleepEx, COUNT_ONLY, 0, 0, OWN)                                               \
@@ -453,9 +461,18 @@ inline HANDLE WINAPI W_CreateFileA(LPCSTR name, DWORD access, DWORD share,
   return Open(ID_CreateFileA, RES_FILE, INVALID_HANDLE_VALUE, name, access, share, security,
               disposition, flags, templateFile);
 }
+inline HANDLE WINAPI W_CreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                   HANDLE templateFile) {
+  return Open(ID_CreateFileW, RES_FILE, INVALID_HANDLE_VALUE, name, access, share, security,
+              disposition, flags, templateFile);
+}
 inline BOOL WINAPI W_FindClose(HANDLE handle) { return Close(ID_FindClose, RES_FIND, handle); }
 inline HANDLE WINAPI W_FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
   return Open(ID_FindFirstFileA, RES_FIND, INVALID_HANDLE_VALUE, pattern, data);
+}
+inline HANDLE WINAPI W_FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+  return Open(ID_FindFirstFileW, RES_FIND, INVALID_HANDLE_VALUE, pattern, data);
 }
 inline DWORD WINAPI W_FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language,
                                      LPSTR buffer, DWORD size, va_list* arguments) {

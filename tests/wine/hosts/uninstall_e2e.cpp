@@ -112,6 +112,9 @@ int Uninstall() {
   Hook uninitialize = Export<Hook>(dll, "UninstUnInitialize");
   if (!CHECK(initialize && uninitialize)) return check::Summary();
 
+  // Copied from a CD, the leftovers keep their read-only bit: they go now.
+  for (const char* name : kLeftovers)
+    CHECK(SetFileAttributesA((install + name).c_str(), FILE_ATTRIBUTE_READONLY));
   // A stash someone made beforehand, lasting and open to all: replaced.
   CHECK(SetString(HKEY_LOCAL_MACHINE, kStashKey, "InstallationDirectory", system));
   DWORD started = GetTickCount();
@@ -120,7 +123,10 @@ int Uninstall() {
   CheckServicesGone();
   for (const char* name : kDriverFiles)
     CHECK_THAT(!Exists(system + "\\drivers\\" + name), "%s not deleted", name);
-  for (const char* name : kLeftovers) CHECK_THAT(!Exists(install + name), "%s not deleted", name);
+  for (const char* name : kLeftovers) {
+    CHECK_THAT(!Exists(install + name), "%s not deleted", name);
+    CHECK_THAT(!Exists(install + name + ".cvn-deleted"), "%s left for the restart", name);
+  }
   CHECK(!Exists(install + "Logs"));
   CHECK_STR(kShippedStatus, ReadFileText(windows + "\\cvnunins.mi_").c_str());
   CHECK_STR(kInstallDir, GetValue(HKEY_LOCAL_MACHINE, kStashKey, "InstallationDirectory").c_str());

@@ -37,13 +37,17 @@ const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Mana
 const char kPendingRenames[] = "PendingFileRenameOperations";
 const char kKeepFile[] = "C:\\Program Files\\Corvane Keep\\keep.txt";
 const UINT kKilledExitCode = 9;
+const char kDataVictim[] = "C:\\CVN\\victim.txt";
+const WCHAR kPlantedData[] = L"C:\\CVN\\Databases\\\xFF0E\xFF0E\xFF3Cvictim.txt";
 
 // The imports that change the machine.
 const hooks::ImportId kChanging[] = {
     hooks::ID_RegCreateKeyExA, hooks::ID_RegSetValueExA,   hooks::ID_RegDeleteKeyA,
     hooks::ID_DeleteFileA,     hooks::ID_MoveFileExA,      hooks::ID_CopyFileA,
     hooks::ID_RemoveDirectoryA, hooks::ID_SetFileAttributesA, hooks::ID_WriteFile,
-    hooks::ID_ControlService,  hooks::ID_DeleteService,    hooks::ID_RegDeleteKeyW};
+    hooks::ID_ControlService,  hooks::ID_DeleteService,    hooks::ID_DeleteFileW,
+    hooks::ID_MoveFileExW,     hooks::ID_RemoveDirectoryW, hooks::ID_SetFileAttributesW,
+    hooks::ID_RegDeleteKeyW};
 
 int changes = 0;       // changing calls so far
 int killAt = 0;        // end the process at this one (0: never)
@@ -97,6 +101,11 @@ int Install() {
   CHECK(InstallProduct());
   CHECK(MakeFile(kKeepFile, "keep"));
   CHECK(MakeFile(Directory(GetSystemDirectoryA) + "\\drivers\\keep.sys", "keep"));
+  // A data file the ANSI calls would list as "..\\victim.txt" (on 1252),
+  // beside a victim one level up.
+  CHECK(MakeFile(kDataVictim, "theirs"));
+  HANDLE planted = CreateFileW(kPlantedData, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (CHECK_THAT(planted != INVALID_HANDLE_VALUE, "CreateFileW: %lu", GetLastError())) CloseHandle(planted);
   return check::Summary();
 }
 
@@ -162,6 +171,7 @@ int Restarted(bool silent, bool loose) {
   CHECK(!KeyExists(HKEY_LOCAL_MACHINE, kAppPath));
   CHECK(!KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software\\Corvane"));
   CHECK_STR("keep", ReadFileText(kKeepFile).c_str());
+  CHECK_STR("theirs", ReadFileText(kDataVictim).c_str());
   CHECK_STR("keep", ReadFileText(drivers + "keep.sys").c_str());
   // Unattended, the data stays; attended, the answer Yes deletes it.
   CHECK_EQ(silent, Exists(std::string(kDatabases) + "\\jobs.db"));

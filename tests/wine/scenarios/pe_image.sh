@@ -36,7 +36,8 @@ check_image() {
   # an import Windows NT 3.51 lacks keeps the binary from loading there.
   local kernel32_imports call
   kernel32_imports=$(sed -n '/^\tDLL Name: [Kk][Ee][Rr][Nn][Ee][Ll]32.dll/,/^$/p' <<<"$headers" | awk 'NF == 3 { print $3 }')
-  for call in GetDiskFreeSpaceExA GlobalMemoryStatusEx GetNativeSystemInfo GetActiveProcessorCount; do
+  for call in GetDiskFreeSpaceExA GlobalMemoryStatusEx GetNativeSystemInfo GetActiveProcessorCount \
+              GetVolumeNameForVolumeMountPointW; do
     check "$file does not import $call" test -z "$(grep -x -- "$call" <<<"$kernel32_imports")"
   done
   local dll
