@@ -392,6 +392,27 @@ WINE_DIFFERS(kArea, "the true version takes its record or the extended one, any 
   }
 }
 
+// MSDN, GetVolumeNameForVolumeMountPoint: Windows 2000 and later, which
+// have mount points and junctions; the export is there whatever version a
+// compatibility mode makes GetVersionEx report.
+CASE(kArea, "the volume name of a mount point is a call of every system with junctions") {
+  PoseAsWindows10();
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  REQUIRE(kernel32 != nullptr);
+  FARPROC found = GetProcAddress(kernel32, "GetVolumeNameForVolumeMountPointW");
+  REQUIRE(found != nullptr);
+#ifdef CVN_SIM
+  // A drive's root names its volume; a directory that mounts nothing does not.
+  BOOL(WINAPI * volumeName)(LPCWSTR, LPWSTR, DWORD);
+  std::memcpy(&volumeName, &found, sizeof volumeName);
+  WCHAR name[64];
+  CHECK(volumeName(L"C:\\", name, 64));
+  CHECK(name[0] == '\\' && name[1] == '\\' && name[2] == '?' && name[3] == '\\');
+  CHECK(!volumeName(L"C:\\WINNT\\", name, 64));
+  CHECK_EQ(GetLastError(), ERROR_NOT_A_REPARSE_POINT);
+#endif
+}
+
 // The processors in other views: MSDN, GetNativeSystemInfo (Windows XP on;
 // under WOW64 the native system) and GetActiveProcessorCount (Windows 7 on;
 // ALL_PROCESSOR_GROUPS counts every group). Neither counts fewer than
