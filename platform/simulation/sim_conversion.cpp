@@ -244,6 +244,35 @@ std::u16string FromWide(const WCHAR* text) { return FromWide(text, std::wcslen(t
 
 std::wstring ToWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
+namespace {
+
+bool IsAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string KeptFromAnsi(const std::string& ansi) { return IsAscii(ansi) ? ansi : ToUtf8(ToUnicode(ansi)); }
+
+std::string KeptFromWide(const WCHAR* text) { return text ? ToUtf8(FromWide(text)) : std::string(); }
+
+std::string AnsiFromKept(const std::string& kept, bool bestFit) {
+  return IsAscii(kept) ? kept : ToAnsi(FromUtf8(kept), nullptr, bestFit);
+}
+
+size_t Units(const std::string& kept) {
+  size_t units = 0;
+  for (char c : kept) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++units;
+    if (byte >= 0xF0) ++units;  // outside the basic plane: a surrogate pair
+  }
+  return units;
+}
+
 }  // namespace sim::detail
 
 namespace sim {

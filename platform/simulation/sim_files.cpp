@@ -93,34 +93,13 @@ std::string Upper(std::string text) {
 
 bool SameName(const std::string& a, const std::string& b) { return a.size() == b.size() && Upper(a) == Upper(b); }
 
-bool IsAscii(const std::string& text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 // A name the ANSI calls take (bytes of the code page in force), as kept.
-std::string FromAnsi(const std::string& ansi) {
-  return IsAscii(ansi) ? ansi : detail::ToUtf8(detail::ToUnicode(ansi));
-}
+std::string FromAnsi(const std::string& ansi) { return detail::KeptFromAnsi(ansi); }
 std::string FromAnsi(const char* ansi) { return FromAnsi(std::string(ansi ? ansi : "")); }
 // A name as the ANSI calls hand it out.
-std::string ToAnsiName(const std::string& name) {
-  return IsAscii(name) ? name : detail::ToAnsi(detail::FromUtf8(name));
-}
-std::string FromWideName(const WCHAR* name) { return name ? detail::ToUtf8(detail::FromWide(name)) : std::string(); }
-
-// UTF-16 units of a name kept here: what the length limits count.
-size_t Units(const std::string& name) {
-  size_t units = 0;
-  for (char c : name) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if ((byte & 0xC0) != 0x80) ++units;
-    if (byte >= 0xF0) ++units;  // outside the basic plane: a surrogate pair
-  }
-  return units;
-}
+std::string ToAnsiName(const std::string& name) { return detail::AnsiFromKept(name); }
+std::string FromWideName(const WCHAR* name) { return detail::KeptFromWide(name); }
+using detail::Units;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 constexpr char kSeparators[] = "\\/";
@@ -600,7 +579,7 @@ bool NameMatches(const std::string& mask, const std::string& name) {
 // Short names are made of the name's bytes in the code page; a character
 // the page lacks has none and is not one ("?" is in no short name).
 std::string AnsiForm(const std::string& name) {
-  return IsAscii(name) ? name : detail::ToAnsi(detail::FromUtf8(name), nullptr, false);
+  return detail::AnsiFromKept(name, false);
 }
 
 bool IsShortName(const std::string& name) { return IsShortAnsiName(AnsiForm(name)); }

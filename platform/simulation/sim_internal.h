@@ -116,6 +116,14 @@ std::string ToUtf8(const std::u16string& text);
 std::u16string FromWide(const WCHAR* text, size_t length);
 std::u16string FromWide(const WCHAR* text);
 std::wstring ToWide(const std::u16string& text);
+// The files and the registry keep names in UTF-8 (the form above): from the
+// ANSI bytes the A calls take, from a wide name, and back to what the A calls
+// hand out (best fit unless told otherwise); Units counts UTF-16 units, as
+// Windows' length limits do.
+std::string KeptFromAnsi(const std::string& ansi);
+std::string KeptFromWide(const WCHAR* text);
+std::string AnsiFromKept(const std::string& kept, bool bestFit = true);
+size_t Units(const std::string& kept);
 
 // Letters of one byte folded by `fold`; characters of two bytes stay.
 std::string FoldCase(std::string text, int (*fold)(int));

@@ -62,25 +62,11 @@ RegistryState& Registry() {
 
 constexpr DWORD kMaxKeyName = 255;  // characters in one key name
 
-bool IsAscii(const std::string& text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
-// A name as kept, from the ANSI bytes of the code page in force, and back.
-std::string KeptFromAnsi(const std::string& ansi) {
-  return IsAscii(ansi) ? ansi : detail::ToUtf8(detail::ToUnicode(ansi));
-}
-std::string AnsiFromKept(const std::string& kept) {
-  return IsAscii(kept) ? kept : detail::ToAnsi(detail::FromUtf8(kept));
-}
-std::string KeptFromWide(const WCHAR* text) { return detail::ToUtf8(detail::FromWide(text)); }
+using detail::AnsiFromKept;
+using detail::KeptFromAnsi;
+using detail::KeptFromWide;
 // Names are counted in UTF-16 units, as Windows counts them.
-DWORD Units(const std::string& kept) {
-  return static_cast<DWORD>(IsAscii(kept) ? kept.size() : detail::FromUtf8(kept).size());
-}
+DWORD Units(const std::string& kept) { return static_cast<DWORD>(detail::Units(kept)); }
 
 int Upper(char c) { return std::toupper(static_cast<unsigned char>(c)); }
 
