@@ -39,7 +39,12 @@ static int JoinWide(WCHAR* out, const WCHAR* first, const WCHAR* second) {
 
 static const WCHAR kSeparator[] = L"\\";
 
+// directory + "\" + name, with one separator where the directory (the
+// installation directory's value) already ends in one.
 static int ChildPathWide(WCHAR* out, const WCHAR* directory, const WCHAR* name) {
+  size_t length = WideLength(directory);
+  if (length > 0 && (directory[length - 1] == L'\\' || directory[length - 1] == L'/'))
+    return JoinWide(out, directory, name);
   WCHAR withSeparator[MAX_PATH];
   return JoinWide(withSeparator, directory, kSeparator) && JoinWide(out, withSeparator, name);
 }
