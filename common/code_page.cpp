@@ -42,3 +42,9 @@ int SameName(const char* a, const char* b) {
   }
   return *a == '\0' && *b == '\0';
 }
+
+size_t WideLength(const WCHAR* text) {
+  size_t length = 0;
+  while (text[length] != 0) ++length;
+  return length;
+}

@@ -21,3 +21,5 @@ const char* LastBackslash(const char* text);
 // Only characters of one byte are letters: the second byte of a character of
 // two bytes compares exactly.
 int SameName(const char* a, const char* b);
+// UTF-16 units of a wide name, up to its NUL: the names the walks keep.
+size_t WideLength(const WCHAR* text);

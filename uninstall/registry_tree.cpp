@@ -6,6 +6,8 @@
 // path deeper than a MAX_PATH buffer holds is refused rather than cut.
 #include "registry_tree.h"
 
+#include "code_page.h"
+
 // What a name in the registry stands for. A registry link is opened as
 // itself and never entered: deleting it by name would delete its target,
 // which may lie anywhere, so it stays, and with it the keys above it.
@@ -25,12 +27,6 @@ typedef struct {
 } RegistryWalk;
 
 static LONG DeleteSubkeys(RegistryWalk* walk, HKEY key, DWORD pathLength, int* keptAny);
-
-static DWORD WideLength(const WCHAR* text) {
-  DWORD length = 0;
-  while (text[length] != 0) ++length;
-  return length;
-}
 
 static int SameWide(const WCHAR* a, const WCHAR* b) {
   while (*a != 0 && *a == *b) {

@@ -20,12 +20,6 @@ int JoinPath(char* out, const char* first, const char* second) {
   return 1;
 }
 
-static size_t WideLength(const WCHAR* text) {
-  size_t length = 0;
-  while (text[length] != 0) ++length;
-  return length;
-}
-
 // JoinPath of wide paths (MAX_PATH characters).
 static int JoinWide(WCHAR* out, const WCHAR* first, const WCHAR* second) {
   size_t firstLength = WideLength(first);

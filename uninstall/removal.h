@@ -12,21 +12,23 @@ void LearnDeferralRule(void);
 // use, renames it to its name + ".cvn-deleted" and has Windows delete that
 // at the next start. On a system without junctions (before Windows 2000) a
 // file that cannot be renamed (held open without sharing its deletion, or
-// no room for the suffix) is left to the next start by its own name. 1 when deleted, scheduled or already missing; 0
-// for an empty directory, a path that would not fit, or a file that can be
-// neither deleted nor deferred, which then stays as it was.
+// no room for the suffix) is left to the next start by its own name. 1 when
+// deleted, scheduled or already missing; 0 for an empty directory, a path
+// that would not fit, or a file that can be neither deleted nor deferred,
+// which then stays as it was.
 int DeleteFileOrDefer(const char* fileName, const char* directory);
 // Deletes the files matching pattern (searched as directory + pattern, so one
 // of them carries the separator; each directory below as subdirectory\pattern)
-// at every depth, each by the name the system keeps (an entry whose path
-// would not fit stays, and the result is 0), then removes the directory or schedules its removal at the
-// next start. 1 when every match went, 0 otherwise or when the search finds
-// nothing. Refuses (0, touching nothing) an empty, relative or drive-root
-// directory, one that is itself a junction or mount point, one below a
-// junction (a mounted volume is accepted), the Windows or system directory
-// or one holding them, and anything below the Windows directory. Never follows a junction or mount point
-// below it nor leaves its volume: each directory is held open while it is
-// worked in, so it cannot be renamed or replaced meanwhile.
+// at every depth, each by the name the system keeps (an entry whose path would
+// not fit stays, and the result is 0), then removes the directory or schedules
+// its removal at the next start. 1 when every match went, 0 otherwise or when
+// the search finds nothing. Refuses (0, touching nothing) an empty, relative
+// or drive-root directory, one that is itself a junction or mount point, one
+// below a junction (a mounted volume is accepted), the Windows or system
+// directory or one holding them, and anything below the Windows directory.
+// Never follows a junction or mount point below it nor leaves its volume: each
+// directory is held open while it is worked in, so it cannot be renamed or
+// replaced meanwhile.
 int DeleteTree(const char* directory, const char* pattern);
 // Deletes directory + "\" + each of the `count` names (DeleteFileOrDefer),
 // holding the directory meanwhile with the checks DeleteTree makes of its

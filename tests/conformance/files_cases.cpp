@@ -285,6 +285,26 @@ CASE(kArea, "deleting a read-only file gives 5") {
   CHECK(GetFileAttributesA(Scratch("ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
+// MSDN, CreateFile: the share mode governs reading, writing and deleting;
+// attributes are no data, so a file held for reading, sharing reading and
+// writing, still takes a new attribute (MS-FSA, the share access check of an
+// open: FILE_WRITE_ATTRIBUTES takes part in none). The walk clears a read-only
+// file's bit while it holds the file, then deletes it once closed.
+CASE(kArea, "a read-only file held for reading takes its bit cleared and goes once closed") {
+  MakeFile("held-ro.txt");
+  REQUIRE(SetFileAttributesA(Scratch("held-ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  HANDLE held = CreateFileA(Scratch("held-ro.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  REQUIRE(held != INVALID_HANDLE_VALUE);
+  BY_HANDLE_FILE_INFORMATION info;
+  CHECK(GetFileInformationByHandle(held, &info));
+  CHECK_EQ(info.nNumberOfLinks, 1);
+  CHECK(SetFileAttributesA(Scratch("held-ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+  CHECK_EQ(GetFileAttributesA(Scratch("held-ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0);
+  CloseHandle(held);
+  CHECK_EQ(ErrorOf(DeleteFileA(Scratch("held-ro.txt").c_str())), 0);
+}
+
 CASE(kArea, "deleting a directory as a file gives 5") {
   MakeDir("del");
   CHECK_EQ(ErrorOf(DeleteFileA(Scratch("del").c_str())), ERROR_ACCESS_DENIED);
